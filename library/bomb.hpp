@@ -1,0 +1,21 @@
+// The fatal stop of the whole system.
+//
+// Every library routine that cannot go on calls bomb(). A program may install its own handler at
+// start-up (set_bomb_handler); the default writes "This program has bombed" and "exit" on standard
+// output and stops the run with a stop text of one blank. A handler must not return.
+#pragma once
+
+namespace sgl {
+
+using BombHandler = void (*)();
+
+// Calls the installed handler; never returns.
+[[noreturn]] void bomb();
+
+// Installs a handler and returns the previous one. nullptr restores the library's default.
+BombHandler set_bomb_handler(BombHandler handler);
+
+// The library's default handler.
+[[noreturn]] void default_bomb();
+
+}  // namespace sgl

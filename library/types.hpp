@@ -1,0 +1,34 @@
+// Shared value types of the space-group library.
+//
+// All matrices are stored by columns, the way the data tables hold them: element (i, j)
+// (1-based row i, column j) of an n x n matrix is at index (j - 1) * n + (i - 1).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace sgl {
+
+// Integer 3x3 matrix, column-major.
+using Mat3i = std::array<int32_t, 9>;
+
+// Three numerators and their common denominator.
+using RationalVector = std::array<int32_t, 4>;
+
+// An operator as a 4x4 integer matrix, column-major: denominator times the affine matrix.
+using OpMatrix = std::array<int32_t, 16>;
+
+// Wyckoff position: column 1 the fixed point, columns 2-4 the free directions, each column
+// with its own denominator in row 4 (0 marks an absent parameter).
+using WyckoffMatrix = std::array<int32_t, 16>;
+
+// Compact operator: three translation numerators, their denominator, the point-operation number.
+using SpaceOp = std::array<int32_t, 5>;
+
+// 1-based element access of a column-major 3x3 or 4x4 matrix.
+constexpr int32_t& m3(Mat3i& m, int i, int j) { return m[(j - 1) * 3 + (i - 1)]; }
+constexpr int32_t m3(const Mat3i& m, int i, int j) { return m[(j - 1) * 3 + (i - 1)]; }
+constexpr int32_t& m4(std::array<int32_t, 16>& m, int i, int j) { return m[(j - 1) * 4 + (i - 1)]; }
+constexpr int32_t m4(const std::array<int32_t, 16>& m, int i, int j) { return m[(j - 1) * 4 + (i - 1)]; }
+
+}  // namespace sgl

@@ -1,0 +1,12 @@
+// The three programs build and link the library.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+TEST(Build, ProgramsStartAndEnd) {
+  for (const char* prog : {"duopath", "cellsieve", "vibrex"}) {
+    std::string cmd = std::string(SGL_BIN_DIR) + "/" + prog + " </dev/null >/dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << prog;
+  }
+}
