@@ -11,8 +11,11 @@
 #include <string_view>
 
 #include "library/fixed_table.hpp"
+#include "library/table_loader.hpp"
+#include "library/text_io.hpp"  // Logical
 
-// X(name, element type, extents...); no extents for a single value.
+// X(name, element type, extents...); no extents for a single value. Logicals are 4 bytes in the
+// file (non-zero true) and a Logical in memory.
 #define SGL_COMMON_SPACE_ARRAYS(X)                 \
   X(point_op_rot, int32_t, 3, 3, 72)               \
   X(lattice_transform, int32_t, 3, 3, 4, 14)       \
@@ -77,11 +80,6 @@
   X(space_item_61, int16_t, 341)                   \
   X(space_item_62, int8_t, 4, 4, 2425)
 
-// Helpers that turn an array list into members, a byte count and a visit in record order.
-#define SGL_TABLE_MEMBER(name, type, ...) ::sgl::FixedTable<type __VA_OPT__(, ) __VA_ARGS__> name;
-#define SGL_TABLE_BYTES(name, type, ...) +::sgl::FixedTable<type __VA_OPT__(, ) __VA_ARGS__>::byte_size
-#define SGL_TABLE_VISIT(name, type, ...) visit(#name, self.name);
-
 namespace sgl {
 
 // Extents shared by the tables.
@@ -115,5 +113,9 @@ CommonSpace& common_space();
 // after a successful load that passed validation.
 void load_common_space(std::string_view directory);
 void load_common_space(std::string_view directory, CommonSpace& block);
+
+// Checks every index the block holds against the extent it indexes (and the denominators that
+// must not be zero); the first entry that fails is named in one line and the run stops.
+void validate_common_space(const CommonSpace& block);
 
 }  // namespace sgl

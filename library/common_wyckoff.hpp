@@ -58,4 +58,8 @@ CommonWyckoff& common_wyckoff();
 void load_common_wyckoff(std::string_view directory);
 void load_common_wyckoff(std::string_view directory, CommonWyckoff& block);
 
+// Checks every index the block holds against the extent it indexes (and the denominators that
+// must not be zero); the first entry that fails is named in one line and the run stops.
+void validate_common_wyckoff(const CommonWyckoff& block);
+
 }  // namespace sgl

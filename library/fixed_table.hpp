@@ -3,8 +3,7 @@
 // FixedTable<T, E1, ..., En> holds E1 * ... * En values of T by columns (first index fastest) and
 // gives 1-based element access t(i1, ..., in), exactly as the data files store the arrays. A table
 // without extents holds one value and is read as t(). Indices are checked in debug builds.
-// Texts are fixed-width character fields padded with blanks (Text<N>); logicals are 4-byte
-// integers, 1 true and 0 false (Logical).
+// Texts are fixed-width character fields padded with blanks (Text<N>).
 #pragma once
 
 #include <array>
@@ -16,9 +15,6 @@
 #include <type_traits>
 
 namespace sgl {
-
-// A logical of the data files: 4 bytes, 1 true, 0 false.
-using Logical = int32_t;
 
 // A text field of N characters, padded with blanks.
 template <std::size_t N>
