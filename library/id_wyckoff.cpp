@@ -52,7 +52,8 @@ void id_wyckoff4d(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_
         for (int i = 1; i <= 3; ++i) a[(j - 1) * 3 + (i - 1)] = m4(pos, i, j + 1);
       std::array<double, 3> b;
       for (int i = 1; i <= 3; ++i)
-        b[i - 1] = p[i - 1] - static_cast<double>(m4(pos, i, 1)) / static_cast<double>(m4(pos, 4, 1));
+        b[i - 1] =
+            p[i - 1] - static_cast<double>(m4(pos, i, 1)) / static_cast<double>(m4(pos, 4, 1));
       std::array<double, 3> y{};
       int32_t flag = 1;
       dsolve_eqs_mod_int(3, 3, a, 3, b, y, flag);

@@ -33,9 +33,9 @@ void check_capacity(std::size_t capacity, int32_t n, std::string_view routine) {
 
 void check_space_group_number(int32_t space_group, std::string_view routine) {
   if (space_group < 1 || space_group > 230) {
-    write_free(6, {std::string("Error in ") + std::string(routine) +
-                       ": space group number out of range:",
-                   space_group});
+    write_free(
+        6, {std::string("Error in ") + std::string(routine) + ": space group number out of range:",
+            space_group});
     bomb();
   }
 }

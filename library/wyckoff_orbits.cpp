@@ -45,7 +45,8 @@ void wyc_pg_elements(const CommonSpace& cs, const CommonWyckoff& cw, int32_t spa
   const int32_t bravais = cs.sg_bravais(space_group);
   const int32_t q = cw.wyc_site_point_group(wyc);
   const int32_t nq = cs.pg_order(q);
-  if (site_ops.size() < static_cast<std::size_t>(nq)) fail("wyc_pg_elements", "result list too short");
+  if (site_ops.size() < static_cast<std::size_t>(nq))
+    fail("wyc_pg_elements", "result list too short");
 
   const RationalVector w1 = column(w, 1);
   std::array<SpaceOp, kMaxGroupOps> found;
@@ -84,8 +85,10 @@ void wyc_pg_elements(const CommonSpace& cs, const CommonWyckoff& cw, int32_t spa
       const int32_t number = cw.pg_element_list(h, l);
       int32_t s = 0;
       while (s < count && found[s][4] != number) ++s;
-      if (s == count) fits = false;
-      else ordered[h - 1] = found[s];
+      if (s == count)
+        fits = false;
+      else
+        ordered[h - 1] = found[s];
     }
     if (fits) {
       found = ordered;
@@ -94,7 +97,8 @@ void wyc_pg_elements(const CommonSpace& cs, const CommonWyckoff& cw, int32_t spa
   }
   if (!placed) bomb();
 
-  for (int32_t h = 0; h < nq; ++h) op_change_setting(cs, space_group, "pml", setting, found[h], site_ops[h]);
+  for (int32_t h = 0; h < nq; ++h)
+    op_change_setting(cs, space_group, "pml", setting, found[h], site_ops[h]);
 }
 
 void wyc_pg_cosets(const CommonSpace& cs, int32_t space_group, int32_t nsite,
@@ -128,8 +132,8 @@ void wyc_pg_cosets(const CommonSpace& cs, int32_t space_group, int32_t nsite,
   ncosets = count;
 }
 
-void get_wyckoff_all(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_group,
-                     int32_t w, int32_t& npos, std::span<WyckoffMatrix> orbit) {
+void get_wyckoff_all(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_group, int32_t w,
+                     int32_t& npos, std::span<WyckoffMatrix> orbit) {
   check_space_group_number(space_group, "get_wyckoff_all");
   if (w < 1 || w > cw.wyc_count(space_group)) fail("get_wyckoff_all", "Wyckoff index out of range");
   const int32_t k = cw.wyc_first(space_group) + w - 1;
@@ -145,8 +149,10 @@ void get_wyckoff_all(const CommonSpace& cs, const CommonWyckoff& cw, int32_t spa
   const int32_t nsite = cs.pg_order(cw.wyc_site_point_group(k));
   std::array<SpaceOp, kMaxGroupOps> reps;
   int32_t ncosets = 0;
-  wyc_pg_cosets(cs, space_group, nsite, std::span<const SpaceOp>(site.data(), nsite), ncosets, reps);
-  if (orbit.size() < static_cast<std::size_t>(ncosets)) fail("get_wyckoff_all", "result list too short");
+  wyc_pg_cosets(cs, space_group, nsite, std::span<const SpaceOp>(site.data(), nsite), ncosets,
+                reps);
+  if (orbit.size() < static_cast<std::size_t>(ncosets))
+    fail("get_wyckoff_all", "result list too short");
 
   const int32_t bravais = cs.sg_bravais(space_group);
   orbit[0] = first;
@@ -173,9 +179,9 @@ void dget_wyc_xyz(const std::array<double, 3>& x, const WyckoffMatrix& w,
   for (int j = 1; j <= 3; ++j) {
     if (m4(w, 4, j + 1) == 0) continue;
     for (int i = 1; i <= 3; ++i)
-      r[i - 1] = (static_cast<double>(m4(w, i, j + 1)) * x[j - 1]) /
-                     static_cast<double>(m4(w, 4, j + 1)) +
-                 r[i - 1];
+      r[i - 1] =
+          (static_cast<double>(m4(w, i, j + 1)) * x[j - 1]) / static_cast<double>(m4(w, 4, j + 1)) +
+          r[i - 1];
   }
   point = r;
 }

@@ -42,8 +42,8 @@ void wyc_pg_cosets(const CommonSpace& cs, int32_t space_group, int32_t nsite,
 // The orbit of Wyckoff position w (1 .. count) of the group in "pml": position 1 is the table
 // matrix with every zero denominator made 1, position m the image of position 1 under coset
 // representative m (columns in lowest terms, not reduced modulo 1).
-void get_wyckoff_all(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_group,
-                     int32_t w, int32_t& npos, std::span<WyckoffMatrix> orbit);
+void get_wyckoff_all(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_group, int32_t w,
+                     int32_t& npos, std::span<WyckoffMatrix> orbit);
 
 // The point of a position for parameter values x: column 1 plus x(j) times column j + 1, each
 // over its own denominator; a column with denominator 0 adds nothing. Double precision, in that

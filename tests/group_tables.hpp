@@ -2,11 +2,17 @@
 // begin with SGL_REQUIRE_TABLES(), which skips the test when the data files are absent.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <array>
 #include <filesystem>
 #include <memory>
+#include <random>
+#include <string>
 
 #include "library/common_space.hpp"
 #include "library/common_wyckoff.hpp"
+#include "library/types.hpp"
 
 namespace sgl::testing {
 
@@ -32,6 +38,38 @@ inline const CommonWyckoff& wyckoff_tables() {
     return b;
   }();
   return *block;
+}
+
+// Calls visit(g, w, k) for every Wyckoff position of every group (w its index within group g,
+// k its global index), under a trace that names the position.
+template <typename Visit>
+void for_each_wyckoff_position(Visit&& visit) {
+  const CommonWyckoff& cw = wyckoff_tables();
+  for (int32_t g = 1; g <= kSpaceGroupCount; ++g) {
+    for (int32_t w = 1; w <= cw.wyc_count(g); ++w) {
+      const int32_t k = cw.wyc_first(g) + w - 1;
+      SCOPED_TRACE("group " + std::to_string(g) + " position " + std::to_string(w) + " (global " +
+                   std::to_string(k) + ")");
+      visit(g, w, k);
+    }
+  }
+}
+
+// Matrix of the Wyckoff position with global index k, as the table holds it.
+inline WyckoffMatrix table_wyckoff_matrix(int32_t k) {
+  WyckoffMatrix w;
+  for (int j = 1; j <= 4; ++j)
+    for (int i = 1; i <= 4; ++i) m4(w, i, j) = wyckoff_tables().wyc_matrix_table(i, j, k);
+  return w;
+}
+
+// Random parameter values of either sign, away from 0 and from 1/2.
+inline std::array<double, 3> random_wyckoff_parameters(std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(0.05, 0.45);
+  std::bernoulli_distribution sign(0.5);
+  std::array<double, 3> x;
+  for (double& v : x) v = sign(rng) ? u(rng) : -u(rng);
+  return x;
 }
 
 }  // namespace sgl::testing

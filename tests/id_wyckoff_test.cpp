@@ -22,20 +22,15 @@ namespace {
 
 using testing::Bombed;
 using testing::BombTrap;
+using testing::random_wyckoff_parameters;
 using testing::space_tables;
+using testing::table_wyckoff_matrix;
 using testing::wyckoff_tables;
 
 using Point = std::array<double, 3>;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-WyckoffMatrix table_matrix(int32_t k) {
-  WyckoffMatrix w;
-  for (int j = 1; j <= 4; ++j)
-    for (int i = 1; i <= 4; ++i) m4(w, i, j) = wyckoff_tables().wyc_matrix_table(i, j, k);
-  return w;
-}
 
 TEST(FoldWyckoffParameter, IntoMinusHalfToHalf) {
   struct Case {
@@ -74,8 +69,11 @@ TEST(IdWyckoff4d, CasesByHand) {
       {"P-1 origin: 1a before the general position", 2, {0, 0, 0}, 1, {0, 0, 0}},
       {"P-1 (1/2,1/2,1/2): 1h", 2, {0.5, 0.5, 0.5}, 8, {0, 0, 0}},
       {"P-1 lattice translate of the origin", 2, {1, -2, 3}, 1, {0, 0, 0}},
-      {"P1: 0.5 stays, -0.5 comes back from the solver as 0.5, 0.75 folds", 1, {0.5, -0.5, 0.75},
-       1, {0.5, 0.5, -0.25}},
+      {"P1: 0.5 stays, -0.5 comes back from the solver as 0.5, 0.75 folds",
+       1,
+       {0.5, -0.5, 0.75},
+       1,
+       {0.5, 0.5, -0.25}},
       {"P1: a coordinate far outside the cell", 1, {1e17, 0.25, 0.25}, 1, {0, 0.25, 0.25}},
       {"Pm-3m body centre: 1b", 221, {0.5, 0.5, 0.5}, 2, {0, 0, 0}},
   };
@@ -133,49 +131,43 @@ TEST(IdWyckoff4d, EveryPositionFromARandomPointInCinter) {
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   std::mt19937 rng(4242);
-  std::uniform_real_distribution<double> u(0.05, 0.45);
-  std::bernoulli_distribution sign(0.5);
   int32_t ambiguous = 0;
-  for (int32_t g = 1; g <= kSpaceGroupCount; ++g) {
-    for (int32_t w = 1; w <= cw.wyc_count(g); ++w) {
-      const int32_t k = cw.wyc_first(g) + w - 1;
-      SCOPED_TRACE("group " + std::to_string(g) + " position " + std::to_string(w));
-      const WyckoffMatrix pml = table_matrix(k);
-      WyckoffMatrix cinter;
-      wyckoff_change_setting(cs, g, "pml", "cinter", pml, cinter);
-      Point x{};
-      for (int j = 0; j < 3; ++j)
-        if (m4(pml, 4, j + 2) != 0) x[j] = sign(rng) ? u(rng) : -u(rng);
-      Point point;
-      dget_wyc_xyz(x, cinter, point);
+  testing::for_each_wyckoff_position([&](int32_t g, int32_t w, int32_t k) {
+    const WyckoffMatrix pml = table_wyckoff_matrix(k);
+    WyckoffMatrix cinter;
+    wyckoff_change_setting(cs, g, "pml", "cinter", pml, cinter);
+    Point x = random_wyckoff_parameters(rng);
+    for (int j = 0; j < 3; ++j)
+      if (m4(pml, 4, j + 2) == 0) x[j] = 0.0;
+    Point point;
+    dget_wyc_xyz(x, cinter, point);
 
-      int32_t found = 0;
-      Point y{};
-      id_wyckoff4d(cs, cw, g, point, "cinter", found, y);
-      ASSERT_EQ(found, w);
-      for (int j = 0; j < 3; ++j) {
-        if (m4(pml, 4, j + 2) == 0) {
-          EXPECT_EQ(y[j], 0.0) << "absent parameter " << j + 1;
-        }
-      }
-
-      if (parameter_multiplicity(pml) == 1) {
-        for (int j = 0; j < 3; ++j) EXPECT_NEAR(y[j], x[j], 1e-9) << "parameter " << j + 1;
-      } else {
-        ++ambiguous;
-        WyckoffMatrix first = pml;
-        for (int j = 1; j <= 4; ++j)
-          if (m4(first, 4, j) == 0) m4(first, 4, j) = 1;
-        Point expected, rebuilt;
-        dxyz_change_setting(cs, g, "cinter", "pml", point, expected);
-        dget_wyc_xyz(y, first, rebuilt);
-        for (int i = 0; i < 3; ++i) {
-          const double d = rebuilt[i] - expected[i];
-          EXPECT_NEAR(d, std::round(d), 1e-9);
-        }
+    int32_t found = 0;
+    Point y{};
+    id_wyckoff4d(cs, cw, g, point, "cinter", found, y);
+    ASSERT_EQ(found, w);
+    for (int j = 0; j < 3; ++j) {
+      if (m4(pml, 4, j + 2) == 0) {
+        EXPECT_EQ(y[j], 0.0) << "absent parameter " << j + 1;
       }
     }
-  }
+
+    if (parameter_multiplicity(pml) == 1) {
+      for (int j = 0; j < 3; ++j) EXPECT_NEAR(y[j], x[j], 1e-9) << "parameter " << j + 1;
+    } else {
+      ++ambiguous;
+      WyckoffMatrix first = pml;
+      for (int j = 1; j <= 4; ++j)
+        if (m4(first, 4, j) == 0) m4(first, 4, j) = 1;
+      Point expected, rebuilt;
+      dxyz_change_setting(cs, g, "cinter", "pml", point, expected);
+      dget_wyc_xyz(y, first, rebuilt);
+      for (int i = 0; i < 3; ++i) {
+        const double d = rebuilt[i] - expected[i];
+        EXPECT_NEAR(d, std::round(d), 1e-9);
+      }
+    }
+  });
   RecordProperty("positions_with_several_parameter_values", ambiguous);
 }
 

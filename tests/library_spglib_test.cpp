@@ -2,13 +2,13 @@
 // space group, two structures each with one atom on every Wyckoff position (460 crystals);
 // spglib must find the same space group and the same Wyckoff letter for every atom.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "tests/group_tables.hpp"
 

@@ -63,8 +63,8 @@ TEST(GenerateSpaceGroup, SmallGroupsByHand) {
     int32_t identity;
   };
   // P1, P-1, P3 (hexagonal list), Pm-3m, Fd-3m.
-  for (const Case& c : {Case{1, 1, 1}, Case{2, 2, 1}, Case{143, 3, 49}, Case{221, 48, 1},
-                        Case{227, 48, 1}}) {
+  for (const Case& c :
+       {Case{1, 1, 1}, Case{2, 2, 1}, Case{143, 3, 49}, Case{221, 48, 1}, Case{227, 48, 1}}) {
     OpList ops;
     int32_t n = -1;
     generate_space_group(space_tables(), c.group, n, ops);
@@ -158,7 +158,8 @@ TEST(GetGenerators, SettingsWithoutAGeneratorListStop) {
   BombTrap trap;
   OpList gens;
   for (const char* setting : {"cxyz", "", "pnone", "c"}) {
-    EXPECT_THROW(get_generators(space_tables(), 10, gens, setting), Bombed) << '"' << setting << '"';
+    EXPECT_THROW(get_generators(space_tables(), 10, gens, setting), Bombed)
+        << '"' << setting << '"';
   }
 }
 
@@ -191,7 +192,8 @@ TEST(GetGenerators, GenerateEveryGroupInEverySetting) {
       std::set<SpaceOp> seen(closure.begin(), closure.end());
       for (std::size_t i = 0; i < closure.size() && closure.size() <= 48; ++i) {
         for (std::size_t j = 0; j <= i && closure.size() <= 48; ++j) {
-          for (const SpaceOp& p : {product(g, closure[i], closure[j]), product(g, closure[j], closure[i])}) {
+          for (const SpaceOp& p :
+               {product(g, closure[i], closure[j]), product(g, closure[j], closure[i])}) {
             if (seen.insert(p).second) closure.push_back(p);
           }
         }

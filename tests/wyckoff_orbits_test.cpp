@@ -21,19 +21,14 @@ namespace {
 
 using testing::Bombed;
 using testing::BombTrap;
+using testing::random_wyckoff_parameters;
 using testing::space_tables;
+using testing::table_wyckoff_matrix;
 using testing::wyckoff_tables;
 
 using OpList = std::array<SpaceOp, kMaxGroupOps>;
 using Orbit = std::array<WyckoffMatrix, kMaxGroupOps>;
 using Point = std::array<double, 3>;
-
-WyckoffMatrix table_matrix(int32_t k) {
-  WyckoffMatrix w;
-  for (int j = 1; j <= 4; ++j)
-    for (int i = 1; i <= 4; ++i) m4(w, i, j) = wyckoff_tables().wyc_matrix_table(i, j, k);
-  return w;
-}
 
 // The operator applied to a point, both in "pml", in double precision.
 Point apply(int32_t g, const SpaceOp& op, const Point& x) {
@@ -57,15 +52,6 @@ bool same_modulo_lattice(const Point& a, const Point& b) {
   return true;
 }
 
-// Random parameter values away from 0 and from 1/2.
-Point random_parameters(std::mt19937& rng) {
-  std::uniform_real_distribution<double> u(0.05, 0.45);
-  std::bernoulli_distribution sign(0.5);
-  Point x;
-  for (double& v : x) v = sign(rng) ? u(rng) : -u(rng);
-  return x;
-}
-
 // Every position of every group: the site operators are exactly the operators that fix a generic
 // point of the position (counted independently, in floating point), they are the site point
 // group (by its key), fix the position exactly and come in the order of the first element list
@@ -77,102 +63,98 @@ TEST(WyckoffOrbits, AllPositionsOfAllGroups) {
   const CommonWyckoff& cw = wyckoff_tables();
   std::mt19937 rng(20261210);
   int32_t positions = 0;
-  for (int32_t g = 1; g <= kSpaceGroupCount; ++g) {
+  testing::for_each_wyckoff_position([&](int32_t g, int32_t w, int32_t k) {
+    ++positions;
     OpList ops;
     int32_t n = 0;
     generate_space_group(cs, g, n, ops);
     const int32_t bravais = cs.sg_bravais(g);
-    for (int32_t w = 1; w <= cw.wyc_count(g); ++w, ++positions) {
-      const int32_t k = cw.wyc_first(g) + w - 1;
-      SCOPED_TRACE("group " + std::to_string(g) + " position " + std::to_string(w) +
-                   " (global " + std::to_string(k) + ")");
-      const int32_t q = cw.wyc_site_point_group(k);
-      const int32_t nq = cs.pg_order(q);
-      WyckoffMatrix first = table_matrix(k);
-      for (int j = 1; j <= 4; ++j)
-        if (m4(first, 4, j) == 0) m4(first, 4, j) = 1;
+    const int32_t q = cw.wyc_site_point_group(k);
+    const int32_t nq = cs.pg_order(q);
+    WyckoffMatrix first = table_wyckoff_matrix(k);
+    for (int j = 1; j <= 4; ++j)
+      if (m4(first, 4, j) == 0) m4(first, 4, j) = 1;
 
-      // Directions as the tables hold them: lowest terms, positive denominator.
-      for (int j = 2; j <= 4; ++j) {
-        RationalVector d{m4(first, 1, j), m4(first, 2, j), m4(first, 3, j), m4(first, 4, j)};
-        RationalVector r = d;
-        if (d[0] != 0 || d[1] != 0 || d[2] != 0) reduc2(r);
-        EXPECT_EQ(r, d) << "direction column " << j << " not in lowest terms";
-      }
+    // Directions as the tables hold them: lowest terms, positive denominator.
+    for (int j = 2; j <= 4; ++j) {
+      RationalVector d{m4(first, 1, j), m4(first, 2, j), m4(first, 3, j), m4(first, 4, j)};
+      RationalVector r = d;
+      if (d[0] != 0 || d[1] != 0 || d[2] != 0) reduc2(r);
+      EXPECT_EQ(r, d) << "direction column " << j << " not in lowest terms";
+    }
 
-      OpList site;
-      wyc_pg_elements(cs, cw, g, "pml", k, first, site);
+    OpList site;
+    wyc_pg_elements(cs, cw, g, "pml", k, first, site);
 
-      // Exactly the stabiliser, and the site point group.
-      const Point x = random_parameters(rng);
-      Point p;
-      dget_wyc_xyz(x, first, p);
-      int32_t fixing = 0;
-      for (int32_t i = 0; i < n; ++i)
-        if (same_modulo_lattice(apply(g, ops[i], p), p)) ++fixing;
-      EXPECT_EQ(fixing, nq);
-      int32_t key = 0;
+    // Exactly the stabiliser, and the site point group.
+    const Point x = random_wyckoff_parameters(rng);
+    Point p;
+    dget_wyc_xyz(x, first, p);
+    int32_t fixing = 0;
+    for (int32_t i = 0; i < n; ++i)
+      if (same_modulo_lattice(apply(g, ops[i], p), p)) ++fixing;
+    EXPECT_EQ(fixing, nq);
+    int32_t key = 0;
+    for (int32_t s = 0; s < nq; ++s) {
+      key += cs.point_op_key(site[s][4]);
+      const RationalVector w1{m4(first, 1, 1), m4(first, 2, 1), m4(first, 3, 1), m4(first, 4, 1)};
+      RationalVector image;
+      vrot(cs, bravais, site[s][4], w1, image);
+      vadd(image, RationalVector{site[s][0], site[s][1], site[s][2], site[s][3]}, image);
+      RationalVector w1r = w1;
+      reduc2(w1r);
+      EXPECT_EQ(image, w1r) << "site operator " << s + 1 << " does not fix the point exactly";
+      Point image_x = apply(g, site[s], p);
+      for (int i = 0; i < 3; ++i) EXPECT_NEAR(image_x[i], p[i], 1e-9);
+    }
+    EXPECT_EQ(key, cs.point_group_key(q));
+
+    // Order: the first element list of q whose first nq entries hold all the operations.
+    int32_t fitting = 0;
+    for (int32_t l = cw.pg_list_first(q); l < cw.pg_list_first(q) + cw.pg_list_count(q); ++l) {
+      bool all = true;
       for (int32_t s = 0; s < nq; ++s) {
-        key += cs.point_op_key(site[s][4]);
-        const RationalVector w1{m4(first, 1, 1), m4(first, 2, 1), m4(first, 3, 1), m4(first, 4, 1)};
-        RationalVector image;
-        vrot(cs, bravais, site[s][4], w1, image);
-        vadd(image, RationalVector{site[s][0], site[s][1], site[s][2], site[s][3]}, image);
-        RationalVector w1r = w1;
-        reduc2(w1r);
-        EXPECT_EQ(image, w1r) << "site operator " << s + 1 << " does not fix the point exactly";
-        Point image_x = apply(g, site[s], p);
-        for (int i = 0; i < 3; ++i) EXPECT_NEAR(image_x[i], p[i], 1e-9);
+        bool in = false;
+        for (int32_t h = 1; h <= nq; ++h) in = in || cw.pg_element_list(h, l) == site[s][4];
+        all = all && in;
       }
-      EXPECT_EQ(key, cs.point_group_key(q));
-
-      // Order: the first element list of q whose first nq entries hold all the operations.
-      int32_t fitting = 0;
-      for (int32_t l = cw.pg_list_first(q); l < cw.pg_list_first(q) + cw.pg_list_count(q); ++l) {
-        bool all = true;
-        for (int32_t s = 0; s < nq; ++s) {
-          bool in = false;
-          for (int32_t h = 1; h <= nq; ++h) in = in || cw.pg_element_list(h, l) == site[s][4];
-          all = all && in;
-        }
-        if (all) {
-          fitting = l;
-          break;
-        }
-      }
-      ASSERT_NE(fitting, 0);
-      for (int32_t h = 1; h <= nq; ++h) EXPECT_EQ(site[h - 1][4], cw.pg_element_list(h, fitting));
-
-      // Cosets.
-      OpList reps;
-      int32_t ncos = 0;
-      wyc_pg_cosets(cs, g, nq, std::span<const SpaceOp>(site.data(), nq), ncos, reps);
-      EXPECT_EQ(ncos * nq, n);
-      EXPECT_EQ(reps[0], ops[0]);
-
-      // Orbit: distinct images of p, and every image of p is among them.
-      Orbit orbit;
-      int32_t npos = 0;
-      get_wyckoff_all(cs, cw, g, w, npos, orbit);
-      ASSERT_EQ(npos, ncos);
-      EXPECT_EQ(orbit[0], first);
-      std::vector<Point> points;
-      for (int32_t m = 0; m < npos; ++m) {
-        Point pm;
-        dget_wyc_xyz(x, orbit[m], pm);
-        EXPECT_TRUE(same_modulo_lattice(pm, apply(g, reps[m], p))) << "orbit position " << m + 1;
-        for (const Point& earlier : points)
-          EXPECT_FALSE(same_modulo_lattice(pm, earlier)) << "orbit position " << m + 1 << " repeated";
-        points.push_back(pm);
-      }
-      for (int32_t i = 0; i < n; ++i) {
-        const Point image = apply(g, ops[i], p);
-        bool found = false;
-        for (const Point& pm : points) found = found || same_modulo_lattice(pm, image);
-        EXPECT_TRUE(found) << "image under operator " << i + 1 << " missing from the orbit";
+      if (all) {
+        fitting = l;
+        break;
       }
     }
-  }
+    ASSERT_NE(fitting, 0);
+    for (int32_t h = 1; h <= nq; ++h) EXPECT_EQ(site[h - 1][4], cw.pg_element_list(h, fitting));
+
+    // Cosets.
+    OpList reps;
+    int32_t ncos = 0;
+    wyc_pg_cosets(cs, g, nq, std::span<const SpaceOp>(site.data(), nq), ncos, reps);
+    EXPECT_EQ(ncos * nq, n);
+    EXPECT_EQ(reps[0], ops[0]);
+
+    // Orbit: distinct images of p, and every image of p is among them.
+    Orbit orbit;
+    int32_t npos = 0;
+    get_wyckoff_all(cs, cw, g, w, npos, orbit);
+    ASSERT_EQ(npos, ncos);
+    EXPECT_EQ(orbit[0], first);
+    std::vector<Point> points;
+    for (int32_t m = 0; m < npos; ++m) {
+      Point pm;
+      dget_wyc_xyz(x, orbit[m], pm);
+      EXPECT_TRUE(same_modulo_lattice(pm, apply(g, reps[m], p))) << "orbit position " << m + 1;
+      for (const Point& earlier : points)
+        EXPECT_FALSE(same_modulo_lattice(pm, earlier)) << "orbit position " << m + 1 << " repeated";
+      points.push_back(pm);
+    }
+    for (int32_t i = 0; i < n; ++i) {
+      const Point image = apply(g, ops[i], p);
+      bool found = false;
+      for (const Point& pm : points) found = found || same_modulo_lattice(pm, image);
+      EXPECT_TRUE(found) << "image under operator " << i + 1 << " missing from the orbit";
+    }
+  });
   EXPECT_EQ(positions, kWyckoffPositionCount);
 }
 
@@ -190,7 +172,7 @@ TEST(WyckoffOrbits, GeneralPosition) {
     OpList ops, site, reps;
     int32_t n = 0;
     generate_space_group(cs, g, n, ops);
-    wyc_pg_elements(cs, cw, g, "pml", k, table_matrix(k), site);
+    wyc_pg_elements(cs, cw, g, "pml", k, table_wyckoff_matrix(k), site);
     EXPECT_EQ(site[0], (SpaceOp{0, 0, 0, 1, identity_op(g)}));
     int32_t ncos = 0;
     wyc_pg_cosets(cs, g, 1, std::span<const SpaceOp>(site.data(), 1), ncos, reps);
@@ -216,7 +198,7 @@ TEST(WyckoffOrbits, SiteGroupIsTheWholePointGroup) {
     int32_t npos = 0;
     get_wyckoff_all(cs, cw, g, 1, npos, orbit);
     ASSERT_EQ(npos, 1) << g;
-    WyckoffMatrix expected = table_matrix(k);
+    WyckoffMatrix expected = table_wyckoff_matrix(k);
     for (int j = 1; j <= 4; ++j)
       if (m4(expected, 4, j) == 0) m4(expected, 4, j) = 1;
     EXPECT_EQ(orbit[0], expected) << g;
@@ -231,7 +213,7 @@ TEST(WyckoffOrbits, StabiliserOfATranslateAndARejectedDirection) {
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   const int32_t k = cw.wyc_first(2) + 7;
-  WyckoffMatrix w = table_matrix(k);
+  WyckoffMatrix w = table_wyckoff_matrix(k);
   ASSERT_EQ((std::array<int32_t, 4>{m4(w, 1, 1), m4(w, 2, 1), m4(w, 3, 1), m4(w, 4, 1)}),
             (std::array<int32_t, 4>{1, 1, 1, 2}));
   OpList site;
@@ -255,8 +237,8 @@ TEST(WyckoffOrbits, SiteOperatorsInAnotherSetting) {
       const int32_t k = cw.wyc_first(g) + w - 1;
       const int32_t nq = cs.pg_order(cw.wyc_site_point_group(k));
       OpList pml, cinter;
-      wyc_pg_elements(cs, cw, g, "pml", k, table_matrix(k), pml);
-      wyc_pg_elements(cs, cw, g, "cinter", k, table_matrix(k), cinter);
+      wyc_pg_elements(cs, cw, g, "pml", k, table_wyckoff_matrix(k), pml);
+      wyc_pg_elements(cs, cw, g, "cinter", k, table_wyckoff_matrix(k), cinter);
       for (int32_t s = 0; s < nq; ++s) {
         SpaceOp expected;
         op_change_setting(cs, g, "pml", "cinter", pml[s], expected);
@@ -290,8 +272,8 @@ TEST(WyckoffOrbits, CosetsStopOnSiteOperatorsThatAreNoSubgroup) {
       {"no site operators", 2, {}},
   };
   for (const Case& c : cases) {
-    EXPECT_THROW(wyc_pg_cosets(cs, c.group, static_cast<int32_t>(c.site.size()), c.site, ncos, reps),
-                 Bombed)
+    EXPECT_THROW(
+        wyc_pg_cosets(cs, c.group, static_cast<int32_t>(c.site.size()), c.site, ncos, reps), Bombed)
         << c.what;
   }
 }
@@ -315,14 +297,22 @@ TEST(DgetWycXyz, PointOfAPosition) {
     Point expected;
   };
   const std::vector<Case> cases{
-      {"fixed point only; parameters ignored", {1, 0, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       {0.3, 0.4, 0.5}, {0.25, 0.0, 0.75}},
-      {"x along (1,1,0)/1", {0, 0, 1, 2, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}, {0.25, 9, 9},
+      {"fixed point only; parameters ignored",
+       {1, 0, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       {0.3, 0.4, 0.5},
+       {0.25, 0.0, 0.75}},
+      {"x along (1,1,0)/1",
+       {0, 0, 1, 2, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+       {0.25, 9, 9},
        {0.25, 0.25, 0.5}},
-      {"x and z, y absent, denominators 2 and 1", {0, 0, 0, 1, 1, 0, 0, 2, 5, 5, 5, 0, 0, 0, 1, 1},
-       {0.5, 7, -0.125}, {0.25, 0.0, -0.125}},
-      {"zero direction over 1 adds nothing", {1, 1, 1, 3, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1},
-       {5, 6, 7}, {1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0}},
+      {"x and z, y absent, denominators 2 and 1",
+       {0, 0, 0, 1, 1, 0, 0, 2, 5, 5, 5, 0, 0, 0, 1, 1},
+       {0.5, 7, -0.125},
+       {0.25, 0.0, -0.125}},
+      {"zero direction over 1 adds nothing",
+       {1, 1, 1, 3, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1},
+       {5, 6, 7},
+       {1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0}},
   };
   for (const Case& c : cases) {
     Point p{};

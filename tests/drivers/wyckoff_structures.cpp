@@ -4,8 +4,8 @@
 // Usage: wyckoff_structures DATA_DIR structures [STRUCTURES_PER_GROUP]
 //        wyckoff_structures DATA_DIR identify
 //
-// structures: for each space group and each of its structures: one atom on every Wyckoff position of the
-// group (species = the position's index), with random parameters in "cinter"; every point of
+// structures: for each space group and each of its structures: one atom on every Wyckoff position
+// of the group (species = the position's index), with random parameters in "cinter"; every point of
 // the orbit is evaluated in "cinter" and carried to "pml". The cell is the "pml" cell with a
 // random metric that the group's rotations keep. Output, per structure:
 //   structure GROUP INDEX
@@ -138,8 +138,9 @@ void identify(const sgl::CommonSpace& cs, const sgl::CommonWyckoff& cw) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 2 ? argv[2] : "";
   if (mode != "structures" && mode != "identify") {
-    std::fprintf(stderr, "usage: wyckoff_structures DATA_DIR structures [PER_GROUP]\n"
-                         "       wyckoff_structures DATA_DIR identify\n");
+    std::fprintf(stderr,
+                 "usage: wyckoff_structures DATA_DIR structures [PER_GROUP]\n"
+                 "       wyckoff_structures DATA_DIR identify\n");
     return 2;
   }
   auto cs = std::make_unique<sgl::CommonSpace>();
