@@ -112,15 +112,22 @@ TEST(GenerateSpaceGroup, AllGroupsAreClosedModuloTheLattice) {
 TEST(GenerateSpaceGroup, RefusesGroupNumbersOutsideTheTables) {
   SGL_REQUIRE_TABLES();
   BombTrap trap;
-  for (int32_t g : {0, 231, -5}) {
-    OpList ops;
+  struct Case {
+    int32_t group;
+    std::size_t capacity;
+    const char* message;
+  };
+  for (const Case& c :
+       {Case{0, 48, " Error in generate_space_group: space group number out of range:  0\n"},
+        Case{231, 48, " Error in generate_space_group: space group number out of range:  231\n"},
+        Case{-5, 48, " Error in generate_space_group: space group number out of range: -5\n"},
+        Case{221, 2, " Error in generate_space_group: result list too short\n"}}) {
+    std::vector<SpaceOp> ops(c.capacity);
     int32_t n = 0;
-    EXPECT_THROW(generate_space_group(space_tables(), g, n, ops), Bombed) << g;
+    ::testing::internal::CaptureStdout();
+    EXPECT_THROW(generate_space_group(space_tables(), c.group, n, ops), Bombed) << c.group;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.message);
   }
-  // A result list shorter than the group.
-  std::array<SpaceOp, 2> few;
-  int32_t n = 0;
-  EXPECT_THROW(generate_space_group(space_tables(), 221, n, few), Bombed);
 }
 
 // A conventional setting returns the stored records as they are; a primitive one reads the list

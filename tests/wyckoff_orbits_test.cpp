@@ -284,9 +284,16 @@ TEST(WyckoffOrbits, OrbitStopsOnAnIndexOutsideTheGroup) {
   Orbit orbit;
   int32_t npos = 0;
   const int32_t count = wyckoff_tables().wyc_count(2);
-  for (int32_t w : {0, count + 1})
+  for (int32_t w : {0, count + 1}) {
+    ::testing::internal::CaptureStdout();
     EXPECT_THROW(get_wyckoff_all(space_tables(), wyckoff_tables(), 2, w, npos, orbit), Bombed) << w;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              " Error in get_wyckoff_all: Wyckoff index out of range\n");
+  }
+  ::testing::internal::CaptureStdout();
   EXPECT_THROW(get_wyckoff_all(space_tables(), wyckoff_tables(), 231, 1, npos, orbit), Bombed);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            " Error in get_wyckoff_all: space group number out of range:  231\n");
 }
 
 TEST(DgetWycXyz, PointOfAPosition) {
