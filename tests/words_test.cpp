@@ -9,6 +9,7 @@
 
 #include "library/clock.hpp"
 #include "tests/bomb_trap.hpp"
+#include "tests/table_files.hpp"
 
 namespace sgl {
 namespace {
@@ -209,6 +210,24 @@ TEST(Clock, ElapsedSeconds) {
   EXPECT_GE(t, 0);
   EXPECT_LE(t, 86400);
   EXPECT_LE(nsec(t), 86400);
+}
+
+}  // namespace
+}  // namespace sgl
+
+namespace sgl {
+namespace {
+
+TEST(SeparateWords, ElevenWordsWarnOnStandardOutputAndUnit20) {
+  testing::TempDir dir;
+  const std::string line = "a b c d e f g h i j  k  l m" + std::string(46, ' ') + "xyz  zz";  // zz in 79-80
+  const auto r = testing::run_driver("separate_words_driver", "'" + line + "'", "", dir.path());
+  const std::string warning = "Warning: Extra parameters ignored: k  l m" + std::string(46, ' ') + "xyz\n";
+  std::string expected = warning + "   10\n";
+  for (char c = 'a'; c <= 'j'; ++c) expected += std::string(" ") + c + std::string(19, ' ') + "\n";
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(testing::slurp(dir.path() / "FOR020.DAT"), warning);
 }
 
 }  // namespace
