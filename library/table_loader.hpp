@@ -22,6 +22,19 @@
   +::sgl::record_bytes<::sgl::FixedTable<type __VA_OPT__(, ) __VA_ARGS__>>
 #define SGL_TABLE_VISIT(name, type, ...) visit(#name, self.name);
 
+// A block of tables from its array list: the arrays as members, payload_bytes (the record's
+// payload: the arrays back to back), and for_each_array(block, visit), which calls
+// visit(name, array) for every array in record order.
+#define SGL_TABLE_BLOCK(Block, LIST)                              \
+  struct Block {                                                  \
+    LIST(SGL_TABLE_MEMBER)                                        \
+    static constexpr std::size_t payload_bytes = 0 LIST(SGL_TABLE_BYTES); \
+    template <typename Self, typename Visit>                      \
+    static void for_each_array(Self& self, Visit&& visit) {       \
+      LIST(SGL_TABLE_VISIT)                                       \
+    }                                                             \
+  }
+
 namespace sgl {
 
 // Bytes one element takes in a data file: logicals are 4 bytes, everything else as in memory.
