@@ -52,7 +52,18 @@ TEST_F(TableFiles, PayloadOneByteShortIsFatal) {
   const auto r = run("", dir_.slash());
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("? "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("? Attempt to read past end of record\n"), std::string::npos) << r.err;
+}
+
+TEST_F(TableFiles, TruncatedFileIsFatal) {
+  // The length field promises the whole payload, but the file ends early.
+  std::ofstream(dir_.path() / "data_space.bin", std::ios::binary)
+      .write("\xc6\x9e\x06\x00", 4)  // 433862, little-endian
+      .write(space_.data(), 1000);
+  const auto r = run("", dir_.slash());
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("? Attempt to read past end of file\n"), std::string::npos) << r.err;
 }
 
 TEST_F(TableFiles, PayloadOneByteLongLoads) {
