@@ -23,6 +23,7 @@ in any orientation and either list is identified by the sum of the keys of its o
 trace), and the 32 key sums are pairwise distinct.
 """
 import math
+from fractions import Fraction
 
 CUBIC_PROPER_XYZ = (
     "x,y,z", "-x,-y,z", "-x,y,-z", "x,-y,-z",
@@ -209,21 +210,53 @@ def identify_point_group(ops):
     raise KeyError("no point group with key sum %d" % total)
 
 
-# Hexagonal axes in Cartesian coordinates: a along x, b in the x-y plane at 120 degrees, c along z.
-_HEX_TO_CART = ((1.0, -0.5, 0.0), (0.0, math.sqrt(3.0) / 2.0, 0.0), (0.0, 0.0, 1.0))
-_CART_TO_HEX = ((1.0, 1.0 / math.sqrt(3.0), 0.0), (0.0, 2.0 / math.sqrt(3.0), 0.0),
-                (0.0, 0.0, 1.0))
+# Hexagonal axes in Cartesian coordinates: a along x, b in the x-y plane at 120 degrees, c along
+# z. The Cartesian matrices are computed exactly in numbers p + q sqrt(3) (pairs of Fractions)
+# and rounded once at the end.
+def _sq(p, q=0):
+    return (Fraction(p), Fraction(q))
+
+
+def _sq_mul(a, b):
+    return (a[0] * b[0] + 3 * a[1] * b[1], a[0] * b[1] + a[1] * b[0])
+
+
+def _sq_add(a, b):
+    return (a[0] + b[0], a[1] + b[1])
+
+
+_HEX_TO_CART = ((_sq(1), _sq("-1/2"), _sq(0)), (_sq(0), _sq(0, "1/2"), _sq(0)),
+                (_sq(0), _sq(0), _sq(1)))
+_CART_TO_HEX = ((_sq(1), _sq(0, "1/3"), _sq(0)), (_sq(0), _sq(0, "2/3"), _sq(0)),
+                (_sq(0), _sq(0), _sq(1)))
+
+
+def _sq_matmul(a, b):
+    out = []
+    for i in range(3):
+        row = []
+        for j in range(3):
+            acc = _sq(0)
+            for m in range(3):
+                acc = _sq_add(acc, _sq_mul(a[i][m], b[m][j]))
+            row.append(acc)
+        out.append(tuple(row))
+    return tuple(out)
+
+
+def cartesian_exact(k):
+    """Matrix of point operation k in Cartesian coordinates as pairs (p, q) meaning
+    p + q sqrt(3): the cubic list as it is, the hexagonal list with a along x, c along z."""
+    r = tuple(tuple(_sq(x) for x in row) for row in rot(k))
+    if not is_hexagonal(k):
+        return r
+    return _sq_matmul(_sq_matmul(_HEX_TO_CART, r), _CART_TO_HEX)
 
 
 def cartesian(k):
-    """Matrix of point operation k in Cartesian coordinates (floats, row-major): the cubic
-    list as it is, the hexagonal list with a along x and c along z."""
-    r = rot(k)
-    if not is_hexagonal(k):
-        return tuple(tuple(float(x) for x in row) for row in r)
-    m = [[sum(_HEX_TO_CART[i][a] * r[a][b] * _CART_TO_HEX[b][j]
-              for a in range(3) for b in range(3)) for j in range(3)] for i in range(3)]
-    return tuple(tuple(x for x in row) for row in m)
+    """cartesian_exact(k) rounded to floats (row-major)."""
+    return tuple(tuple(float(p) + float(q) * math.sqrt(3.0) if q else float(p)
+                       for p, q in row) for row in cartesian_exact(k))
 
 
 def _self_check():
