@@ -119,6 +119,7 @@ constexpr int kStatusPastRecordEnd = 10038;    // "Attempt to read past end of r
 constexpr int kStatusBadFileName = 10014;      // "Bad file specification"
 constexpr int kStatusNewExists = 10032;        // "Status 'NEW' specified for an existing file"
 constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
+constexpr int kStatusIntegerRange = 10018;     // "Integer out of range in numeric input"
 
 // Reads the next line of a unit and converts its fixed fields into the items.
 ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,

@@ -43,6 +43,16 @@ TEST_F(TextFiles, RewritingALongerFileCutsItAfterTheLastLineWritten) {
   EXPECT_EQ(slurp(path("stop.log")), "logged\n");
 }
 
+TEST_F(TextFiles, AFileThatIsOnlyReadKeepsItsContents) {
+  spill(path("input.txt"), "first\nsecond\n");
+  sgl::open_unit(31, path("input.txt"), "old", "formatted");
+  std::string line(6, ' ');
+  EXPECT_EQ(sgl::read_line(31, "(a)", {line}), sgl::ReadOutcome::ok);
+  EXPECT_EQ(line, "first ");
+  sgl::close_unit(31);
+  EXPECT_EQ(slurp(path("input.txt")), "first\nsecond\n");
+}
+
 TEST_F(TextFiles, StatusWordsAndRefusals) {
   spill(path("exists.txt"), "x\n");
   struct Case {
