@@ -1,0 +1,50 @@
+#!/usr/bin/python3
+"""Writes the data tables data_space.bin, data_wyckoff.bin and symmetry.dat.
+
+Usage: make_tables.py [OUTPUT_DIRECTORY]   (default: the repository's data/ directory)
+
+The output is deterministic: running it again reproduces the files byte for byte.
+"""
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from tablegen import binfile, space, symmetry_dat  # noqa: E402
+
+
+def wyckoff_payload(space_arrays):
+    """Payload of data_wyckoff.bin; all zero until the Wyckoff tables are available."""
+    try:
+        from tablegen import wyckoff
+    except ImportError:
+        return bytes(binfile.WYCKOFF_PAYLOAD_SIZE)
+    return wyckoff.build_payload(space_arrays)
+
+
+def write_tables(directory):
+    os.makedirs(directory, exist_ok=True)
+    arrays = space.build()
+    space_payload = binfile.serialise(binfile.SPACE_LAYOUT, arrays)
+    wyckoff = wyckoff_payload(arrays)
+    if len(wyckoff) != binfile.WYCKOFF_PAYLOAD_SIZE:
+        raise SystemExit("make_tables: Wyckoff payload has %d bytes" % len(wyckoff))
+    outputs = (("data_space.bin", binfile.record(space_payload)),
+               ("data_wyckoff.bin", binfile.record(wyckoff)),
+               ("symmetry.dat", symmetry_dat.text().encode("ascii")))
+    for name, data in outputs:
+        with open(os.path.join(directory, name), "wb") as f:
+            f.write(data)
+
+
+def main(argv):
+    if len(argv) > 2:
+        sys.stderr.write("usage: make_tables.py [OUTPUT_DIRECTORY]\n")
+        return 2
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    write_tables(argv[1] if len(argv) == 2 else os.path.join(root, "data"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
