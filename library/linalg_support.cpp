@@ -67,14 +67,14 @@ void load(WorkMatrix& w, std::span<const std::int32_t> a, int rows, int cols, in
   require_storage(a.size(), storage_needed(rows, cols, ld));
   for (int j = 1; j <= cols; ++j)
     for (int i = 1; i <= rows; ++i)
-      w(i, col0 + j - 1) = a[static_cast<std::size_t>(j - 1) * ld + (i - 1)];
+      w(i, col0 + j - 1) = a[at(i, j, ld)];
 }
 
 void store(const WorkMatrix& w, std::span<std::int32_t> a, int rows, int cols, int ld, int col0) {
   require_storage(a.size(), storage_needed(rows, cols, ld));
   for (int j = 1; j <= cols; ++j)
     for (int i = 1; i <= rows; ++i)
-      a[static_cast<std::size_t>(j - 1) * ld + (i - 1)] = narrow32(w(i, col0 + j - 1));
+      a[at(i, j, ld)] = narrow32(w(i, col0 + j - 1));
 }
 
 }  // namespace sgl::linalg

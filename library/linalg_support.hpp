@@ -30,6 +30,12 @@ inline constexpr std::string_view kIntegerOverflow =
 // Writes text as one free-format line on standard output and stops the run through bomb().
 [[noreturn]] void stop_with_message(std::string_view text);
 
+// Index of the 1-based entry (i, j) in a column-major array with leading dimension ld.
+inline std::size_t at(int i, int j, int ld) {
+  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
+         static_cast<std::size_t>(i - 1);
+}
+
 // Stops the run (bomb(), no message) when an array holds fewer than `needed` entries.
 void require_storage(std::size_t size, std::int64_t needed);
 // Entries a column-major matrix with `rows` rows, `cols` columns and leading dimension ld uses.

@@ -11,15 +11,11 @@ namespace sgl {
 
 namespace {
 
+using linalg::at;
 using linalg::require_storage;
 using linalg::storage_needed;
 
 constexpr double kWrapTolerance = 1e-12;
-
-std::size_t at(int i, int j, int ld) {  // 1-based (i, j) in a column-major array
-  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
-         static_cast<std::size_t>(i - 1);
-}
 
 // Lowers v by 1 while it is above 1 or within 1e-12 of 1, then raises it by 1 while it is below 0
 // and not within 1e-12 of 0.

@@ -77,8 +77,7 @@ void drowop2(std::span<double> a, int nrow, int ncol, int lda) {
   if (lda < nrow) bomb();
   linalg::require_storage(a.size(), linalg::storage_needed(nrow, ncol, lda));
   auto e = [&](int i, int j) -> double& {
-    return a[static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(lda) +
-             static_cast<std::size_t>(i - 1)];
+    return a[linalg::at(i, j, lda)];
   };
   int skipped = 0;
   for (int i = 1; i <= nrow; ++i) {

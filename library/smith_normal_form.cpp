@@ -57,7 +57,7 @@ void set_unit(std::span<int32_t> p, int n, int ld) {
   const std::size_t end =
       std::min(p.size(), static_cast<std::size_t>(ld) * static_cast<std::size_t>(n));
   std::fill(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(end), 0);
-  for (int i = 1; i <= n; ++i) p[static_cast<std::size_t>(i - 1) * ld + (i - 1)] = 1;
+  for (int i = 1; i <= n; ++i) p[linalg::at(i, i, ld)] = 1;
 }
 
 }  // namespace

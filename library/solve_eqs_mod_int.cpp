@@ -16,13 +16,9 @@ namespace sgl {
 namespace {
 
 using linalg::add64;
+using linalg::at;
 using linalg::mul64;
 using linalg::WorkMatrix;
-
-std::size_t at(int i, int j, int ld) {  // 1-based (i, j) in a column-major array
-  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
-         static_cast<std::size_t>(i - 1);
-}
 
 // The Smith form of the nrow x ncol matrix A: its diagonal d (max(nrow, ncol) entries, zero
 // beyond the matrix), P and Q.
