@@ -59,8 +59,8 @@ double vlength(int n, std::span<const double> v) { return std::sqrt(vdot(n, v, v
 
 double dvlength(int n, std::span<const double> v) { return vlength(n, v); }
 
-void xvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m,
-           int n, int lda) {
+void xvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m, int n,
+           int lda) {
   if (m <= 0) return;
   require_storage(y.size(), m);
   if (n > 0) {
@@ -76,8 +76,8 @@ void xvmlt(std::span<const double> a, std::span<const double> x, std::span<doubl
   for (int i = 0; i < m; ++i) y[i] = work[i];
 }
 
-void dvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m,
-           int n, int lda) {
+void dvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m, int n,
+           int lda) {
   xvmlt(a, x, y, m, n, lda);
 }
 

@@ -100,7 +100,8 @@ TEST(SolveEqsModInt, TooSmallDimensionsStop) {
   std::vector<int32_t> b{1, 1};
   std::vector<int32_t> x(64), null(64);
   int32_t nsol = 0, den = 0, nnull = 0;
-  auto run = [&](int mode, int nrow1, int nrow2, int ncol2, int nrow3, const std::vector<int32_t>& aa) {
+  auto run = [&](int mode, int nrow1, int nrow2, int ncol2, int nrow3,
+                 const std::vector<int32_t>& aa) {
     sgl::solve_eqs_mod_int(mode, 2, 2, aa, nrow1, b, 2, nsol, x, nrow2, ncol2, den, nnull, null,
                            nrow3);
   };
