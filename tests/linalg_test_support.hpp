@@ -1,31 +1,16 @@
-// Helpers shared by the tests of the linear-algebra routines: a bomb() handler that throws, and
-// small exact matrix helpers on column-major int32 arrays.
+// Helpers shared by the tests of the linear-algebra routines: small exact matrix helpers on
+// column-major arrays.
 #pragma once
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "library/bomb.hpp"
 
 namespace sgl_test {
 
 // 128-bit integers keep the reference computations of the tests free of overflow.
 __extension__ typedef __int128 i128;
-
-struct Bombed {};
-
-// Installs a bomb() handler that throws Bombed for the lifetime of the object.
-class BombCatcher {
- public:
-  BombCatcher() : previous_(sgl::set_bomb_handler([] { throw Bombed{}; })) {}
-  ~BombCatcher() { sgl::set_bomb_handler(previous_); }
-  BombCatcher(const BombCatcher&) = delete;
-  BombCatcher& operator=(const BombCatcher&) = delete;
-
- private:
-  sgl::BombHandler previous_;
-};
 
 // A dense rows x cols column-major matrix written row by row in the source.
 inline std::vector<int32_t> by_rows(int rows, int cols, std::vector<int32_t> row_major) {

@@ -9,12 +9,13 @@
 #include <random>
 #include <vector>
 
+#include "tests/bomb_trap.hpp"
 #include "tests/linalg_test_support.hpp"
 
 namespace {
 
-using sgl_test::BombCatcher;
-using sgl_test::Bombed;
+using sgl::testing::Bombed;
+using sgl::testing::BombTrap;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -84,7 +85,7 @@ TEST(RealVector, ZeroToOneEndsForHugeValuesAndStopsOnNonFinite) {
     EXPECT_GE(v[0], -1e-12) << x;
     EXPECT_LT(v[0], 1.0) << x;
   }
-  BombCatcher catcher;
+  BombTrap trap;
   for (double x : {kInf, -kInf, kNaN}) {
     std::array<double, 3> v{0.5, x, 0.5};
     EXPECT_THROW(sgl::zero_to_one(v), Bombed) << x;
@@ -160,7 +161,7 @@ TEST(RealVector, Determinant) {
 }
 
 TEST(RealVector, ArraysShorterThanTheDimensionsStop) {
-  BombCatcher catcher;
+  BombTrap trap;
   std::vector<double> a{1, 2}, b{1, 2, 3}, d(3);
   EXPECT_THROW(sgl::dvsub(a, b, d, 3), Bombed);
   EXPECT_THROW(sgl::vdot(3, a, b), Bombed);

@@ -7,12 +7,13 @@
 #include <random>
 #include <vector>
 
+#include "tests/bomb_trap.hpp"
 #include "tests/linalg_test_support.hpp"
 
 namespace {
 
-using sgl_test::BombCatcher;
-using sgl_test::Bombed;
+using sgl::testing::Bombed;
+using sgl::testing::BombTrap;
 using sgl_test::by_rows;
 
 // rowop works on a matrix with leading dimension 50: place a small matrix there and back.
@@ -55,7 +56,7 @@ TEST(RowOp, Examples) {
 }
 
 TEST(RowOp, LeadingDimensionAndOverflowChecks) {
-  BombCatcher catcher;
+  BombTrap trap;
   std::vector<int32_t> a(51 * 2, 1);
   EXPECT_THROW(sgl::rowop(a, 51, 2), Bombed);
   EXPECT_THROW(sgl::rowop2(a, 3, 2, 2), Bombed);
@@ -129,7 +130,7 @@ TEST(DRowOp2, WyckoffParametersFromAReducedSystem) {
   sgl::drowop2(a, 3, 4, 3);
   EXPECT_EQ(a, (std::vector<double>{1, 0, 0, 0, 0, 0, 0, 1, 0, 0.3, 0.25, 0}));
 
-  BombCatcher catcher;
+  BombTrap trap;
   EXPECT_THROW(sgl::drowop2(a, 3, 4, 2), Bombed);
 }
 

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "library/row_echelon.hpp"
+#include "tests/bomb_trap.hpp"
 #include "tests/linalg_test_support.hpp"
 
 namespace {
 
-using sgl_test::BombCatcher;
-using sgl_test::Bombed;
+using sgl::testing::Bombed;
+using sgl::testing::BombTrap;
 using sgl_test::by_rows;
 using sgl_test::widen;
 
@@ -47,7 +48,7 @@ TEST(RowEchelonForm, Examples) {
 }
 
 TEST(RowEchelonForm, LeadingDimensionsAreChecked) {
-  BombCatcher catcher;
+  BombTrap trap;
   std::vector<int32_t> a(6, 1), b(9, 0);
   EXPECT_THROW(sgl::row_echelon_form(a, 3, 2, 2, b, 3), Bombed);
   EXPECT_THROW(sgl::row_echelon_form(a, 3, 2, 3, b, 2), Bombed);
@@ -128,7 +129,7 @@ TEST(SmithNormalForm, StorageOfPAndQAndLeadingDimensions) {
   EXPECT_EQ(p, (std::vector<int32_t>{0, 1, 0, 1, 0, 0}));
   EXPECT_EQ(q, (std::vector<int32_t>{1, 0, 0, 0, 0, 1, 0, 0}));
 
-  BombCatcher catcher;
+  BombTrap trap;
   // The diagonal of this matrix is (1, 1, 1, 2, 25097), but its P and Q need entries beyond
   // 32 bits: the run stops instead of returning wrapped values.
   std::vector<int32_t> wide = by_rows(5, 5, {3,  11, 12, -1,  -7, -5, 4,  -7, -5, 8, 6, 6, 6,

@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "library/smith_normal_form.hpp"
+#include "tests/bomb_trap.hpp"
 #include "tests/linalg_test_support.hpp"
 
 namespace {
 
-using sgl_test::BombCatcher;
-using sgl_test::Bombed;
+using sgl::testing::Bombed;
+using sgl::testing::BombTrap;
 using sgl_test::by_rows;
 
 struct Result {
@@ -95,7 +96,7 @@ TEST(SolveEqsModInt, Examples) {
 }
 
 TEST(SolveEqsModInt, TooSmallDimensionsStop) {
-  BombCatcher catcher;
+  BombTrap trap;
   const std::vector<int32_t> a{2, 0, 0, 2};
   std::vector<int32_t> b{1, 1};
   std::vector<int32_t> x(64), null(64);
@@ -325,7 +326,7 @@ TEST(DSolveEqsModInt, RandomSystemsAreSolvedModuloIntegers) {
 }
 
 TEST(DSolveEqsModInt, BadInputStops) {
-  BombCatcher catcher;
+  BombTrap trap;
   std::vector<double> y(2);
   int32_t flag = -1;
   const std::vector<int32_t> a{1, 0, 0, 1};
