@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
-
 
 namespace sgl_test {
 
