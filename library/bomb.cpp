@@ -1,8 +1,7 @@
 // The fatal stop and its replaceable handler.
 #include "library/bomb.hpp"
 
-#include <cstdio>
-#include <cstdlib>
+#include "library/text_io.hpp"
 
 namespace sgl {
 
@@ -11,10 +10,9 @@ BombHandler installed_handler = nullptr;
 }
 
 void default_bomb() {
-  std::fputs("This program has bombed\nexit\n", stdout);
-  std::fflush(stdout);
-  std::fputs(" STOP  \n", stderr);
-  std::exit(1);
+  write_line(6, "(a)", {"This program has bombed"});
+  write_line(6, "(a)", {"exit"});
+  stop_run(" ");
 }
 
 BombHandler set_bomb_handler(BombHandler handler) {

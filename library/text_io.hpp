@@ -1,0 +1,194 @@
+// The text input and output layer: every line the programs read or write, every file they open
+// and every binary data record they load goes through these routines.
+//
+// Units are small non-negative integers. Units 0 (standard error), 5 (standard input) and
+// 6 (standard output) are connected from the start; kDefaultUnit stands for 5 in reads and 6 in
+// writes. Any other unit is connected by open_unit, or implicitly, on its first read or write, to
+// the file FOR<nnn>.DAT in the working directory.
+//
+// Format texts are parenthesised descriptor lists such as "(a,i3,1x,f10.5)": A, Aw, Iw, Fw.d,
+// Ew.d, Gw.d, nX, X, quoted literals, "$" (no line end), repeat counts and groups.
+//
+// Failures of writes, flush and close are always fatal. A read returns its outcome only when the
+// caller handles it (ReadHandling); otherwise it ends the run with the fatal failure: pending
+// output is written, three lines beginning "? " go to standard error, and the exit status is 255.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace sgl {
+
+// The "*" unit: 5 for reads, 6 for writes; shown as "*" in diagnostics.
+constexpr int kDefaultUnit = -1;
+
+// A 4-byte logical item (in binary records: nonzero is true).
+struct Logical {
+  bool value = false;
+};
+
+// One value written by write_line, write_text or write_free. Texts are referenced, not copied:
+// an OutItem must not outlive the text it was made from (use it only as a call argument).
+class OutItem {
+ public:
+  enum class Kind { integer, real4, real8, logical, text };
+  OutItem(int32_t v) : kind_(Kind::integer), i_(v) {}
+  OutItem(float v) : kind_(Kind::real4), f_(v) {}
+  OutItem(double v) : kind_(Kind::real8), d_(v) {}
+  OutItem(Logical v) : kind_(Kind::logical), i_(v.value ? 1 : 0) {}
+  OutItem(std::string_view v) : kind_(Kind::text), s_(v) {}
+  OutItem(const char* v) : kind_(Kind::text), s_(v) {}
+  OutItem(const std::string& v) : kind_(Kind::text), s_(v) {}
+  OutItem(bool) = delete;  // say Logical{...} for a logical, int32_t{...} for a number
+
+  Kind kind() const { return kind_; }
+  int32_t integer() const { return i_; }
+  float real4() const { return f_; }
+  double real8() const { return d_; }
+  bool logical() const { return i_ != 0; }
+  std::string_view text() const { return s_; }
+
+ private:
+  Kind kind_;
+  int32_t i_ = 0;
+  float f_ = 0.0f;
+  double d_ = 0.0;
+  std::string_view s_;
+};
+
+// Writes one line (or more, when the items outlast the format) to a unit.
+void write_line(int unit, std::string_view format, std::span<const OutItem> items);
+void write_line(int unit, std::string_view format, std::initializer_list<OutItem> items = {});
+
+// Writes one free-format line to a unit.
+void write_free(int unit, std::span<const OutItem> items);
+void write_free(int unit, std::initializer_list<OutItem> items = {});
+
+// Formats into a fixed-length text: the output starts at its first character, the rest of the
+// text is filled with blanks; output beyond its length is dropped. The text keeps its size.
+void write_text(std::string& text, std::string_view format, std::span<const OutItem> items);
+void write_text(std::string& text, std::string_view format,
+                std::initializer_list<OutItem> items = {});
+
+// One target of a read. A std::string is a fixed-length text: its current size is the item's
+// length, and a read keeps that size (padding with blanks or cutting).
+class InItem {
+ public:
+  enum class Kind { integer, real4, real8, logical, text };
+  InItem(int32_t& v) : kind_(Kind::integer), p_(&v) {}
+  InItem(float& v) : kind_(Kind::real4), p_(&v) {}
+  InItem(double& v) : kind_(Kind::real8), p_(&v) {}
+  InItem(Logical& v) : kind_(Kind::logical), p_(&v) {}
+  InItem(std::string& v) : kind_(Kind::text), p_(&v) {}
+
+  Kind kind() const { return kind_; }
+  int32_t& integer() const { return *static_cast<int32_t*>(p_); }
+  float& real4() const { return *static_cast<float*>(p_); }
+  double& real8() const { return *static_cast<double*>(p_); }
+  Logical& logical() const { return *static_cast<Logical*>(p_); }
+  std::string& text() const { return *static_cast<std::string*>(p_); }
+
+ private:
+  Kind kind_;
+  void* p_;
+};
+
+// How the caller handles the outcome of a read:
+// - status: when set, 0 (success), -1 (end of input) or a positive failure code is stored there
+//   and the call returns its outcome whatever it is;
+// - end_branch: end of input returns ReadOutcome::end;
+// - error_branch: a failure returns ReadOutcome::failure; without end_branch, end of input goes
+//   to this branch too and also returns ReadOutcome::failure.
+// An outcome that none of these handles is the fatal failure.
+struct ReadHandling {
+  int* status = nullptr;
+  bool end_branch = false;
+  bool error_branch = false;
+};
+
+enum class ReadOutcome { ok, end, failure };
+
+// Status values of reads and opens besides 0 and the platform's error numbers.
+constexpr int kStatusEnd = -1;                 // "Attempt to read past end of file"
+constexpr int kStatusIllegalNumeric = 10016;   // "Illegal character in numeric input"
+constexpr int kStatusPastRecordEnd = 10038;    // "Attempt to read past end of record"
+constexpr int kStatusBadFileName = 10014;      // "Bad file specification"
+constexpr int kStatusNewExists = 10032;        // "Status 'NEW' specified for an existing file"
+constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
+
+// Reads the next line of a unit and converts its fixed fields into the items.
+ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,
+                      ReadHandling handling = {});
+ReadOutcome read_line(int unit, std::string_view format, std::initializer_list<InItem> items,
+                      ReadHandling handling = {});
+
+// Reads free-format values, starting on the next line of the unit and going on over further
+// lines while items remain.
+ReadOutcome read_free(int unit, std::span<const InItem> items, ReadHandling handling = {});
+ReadOutcome read_free(int unit, std::initializer_list<InItem> items, ReadHandling handling = {});
+
+// Reads free-format values from a text, which is one line: running out of values is end of input.
+ReadOutcome read_free_text(std::string_view text, std::span<const InItem> items,
+                           ReadHandling handling = {});
+ReadOutcome read_free_text(std::string_view text, std::initializer_list<InItem> items,
+                           ReadHandling handling = {});
+
+// One whole array filled from a binary record: little-endian integers of 1, 2 and 4 bytes,
+// logicals of 4 bytes (nonzero is true), texts as their bytes.
+class RecordItem {
+ public:
+  enum class Kind { int8, int16, int32, logical, text };
+  RecordItem(std::span<int8_t> v) : kind_(Kind::int8), p_(v.data()), n_(v.size()) {}
+  RecordItem(std::span<int16_t> v) : kind_(Kind::int16), p_(v.data()), n_(v.size()) {}
+  RecordItem(std::span<int32_t> v) : kind_(Kind::int32), p_(v.data()), n_(v.size()) {}
+  RecordItem(std::span<Logical> v) : kind_(Kind::logical), p_(v.data()), n_(v.size()) {}
+  RecordItem(std::span<char> v) : kind_(Kind::text), p_(v.data()), n_(v.size()) {}
+  RecordItem(int32_t& v) : kind_(Kind::int32), p_(&v), n_(1) {}
+
+  Kind kind() const { return kind_; }
+  void* data() const { return p_; }
+  std::size_t count() const { return n_; }  // elements (characters for a text)
+  std::size_t bytes() const;                // bytes the item takes from the record
+
+ private:
+  Kind kind_;
+  void* p_;
+  std::size_t n_;
+};
+
+// Reads the next binary record of a unit into the items in order.
+ReadOutcome read_record(int unit, std::span<const RecordItem> items, ReadHandling handling = {});
+ReadOutcome read_record(int unit, std::initializer_list<RecordItem> items,
+                        ReadHandling handling = {});
+
+// Connects a unit to a file. status_word: "OLD", "NEW", "UNKNOWN" or empty (letters in either
+// case, trailing blanks ignored); kind: "FORMATTED" (or empty) or "UNFORMATTED". With a status
+// pointer, 0 or the failure code is stored there and a failed open leaves the unit unconnected;
+// without one a failure is fatal.
+void open_unit(int unit, std::string_view name, std::string_view status_word,
+               std::string_view kind, int* status = nullptr);
+
+// Writes the unit's pending output and closes its file; nothing for an unconnected unit.
+void close_unit(int unit);
+
+// Writes the unit's pending output to its file; nothing for an unconnected unit.
+void flush(int unit);
+
+// True when the unit is connected (0, 5 and 6 always are).
+bool unit_is_open(int unit);
+
+// The stop: " STOP" on standard error, then one blank and the text when the text has at least one
+// character, then a line feed; all pending output is written, every file closed; exit status 1.
+[[noreturn]] void stop_run(std::optional<std::string_view> text = std::nullopt);
+
+// The normal end of a program: pending output written, files closed, exit status 0.
+[[noreturn]] void end_run();
+
+// The fatal failure for memory that cannot be obtained ("Buffer allocation failed", status 255).
+[[noreturn]] void fail_out_of_memory();
+
+}  // namespace sgl

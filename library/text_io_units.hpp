@@ -1,0 +1,43 @@
+// Internal interface of the unit table: the connections behind the unit numbers, their buffers,
+// line input with carriage returns dropped and tabs expanded, and raw byte input for records.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace sgl::textio {
+
+// The unit label of a text variable in diagnostics ("INTERNAL").
+constexpr int kInternalUnit = -2;
+
+enum class Operation { read, write, open, close };
+
+// Appends output to a unit (connecting an unconnected unit to its FOR<nnn>.DAT file first).
+// Carriage returns are dropped. Standard output, standard error and character devices receive
+// the bytes at once; files collect them in blocks of 8192 bytes. Failures are fatal.
+void put_output(int unit, std::string_view bytes);
+
+// Reads the next line of a unit, without its line feed and carriage returns, tabs expanded.
+// Returns 0, -1 at the end of the input, or the platform's error number.
+int next_line(int unit, std::string& line);
+
+// Reads up to n bytes of a unit's input into dst (dst may be null to skip them); got receives
+// how many arrived. Returns 0 (also when the input ended early) or the platform's error number.
+int next_bytes(int unit, char* dst, std::size_t n, std::size_t& got);
+
+// Replaces each tab by blanks up to the next multiple of the tab width (none when it is 0).
+std::string expand_tabs(std::string_view raw, int width);
+
+// The tab width in force (TABSIZE, looked up once; 8 when unset or not usable).
+int tab_width();
+
+// Parses a TABSIZE value: its leading decimal digits after an optional sign; 8 when there are no
+// digits or the value is negative.
+int parse_tab_size(const char* value);
+
+// Writes every unit's pending output and closes every file. With report_failures false, failures
+// are ignored (the run is already failing).
+void finish_units(bool report_failures);
+
+}  // namespace sgl::textio

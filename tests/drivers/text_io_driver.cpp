@@ -1,0 +1,112 @@
+// Small program for the process-level tests of the text layer: each mode exercises one end of a
+// run, one file behaviour or one read, so that the tests can check standard output, standard
+// error, files and the exit status.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "library/bomb.hpp"
+#include "library/text_io.hpp"
+
+namespace {
+
+void echo_lines(std::string_view format, std::size_t length) {
+  for (;;) {
+    std::string line(length, '?');
+    int status = 0;
+    if (sgl::read_line(5, format, {line}, {.status = &status}) != sgl::ReadOutcome::ok) {
+      sgl::write_free(6, {"status", status});
+      return;
+    }
+    sgl::write_line(6, "(3a)", {"[", line, "]"});
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const std::string arg = argc > 2 ? argv[2] : "";
+  if (mode == "stop_text") {
+    sgl::write_line(6, "(a)", {"out"});
+    sgl::stop_run("done");
+  } else if (mode == "stop_none") {
+    sgl::stop_run();
+  } else if (mode == "stop_empty") {
+    sgl::stop_run("");
+  } else if (mode == "end") {
+    sgl::write_line(6, "(a)", {"line"});
+    sgl::end_run();
+  } else if (mode == "bomb") {
+    sgl::write_free(6, {"Error: something"});
+    sgl::bomb();
+  } else if (mode == "interleave") {
+    sgl::write_line(6, "(a)", {"o1"});
+    sgl::write_line(0, "(a)", {"e1"});
+    sgl::write_line(6, "(a,$)", {"o2"});
+    sgl::write_line(0, "(a)", {"e2"});
+    sgl::write_line(6, "(a,$)", {"."});
+    sgl::write_line(6, "(a,$)", {"."});
+    sgl::write_line(6, "(a)", {"o3"});
+    sgl::end_run();
+  } else if (mode == "read_end") {
+    sgl::write_line(6, "(a)", {"before"});
+    int32_t value = 0;
+    sgl::read_free(5, {value});
+    sgl::write_free(6, {"read", value});
+    sgl::end_run();
+  } else if (mode == "read_default_bad") {
+    int32_t value = 0;
+    sgl::read_free(sgl::kDefaultUnit, {value});
+    sgl::end_run();
+  } else if (mode == "read_text_bad") {
+    int32_t value = 0;
+    sgl::read_free_text("12abc", {value});
+    sgl::end_run();
+  } else if (mode == "lines") {
+    echo_lines("(a)", arg.empty() ? 12 : std::stoul(arg));
+    sgl::end_run();
+  } else if (mode == "unit20") {
+    sgl::write_line(20, "(a)", {"first warning"});
+    sgl::write_free(20, {"second", 2});
+    sgl::end_run();
+  } else if (mode == "log") {
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"new line 1"});
+    sgl::write_line(30, "(a)", {"new line 2"});
+    sgl::end_run();
+  } else if (mode == "log_stop") {
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"logged"});
+    sgl::stop_run("x");
+  } else if (mode == "open_old") {
+    sgl::open_unit(31, arg, "OLD", "");
+    sgl::end_run();
+  } else if (mode == "open_log") {
+    sgl::open_unit(30, arg, "", "");
+    sgl::end_run();
+  } else if (mode == "many_lines") {
+    for (int k = 0; k < 100000; ++k) sgl::write_line(6, "(a,i6)", {"line", k});
+    sgl::end_run();
+  } else if (mode == "no_memory") {
+    sgl::write_line(6, "(a)", {"before"});
+    sgl::fail_out_of_memory();
+  } else if (mode == "record") {
+    sgl::open_unit(50, arg, "OLD", "UNFORMATTED");
+    std::vector<int8_t> bytes(2, 0);
+    std::vector<int16_t> shorts(2, 0);
+    std::vector<int32_t> words(2, 0);
+    std::vector<sgl::Logical> flags(1);
+    std::vector<char> text(4, '.');
+    sgl::read_record(50, {std::span<int8_t>(bytes), std::span<int16_t>(shorts),
+                          std::span<int32_t>(words), std::span<sgl::Logical>(flags),
+                          std::span<char>(text)});
+    sgl::write_free(6, {bytes[0], bytes[1], shorts[0], shorts[1], words[0], words[1],
+                        sgl::Logical{flags[0].value}, std::string(text.begin(), text.end())});
+    sgl::close_unit(50);
+    sgl::end_run();
+  }
+  std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
+  return 2;
+}

@@ -1,0 +1,108 @@
+// Runs a test program as a child process with given standard input, working directory and
+// environment, and collects its standard output, standard error and exit status.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace text_io_test {
+
+struct ChildResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or 1000 + signal number
+};
+
+struct ChildOptions {
+  std::string input;
+  std::string cwd;                       // empty: the test's own
+  std::vector<std::string> environment;  // NAME=VALUE entries added to the child's environment
+  std::vector<std::string> unset;        // names removed from the child's environment
+  bool merge_err = false;                // standard error into the same file as standard output
+  bool closed_stdout = false;            // standard output a pipe whose reader has gone
+};
+
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+inline void spill(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// A fresh temporary directory.
+inline std::string temp_dir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                      "/text_io_test.XXXXXX";
+  std::vector<char> buffer(templ.begin(), templ.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) std::abort();
+  return buffer.data();
+}
+
+inline std::string driver_path() { return std::string(SGL_DRIVER_DIR) + "/text_io_driver"; }
+
+inline ChildResult run_child(const std::vector<std::string>& args, const ChildOptions& options = {}) {
+  const std::string dir = temp_dir();
+  const std::string in_path = dir + "/stdin", out_path = dir + "/stdout", err_path = dir + "/stderr";
+  spill(in_path, options.input);
+  int pipe_fds[2] = {-1, -1};
+  if (options.closed_stdout && pipe(pipe_fds) != 0) std::abort();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
+    const int in = open(in_path.c_str(), O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = options.merge_err ? out : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    if (options.closed_stdout) {
+      close(pipe_fds[0]);
+      dup2(pipe_fds[1], 1);
+    } else {
+      dup2(out, 1);
+    }
+    dup2(err, 2);
+    for (const std::string& name : options.unset) unsetenv(name.c_str());
+    for (const std::string& entry : options.environment) {
+      const auto eq = entry.find('=');
+      setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (options.closed_stdout) {
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  ChildResult result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 1000 + WTERMSIG(wstatus);
+  result.out = slurp(out_path);
+  result.err = options.merge_err ? "" : slurp(err_path);
+  std::system(("rm -rf '" + dir + "'").c_str());
+  return result;
+}
+
+inline ChildResult run_driver(const std::vector<std::string>& args, const ChildOptions& options = {}) {
+  std::vector<std::string> full{driver_path()};
+  full.insert(full.end(), args.begin(), args.end());
+  return run_child(full, options);
+}
+
+}  // namespace text_io_test
