@@ -8,20 +8,19 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <numeric>
+#include <string>
 
 #include "library/bomb.hpp"
+#include "library/text_io.hpp"
 
 namespace sgl {
 
 namespace {
 
 [[noreturn]] void overflow_stop(const char* routine) {
-  std::printf(" Error: integer overflow in %s\n", routine);
-  std::fflush(stdout);
+  write_free(6, {std::string("Error: integer overflow in ") + routine});
   bomb();
 }
 

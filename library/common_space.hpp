@@ -90,18 +90,7 @@ inline constexpr int kPointGroupCount = 32;
 inline constexpr int kBravaisTypeCount = 14;
 inline constexpr int kOpRecordCount = 6000;
 
-struct CommonSpace {
-  SGL_COMMON_SPACE_ARRAYS(SGL_TABLE_MEMBER)
-
-  // Bytes of the record's payload: the arrays back to back.
-  static constexpr std::size_t payload_bytes = 0 SGL_COMMON_SPACE_ARRAYS(SGL_TABLE_BYTES);
-
-  // Calls visit(name, array) for every array in record order.
-  template <typename Self, typename Visit>
-  static void for_each_array(Self& self, Visit&& visit) {
-    SGL_COMMON_SPACE_ARRAYS(SGL_TABLE_VISIT)
-  }
-};
+SGL_TABLE_BLOCK(CommonSpace, SGL_COMMON_SPACE_ARRAYS);
 
 static_assert(CommonSpace::payload_bytes == 433862, "data_space.bin payload size");
 

@@ -38,16 +38,7 @@ namespace sgl {
 inline constexpr int kWyckoffPositionCount = 1731;
 inline constexpr int kElementListCount = 152;
 
-struct CommonWyckoff {
-  SGL_COMMON_WYCKOFF_ARRAYS(SGL_TABLE_MEMBER)
-
-  static constexpr std::size_t payload_bytes = 0 SGL_COMMON_WYCKOFF_ARRAYS(SGL_TABLE_BYTES);
-
-  template <typename Self, typename Visit>
-  static void for_each_array(Self& self, Visit&& visit) {
-    SGL_COMMON_WYCKOFF_ARRAYS(SGL_TABLE_VISIT)
-  }
-};
+SGL_TABLE_BLOCK(CommonWyckoff, SGL_COMMON_WYCKOFF_ARRAYS);
 
 static_assert(CommonWyckoff::payload_bytes == 477926, "data_wyckoff.bin payload size");
 

@@ -23,28 +23,37 @@ inline constexpr std::string_view kRhsNotFinite =
     "Error in dsolve_eqs_mod_int:  right-hand side not finite";
 inline constexpr std::string_view kCoordinateNotFinite =
     "Error in zero_to_one:  coordinate not finite";
-inline constexpr std::string_view kIntegerOverflow =
-    "Error in integer linear algebra:  integer overflow";
 }  // namespace msg
+
+// Writes "Error: integer overflow in " and the routine's name as one free-format line on standard
+// output and stops the run through bomb().
+[[noreturn]] void stop_on_overflow(const char* routine);
 
 // Writes text as one free-format line on standard output and stops the run through bomb().
 [[noreturn]] void stop_with_message(std::string_view text);
+
+// Index of the 1-based entry (i, j) in a column-major array with leading dimension ld.
+inline std::size_t at(int i, int j, int ld) {
+  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
+         static_cast<std::size_t>(i - 1);
+}
 
 // Stops the run (bomb(), no message) when an array holds fewer than `needed` entries.
 void require_storage(std::size_t size, std::int64_t needed);
 // Entries a column-major matrix with `rows` rows, `cols` columns and leading dimension ld uses.
 std::int64_t storage_needed(int rows, int cols, int ld);
 
-// 64-bit arithmetic that stops the run (overflow message and bomb()) instead of wrapping.
-std::int64_t add64(std::int64_t a, std::int64_t b);
-std::int64_t sub64(std::int64_t a, std::int64_t b);
-std::int64_t mul64(std::int64_t a, std::int64_t b);
+// 64-bit arithmetic that stops the run (overflow message naming the routine, and bomb()) instead
+// of wrapping.
+std::int64_t add64(std::int64_t a, std::int64_t b, const char* routine);
+std::int64_t sub64(std::int64_t a, std::int64_t b, const char* routine);
+std::int64_t mul64(std::int64_t a, std::int64_t b, const char* routine);
 // The value as a 32-bit integer; a value outside that range stops the run like an overflow.
-std::int32_t narrow32(std::int64_t v);
+std::int32_t narrow32(std::int64_t v, const char* routine);
 
 // Divides the entries by their greatest common divisor when that is 2 or more and returns it,
 // else returns 1 (all zeros or an empty list: 1, nothing changed).
-std::int64_t factor64(std::span<std::int64_t> v);
+std::int64_t factor64(std::span<std::int64_t> v, const char* routine);
 
 // Lowers a finite v by 1 while lower(v) holds, then raises it by 1 while raise(v) holds. Both
 // conditions must hold for every value beyond 2 in magnitude (lower above 2, raise below -2):
@@ -64,7 +73,8 @@ double reduce_by_whole_steps(double v, Lower lower, Raise raise) {
 class WorkMatrix {
  public:
   WorkMatrix(int rows, int cols)
-      : rows_(rows > 0 ? rows : 0), cols_(cols > 0 ? cols : 0),
+      : rows_(rows > 0 ? rows : 0),
+        cols_(cols > 0 ? cols : 0),
         data_(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_), 0) {}
   std::int64_t& operator()(int i, int j) { return data_[index(i, j)]; }
   std::int64_t operator()(int i, int j) const { return data_[index(i, j)]; }
@@ -83,8 +93,9 @@ class WorkMatrix {
 };
 
 // Copies rows 1..rows and columns 1..cols of a caller's matrix (leading dimension ld) into w,
-// starting at column col0 of w, and back.
+// starting at column col0 of w, and back (a value beyond 32 bits stops the run as an overflow).
 void load(WorkMatrix& w, std::span<const std::int32_t> a, int rows, int cols, int ld, int col0 = 1);
-void store(const WorkMatrix& w, std::span<std::int32_t> a, int rows, int cols, int ld, int col0 = 1);
+void store(const WorkMatrix& w, std::span<std::int32_t> a, int rows, int cols, int ld,
+           const char* routine, int col0 = 1);
 
 }  // namespace sgl::linalg

@@ -11,15 +11,11 @@ namespace sgl {
 
 namespace {
 
+using linalg::at;
 using linalg::require_storage;
 using linalg::storage_needed;
 
 constexpr double kWrapTolerance = 1e-12;
-
-std::size_t at(int i, int j, int ld) {  // 1-based (i, j) in a column-major array
-  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
-         static_cast<std::size_t>(i - 1);
-}
 
 // Lowers v by 1 while it is above 1 or within 1e-12 of 1, then raises it by 1 while it is below 0
 // and not within 1e-12 of 0.
@@ -63,8 +59,8 @@ double vlength(int n, std::span<const double> v) { return std::sqrt(vdot(n, v, v
 
 double dvlength(int n, std::span<const double> v) { return vlength(n, v); }
 
-void xvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m,
-           int n, int lda) {
+void xvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m, int n,
+           int lda) {
   if (m <= 0) return;
   require_storage(y.size(), m);
   if (n > 0) {
@@ -80,8 +76,8 @@ void xvmlt(std::span<const double> a, std::span<const double> x, std::span<doubl
   for (int i = 0; i < m; ++i) y[i] = work[i];
 }
 
-void dvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m,
-           int n, int lda) {
+void dvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m, int n,
+           int lda) {
   xvmlt(a, x, y, m, n, lda);
 }
 

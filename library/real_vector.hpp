@@ -3,8 +3,8 @@
 // and matrix-matrix products and the 3x3 determinant.
 //
 // Vectors are indexed from 0 here (component i of the documentation is v[i - 1]); a matrix is
-// stored by columns with a leading dimension lda: entry (i, j), 1-based, is a[(j - 1) * lda + i - 1].
-// Every sum starts from 0 and adds its terms in increasing index order. None of these routines
+// stored by columns with a leading dimension lda: entry (i, j), 1-based, is a[(j - 1) * lda + i -
+// 1]. Every sum starts from 0 and adds its terms in increasing index order. None of these routines
 // keeps state; an array shorter than the dimensions given stops the run through bomb().
 #pragma once
 
@@ -38,10 +38,10 @@ double dvdot(int n, std::span<const double> a, std::span<const double> b);
 
 // y = A x with rows 1..m and columns 1..n of A (leading dimension lda); y may be x.
 // With n <= 0 the m components of y become 0. Both names behave alike.
-void xvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m,
-           int n, int lda);
-void dvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m,
-           int n, int lda);
+void xvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m, int n,
+           int lda);
+void dvmlt(std::span<const double> a, std::span<const double> x, std::span<double> y, int m, int n,
+           int lda);
 
 // R = A B with A of l rows and m columns, B of m rows and n columns, R of l rows and n columns,
 // each with its own leading dimension; r may be a or b.

@@ -19,8 +19,8 @@ void row_echelon_form(std::span<int32_t> a, int m, int n, int lda, std::span<int
 
 namespace linalg {
 // The same reduction on a 64-bit work matrix W = [A | B] with m rows and n + m columns, without
-// narrowing to 32 bits.
-void echelon_with_companion(WorkMatrix& w, int m, int n);
+// narrowing to 32 bits; an overflow message names the routine.
+void echelon_with_companion(WorkMatrix& w, int m, int n, const char* routine);
 }  // namespace linalg
 
 }  // namespace sgl

@@ -33,7 +33,7 @@ int find_pivot_column(int i, int nrow, int ncol, int& skipped, IsNonZero nonzero
   }
 }
 
-void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda) {
+void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda, const char* routine) {
   if (nrow <= 0 || ncol <= 0) return;
   if (lda < nrow) bomb();
   WorkMatrix w(nrow, ncol);
@@ -51,35 +51,32 @@ void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda) {
       if (k == i || akc == 0) continue;
       for (int j = 1; j <= ncol; ++j) {
         row[j - 1] = j == c ? 0
-                            : linalg::sub64(linalg::mul64(pivot, w(k, j)),
-                                            linalg::mul64(w(i, j), akc));
+                            : linalg::sub64(linalg::mul64(pivot, w(k, j), routine),
+                                            linalg::mul64(w(i, j), akc, routine), routine);
       }
-      linalg::factor64(row);
+      linalg::factor64(row, routine);
       for (int j = 1; j <= ncol; ++j) w(k, j) = row[j - 1];
     }
   }
-  linalg::store(w, a, nrow, ncol, lda);
+  linalg::store(w, a, nrow, ncol, lda, routine);
 }
 
 }  // namespace
 
 void rowop(std::span<int32_t> a, int nrow, int ncol) {
   if (nrow > kRowopLeadingDim) bomb();
-  reduce_integer_rows(a, nrow, ncol, kRowopLeadingDim);
+  reduce_integer_rows(a, nrow, ncol, kRowopLeadingDim, "rowop");
 }
 
 void rowop2(std::span<int32_t> a, int nrow, int ncol, int lda) {
-  reduce_integer_rows(a, nrow, ncol, lda);
+  reduce_integer_rows(a, nrow, ncol, lda, "rowop2");
 }
 
 void drowop2(std::span<double> a, int nrow, int ncol, int lda) {
   if (nrow <= 0 || ncol <= 0) return;
   if (lda < nrow) bomb();
   linalg::require_storage(a.size(), linalg::storage_needed(nrow, ncol, lda));
-  auto e = [&](int i, int j) -> double& {
-    return a[static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(lda) +
-             static_cast<std::size_t>(i - 1)];
-  };
+  auto e = [&](int i, int j) -> double& { return a[linalg::at(i, j, lda)]; };
   int skipped = 0;
   for (int i = 1; i <= nrow; ++i) {
     const int c = find_pivot_column(

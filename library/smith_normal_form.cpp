@@ -28,7 +28,7 @@ bool is_diagonal(const WorkMatrix& a) {
 }
 
 // Echelon form of the rows of a (m x n) with the companion comp (m x m), both updated.
-void row_step(WorkMatrix& a, WorkMatrix& comp) {
+void row_step(WorkMatrix& a, WorkMatrix& comp, const char* routine) {
   const int m = a.rows();
   const int n = a.cols();
   WorkMatrix w(m, n + m);
@@ -36,7 +36,7 @@ void row_step(WorkMatrix& a, WorkMatrix& comp) {
     for (int j = 1; j <= n; ++j) w(i, j) = a(i, j);
     for (int j = 1; j <= m; ++j) w(i, n + j) = comp(i, j);
   }
-  linalg::echelon_with_companion(w, m, n);
+  linalg::echelon_with_companion(w, m, n, routine);
   for (int i = 1; i <= m; ++i) {
     for (int j = 1; j <= n; ++j) a(i, j) = w(i, j);
     for (int j = 1; j <= m; ++j) comp(i, j) = w(i, n + j);
@@ -57,21 +57,21 @@ void set_unit(std::span<int32_t> p, int n, int ld) {
   const std::size_t end =
       std::min(p.size(), static_cast<std::size_t>(ld) * static_cast<std::size_t>(n));
   std::fill(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(end), 0);
-  for (int i = 1; i <= n; ++i) p[static_cast<std::size_t>(i - 1) * ld + (i - 1)] = 1;
+  for (int i = 1; i <= n; ++i) p[linalg::at(i, i, ld)] = 1;
 }
 
 }  // namespace
 
 namespace linalg {
 
-void smith_work(WorkMatrix& a, WorkMatrix& p, WorkMatrix& q) {
+void smith_work(WorkMatrix& a, WorkMatrix& p, WorkMatrix& q, const char* routine) {
   p = unit_matrix(a.rows());
   q = unit_matrix(a.cols());  // collects the column operations as row operations on A^T
   for (;;) {
-    row_step(a, p);
+    row_step(a, p, routine);
     if (is_diagonal(a)) break;
     WorkMatrix t = transposed(a);
-    row_step(t, q);
+    row_step(t, q, routine);
     a = transposed(t);
     if (is_diagonal(a)) break;
   }
@@ -82,6 +82,7 @@ void smith_work(WorkMatrix& a, WorkMatrix& p, WorkMatrix& q) {
 
 void smith_normal_form(std::span<int32_t> a, int m, int n, int lda, std::span<int32_t> p, int ldp,
                        std::span<int32_t> q, int ldq) {
+  static constexpr const char* kName = "smith_normal_form";
   if (lda < m || ldp < m || ldq < n) bomb();
   m = std::max(m, 0);
   n = std::max(n, 0);
@@ -91,10 +92,10 @@ void smith_normal_form(std::span<int32_t> a, int m, int n, int lda, std::span<in
   linalg::load(wa, a, m, n, lda);
   WorkMatrix wp(m, m);
   WorkMatrix wq(n, n);
-  linalg::smith_work(wa, wp, wq);
-  linalg::store(wa, a, m, n, lda);
-  linalg::store(wp, p, m, m, ldp);
-  linalg::store(wq, q, n, n, ldq);
+  linalg::smith_work(wa, wp, wq, kName);
+  linalg::store(wa, a, m, n, lda, kName);
+  linalg::store(wp, p, m, m, ldp, kName);
+  linalg::store(wq, q, n, n, ldq, kName);
 }
 
 }  // namespace sgl

@@ -18,8 +18,9 @@ void smith_normal_form(std::span<int32_t> a, int m, int n, int lda, std::span<in
 
 namespace linalg {
 // The same diagonalisation on 64-bit work matrices, without narrowing to 32 bits: a (m x n) is
-// replaced by D, p and q are set to P (m x m) and Q (n x n).
-void smith_work(WorkMatrix& a, WorkMatrix& p, WorkMatrix& q);
+// replaced by D, p and q are set to P (m x m) and Q (n x n); an overflow message names the
+// routine.
+void smith_work(WorkMatrix& a, WorkMatrix& p, WorkMatrix& q, const char* routine);
 }  // namespace linalg
 
 }  // namespace sgl

@@ -16,13 +16,9 @@ namespace sgl {
 namespace {
 
 using linalg::add64;
+using linalg::at;
 using linalg::mul64;
 using linalg::WorkMatrix;
-
-std::size_t at(int i, int j, int ld) {  // 1-based (i, j) in a column-major array
-  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
-         static_cast<std::size_t>(i - 1);
-}
 
 // The Smith form of the nrow x ncol matrix A: its diagonal d (max(nrow, ncol) entries, zero
 // beyond the matrix), P and Q.
@@ -32,32 +28,34 @@ struct SmithForm {
   WorkMatrix q;
 };
 
-SmithForm smith_of(std::span<const int32_t> a, int nrow, int ncol, int nrow1) {
+SmithForm smith_of(std::span<const int32_t> a, int nrow, int ncol, int nrow1, const char* routine) {
   WorkMatrix s(nrow, ncol);
   linalg::load(s, a, nrow, ncol, nrow1);
   SmithForm f{std::vector<int64_t>(static_cast<std::size_t>(std::max(nrow, ncol)), 0),
               WorkMatrix(nrow, nrow), WorkMatrix(ncol, ncol)};
-  linalg::smith_work(s, f.p, f.q);
+  linalg::smith_work(s, f.p, f.q, routine);
   for (int i = 1; i <= std::min(nrow, ncol); ++i) f.d[i - 1] = s(i, i);
   return f;
 }
 
+constexpr const char* kSolve = "solve_eqs_mod_int";
+
 // lcm(a, b) for positive a and b, checked.
-int64_t lcm64(int64_t a, int64_t b) { return mul64(a / std::gcd(a, b), b); }
+int64_t lcm64(int64_t a, int64_t b) { return mul64(a / std::gcd(a, b), b, kSolve); }
 
 }  // namespace
 
 void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a, int nrow1,
                        std::span<const int32_t> b, int32_t m, int32_t& nsol, std::span<int32_t> x,
-                       int nrow2, int ncol2, int32_t& den, int32_t& nnull,
-                       std::span<int32_t> null, int nrow3) {
+                       int nrow2, int ncol2, int32_t& den, int32_t& nnull, std::span<int32_t> null,
+                       int nrow3) {
   if (nrow1 < nrow) linalg::stop_with_message(linalg::msg::kNrow1TooSmall);
   if (nrow2 < ncol) linalg::stop_with_message(linalg::msg::kNrow2TooSmall);
   if (m == 0) linalg::stop_with_message(linalg::msg::kZeroDenominator);
   nrow = std::max(nrow, 0);
   ncol = std::max(ncol, 0);
   linalg::require_storage(b.size(), nrow);
-  const SmithForm f = smith_of(a, nrow, ncol, nrow1);
+  const SmithForm f = smith_of(a, nrow, ncol, nrow1, kSolve);
   const int k = std::max(nrow, ncol);
 
   // b / m with a positive denominator: the same right-hand side.
@@ -68,7 +66,8 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
   std::vector<int64_t> c(static_cast<std::size_t>(k), 0);
   for (int i = 1; i <= nrow; ++i) {
     int64_t sum = 0;
-    for (int j = 1; j <= nrow; ++j) sum = add64(sum, mul64(f.p(i, j), sign_b * b[j - 1]));
+    for (int j = 1; j <= nrow; ++j)
+      sum = add64(sum, mul64(f.p(i, j), sign_b * b[j - 1], kSolve), kSolve);
     c[i - 1] = sum % den_b == 0 ? 0 : sum;
   }
   for (int i = 0; i < k; ++i) {
@@ -91,13 +90,13 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
   } else {
     int64_t lcm = 1;
     for (int i : pivots) lcm = lcm64(lcm, f.d[i - 1]);
-    const int64_t big_m = mul64(lcm, den_b);  // the common denominator before reduction
+    const int64_t big_m = mul64(lcm, den_b, kSolve);  // the common denominator before reduction
 
     int64_t count = 1;
     if (mode != 1)
-      for (int i : pivots) count = mul64(count, f.d[i - 1]);
+      for (int i : pivots) count = mul64(count, f.d[i - 1], kSolve);
     if (ncol2 < count) linalg::stop_with_message(linalg::msg::kNcol2TooSmall);
-    const int32_t nsolutions = linalg::narrow32(count);
+    const int32_t nsolutions = linalg::narrow32(count, kSolve);
     linalg::require_storage(x.size(), linalg::storage_needed(ncol, nsolutions, nrow2));
 
     // y(w, i) = M (c(i) / m + w) / d(i): M times a solution of d(i) z(i) = c(i) / m mod 1.
@@ -106,7 +105,8 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
       const int64_t d = f.d[i - 1];
       const int64_t nw = mode == 1 ? 1 : d;
       for (int64_t w = 0; w < nw; ++w)
-        y[i - 1].push_back(add64(mul64(c[i - 1], big_m) / den_b / d, mul64(w, big_m) / d));
+        y[i - 1].push_back(
+            add64(mul64(c[i - 1], big_m, kSolve) / den_b / d, mul64(w, big_m, kSolve) / d, kSolve));
     }
 
     // Solution s takes y(digit(j), j) for each pivot j, s - 1 written in mixed radix over the d(j)
@@ -124,16 +124,17 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
       }
       for (int i = 1; i <= ncol; ++i) {
         int64_t sum = 0;
-        for (int j : pivots) sum = add64(sum, mul64(f.q(i, j), chosen[j - 1]));
+        for (int j : pivots) sum = add64(sum, mul64(f.q(i, j), chosen[j - 1], kSolve), kSolve);
         sum %= big_m;
         numerators.push_back(sum < 0 ? sum + big_m : sum);
       }
     }
-    linalg::factor64(numerators);
+    linalg::factor64(numerators, kSolve);
     std::size_t next = 1;
     for (int s = 1; s <= nsolutions; ++s)
-      for (int i = 1; i <= ncol; ++i) x[at(i, s, nrow2)] = linalg::narrow32(numerators[next++]);
-    den = linalg::narrow32(numerators[0]);
+      for (int i = 1; i <= ncol; ++i)
+        x[at(i, s, nrow2)] = linalg::narrow32(numerators[next++], kSolve);
+    den = linalg::narrow32(numerators[0], kSolve);
     nsol = nsolutions;
   }
 
@@ -151,8 +152,9 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
     if (f.d[i - 1] != 0) continue;
     ++row;
     for (int j = 1; j <= ncol; ++j) column[j - 1] = f.q(j, i);
-    linalg::factor64(column);
-    for (int j = 1; j <= ncol; ++j) null[at(row, j, nrow3)] = linalg::narrow32(column[j - 1]);
+    linalg::factor64(column, kSolve);
+    for (int j = 1; j <= ncol; ++j)
+      null[at(row, j, nrow3)] = linalg::narrow32(column[j - 1], kSolve);
   }
 }
 
@@ -162,7 +164,7 @@ void dsolve_eqs_mod_int(int nrow, int ncol, std::span<const int32_t> a, int nrow
   nrow = std::max(nrow, 0);
   ncol = std::max(ncol, 0);
   linalg::require_storage(b.size(), nrow);
-  const SmithForm f = smith_of(a, nrow, ncol, nrow1);
+  const SmithForm f = smith_of(a, nrow, ncol, nrow1, "dsolve_eqs_mod_int");
   std::vector<double> z(f.d.size(), 0.0);
   for (int i = 1; i <= nrow; ++i) {
     double c = 0.0;

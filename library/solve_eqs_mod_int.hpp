@@ -20,8 +20,8 @@ namespace sgl {
 // bomb()).
 void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a, int nrow1,
                        std::span<const int32_t> b, int32_t m, int32_t& nsol, std::span<int32_t> x,
-                       int nrow2, int ncol2, int32_t& den, int32_t& nnull,
-                       std::span<int32_t> null, int nrow3);
+                       int nrow2, int ncol2, int32_t& den, int32_t& nnull, std::span<int32_t> null,
+                       int nrow3);
 
 // Solves A y = b modulo integers for a real right-hand side, with the zero test 1e-6: flag 0 and
 // one solution y (ncol values, not reduced modulo 1; free unknowns 0), or flag 1 when the

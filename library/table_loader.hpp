@@ -6,6 +6,7 @@
 // only description of the file's layout.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -21,6 +22,19 @@
 #define SGL_TABLE_BYTES(name, type, ...) \
   +::sgl::record_bytes<::sgl::FixedTable<type __VA_OPT__(, ) __VA_ARGS__>>
 #define SGL_TABLE_VISIT(name, type, ...) visit(#name, self.name);
+
+// A block of tables from its array list: the arrays as members, payload_bytes (the record's
+// payload: the arrays back to back), and for_each_array(block, visit), which calls
+// visit(name, array) for every array in record order.
+#define SGL_TABLE_BLOCK(Block, LIST)                              \
+  struct Block {                                                  \
+    LIST(SGL_TABLE_MEMBER)                                        \
+    static constexpr std::size_t payload_bytes = 0 LIST(SGL_TABLE_BYTES); \
+    template <typename Self, typename Visit>                      \
+    static void for_each_array(Self& self, Visit&& visit) {       \
+      LIST(SGL_TABLE_VISIT)                                       \
+    }                                                             \
+  }
 
 namespace sgl {
 
@@ -55,6 +69,9 @@ template <typename Block>
 void load_table_block(std::string_view directory, std::string_view file_name, Block& block) {
   std::vector<RecordItem> items;
   Block::for_each_array(block, [&](const char*, auto& table) { items.push_back(record_item(table)); });
+  [[maybe_unused]] std::size_t bytes = 0;
+  for (const RecordItem& item : items) bytes += item.bytes();
+  assert(bytes == Block::payload_bytes && "record items and array list disagree");
   load_table_file(directory, file_name, items);
 }
 

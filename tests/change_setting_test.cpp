@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "library/common_space.hpp"
@@ -30,6 +31,21 @@ OpMatrix scaled_identity(int32_t d, std::array<int32_t, 3> t) {
   }
   m4(m, 4, 4) = d;
   return m;
+}
+
+// Checks change(in, out) into a separate object and into the input itself.
+template <typename T, typename Change>
+void expect_both_ways(Change change, const T& in, const T& expected, const std::string& what) {
+  T out{};
+  change(in, out);
+  EXPECT_EQ(out, expected) << what;
+  T same = in;
+  change(same, same);
+  EXPECT_EQ(same, expected) << what << " in place";
+}
+
+std::string arrow(std::string_view from, std::string_view to) {
+  return std::string(from) + " -> " + std::string(to);
 }
 
 TEST_F(SettingTables, CmlToCmlLeavesTheMatrixAlone) {
@@ -71,12 +87,9 @@ TEST_F(SettingTables, OperatorsChangeSetting) {
       {229, "pml  ", "pml", {2, 0, 0, 4, 2}, {1, 0, 0, 2, 2}},
   };
   for (const Case& c : cases) {
-    SpaceOp out{};
-    op_change_setting(*cs, c.sg, c.from, c.to, c.op, out);
-    EXPECT_EQ(out, c.expected) << c.from << " -> " << c.to;
-    SpaceOp same = c.op;
-    op_change_setting(*cs, c.sg, c.from, c.to, same, same);
-    EXPECT_EQ(same, c.expected) << c.from << " -> " << c.to << " in place";
+    expect_both_ways(
+        [&](const SpaceOp& in, SpaceOp& out) { op_change_setting(*cs, c.sg, c.from, c.to, in, out); },
+        c.op, c.expected, arrow(c.from, c.to));
   }
 }
 
@@ -87,7 +100,7 @@ TEST_F(SettingTables, UnknownSettingsStop) {
                        Case{"cml", "pzz"}, Case{"pq", "cml"}}) {
     OpMatrix m = scaled_identity(1, {0, 0, 0});
     EXPECT_THROW(mat_change_setting(*cs, 229, c.from, c.to, m), testing::Bombed)
-        << c.from << " -> " << c.to;
+        << arrow(c.from, c.to);
     SpaceOp op{0, 0, 0, 1, 1};
     EXPECT_THROW(op_change_setting(*cs, 229, c.from, c.to, op, op), testing::Bombed);
   }
@@ -117,12 +130,11 @@ TEST_F(SettingTables, VectorsTakeTheLinearPartOnly) {
       {"psh", "pml", {0, 0, 0, 7}, {0, 0, 0, 1}},
   };
   for (const Case& c : cases) {
-    RationalVector w{};
-    vector_change_setting(*cs, 229, c.from, c.to, c.v, w);
-    EXPECT_EQ(w, c.expected) << c.from << " -> " << c.to;
-    RationalVector same = c.v;
-    vector_change_setting(*cs, 229, c.from, c.to, same, same);
-    EXPECT_EQ(same, c.expected);
+    expect_both_ways(
+        [&](const RationalVector& in, RationalVector& out) {
+          vector_change_setting(*cs, 229, c.from, c.to, in, out);
+        },
+        c.v, c.expected, arrow(c.from, c.to));
   }
   testing::BombTrap trap;
   RationalVector w{};
@@ -144,12 +156,11 @@ TEST_F(SettingTables, PointsRealAndRationalAgree) {
       {"cab", "csh", {-1, 2, 3, 4}, {1, -1, 3, 4}},
   };
   for (const Case& c : cases) {
-    RationalVector q{};
-    xyz_change_setting(*cs, 229, c.from, c.to, c.p, q);
-    EXPECT_EQ(q, c.expected) << c.from << " -> " << c.to;
-    RationalVector same = c.p;
-    xyz_change_setting(*cs, 229, c.from, c.to, same, same);
-    EXPECT_EQ(same, c.expected);
+    expect_both_ways(
+        [&](const RationalVector& in, RationalVector& out) {
+          xyz_change_setting(*cs, 229, c.from, c.to, in, out);
+        },
+        c.p, c.expected, arrow(c.from, c.to));
 
     std::array<double, 3> x{};
     for (int i = 0; i < 3; ++i) x[i] = static_cast<double>(c.p[i]) / c.p[3];
@@ -157,7 +168,7 @@ TEST_F(SettingTables, PointsRealAndRationalAgree) {
     dxyz_change_setting(*cs, 229, c.from, c.to, x, y);
     for (int i = 0; i < 3; ++i) {
       EXPECT_NEAR(y[i], static_cast<double>(c.expected[i]) / c.expected[3], 1e-14)
-          << c.from << " -> " << c.to;
+          << arrow(c.from, c.to);
     }
     dxyz_change_setting(*cs, 229, c.from, c.to, x, x);
     EXPECT_EQ(x, y);

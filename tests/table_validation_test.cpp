@@ -2,59 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "library/common_space.hpp"
 #include "library/common_wyckoff.hpp"
 #include "tests/bomb_trap.hpp"
+#include "tests/table_files.hpp"
 
 namespace sgl {
 namespace {
 
 using testing::BombTrap;
 using testing::Bombed;
-
-// The smallest consistent space block: every point group of order 1 with no generators, every
-// group's operator list the identity record of its point-operation list (record 1 cubic, record 2
-// hexagonal), one setting entry.
-std::unique_ptr<CommonSpace> minimal_space() {
-  auto s = std::make_unique<CommonSpace>();
-  for (int a = 1; a <= kPointOpCount; ++a) {
-    s->point_op_inverse(a) = static_cast<int8_t>(a);
-    for (int b = 1; b <= kPointOpCount; ++b) s->point_op_product(a, b) = static_cast<int8_t>(a);
-  }
-  for (int p = 1; p <= kPointGroupCount; ++p) s->pg_order(p) = 1;
-  for (int l = 1; l <= kBravaisTypeCount; ++l) {
-    s->bravais_point_group(l) = 1;
-    s->lattice_transform_den(1, l) = 1;
-    s->lattice_transform_den(2, l) = 1;
-  }
-  s->sg_op_table(4, 1) = 1;
-  s->sg_op_table(5, 1) = 1;
-  s->sg_op_table(4, 2) = 1;
-  s->sg_op_table(5, 2) = 49;
-  for (int g = 1; g <= kSpaceGroupCount; ++g) {
-    s->sg_point_group(g) = 1;
-    s->sg_bravais(g) = 1;
-    s->sg_default_setting(g) = 1;
-    s->sg_first_op(g) = (g >= 143 && g <= 194) ? 2 : 1;
-  }
-  s->setting_count() = 1;
-  s->setting_sg(1) = 1;
-  return s;
-}
-
-std::unique_ptr<CommonWyckoff> minimal_wyckoff() {
-  auto w = std::make_unique<CommonWyckoff>();
-  for (int g = 1; g <= kSpaceGroupCount; ++g) {
-    w->wyc_first(g) = static_cast<int16_t>(g);
-    w->wyc_count(g) = 1;
-    w->wyc_site_point_group(g) = 1;
-    w->wyc_matrix_table(4, 1, g) = 1;
-  }
-  return w;
-}
+using testing::minimal_space;
+using testing::minimal_wyckoff;
 
 TEST(TableValidation, ConsistentBlocksPass) {
   BombTrap trap;

@@ -1,0 +1,35 @@
+// The committed data files load and pass validation.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "library/common_space.hpp"
+#include "library/common_wyckoff.hpp"
+#include "tests/bomb_trap.hpp"
+
+namespace sgl {
+namespace {
+
+TEST(TableData, CommittedFilesLoadAndValidate) {
+  testing::BombTrap trap;
+  auto s = std::make_unique<CommonSpace>();
+  auto w = std::make_unique<CommonWyckoff>();
+  ASSERT_NO_THROW(load_common_space(SGL_DATA_DIR, *s));
+  ASSERT_NO_THROW(load_common_wyckoff(SGL_DATA_DIR, *w));
+
+  // Operation 1 is the identity matrix; every group's operator list begins with its identity
+  // (1, or 49 for the groups of the hexagonal list) with zero translation.
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j) EXPECT_EQ(s->point_op_rot(i, j, 1), i == j ? 1 : 0);
+  for (int g = 1; g <= kSpaceGroupCount; ++g) {
+    const int r = s->sg_first_op(g);
+    EXPECT_EQ(s->sg_op_table(5, r), (g >= 143 && g <= 194) ? 49 : 1) << "group " << g;
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(s->sg_op_table(k, r), 0) << "group " << g;
+  }
+  EXPECT_EQ(s->pg_order(s->sg_point_group(221)), 48);
+  EXPECT_EQ(s->pg_order(s->sg_point_group(1)), 1);
+  EXPECT_GT(s->setting_count(), 0);
+}
+
+}  // namespace
+}  // namespace sgl
