@@ -1,5 +1,7 @@
 // Test support: the committed data tables, loaded once per test process. Tests that need them
-// begin with SGL_REQUIRE_TABLES(), which skips the test when the data files are absent.
+// begin with SGL_REQUIRE_TABLES(), which skips the test when the data files are absent, or with
+// SGL_REQUIRE_WYCKOFF_TABLES(), which also skips it while the Wyckoff block is a placeholder
+// without positions.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,6 +42,14 @@ inline const CommonWyckoff& wyckoff_tables() {
   return *block;
 }
 
+// Whether the Wyckoff block holds any positions.
+inline bool wyckoff_positions_present() {
+  if (!tables_present()) return false;
+  for (int32_t g = 1; g <= kSpaceGroupCount; ++g)
+    if (wyckoff_tables().wyc_count(g) != 0) return true;
+  return false;
+}
+
 // Calls visit(g, w, k) for every Wyckoff position of every group (w its index within group g,
 // k its global index), under a trace that names the position.
 template <typename Visit>
@@ -76,3 +86,6 @@ inline std::array<double, 3> random_wyckoff_parameters(std::mt19937& rng) {
 
 #define SGL_REQUIRE_TABLES() \
   if (!::sgl::testing::tables_present()) GTEST_SKIP() << "the data tables are absent"
+#define SGL_REQUIRE_WYCKOFF_TABLES()                \
+  if (!::sgl::testing::wyckoff_positions_present()) \
+  GTEST_SKIP() << "the data tables hold no Wyckoff positions"

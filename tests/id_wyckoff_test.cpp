@@ -64,7 +64,7 @@ struct IdCase {
 };
 
 TEST(IdWyckoff4d, CasesByHand) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const std::vector<IdCase> cases{
       {"P-1 origin: 1a before the general position", 2, {0, 0, 0}, 1, {0, 0, 0}},
       {"P-1 (1/2,1/2,1/2): 1h", 2, {0.5, 0.5, 0.5}, 8, {0, 0, 0}},
@@ -87,7 +87,7 @@ TEST(IdWyckoff4d, CasesByHand) {
 }
 
 TEST(IdWyckoff4d, NonFinitePointsStop) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   BombTrap trap;
   for (const Point& p : {Point{kNaN, 0, 0}, Point{0, kInf, 0}, Point{0, 0, -kInf}}) {
     int32_t w = 0;
@@ -127,7 +127,7 @@ int64_t parameter_multiplicity(const WyckoffMatrix& w) {
 // is identified as that position, and the parameters come back (where the position's
 // parameters are unique modulo the lattice; elsewhere parameters of the same point).
 TEST(IdWyckoff4d, EveryPositionFromARandomPointInCinter) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   std::mt19937 rng(4242);

@@ -22,7 +22,7 @@ std::string read_file(const std::string& path) {
 }
 
 TEST(LibrarySpglib, SameGroupsAndWyckoffLetters) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   char dir_template[] = "/tmp/sgl_spglib_XXXXXX";
   ASSERT_NE(mkdtemp(dir_template), nullptr);
   const std::string dir = dir_template;

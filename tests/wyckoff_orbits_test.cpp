@@ -58,7 +58,7 @@ bool same_modulo_lattice(const Point& a, const Point& b) {
 // that holds them; the cosets and the orbit fill the group, and the orbit's points are the
 // distinct images of the point.
 TEST(WyckoffOrbits, AllPositionsOfAllGroups) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   std::mt19937 rng(20261210);
@@ -161,7 +161,7 @@ TEST(WyckoffOrbits, AllPositionsOfAllGroups) {
 // The general position (site group of order 1, the last position of a group): the identity
 // alone, every operator a coset representative in table order, an orbit of the group's order.
 TEST(WyckoffOrbits, GeneralPosition) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   for (int32_t g : {1, 2, 15, 62, 148, 194, 221, 230}) {
@@ -188,7 +188,7 @@ TEST(WyckoffOrbits, GeneralPosition) {
 // A position whose site group is the whole point group: one orbit position, the table matrix
 // with its zero denominators made 1.
 TEST(WyckoffOrbits, SiteGroupIsTheWholePointGroup) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   for (int32_t g : {2, 47, 123, 191, 221, 225}) {
@@ -209,7 +209,7 @@ TEST(WyckoffOrbits, SiteGroupIsTheWholePointGroup) {
 // and is kept as the exact stabiliser with translation (1, 1, 1); a direction that the
 // inversion reverses rejects it, and one site operator is then too few for the position.
 TEST(WyckoffOrbits, StabiliserOfATranslateAndARejectedDirection) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   const int32_t k = cw.wyc_first(2) + 7;
@@ -229,7 +229,7 @@ TEST(WyckoffOrbits, StabiliserOfATranslateAndARejectedDirection) {
 
 // The site operators in another setting are the "pml" ones changed into it.
 TEST(WyckoffOrbits, SiteOperatorsInAnotherSetting) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   const CommonWyckoff& cw = wyckoff_tables();
   for (int32_t g : {12, 68, 141, 166, 227}) {
@@ -249,7 +249,7 @@ TEST(WyckoffOrbits, SiteOperatorsInAnotherSetting) {
 }
 
 TEST(WyckoffOrbits, CosetsStopOnSiteOperatorsThatAreNoSubgroup) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
   BombTrap trap;
   OpList reps;
@@ -279,7 +279,7 @@ TEST(WyckoffOrbits, CosetsStopOnSiteOperatorsThatAreNoSubgroup) {
 }
 
 TEST(WyckoffOrbits, OrbitStopsOnAnIndexOutsideTheGroup) {
-  SGL_REQUIRE_TABLES();
+  SGL_REQUIRE_WYCKOFF_TABLES();
   BombTrap trap;
   Orbit orbit;
   int32_t npos = 0;
