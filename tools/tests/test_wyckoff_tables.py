@@ -79,7 +79,7 @@ class CommittedFiles(unittest.TestCase):
                 self.assertEqual(tuple(int(bool(w[3, j])) for j in (1, 2, 3)), present)
                 A, a = t.cinter_to_pml(sg)
                 p = cw.point_of(w, (0, 0, 0))
-                Ai = cw._inverse(A)
+                Ai = cw.minv(A)
                 c = tuple(sum(Ai[i][k] * (p[k] - a[k]) for k in range(3)) for i in range(3))
                 self.assertEqual(c, tuple(Fraction(x) for x in point))
 
