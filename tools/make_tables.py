@@ -14,12 +14,19 @@ from tablegen import binfile, space, symmetry_dat  # noqa: E402
 
 
 def wyckoff_payload(space_arrays):
-    """Payload of data_wyckoff.bin; all zero until the Wyckoff tables are available."""
+    """Payload of data_wyckoff.bin: the arrays that tablegen.wyckoff fills, the others zero
+    (all zero while that module is absent)."""
+    arrays = binfile.empty_arrays(binfile.WYCKOFF_LAYOUT)
     try:
         from tablegen import wyckoff
     except ImportError:
-        return bytes(binfile.WYCKOFF_PAYLOAD_SIZE)
-    return wyckoff.build_payload(space_arrays)
+        wyckoff = None
+    if wyckoff is not None:
+        for name, values in wyckoff.build_wyckoff(space_arrays).items():
+            if name not in arrays:
+                raise SystemExit("make_tables: unknown Wyckoff array %s" % name)
+            arrays[name] = values
+    return binfile.serialise(binfile.WYCKOFF_LAYOUT, arrays)
 
 
 def write_tables(directory):
