@@ -64,6 +64,12 @@ class OutItem {
 void write_line(int unit, std::string_view format, std::span<const OutItem> items);
 void write_line(int unit, std::string_view format, std::initializer_list<OutItem> items = {});
 
+// As write_line, for a copy whose loss must not end the run (the file copy of a warning): a unit
+// that cannot be connected is skipped, and write failures of the unit, now and later, are
+// ignored instead of being fatal. Returns whether the line was accepted.
+bool write_line_quiet(int unit, std::string_view format, std::span<const OutItem> items);
+bool write_line_quiet(int unit, std::string_view format, std::initializer_list<OutItem> items);
+
 // Writes one free-format line to a unit.
 void write_free(int unit, std::span<const OutItem> items);
 void write_free(int unit, std::initializer_list<OutItem> items = {});
@@ -119,6 +125,7 @@ constexpr int kStatusPastRecordEnd = 10038;    // "Attempt to read past end of r
 constexpr int kStatusBadFileName = 10014;      // "Bad file specification"
 constexpr int kStatusNewExists = 10032;        // "Status 'NEW' specified for an existing file"
 constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
+constexpr int kStatusIntegerRange = 10018;     // "Integer out of range in numeric input"
 
 // Reads the next line of a unit and converts its fixed fields into the items.
 ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,

@@ -115,13 +115,18 @@ Decimal decompose(double value, bool single) {
     return v;
   }
   // printf rounds at its last digit; 41 digits are exact at the 17th unless everything after
-  // it printed as zeros, which a rounded-up run of nines would also give: then take the whole
-  // expansion (a double never has more than 767 significant digits).
+  // it printed as zeros, which a rounded-up run of nines would also give: then print the whole
+  // expansion. A double 2^e times 53 bits has at most 52 - e decimals and about 0.302 e integer
+  // digits, and never more than 767 significant digits.
   std::string digits;
   int exponent = 0;
-  expansion(std::fabs(value), 40, digits, exponent);
+  const double magnitude = std::fabs(value);
+  expansion(magnitude, 40, digits, exponent);
   if (digits.find_first_not_of('0', static_cast<std::size_t>(v.taken)) == std::string::npos) {
-    expansion(std::fabs(value), 766, digits, exponent);
+    const int e = std::ilogb(magnitude);
+    const int decimals = std::max(0, 52 - e);
+    const int integer_digits = e >= 0 ? e * 302 / 1000 + 2 : 0;
+    expansion(magnitude, std::min(766, integer_digits + decimals + 2), digits, exponent);
   }
   v.digits = digits.substr(0, static_cast<std::size_t>(v.taken));
   v.exp10 = exponent + 1;
@@ -265,6 +270,14 @@ void write_line(int unit, std::string_view format, std::span<const OutItem> item
 
 void write_line(int unit, std::string_view format, std::initializer_list<OutItem> items) {
   write_line(unit, format, std::span<const OutItem>(items.begin(), items.size()));
+}
+
+bool write_line_quiet(int unit, std::string_view format, std::span<const OutItem> items) {
+  return textio::put_output_quiet(unit, textio::format_output(format, items, unit));
+}
+
+bool write_line_quiet(int unit, std::string_view format, std::initializer_list<OutItem> items) {
+  return write_line_quiet(unit, format, std::span<const OutItem>(items.begin(), items.size()));
 }
 
 void write_text(std::string& text, std::string_view format, std::span<const OutItem> items) {

@@ -26,6 +26,7 @@ const char* layer_message(int status) {
     case kStatusBadFileName: return "Bad file specification";
     case kStatusNewExists: return "Status 'NEW' specified for an existing file";
     case kStatusNoMemory: return "Buffer allocation failed";
+    case kStatusIntegerRange: return "Integer out of range in numeric input";
     case kStatusFormatSyntax: return "Syntax error in format";
     default: return "Unknown input/output failure";
   }
@@ -42,15 +43,29 @@ const char* operation_name(Operation operation) {
 }
 
 // Writes straight to descriptor 2, ignoring failures: this is the last thing a failing run does.
-void write_stderr(const std::string& text) {
+void write_stderr(const char* text, std::size_t size) {
   std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(2, text.data() + done, text.size() - done);
+  while (done < size) {
+    ssize_t n = ::write(2, text + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     done += static_cast<std::size_t>(n);
   }
 }
+
+// A fixed-capacity text, so that the fatal failure needs no memory (it may report its lack).
+class Message {
+ public:
+  Message& operator<<(const char* text) {
+    while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
+    return *this;
+  }
+  void write() const { write_stderr(text_, size_); }
+
+ private:
+  char text_[1024] = {};
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -59,30 +74,24 @@ void fatal_failure(int status, Operation operation, int unit) {
     failing = true;
     finish_units(false);
   }
-  const bool platform = status > 0 && status < 10000;
-  std::string text;
-  if (platform) {
-    text = "? System Error:\n? ";
-    text += std::strerror(status);
+  Message text;
+  if (status > 0 && status < 10000) {
+    text << "? System Error:\n? " << std::strerror(status) << "\n";
   } else {
-    text = "? Input/Output Error:\n? ";
-    text += layer_message(status);
+    text << "? Input/Output Error:\n? " << layer_message(status) << "\n";
   }
-  text += '\n';
   if (status != kStatusNoMemory) {
-    text += "? ";
-    text += operation_name(operation);
-    text += "(UNIT=";
+    char number[16];
     if (unit == kDefaultUnit) {
-      text += '*';
+      std::snprintf(number, sizeof number, "*");
     } else if (unit == kInternalUnit) {
-      text += "INTERNAL";
+      std::snprintf(number, sizeof number, "INTERNAL");
     } else {
-      text += std::to_string(unit);
+      std::snprintf(number, sizeof number, "%d", unit);
     }
-    text += ",...\n";
+    text << "? " << operation_name(operation) << "(UNIT=" << number << ",...\n";
   }
-  write_stderr(text);
+  text.write();
   std::fflush(nullptr);
   std::_Exit(255);
 }

@@ -34,6 +34,7 @@ struct Connection {
   bool immediate = false;    // every output call reaches the device at once
   bool regular = false;      // a regular file (can be repositioned and cut)
   bool cut_pending = false;  // cut the file after the first output that reaches it
+  bool quiet = false;        // output whose loss must not end the run: failures are ignored
   std::string out;           // output not yet written
   std::string in;            // input read ahead
   std::size_t in_pos = 0;    // next unread byte of `in`
@@ -116,7 +117,7 @@ int write_pending(Connection& c, std::size_t n) {
 
 void flush_or_fail(Connection& c, Operation operation, int unit) {
   const int err = write_pending(c, c.out.size());
-  if (err != 0) fatal_failure(err, operation, unit);
+  if (err != 0 && !c.quiet) fatal_failure(err, operation, unit);
 }
 
 // Opens a file for a unit. Returns 0 or a status.
@@ -166,19 +167,40 @@ int resolve(int unit, Operation operation) {
   return unit;
 }
 
-// The connection of a unit; an unconnected unit is connected to FOR<nnn>.DAT first.
-Connection& connection(int unit, Operation operation) {
+// The connection of a unit; an unconnected unit is connected to FOR<nnn>.DAT first. Returns
+// nullptr with the status when that fails.
+Connection* find_or_connect(int unit, Operation operation, int& status) {
+  status = 0;
   const int actual = resolve(unit, operation);
   auto& units = table().units;
   auto found = units.find(actual);
-  if (found != units.end()) return found->second;
-  if (actual < 0) fatal_failure(kStatusBadFileName, operation, unit);
+  if (found != units.end()) return &found->second;
+  if (actual < 0) {
+    status = kStatusBadFileName;
+    return nullptr;
+  }
   char name[32];
   std::snprintf(name, sizeof name, "FOR%03d.DAT", actual);
   Connection c;
-  const int status = open_file(name, "", c);
-  if (status != 0) fatal_failure(status, operation, unit);
-  return units[actual] = std::move(c);
+  status = open_file(name, "", c);
+  if (status != 0) return nullptr;
+  return &(units[actual] = std::move(c));
+}
+
+Connection& connection(int unit, Operation operation) {
+  int status = 0;
+  Connection* c = find_or_connect(unit, operation, status);
+  if (c == nullptr) fatal_failure(status, operation, unit);
+  return *c;
+}
+
+// Appends output and writes what is due. Returns 0 or the platform's error number.
+int append_output(Connection& c, std::string_view bytes) {
+  for (char ch : bytes) {
+    if (ch != '\r') c.out += ch;
+  }
+  const std::size_t n = c.immediate ? c.out.size() : c.out.size() / kBlock * kBlock;
+  return write_pending(c, n);
 }
 
 // Reads more input into the read-ahead buffer. Returns 0 (got tells whether anything came) or the
@@ -257,12 +279,16 @@ std::string expand_tabs(std::string_view raw, int width) {
 
 void put_output(int unit, std::string_view bytes) {
   Connection& c = connection(unit, Operation::write);
-  for (char ch : bytes) {
-    if (ch != '\r') c.out += ch;
-  }
-  std::size_t n = c.immediate ? c.out.size() : c.out.size() / kBlock * kBlock;
-  const int err = write_pending(c, n);
-  if (err != 0) fatal_failure(err, Operation::write, unit);
+  const int err = append_output(c, bytes);
+  if (err != 0 && !c.quiet) fatal_failure(err, Operation::write, unit);
+}
+
+bool put_output_quiet(int unit, std::string_view bytes) {
+  int status = 0;
+  Connection* c = find_or_connect(unit, Operation::write, status);
+  if (c == nullptr) return false;
+  if (!c->standard) c->quiet = true;
+  return append_output(*c, bytes) == 0;
 }
 
 int next_line(int unit, std::string& line) {
@@ -314,15 +340,16 @@ void finish_units(bool report_failures) {
   auto& units = table().units;
   for (auto& [unit, c] : units) {
     if (c.fd < 0) continue;
+    const bool report = report_failures && !c.quiet;
     const int err = write_pending(c, c.out.size());
     if (err != 0) {
       c.out.clear();
-      if (report_failures) fatal_failure(err, Operation::close, unit);
+      if (report) fatal_failure(err, Operation::close, unit);
     }
     if (!c.standard) {
       const int fd = c.fd;
       c.fd = -1;
-      if (::close(fd) != 0 && report_failures) fatal_failure(errno, Operation::close, unit);
+      if (::close(fd) != 0 && report) fatal_failure(errno, Operation::close, unit);
     }
   }
 }
@@ -366,8 +393,9 @@ void close_unit(int unit) {
   textio::flush_or_fail(c, Operation::close, unit);
   if (c.standard) return;
   const int fd = c.fd;
+  const bool quiet = c.quiet;
   units.erase(found);
-  if (::close(fd) != 0) textio::fatal_failure(errno, Operation::close, unit);
+  if (::close(fd) != 0 && !quiet) textio::fatal_failure(errno, Operation::close, unit);
 }
 
 void flush(int unit) {

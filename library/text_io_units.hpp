@@ -18,6 +18,11 @@ enum class Operation { read, write, open, close };
 // the bytes at once; files collect them in blocks of 8192 bytes. Failures are fatal.
 void put_output(int unit, std::string_view bytes);
 
+// As put_output for output whose loss must not end the run: a unit that cannot be connected is
+// left unconnected, and write failures of the unit, now and later, are ignored. Returns whether
+// the bytes were accepted.
+bool put_output_quiet(int unit, std::string_view bytes);
+
 // Reads the next line of a unit, without its line feed and carriage returns, tabs expanded.
 // Returns 0, -1 at the end of the input, or the platform's error number.
 int next_line(int unit, std::string& line);

@@ -1,7 +1,9 @@
 // Files behind units: status words, creation mode, the cut after the last line written, the
 // implicit FOR<nnn>.DAT connection, buffering, flush and close.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -41,6 +43,16 @@ TEST_F(TextFiles, RewritingALongerFileCutsItAfterTheLastLineWritten) {
   r = text_io_test::run_driver({"log_stop", path("stop.log")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(slurp(path("stop.log")), "logged\n");
+}
+
+TEST_F(TextFiles, AFileThatIsOnlyReadKeepsItsContents) {
+  spill(path("input.txt"), "first\nsecond\n");
+  sgl::open_unit(31, path("input.txt"), "old", "formatted");
+  std::string line(6, ' ');
+  EXPECT_EQ(sgl::read_line(31, "(a)", {line}), sgl::ReadOutcome::ok);
+  EXPECT_EQ(line, "first ");
+  sgl::close_unit(31);
+  EXPECT_EQ(slurp(path("input.txt")), "first\nsecond\n");
 }
 
 TEST_F(TextFiles, StatusWordsAndRefusals) {
@@ -124,6 +136,43 @@ TEST_F(TextFiles, BufferedOutputReachesTheFileOnFlushCloseAndFullBlocks) {
   sgl::close_unit(33);
   EXPECT_FALSE(sgl::unit_is_open(33));
   for (int unit : {0, 5, 6, sgl::kDefaultUnit}) EXPECT_TRUE(sgl::unit_is_open(unit));
+}
+
+TEST_F(TextFiles, WriteFailuresAreFatalExceptForQuietCopies) {
+  auto r = text_io_test::run_driver({"write_fails", "/dev/full"});
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "? System Error:\n? No space left on device\n? WRITE(UNIT=21,...\n");
+  r = text_io_test::run_driver({"quiet", "/dev/full"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, " written F\n");
+  EXPECT_EQ(r.err, "");
+  // FOR020.DAT cannot be created (a directory of that name): the copy is skipped.
+  ASSERT_EQ(::mkdir(path("FOR020.DAT").c_str(), 0755), 0);
+  text_io_test::ChildOptions options;
+  options.cwd = dir_;
+  r = text_io_test::run_driver({"quiet"}, options);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, " written F\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(TextFiles, FilesAreOpenedCloseOnExec) {
+  const std::string name = path("exec.txt");
+  sgl::open_unit(32, name, "", "");
+  int checked = 0;
+  for (int fd = 3; fd < 1024; ++fd) {
+    char link[64];
+    char target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = '\0';
+    if (name != target) continue;
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 1);
 }
 
 TEST_F(TextFiles, CarriageReturnsAreDroppedFromWrittenText) {

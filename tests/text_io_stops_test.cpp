@@ -42,6 +42,27 @@ TEST(TextStops, StandardOutputAndErrorKeepTheirOrder) {
   EXPECT_EQ(r.status, 0);
 }
 
+TEST(TextStops, UnhandledEndOfInputIsFatalAfterPendingOutput) {
+  const auto r = run_driver({"read_end"});
+  EXPECT_EQ(r.out, "before\n");
+  EXPECT_EQ(r.err,
+            "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n");
+  EXPECT_EQ(r.status, 255);
+}
+
+TEST(TextStops, UnhandledFailuresNameTheirUnit) {
+  ChildOptions input;
+  input.input = "12x\n";
+  auto r = run_driver({"read_default_bad"}, input);
+  EXPECT_EQ(r.err,
+            "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n");
+  EXPECT_EQ(r.status, 255);
+  r = run_driver({"read_text_bad"});
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Illegal character in numeric input\n"
+                   "? READ(UNIT=INTERNAL,...\n");
+  EXPECT_EQ(r.status, 255);
+}
+
 TEST(TextStops, ClosedPipeOnStandardOutputIsAWriteFailure) {
   ChildOptions options;
   options.closed_stdout = true;

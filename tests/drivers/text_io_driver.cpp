@@ -89,6 +89,17 @@ int main(int argc, char** argv) {
   } else if (mode == "many_lines") {
     for (int k = 0; k < 100000; ++k) sgl::write_line(6, "(a,i6)", {"line", k});
     sgl::end_run();
+  } else if (mode == "quiet") {
+    // A warning copy to unit 20 (or to the file given) that cannot be written.
+    if (!arg.empty()) sgl::open_unit(20, arg, "", "");
+    const bool written = sgl::write_line_quiet(20, "(a)", {"warning copy"});
+    sgl::write_free(6, {"written", sgl::Logical{written}});
+    sgl::end_run();
+  } else if (mode == "write_fails") {
+    sgl::open_unit(21, arg, "", "");
+    sgl::write_line(21, "(a)", {"lost"});
+    sgl::write_line(6, "(a)", {"not reached"});
+    sgl::end_run();
   } else if (mode == "no_memory") {
     sgl::write_line(6, "(a)", {"before"});
     sgl::fail_out_of_memory();
