@@ -70,7 +70,7 @@ class FixedTable {
   constexpr std::span<T, count> flat() { return values_; }
   constexpr std::span<const T, count> flat() const { return values_; }
 
-  // The raw bytes, in storage order (the layout of the data files on a little-endian host).
+  // The bytes of the values in memory, in storage order.
   std::span<std::byte, byte_size> bytes() { return std::as_writable_bytes(flat()); }
   std::span<const std::byte, byte_size> bytes() const { return std::as_bytes(flat()); }
 

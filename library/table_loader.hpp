@@ -6,6 +6,7 @@
 // only description of the file's layout.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -68,6 +69,9 @@ template <typename Block>
 void load_table_block(std::string_view directory, std::string_view file_name, Block& block) {
   std::vector<RecordItem> items;
   Block::for_each_array(block, [&](const char*, auto& table) { items.push_back(record_item(table)); });
+  [[maybe_unused]] std::size_t bytes = 0;
+  for (const RecordItem& item : items) bytes += item.bytes();
+  assert(bytes == Block::payload_bytes && "record items and array list disagree");
   load_table_file(directory, file_name, items);
 }
 

@@ -29,6 +29,17 @@ TEST(FixedTable, ColumnMajorOneBased) {
   EXPECT_FALSE(t.contains(1, 1, 5));
 }
 
+TEST(FixedTable, IndexOutOfRangeStopsInDebugBuilds) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "indices are checked in debug builds only";
+#else
+  FixedTable<int8_t, 5, 6000> t;
+  EXPECT_DEATH(t(6, 1), "out of range");
+  EXPECT_DEATH(t(1, 0), "out of range");
+  EXPECT_DEATH(t(1, 6001), "out of range");
+#endif
+}
+
 TEST(FixedTable, ScalarAndText) {
   FixedTable<int16_t> scalar;
   EXPECT_EQ(scalar.count, 1u);
