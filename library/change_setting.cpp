@@ -11,6 +11,8 @@
 
 namespace sgl {
 
+using namespace setting_tables;
+
 namespace {
 
 // First axis slot (1-4) whose name, from its second character on, equals the given choice of

@@ -10,6 +10,8 @@
 
 namespace sgl {
 
+using namespace setting_tables;
+
 namespace {
 
 // Which code table a setting reads.

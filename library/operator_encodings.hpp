@@ -39,16 +39,18 @@ void num_to_mat(int32_t code, OpMatrix& m);
 void mat_to_num(const OpMatrix& m, int32_t& code, int32_t& error);
 
 // Operator matrix of op in the given setting of the space group: column 4 is op's translation
-// and denominator unchanged, the rotation comes from the setting's code table. Stops the run when
-// the setting has no code table or the operation has no matrix in it.
+// and denominator unchanged, the rotation comes from the setting's code table ("cinter" of a
+// group whose default setting is rhombohedral: its own table; any other code beginning "c": the
+// conventional one; otherwise the primitive table of that name for the group's Bravais type).
+// Stops the run when the setting has no code table or the operation has no matrix in it.
 void op_to_mat(const CommonSpace& cs, int32_t space_group, std::string_view setting,
                const SpaceOp& op, OpMatrix& m);
 
 // Compact form of m in the given setting: the translation in lowest terms with a positive
 // denominator (not reduced modulo 1), and the first point operation of the group's half of the
 // list whose code equals that of the rotation block. error = 1 when the rotation has no number in
-// that setting (position 5 of op is then not written); m(4,4) = 0 stops the run. op may not be
-// an alias of m (different types).
+// that setting (position 5 of op is then not written); m(4,4) = 0 stops the run. A table entry 0
+// ("no matrix") never matches.
 void mat_to_op(const CommonSpace& cs, int32_t space_group, std::string_view setting,
                const OpMatrix& m, SpaceOp& op, int32_t& error);
 

@@ -5,7 +5,7 @@
 #include "library/common_space.hpp"
 #include "library/text_io.hpp"
 
-namespace sgl {
+namespace sgl::setting_tables {
 
 void stop_with(const char* text, int32_t value) {
   write_free(6, {text, value});
@@ -82,4 +82,4 @@ OpMatrix setting_pair_matrix(const CommonSpace& cs, int32_t space_group, int32_t
   return m;
 }
 
-}  // namespace sgl
+}  // namespace sgl::setting_tables

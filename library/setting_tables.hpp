@@ -2,7 +2,8 @@
 //
 // Numbers that index the tables (space groups, point operations, Bravais types, setting entries)
 // come from callers, input files and the tables themselves; each is checked before use, and one
-// outside its range ends the run with a one-line message and the fatal stop.
+// outside its range ends the run with a one-line message and the fatal stop. These helpers serve
+// the encoding and setting routines only.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 namespace sgl {
 
 struct CommonSpace;
+
+namespace setting_tables {
 
 // One free-format message line "<text>  <value>" on standard output, then bomb().
 [[noreturn]] void stop_with(const char* text, int32_t value);
@@ -54,4 +57,5 @@ std::string_view setting_slot_name(const CommonSpace& cs, int32_t s);
 // Matrix p (1 or 2) of the transformation pair of slot s (1-8) of a space group.
 OpMatrix setting_pair_matrix(const CommonSpace& cs, int32_t space_group, int32_t p, int32_t s);
 
+}  // namespace setting_tables
 }  // namespace sgl

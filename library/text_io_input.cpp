@@ -326,8 +326,9 @@ class FreeReader {
     for (;;) {
       skip_blanks();
       if (at_line_end()) {
-        // A line end separates; after a value it stands in for the separator.
-        line_end_after_value_ = need_separator_;
+        // A line end separates; after a value it stands in for the separator (blank lines
+        // that follow do not change that).
+        if (need_separator_) line_end_after_value_ = true;
         need_separator_ = false;
         int status = 0;
         if (!advance_line(status)) return end_or_failure(status);

@@ -73,7 +73,8 @@ void separate_words(std::string_view line, int32_t& nw, std::array<int32_t, kMax
       items.emplace_back(kExtraWords);
       for (int c = w; c <= z; ++c) items.emplace_back(line.substr(static_cast<std::size_t>(c - 1), 1));
       write_line(6, "100(a35,80a1)", items);
-      write_line(20, "100(a35,80a1)", items);
+      // The copy in unit 20 is a convenience: failing to write it never ends the run.
+      write_line_quiet(20, "100(a35,80a1)", items);
       nw = kMaxWords;
       return;
     }

@@ -182,7 +182,7 @@ TEST_F(TableSweep, SlotNamesAndPairs) {
   faults.expect_none();
 }
 
-TEST_F(TableSweep, OperatorsSurviveTheRoundTripThroughCmlAndCinter) {
+TEST_F(TableSweep, OperatorsSurviveTheRoundTrips) {
   Faults faults;
   for (int32_t g = 1; g <= 230; ++g) {
     const std::vector<SpaceOp> ops = table_ops(cs(), g, faults);
@@ -213,6 +213,15 @@ TEST_F(TableSweep, OperatorsSurviveTheRoundTripThroughCmlAndCinter) {
           cinter[4] != op[4]) {
         faults.add(where(g, i, op) + ": point operation " + std::to_string(cinter[4]) +
                    " in cinter, expected " + std::to_string(op[4]));
+      }
+      // Origin choice 1 and back.
+      SpaceOp ori1{}, from_ori1{};
+      if (runs(faults, where(g, i, op) + " via cori1", [&] {
+            op_change_setting(cs(), g, "pml", "cori1", op, ori1);
+            op_change_setting(cs(), g, "cori1", "pml", ori1, from_ori1);
+          }) &&
+          from_ori1 != lowest_terms(op)) {
+        faults.add(where(g, i, op) + ": cori1 " + show(ori1) + ", back " + show(from_ori1));
       }
       // The direct change agrees with the one through "cml".
       SpaceOp direct{};
@@ -313,7 +322,7 @@ TEST_F(TableSweep, RationalAndRealPointsAgree) {
       {0, 0, 0, 1}, {1, 1, 1, 3}, {1, -2, 7, 8}, {5, 3, 1, 6}, {-3, 0, 11, 4}};
   struct Change { std::string_view from, to; };
   const Change changes[] = {{"pml", "cinter"}, {"cinter", "pml"}, {"pml", "cml"},
-                            {"cinter", "cml"}};
+                            {"cinter", "cml"}, {"cori1", "cinter"}};
   Faults faults;
   for (int32_t g = 1; g <= 230; ++g) {
     for (const Change& c : changes) {
@@ -366,9 +375,6 @@ TEST_F(TableSweep, WyckoffMatricesSurviveTheRoundTrip) {
   if (!wyckoff_tables().present) GTEST_SKIP() << "data/data_wyckoff.bin is absent";
   const CommonWyckoff* cw = wyckoff_tables().block.get();
   ASSERT_NE(cw, nullptr) << "loading data/data_wyckoff.bin stopped";
-  bool any = false;
-  for (int32_t g = 1; g <= 230; ++g) any = any || cw->wyc_count(g) != 0;
-  if (!any) GTEST_SKIP() << "data/data_wyckoff.bin holds no Wyckoff positions (placeholder)";
   Faults faults;
   int positions = 0;
   for (int32_t g = 1; g <= 230; ++g) {
@@ -383,7 +389,7 @@ TEST_F(TableSweep, WyckoffMatricesSurviveTheRoundTrip) {
       WyckoffMatrix a{};
       for (int j = 1; j <= 4; ++j)
         for (int i = 1; i <= 4; ++i) m4(a, i, j) = cw->wyc_matrix_table(i, j, w);
-      for (std::string_view to : {"cinter", "cml"}) {
+      for (std::string_view to : {"cinter", "cml", "cori1"}) {
         const std::string what = "group " + std::to_string(g) + " position " +
                                  std::to_string(w - first + 1) + " " + show(a) + " via " +
                                  std::string(to);
@@ -458,6 +464,67 @@ TEST_F(TableSweep, SubgroupRelations) {
     }
   }
   faults.expect_none();
+}
+
+TEST_F(TableSweep, KnownRelationsBetweenSettings) {
+  struct Case {
+    int32_t sg;
+    std::string_view from, to;
+    bool point;  // point (xyz) or vector
+    RationalVector v, expected;
+  };
+  const Case cases[] = {
+      // Fd-3m: origin choice 2 (the centre) lies at (1/8, 1/8, 1/8) of origin choice 1.
+      {227, "cinter", "cori1", true, {0, 0, 0, 1}, {1, 1, 1, 8}},
+      {227, "cori1", "cinter", true, {1, 1, 1, 8}, {0, 0, 0, 1}},
+      {227, "cori1", "cinter", true, {0, 0, 0, 1}, {-1, -1, -1, 8}},  // not modulo 1
+      // R-3m, obverse hexagonal axes: a_h = a_r - b_r, b_h = b_r - c_r, c_h = a_r + b_r + c_r.
+      {166, "cml", "cinter", false, {2, 1, 1, 3}, {1, 0, 0, 1}},
+      {166, "cinter", "cml", false, {0, 0, 1, 1}, {-1, -2, 1, 3}},
+      {166, "cml", "cinter", true, {0, 0, 0, 1}, {0, 0, 0, 1}},
+      // Groups with one origin: "cinter" is "cml".
+      {221, "cml", "cinter", true, {1, 2, 3, 4}, {1, 2, 3, 4}},
+  };
+  for (const Case& c : cases) {
+    RationalVector w{};
+    if (c.point) {
+      xyz_change_setting(cs(), c.sg, c.from, c.to, c.v, w);
+    } else {
+      vector_change_setting(cs(), c.sg, c.from, c.to, c.v, w);
+    }
+    EXPECT_EQ(w, c.expected) << c.sg << " " << c.from << " -> " << c.to;
+  }
+}
+
+TEST_F(TableSweep, HexagonalGroupsUseTheHexagonalList) {
+  // The fourfold about z, (x, y, z) -> (-y, x, z), and the sixfold of hexagonal axes,
+  // (x, y, z) -> (x - y, x, z).
+  OpMatrix fourfold{}, sixfold{};
+  const std::array<int32_t, 9> r4{0, -1, 0, 1, 0, 0, 0, 0, 1};
+  const std::array<int32_t, 9> r6{1, -1, 0, 1, 0, 0, 0, 0, 1};
+  for (int i = 1; i <= 3; ++i) {
+    for (int j = 1; j <= 3; ++j) {
+      m4(fourfold, i, j) = r4[(i - 1) * 3 + j - 1];
+      m4(sixfold, i, j) = r6[(i - 1) * 3 + j - 1];
+    }
+  }
+  m4(fourfold, 4, 4) = 1;
+  m4(sixfold, 4, 4) = 1;
+  struct Case { int32_t sg; const OpMatrix* m; bool representable; };
+  for (const Case c : {Case{123, &fourfold, true}, Case{191, &fourfold, false},
+                       Case{191, &sixfold, true}, Case{123, &sixfold, false},
+                       Case{221, &fourfold, true}}) {
+    SpaceOp op{};
+    int32_t error = -1;
+    mat_to_op(cs(), c.sg, "cml", *c.m, op, error);
+    EXPECT_EQ(error, c.representable ? 0 : 1) << c.sg;
+    if (error != 0) continue;
+    // The number found names that very rotation in the conventional axes.
+    EXPECT_EQ(op[4] >= 49, c.sg >= 143 && c.sg <= 194) << c.sg;
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j)
+        EXPECT_EQ(cs().point_op_rot(i, j, op[4]), m4(*c.m, i, j)) << c.sg << " k=" << op[4];
+  }
 }
 
 }  // namespace

@@ -29,6 +29,17 @@ TEST(TableData, CommittedFilesLoadAndValidate) {
   EXPECT_EQ(s->pg_order(s->sg_point_group(221)), 48);
   EXPECT_EQ(s->pg_order(s->sg_point_group(1)), 1);
   EXPECT_GT(s->setting_count(), 0);
+
+  // Wyckoff positions: 1731 in all, one after the other; P1 has 1, Pm-3m 14 (a to n), Ia-3d 8.
+  int total = 0;
+  for (int g = 1; g <= kSpaceGroupCount; ++g) {
+    EXPECT_EQ(w->wyc_first(g), total + 1) << "group " << g;
+    total += w->wyc_count(g);
+  }
+  EXPECT_EQ(total, kWyckoffPositionCount);
+  EXPECT_EQ(w->wyc_count(1), 1);
+  EXPECT_EQ(w->wyc_count(221), 14);
+  EXPECT_EQ(w->wyc_count(230), 8);
 }
 
 }  // namespace

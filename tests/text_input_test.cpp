@@ -59,6 +59,7 @@ TEST_F(TextInput, FreeFormatReals) {
       {"2*\n5 6 7\n", {5, 5, 6, 7}, 0},            // so is a line end
       {"\n  \n1 2\n\n3 4\n", {1, 2, 3, 4}, 0},     // blank lines are skipped
       {"1\n,2\n3 4\n", {1, 2, 3, 4}, 0},           // a comma beginning a line after a value
+      {"1\n\n ,2\n3 4\n", {1, 2, 3, 4}, 0},
       {"1,\n,3 4\n", {1, kUnset, 3, 4}, 0},        // ... but not after a comma
       {"1 , 2 ,3,  4\n", {1, 2, 3, 4}, 0},         // blanks around one comma
       {"1\t2,\t3 4\n", {1, 2, 3, 4}, 0},

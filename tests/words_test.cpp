@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -228,6 +229,22 @@ TEST(SeparateWords, ElevenWordsWarnOnStandardOutputAndUnit20) {
   EXPECT_EQ(r.out, expected);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(testing::slurp(dir.path() / "FOR020.DAT"), warning);
+}
+
+}  // namespace
+}  // namespace sgl
+
+namespace sgl {
+namespace {
+
+TEST(SeparateWords, UnwritableUnit20CopyDoesNotEndTheRun) {
+  testing::TempDir dir;
+  // A directory named FOR020.DAT: the copy cannot be written, the warning still reaches stdout.
+  ASSERT_TRUE(std::filesystem::create_directory(dir.path() / "FOR020.DAT"));
+  const std::string line = "a b c d e f g h i j k";
+  const auto r = testing::run_driver("separate_words_driver", "'" + line + "'", "", dir.path());
+  EXPECT_EQ(r.out.substr(0, 37), "Warning: Extra parameters ignored: k\n");
+  EXPECT_EQ(r.status, 0);
 }
 
 }  // namespace
