@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -80,6 +81,15 @@ inline std::array<double, 3> random_wyckoff_parameters(std::mt19937& rng) {
   std::array<double, 3> x;
   for (double& v : x) v = sign(rng) ? u(rng) : -u(rng);
   return x;
+}
+
+// Whether two points in fractional coordinates differ by a lattice vector (within 1e-9).
+inline bool same_modulo_lattice(const std::array<double, 3>& a, const std::array<double, 3>& b) {
+  for (int i = 0; i < 3; ++i) {
+    const double d = a[i] - b[i];
+    if (std::fabs(d - std::round(d)) > 1e-9) return false;
+  }
+  return true;
 }
 
 }  // namespace sgl::testing

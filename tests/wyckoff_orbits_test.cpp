@@ -22,6 +22,7 @@ namespace {
 using testing::Bombed;
 using testing::BombTrap;
 using testing::random_wyckoff_parameters;
+using testing::same_modulo_lattice;
 using testing::space_tables;
 using testing::table_wyckoff_matrix;
 using testing::wyckoff_tables;
@@ -42,14 +43,6 @@ Point apply(int32_t g, const SpaceOp& op, const Point& x) {
     y[i - 1] = s;
   }
   return y;
-}
-
-bool same_modulo_lattice(const Point& a, const Point& b) {
-  for (int i = 0; i < 3; ++i) {
-    const double d = a[i] - b[i];
-    if (std::fabs(d - std::round(d)) > 1e-9) return false;
-  }
-  return true;
 }
 
 // Every position of every group: the site operators are exactly the operators that fix a generic
