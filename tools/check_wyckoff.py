@@ -35,7 +35,8 @@ from itertools import combinations, product as iproduct
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_tables import SPACE_FILE_LAYOUT, SPACE_PAYLOAD, WYCKOFF_PAYLOAD, read_block  # noqa: E402
+from check_tables import (SPACE_FILE_LAYOUT, SPACE_PAYLOAD, WYCKOFF_PAYLOAD,  # noqa: E402
+                          minv, read_block)
 
 # The Wyckoff block, in file order: name, storage, dimensions (first index fastest).
 WYCKOFF_FILE_LAYOUT = """
@@ -200,7 +201,7 @@ def on_subspace(q, p, dirs):
         det = _det(sub)
         if det == 0:
             continue
-        inv = _inverse(sub)
+        inv = minv(sub)
         for shift in iproduct(range(abs(int(det))), repeat=k):
             rhs = [q[r] - p[r] + shift[i] for i, r in enumerate(rows)]
             y = [sum(inv[i][j] * rhs[j] for j in range(k)) for i in range(k)]
@@ -222,20 +223,6 @@ def _det(m):
         return m[0][0] * m[1][1] - m[0][1] * m[1][0]
     return sum((-1) ** j * m[0][j] * _det([row[:j] + row[j + 1:] for row in m[1:]])
                for j in range(len(m)))
-
-
-def _inverse(m):
-    n = len(m)
-    w = [list(row) + [Fraction(int(i == j)) for j in range(n)] for i, row in enumerate(m)]
-    for c in range(n):
-        piv = next(r for r in range(c, n) if w[r][c] != 0)
-        w[c], w[piv] = w[piv], w[c]
-        w[c] = [x / w[c][c] for x in w[c]]
-        for r in range(n):
-            if r != c and w[r][c] != 0:
-                f = w[r][c]
-                w[r] = [x - f * y for x, y in zip(w[r], w[c])]
-    return [row[n:] for row in w]
 
 
 def generic_params(rng):
@@ -286,7 +273,7 @@ def check_matrices(t, fail):
 def check_cinter(t, fail):
     for sg in range(1, 231):
         A, a = t.cinter_to_pml(sg)
-        Ai = _inverse(A)
+        Ai = minv(A)
         for n, index in enumerate(t.positions(sg), start=1):
             w = t.matrix(index)
             p = point_of(w, (0, 0, 0))

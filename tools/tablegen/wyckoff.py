@@ -27,8 +27,10 @@ from fractions import Fraction
 from math import gcd
 
 import numpy as np
+from cctbx import crystal
 
 from . import ratmat as rm
+from .pointops import POINT_GROUP_NAMES
 from .settings import cinter_info
 
 N_POSITIONS = 1731
@@ -50,9 +52,6 @@ RHOMBOHEDRAL_REPRESENTATIVES = {
 # i = 1/2,y,y+1/2 and j = 1/2,y,-y (origin choice 2). The pairs swap representatives.
 LETTER_SWAPS = {224: (("i", "j"),)}
 
-POINT_GROUP_SYMBOLS = ("1", "-1", "2", "m", "2/m", "222", "mm2", "mmm", "4", "-4", "4/m", "422",
-                       "4mm", "-42m", "4/mmm", "3", "-3", "32", "3m", "-3m", "6", "-6", "6/m",
-                       "622", "6mm", "-6m2", "6/mmm", "23", "m-3", "432", "-43m", "m-3m")
 _CCTBX_POINT_GROUP = {"-62m": "-6m2"}
 
 
@@ -100,7 +99,8 @@ def _simplified(position):
 
 def standard_positions(sg):
     """Wyckoff positions of group sg in "cinter", letter order: dicts with letter,
-    multiplicity, point (constants in [0, 1)), directions and the cctbx site symmetry."""
+    multiplicity, point (constants in [0, 1)), directions (see parse_triplet) and the number
+    of the site point group that cctbx gives."""
     info = cinter_info(sg)
     table = info.wyckoff_table()
     result = []
@@ -116,7 +116,7 @@ def standard_positions(sg):
         pg = str(pos.point_group_type())
         result.append({"letter": pos.letter(), "multiplicity": pos.multiplicity(),
                        "point": point, "dirs": dirs,
-                       "point_group": POINT_GROUP_SYMBOLS.index(_CCTBX_POINT_GROUP.get(pg, pg)) + 1})
+                       "point_group": POINT_GROUP_NAMES.index(_CCTBX_POINT_GROUP.get(pg, pg)) + 1})
     for first, second in LETTER_SWAPS.get(sg, ()):
         i, j = (next(k for k, p in enumerate(result) if p["letter"] == x) for x in (first, second))
         if result[i]["multiplicity"] != result[j]["multiplicity"] or \
@@ -130,7 +130,6 @@ def standard_positions(sg):
 def same_position(info, table, letter, point, dirs):
     """True when the representative (point, dirs) lies on the cctbx position `letter` for a
     few generic parameter values and has as many parameters as that position."""
-    from cctbx import crystal
     rng = np.random.RandomState(7)
     symm = crystal.symmetry(unit_cell=info.any_compatible_unit_cell(volume=1000),
                             space_group_info=info)
