@@ -56,6 +56,7 @@ TEST(WyckoffOrbits, AllPositionsOfAllGroups) {
   const CommonWyckoff& cw = wyckoff_tables();
   std::mt19937 rng(20261210);
   int32_t positions = 0;
+  int32_t reordered = 0;  // positions whose site operators are not in the group's table order
   testing::for_each_wyckoff_position([&](int32_t g, int32_t w, int32_t k) {
     ++positions;
     OpList ops;
@@ -118,6 +119,16 @@ TEST(WyckoffOrbits, AllPositionsOfAllGroups) {
     }
     ASSERT_NE(fitting, 0);
     for (int32_t h = 1; h <= nq; ++h) EXPECT_EQ(site[h - 1][4], cw.pg_element_list(h, fitting));
+    std::vector<int32_t> table_order;
+    for (int32_t i = 0; i < n; ++i)
+      for (int32_t s = 0; s < nq; ++s)
+        if (ops[i][4] == site[s][4]) table_order.push_back(ops[i][4]);
+    for (int32_t s = 0; s < nq; ++s) {
+      if (table_order[s] != site[s][4]) {
+        ++reordered;
+        break;
+      }
+    }
 
     // Cosets.
     OpList reps;
@@ -149,6 +160,8 @@ TEST(WyckoffOrbits, AllPositionsOfAllGroups) {
     }
   });
   EXPECT_EQ(positions, kWyckoffPositionCount);
+  EXPECT_GT(reordered, 0) << "no position shows the order of the element lists";
+  RecordProperty("positions_ordered_unlike_the_group", reordered);
 }
 
 // The general position (site group of order 1, the last position of a group): the identity
