@@ -10,22 +10,16 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from tablegen import binfile, space, symmetry_dat  # noqa: E402
+from tablegen import binfile, space, symmetry_dat, wyckoff  # noqa: E402
 
 
 def wyckoff_payload(space_arrays):
-    """Payload of data_wyckoff.bin: the arrays that tablegen.wyckoff fills, the others zero
-    (all zero while that module is absent)."""
+    """Payload of data_wyckoff.bin: the arrays that tablegen.wyckoff fills, the others zero."""
     arrays = binfile.empty_arrays(binfile.WYCKOFF_LAYOUT)
-    try:
-        from tablegen import wyckoff
-    except ImportError:
-        wyckoff = None
-    if wyckoff is not None:
-        for name, values in wyckoff.build_wyckoff(space_arrays).items():
-            if name not in arrays:
-                raise SystemExit("make_tables: unknown Wyckoff array %s" % name)
-            arrays[name] = values
+    for name, values in wyckoff.build_wyckoff(space_arrays).items():
+        if name not in arrays:
+            raise SystemExit("make_tables: unknown Wyckoff array %s" % name)
+        arrays[name] = values
     return binfile.serialise(binfile.WYCKOFF_LAYOUT, arrays)
 
 
@@ -33,11 +27,11 @@ def write_tables(directory):
     os.makedirs(directory, exist_ok=True)
     arrays = space.build()
     space_payload = binfile.serialise(binfile.SPACE_LAYOUT, arrays)
-    wyckoff = wyckoff_payload(arrays)
-    if len(wyckoff) != binfile.WYCKOFF_PAYLOAD_SIZE:
-        raise SystemExit("make_tables: Wyckoff payload has %d bytes" % len(wyckoff))
+    wyckoff_bytes = wyckoff_payload(arrays)
+    if len(wyckoff_bytes) != binfile.WYCKOFF_PAYLOAD_SIZE:
+        raise SystemExit("make_tables: Wyckoff payload has %d bytes" % len(wyckoff_bytes))
     outputs = (("data_space.bin", binfile.record(space_payload)),
-               ("data_wyckoff.bin", binfile.record(wyckoff)),
+               ("data_wyckoff.bin", binfile.record(wyckoff_bytes)),
                ("symmetry.dat", symmetry_dat.text().encode("ascii")))
     for name, data in outputs:
         with open(os.path.join(directory, name), "wb") as f:
