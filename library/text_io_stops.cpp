@@ -1,6 +1,7 @@
 // The ends of a run: the stop, the normal end and the fatal failure.
 #include "library/text_io_stops.hpp"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,7 +44,13 @@ const char* operation_name(Operation operation) {
 }
 
 // Writes straight to descriptor 2, ignoring failures: this is the last thing a failing run does.
+// SIGPIPE stays blocked from here to the exit, so that a standard error on a closed pipe cannot
+// turn the failure's exit status into death by signal.
 void write_stderr(const char* text, std::size_t size) {
+  sigset_t pipe_only;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_only, nullptr);
   std::size_t done = 0;
   while (done < size) {
     ssize_t n = ::write(2, text + done, size - done);

@@ -25,7 +25,7 @@ struct ChildOptions {
   std::string cwd;                       // empty: the test's own
   std::vector<std::string> environment;  // NAME=VALUE entries added to the child's environment
   std::vector<std::string> unset;        // names removed from the child's environment
-  bool merge_err = false;                // standard error into the same file as standard output
+  bool merge_err = false;                // standard error into the same file (or pipe) as standard output
   bool closed_stdout = false;            // standard output a pipe whose reader has gone
 };
 
@@ -73,7 +73,7 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
     } else {
       dup2(out, 1);
     }
-    dup2(err, 2);
+    dup2(options.merge_err && options.closed_stdout ? pipe_fds[1] : err, 2);
     for (const std::string& name : options.unset) unsetenv(name.c_str());
     for (const std::string& entry : options.environment) {
       const auto eq = entry.find('=');

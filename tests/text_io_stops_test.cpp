@@ -66,9 +66,14 @@ TEST(TextStops, UnhandledFailuresNameTheirUnit) {
 TEST(TextStops, ClosedPipeOnStandardOutputIsAWriteFailure) {
   ChildOptions options;
   options.closed_stdout = true;
-  const auto r = run_driver({"many_lines"}, options);
+  auto r = run_driver({"many_lines"}, options);
   EXPECT_EQ(r.status, 255);  // not death by SIGPIPE
   EXPECT_EQ(r.err, "? System Error:\n? Broken pipe\n? WRITE(UNIT=6,...\n");
+  // Standard error on the same closed pipe: the report of the failure cannot be written either,
+  // and the run still ends with status 255.
+  options.merge_err = true;
+  r = run_driver({"many_lines"}, options);
+  EXPECT_EQ(r.status, 255);
 }
 
 }  // namespace
