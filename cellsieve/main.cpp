@@ -1,2 +1,5 @@
-// Program entry point; the run grows as its phases are built.
-int main() { return 0; }
+// Program entry point; the run grows as its phases are built. Every run ends through the text
+// layer, which writes all pending output and closes every file.
+#include "library/text_io.hpp"
+
+int main() { sgl::end_run(); }
