@@ -13,64 +13,20 @@
 #include <string>
 
 #include "library/bomb.hpp"
+#include "library/checked_int.hpp"
 #include "library/text_io.hpp"
 
 namespace sgl {
 
 namespace {
 
-[[noreturn]] void overflow_stop(const char* routine) {
-  write_free(6, {std::string("Error: integer overflow in ") + routine});
-  bomb();
-}
-
-int64_t mul(int64_t a, int64_t b, const char* routine) {
-  int64_t r;
-  if (__builtin_mul_overflow(a, b, &r)) overflow_stop(routine);
-  return r;
-}
-
-int64_t add(int64_t a, int64_t b, const char* routine) {
-  int64_t r;
-  if (__builtin_add_overflow(a, b, &r)) overflow_stop(routine);
-  return r;
-}
-
-int64_t sub(int64_t a, int64_t b, const char* routine) {
-  int64_t r;
-  if (__builtin_sub_overflow(a, b, &r)) overflow_stop(routine);
-  return r;
-}
-
-int32_t narrow(int64_t v, const char* routine) {
-  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
-    overflow_stop(routine);
-  }
-  return static_cast<int32_t>(v);
-}
-
-// Divides the values by their greatest common divisor when that is 2 or more; returns it, or 1.
-// All zeros are left alone. The greatest common divisor is the first of m, m-1, ..., 2 (m the
-// smallest non-zero magnitude) that divides every value, found here without the descending search.
-template <std::size_t N>
-int64_t factor_wide(std::array<int64_t, N>& v, const char* routine) {
-  uint64_t g = 0;
-  for (int64_t x : v) {
-    if (x == std::numeric_limits<int64_t>::min()) overflow_stop(routine);
-    g = std::gcd(g, static_cast<uint64_t>(x < 0 ? -x : x));
-  }
-  if (g < 2) return 1;
-  for (int64_t& x : v) x /= static_cast<int64_t>(g);
-  return static_cast<int64_t>(g);
-}
-
 // Negates all values when the value at index `sign_at` is negative, then removes the common factor.
 template <std::size_t N>
 void normalise_wide(std::array<int64_t, N>& v, std::size_t sign_at, const char* routine) {
   if (v[sign_at] < 0) {
-    for (int64_t& x : v) x = sub(0, x, routine);
+    for (int64_t& x : v) x = sub64(0, x, routine);
   }
-  factor_wide(v, routine);
+  factor64(v, routine);
 }
 
 template <std::size_t N, typename Src>
@@ -83,7 +39,7 @@ std::array<int64_t, N> widen(const Src& src) {
 template <std::size_t N, typename Dst>
 void store(const std::array<int64_t, N>& src, Dst& dst, const char* routine) {
   std::array<int32_t, N> out{};
-  for (std::size_t i = 0; i < N; ++i) out[i] = narrow(src[i], routine);
+  for (std::size_t i = 0; i < N; ++i) out[i] = narrow32(src[i], routine);
   for (std::size_t i = 0; i < N; ++i) dst[i] = out[i];
 }
 
@@ -103,15 +59,15 @@ int64_t cofactor(const Mat3i& a, int i, int j, const char* routine) {
     if (k != i) r[n++] = k;
   for (int k = 1, n = 0; k <= 3; ++k)
     if (k != j) c[n++] = k;
-  int64_t minor = sub(mul(m3(a, r[0], c[0]), m3(a, r[1], c[1]), routine),
-                      mul(m3(a, r[0], c[1]), m3(a, r[1], c[0]), routine), routine);
+  int64_t minor = sub64(mul64(m3(a, r[0], c[0]), m3(a, r[1], c[1]), routine),
+                      mul64(m3(a, r[0], c[1]), m3(a, r[1], c[0]), routine), routine);
   return ((i + j) % 2 == 0) ? minor : -minor;
 }
 
 int64_t det_wide(const Mat3i& a, const char* routine) {
-  int64_t d = mul(m3(a, 1, 1), cofactor(a, 1, 1, routine), routine);
-  d = add(d, mul(m3(a, 1, 2), cofactor(a, 1, 2, routine), routine), routine);
-  return add(d, mul(m3(a, 1, 3), cofactor(a, 1, 3, routine), routine), routine);
+  int64_t d = mul64(m3(a, 1, 1), cofactor(a, 1, 1, routine), routine);
+  d = add64(d, mul64(m3(a, 1, 2), cofactor(a, 1, 2, routine), routine), routine);
+  return add64(d, mul64(m3(a, 1, 3), cofactor(a, 1, 3, routine), routine), routine);
 }
 
 // Product of two column-major n x n integer matrices, exact in 64 bits.
@@ -121,7 +77,7 @@ std::array<int64_t, N * N> product(const M& a, const M& b, const char* routine) 
   for (int j = 1; j <= N; ++j)
     for (int i = 1; i <= N; ++i) {
       int64_t s = 0;
-      for (int k = 1; k <= N; ++k) s = add(s, mul(a[at(N, i, k)], b[at(N, k, j)], routine), routine);
+      for (int k = 1; k <= N; ++k) s = add64(s, mul64(a[at(N, i, k)], b[at(N, k, j)], routine), routine);
       p[at(N, i, j)] = s;
     }
   return p;
@@ -138,15 +94,15 @@ void vadd_named(const RationalVector& a, const RationalVector& b, int64_t sign_b
   std::array<int64_t, 4> w{};
   const int64_t da = a[3];
   const int64_t db = sign_b * b[3];
-  for (int i = 0; i < 3; ++i) w[i] = add(mul(a[i], db, routine), mul(b[i], da, routine), routine);
-  w[3] = mul(da, db, routine);
+  for (int i = 0; i < 3; ++i) w[i] = add64(mul64(a[i], db, routine), mul64(b[i], da, routine), routine);
+  w[3] = mul64(da, db, routine);
   reduc2_wide(w, routine);
   store(w, c, routine);
 }
 
 }  // namespace
 
-int32_t ndet(const Mat3i& a) { return narrow(det_wide(a, "ndet"), "ndet"); }
+int32_t ndet(const Mat3i& a) { return narrow32(det_wide(a, "ndet"), "ndet"); }
 
 void matmlt(const Mat3i& a, const Mat3i& b, Mat3i& p) { store(product<3>(a, b, "matmlt"), p, "matmlt"); }
 
@@ -154,7 +110,7 @@ void vmlt(const Mat3i& m, const int32_t* v, int32_t* w) {
   std::array<int64_t, 3> r{};
   for (int i = 1; i <= 3; ++i) {
     int64_t s = 0;
-    for (int j = 1; j <= 3; ++j) s = add(s, mul(m3(m, i, j), v[j - 1], "vmlt"), "vmlt");
+    for (int j = 1; j <= 3; ++j) s = add64(s, mul64(m3(m, i, j), v[j - 1], "vmlt"), "vmlt");
     r[i - 1] = s;
   }
   store(r, w, "vmlt");
@@ -193,10 +149,10 @@ void matinv4(const OpMatrix& m, OpMatrix& n) {
   for (int i = 1; i <= 3; ++i) {
     int64_t t = 0;
     for (int j = 1; j <= 3; ++j) {
-      w[at(4, i, j)] = mul(d, m3(inv, i, j), "matinv4");
-      t = add(t, mul(m3(inv, i, j), m4(m, j, 4), "matinv4"), "matinv4");
+      w[at(4, i, j)] = mul64(d, m3(inv, i, j), "matinv4");
+      t = add64(t, mul64(m3(inv, i, j), m4(m, j, 4), "matinv4"), "matinv4");
     }
-    w[at(4, i, 4)] = sub(0, t, "matinv4");
+    w[at(4, i, 4)] = sub64(0, t, "matinv4");
   }
   w[at(4, 4, 4)] = e;
   normalise_wide(w, at(4, 4, 4), "matinv4");
@@ -254,7 +210,7 @@ int32_t ngcd(int32_t a, int32_t b) {
   if (a == 0 || b == 0) return 0;
   const int64_t ma = a < 0 ? -static_cast<int64_t>(a) : a;
   const int64_t mb = b < 0 ? -static_cast<int64_t>(b) : b;
-  return narrow(ma / std::gcd(ma, mb) * mb, "ngcd");
+  return narrow32(ma / std::gcd(ma, mb) * mb, "ngcd");
 }
 
 int32_t ngcd2(std::span<const int32_t> v) {

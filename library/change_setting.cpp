@@ -5,6 +5,7 @@
 
 #include "library/arithmetic.hpp"
 #include "library/bomb.hpp"
+#include "library/checked_int.hpp"
 #include "library/operator_encodings.hpp"
 #include "library/setting_code.hpp"
 #include "library/setting_tables.hpp"
@@ -61,11 +62,6 @@ RationalVector doubled_origin(const CommonSpace& cs, int32_t g, std::string_view
   return changed_translation(cs, g, from, to, {0, 0, 0, 1}, inversion);
 }
 
-int32_t narrow_or_stop(int64_t v, const char* routine) {
-  if (v < INT32_MIN || v > INT32_MAX) overflow_stop(routine);
-  return static_cast<int32_t>(v);
-}
-
 // Rotation block over the corner and translation column over the corner, each in normal form.
 void split_affine(const OpMatrix& x, Mat3i& block, int32_t& den, RationalVector& column) {
   for (int j = 1; j <= 3; ++j)
@@ -111,7 +107,7 @@ void xyz_change_setting(const CommonSpace& cs, int32_t space_group, std::string_
   RationalVector linear{};
   vector_change_setting(cs, space_group, from, to, p, linear);
   RationalVector origin = doubled_origin(cs, space_group, from, to);
-  origin[3] = narrow_or_stop(2 * static_cast<int64_t>(origin[3]),
+  origin[3] = narrow32(2 * static_cast<int64_t>(origin[3]),
                              "xyz_change_setting");
   vadd(linear, origin, q);
 }
@@ -161,7 +157,7 @@ void subgroup_change_setting(const CommonSpace& cs, int32_t g, int32_t h, const 
   const int64_t o4 = origin[3];
   for (int j = 1; j <= 3; ++j) {
     for (int i = 1; i <= 3; ++i) {
-      m4(x, i, j) = narrow_or_stop(o4 * m3(basis, i, j),
+      m4(x, i, j) = narrow32(o4 * m3(basis, i, j),
                                    "subgroup_change_setting");
     }
     m4(x, j, 4) = origin[j - 1];

@@ -3,19 +3,14 @@
 
 #include <ctime>
 
-#include "library/bomb.hpp"
-#include "library/text_io.hpp"
+#include "library/checked_int.hpp"
 
 namespace sgl {
 
 int32_t seconds_since(int32_t now, int32_t t0) {
   int64_t n = static_cast<int64_t>(now) - t0;
   if (n < 0) n += 86400;
-  if (n < INT32_MIN || n > INT32_MAX) {
-    write_free(6, {"Error: integer overflow in nsec"});
-    bomb();
-  }
-  return static_cast<int32_t>(n);
+  return narrow32(n, "nsec");
 }
 
 int32_t nsec(int32_t t0) {

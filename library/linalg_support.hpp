@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "library/checked_int.hpp"
+
 namespace sgl::linalg {
 
 // The message lines of the linear-algebra routines, written as one free-format line each.
@@ -25,10 +27,6 @@ inline constexpr std::string_view kCoordinateNotFinite =
     "Error in zero_to_one:  coordinate not finite";
 }  // namespace msg
 
-// Writes "Error: integer overflow in " and the routine's name as one free-format line on standard
-// output and stops the run through bomb().
-[[noreturn]] void stop_on_overflow(const char* routine);
-
 // Writes text as one free-format line on standard output and stops the run through bomb().
 [[noreturn]] void stop_with_message(std::string_view text);
 
@@ -42,18 +40,6 @@ inline std::size_t at(int i, int j, int ld) {
 void require_storage(std::size_t size, std::int64_t needed);
 // Entries a column-major matrix with `rows` rows, `cols` columns and leading dimension ld uses.
 std::int64_t storage_needed(int rows, int cols, int ld);
-
-// 64-bit arithmetic that stops the run (overflow message naming the routine, and bomb()) instead
-// of wrapping.
-std::int64_t add64(std::int64_t a, std::int64_t b, const char* routine);
-std::int64_t sub64(std::int64_t a, std::int64_t b, const char* routine);
-std::int64_t mul64(std::int64_t a, std::int64_t b, const char* routine);
-// The value as a 32-bit integer; a value outside that range stops the run like an overflow.
-std::int32_t narrow32(std::int64_t v, const char* routine);
-
-// Divides the entries by their greatest common divisor when that is 2 or more and returns it,
-// else returns 1 (all zeros or an empty list: 1, nothing changed).
-std::int64_t factor64(std::span<std::int64_t> v, const char* routine);
 
 // Lowers a finite v by 1 while lower(v) holds, then raises it by 1 while raise(v) holds. Both
 // conditions must hold for every value beyond 2 in magnitude (lower above 2, raise below -2):

@@ -5,6 +5,7 @@
 
 #include "library/arithmetic.hpp"
 #include "library/bomb.hpp"
+#include "library/checked_int.hpp"
 #include "library/setting_code.hpp"
 #include "library/setting_tables.hpp"
 
@@ -66,9 +67,7 @@ void num_to_mat(int32_t code, OpMatrix& m) {
   int32_t b = code;
   for (int j = 1; j <= 3; ++j) {
     for (int i = 1; i <= 3; ++i) {
-      const int64_t e = static_cast<int64_t>(b % 3 - 1) * d;
-      if (e > INT32_MAX) overflow_stop("num_to_mat");
-      m4(m, i, j) = static_cast<int32_t>(e);
+      m4(m, i, j) = narrow32(static_cast<int64_t>(b % 3 - 1) * d, "num_to_mat");
       b /= 3;
     }
   }
@@ -159,9 +158,7 @@ void vrot(const CommonSpace& cs, int32_t bravais, int32_t k, const RationalVecto
   vmlt(to_conventional, s.data(), s.data());
   vmlt(rotation, s.data(), s.data());
   vmlt(to_primitive, s.data(), s.data());
-  const int64_t den = static_cast<int64_t>(lattice_den(cs, bravais)) * v[3];
-  if (den < INT32_MIN || den > INT32_MAX) overflow_stop("vrot");
-  s[3] = static_cast<int32_t>(den);
+  s[3] = narrow32(static_cast<int64_t>(lattice_den(cs, bravais)) * v[3], "vrot");
   reduc2(s);
   w = s;
 }

@@ -51,10 +51,10 @@ void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda, cons
       if (k == i || akc == 0) continue;
       for (int j = 1; j <= ncol; ++j) {
         row[j - 1] = j == c ? 0
-                            : linalg::sub64(linalg::mul64(pivot, w(k, j), routine),
-                                            linalg::mul64(w(i, j), akc, routine), routine);
+                            : sub64(mul64(pivot, w(k, j), routine),
+                                            mul64(w(i, j), akc, routine), routine);
       }
-      linalg::factor64(row, routine);
+      factor64(row, routine);
       for (int j = 1; j <= ncol; ++j) w(k, j) = row[j - 1];
     }
   }

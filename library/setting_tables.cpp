@@ -12,11 +12,6 @@ void stop_with(const char* text, int32_t value) {
   bomb();
 }
 
-void overflow_stop(const char* routine) {
-  write_free(6, {"Error: integer overflow in ", routine});
-  bomb();
-}
-
 void check_space_group(int32_t space_group) {
   if (space_group < 1 || space_group > 230) {
     stop_with("Error: space group number out of range:", space_group);

@@ -20,9 +20,6 @@ namespace setting_tables {
 // One free-format message line "<text>  <value>" on standard output, then bomb().
 [[noreturn]] void stop_with(const char* text, int32_t value);
 
-// The line "Error: integer overflow in <routine>" on standard output, then bomb().
-[[noreturn]] void overflow_stop(const char* routine);
-
 void check_space_group(int32_t space_group);  // 1 .. 230
 void check_point_op(int32_t k);               // 1 .. 72
 void check_bravais(int32_t bravais);          // 1 .. 14

@@ -15,9 +15,7 @@ namespace sgl {
 
 namespace {
 
-using linalg::add64;
 using linalg::at;
-using linalg::mul64;
 using linalg::WorkMatrix;
 
 // The Smith form of the nrow x ncol matrix A: its diagonal d (max(nrow, ncol) entries, zero
@@ -96,7 +94,7 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
     if (mode != 1)
       for (int i : pivots) count = mul64(count, f.d[i - 1], kSolve);
     if (ncol2 < count) linalg::stop_with_message(linalg::msg::kNcol2TooSmall);
-    const int32_t nsolutions = linalg::narrow32(count, kSolve);
+    const int32_t nsolutions = narrow32(count, kSolve);
     linalg::require_storage(x.size(), linalg::storage_needed(ncol, nsolutions, nrow2));
 
     // y(w, i) = M (c(i) / m + w) / d(i): M times a solution of d(i) z(i) = c(i) / m mod 1.
@@ -129,12 +127,12 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
         numerators.push_back(sum < 0 ? sum + big_m : sum);
       }
     }
-    linalg::factor64(numerators, kSolve);
+    factor64(numerators, kSolve);
     std::size_t next = 1;
     for (int s = 1; s <= nsolutions; ++s)
       for (int i = 1; i <= ncol; ++i)
-        x[at(i, s, nrow2)] = linalg::narrow32(numerators[next++], kSolve);
-    den = linalg::narrow32(numerators[0], kSolve);
+        x[at(i, s, nrow2)] = narrow32(numerators[next++], kSolve);
+    den = narrow32(numerators[0], kSolve);
     nsol = nsolutions;
   }
 
@@ -152,9 +150,9 @@ void solve_eqs_mod_int(int mode, int nrow, int ncol, std::span<const int32_t> a,
     if (f.d[i - 1] != 0) continue;
     ++row;
     for (int j = 1; j <= ncol; ++j) column[j - 1] = f.q(j, i);
-    linalg::factor64(column, kSolve);
+    factor64(column, kSolve);
     for (int j = 1; j <= ncol; ++j)
-      null[at(row, j, nrow3)] = linalg::narrow32(column[j - 1], kSolve);
+      null[at(row, j, nrow3)] = narrow32(column[j - 1], kSolve);
   }
 }
 
