@@ -1,5 +1,5 @@
 // Exact integer arithmetic: normal forms, products, inverses, common factors and multiples.
-#include "library/arithmetic.hpp"
+#include "library/exact/arithmetic.hpp"
 
 #include <gtest/gtest.h>
 

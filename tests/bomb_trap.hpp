@@ -2,7 +2,7 @@
 // can check that a routine stops without ending the test process.
 #pragma once
 
-#include "library/bomb.hpp"
+#include "library/text/bomb.hpp"
 
 namespace sgl::testing {
 

@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "library/arithmetic.hpp"
-#include "library/change_setting.hpp"
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
-#include "library/operator_encodings.hpp"
+#include "library/exact/arithmetic.hpp"
+#include "library/groups/change_setting.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
+#include "library/groups/operator_encodings.hpp"
 #include "library/types.hpp"
 #include "tests/bomb_trap.hpp"
 

@@ -1,6 +1,6 @@
 // Changes of setting on a small hand-made table block (see setting_fixture.hpp): a body-centred
 // group with primitive, origin-shifted and axis-exchanged settings.
-#include "library/change_setting.hpp"
+#include "library/groups/change_setting.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "library/common_space.hpp"
+#include "library/tables/common_space.hpp"
 #include "library/types.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/setting_fixture.hpp"

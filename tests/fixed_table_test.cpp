@@ -1,13 +1,13 @@
 // Element access of the fixed-extent tables: 1-based, by columns.
-#include "library/fixed_table.hpp"
+#include "library/tables/fixed_table.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
 
 namespace sgl {
 namespace {

@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
 #include "library/types.hpp"
 
 namespace sgl::testing {

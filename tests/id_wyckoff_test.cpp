@@ -1,5 +1,5 @@
 // Identification of Wyckoff positions and parameters from points.
-#include "library/id_wyckoff.hpp"
+#include "library/groups/id_wyckoff.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "library/change_setting.hpp"
-#include "library/wyckoff_orbits.hpp"
+#include "library/groups/change_setting.hpp"
+#include "library/groups/wyckoff_orbits.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/group_tables.hpp"
 

@@ -1,12 +1,12 @@
 // Matrix codes, compact operators and operator matrices.
-#include "library/operator_encodings.hpp"
+#include "library/groups/operator_encodings.hpp"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 
-#include "library/common_space.hpp"
+#include "library/tables/common_space.hpp"
 #include "library/types.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/setting_fixture.hpp"

@@ -1,5 +1,5 @@
 // Real vectors and matrices: zero tests, wrapping into the unit cell, products, determinant.
-#include "library/real_vector.hpp"
+#include "library/geometry/real_vector.hpp"
 
 #include <gtest/gtest.h>
 

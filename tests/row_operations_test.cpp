@@ -1,5 +1,5 @@
 // Fraction-free Gauss-Jordan reduction: integer (rowop, rowop2) and real (drowop2).
-#include "library/row_operations.hpp"
+#include "library/exact/row_operations.hpp"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string_view>
 
-#include "library/common_space.hpp"
+#include "library/tables/common_space.hpp"
 #include "library/types.hpp"
 
 namespace sgl::fixture {

@@ -1,5 +1,5 @@
 // Integer row echelon form with its companion, and the diagonal form P A Q.
-#include "library/smith_normal_form.hpp"
+#include "library/exact/smith_normal_form.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "library/row_echelon.hpp"
+#include "library/exact/row_echelon.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/linalg_test_support.hpp"
 

@@ -1,5 +1,5 @@
 // Equations A y = b modulo the integers: exact (rational right-hand side) and real solvers.
-#include "library/solve_eqs_mod_int.hpp"
+#include "library/exact/solve_eqs_mod_int.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "library/smith_normal_form.hpp"
+#include "library/exact/smith_normal_form.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/linalg_test_support.hpp"
 

@@ -1,5 +1,5 @@
 // Operators and generators of the 230 space groups from the committed tables.
-#include "library/space_group.hpp"
+#include "library/groups/space_group.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "library/arithmetic.hpp"
-#include "library/change_setting.hpp"
-#include "library/operator_encodings.hpp"
+#include "library/exact/arithmetic.hpp"
+#include "library/groups/change_setting.hpp"
+#include "library/groups/operator_encodings.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/group_tables.hpp"
 

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
 #include "tests/bomb_trap.hpp"
 
 namespace sgl {

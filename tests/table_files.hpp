@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
 
 namespace sgl::testing {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
-#include "library/table_loader.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
+#include "library/tables/table_loader.hpp"
 #include "tests/table_files.hpp"
 
 namespace sgl {

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/table_files.hpp"
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <string>
 
-#include "library/text_io.hpp"
+#include "library/text/text_io.hpp"
 #include "text_io_child.hpp"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "library/text_io.hpp"
-#include "library/text_io_units.hpp"
+#include "library/text/text_io.hpp"
+#include "library/text/text_io_units.hpp"
 #include "text_io_child.hpp"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "library/text_io.hpp"
-#include "library/text_io_fields.hpp"
-#include "library/text_io_free_output.hpp"
-#include "library/text_io_units.hpp"
+#include "library/text/text_io.hpp"
+#include "library/text/text_io_fields.hpp"
+#include "library/text/text_io_free_output.hpp"
+#include "library/text/text_io_units.hpp"
 
 namespace {
 

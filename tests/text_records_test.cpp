@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "library/text_io.hpp"
+#include "library/text/text_io.hpp"
 #include "text_io_child.hpp"
 
 namespace {

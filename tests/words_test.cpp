@@ -1,5 +1,5 @@
 // Words of an input line, fractions in text, and the clock.
-#include "library/words.hpp"
+#include "library/text/words.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "library/clock.hpp"
+#include "library/text/clock.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/table_files.hpp"
 

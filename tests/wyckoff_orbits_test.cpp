@@ -1,5 +1,5 @@
 // Site-symmetry operators, coset representatives and orbits of the 1731 Wyckoff positions.
-#include "library/wyckoff_orbits.hpp"
+#include "library/groups/wyckoff_orbits.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "library/arithmetic.hpp"
-#include "library/change_setting.hpp"
-#include "library/operator_encodings.hpp"
-#include "library/space_group.hpp"
+#include "library/exact/arithmetic.hpp"
+#include "library/groups/change_setting.hpp"
+#include "library/groups/operator_encodings.hpp"
+#include "library/groups/space_group.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/group_tables.hpp"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "library/real_vector.hpp"
-#include "library/row_operations.hpp"
-#include "library/smith_normal_form.hpp"
-#include "library/solve_eqs_mod_int.hpp"
+#include "library/geometry/real_vector.hpp"
+#include "library/exact/row_operations.hpp"
+#include "library/exact/smith_normal_form.hpp"
+#include "library/exact/solve_eqs_mod_int.hpp"
 
 int main(int argc, char** argv) {
   const std::string which = argc > 1 ? argv[1] : "";

@@ -3,10 +3,10 @@
 // block that loaded.
 #include <string_view>
 
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
-#include "library/data_directory.hpp"
-#include "library/text_io.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
+#include "library/tables/data_directory.hpp"
+#include "library/text/text_io.hpp"
 
 int main(int argc, char** argv) {
   const std::string dir = sgl::data_directory();

@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "library/text_io.hpp"
-#include "library/words.hpp"
+#include "library/text/text_io.hpp"
+#include "library/text/words.hpp"
 
 int main(int argc, char** argv) {
   std::string line = argc > 1 ? argv[1] : "";

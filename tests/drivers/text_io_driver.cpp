@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "library/bomb.hpp"
-#include "library/text_io.hpp"
+#include "library/text/bomb.hpp"
+#include "library/text/text_io.hpp"
 
 namespace {
 

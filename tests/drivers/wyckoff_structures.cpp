@@ -25,13 +25,13 @@
 #include <random>
 #include <string>
 
-#include "library/change_setting.hpp"
-#include "library/common_space.hpp"
-#include "library/common_wyckoff.hpp"
-#include "library/id_wyckoff.hpp"
-#include "library/operator_encodings.hpp"
-#include "library/space_group.hpp"
-#include "library/wyckoff_orbits.hpp"
+#include "library/groups/change_setting.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
+#include "library/groups/id_wyckoff.hpp"
+#include "library/groups/operator_encodings.hpp"
+#include "library/groups/space_group.hpp"
+#include "library/groups/wyckoff_orbits.hpp"
 
 namespace {
 

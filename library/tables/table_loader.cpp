@@ -1,0 +1,46 @@
+// Loading a block of table arrays from one binary data file.
+#include "library/tables/table_loader.hpp"
+
+#include <string>
+
+#include "library/text/bomb.hpp"
+#include "library/text/text_io.hpp"
+
+namespace sgl {
+
+namespace {
+constexpr int kDataUnit = 50;
+
+std::string_view trim_trailing_blanks(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+}  // namespace
+
+void load_table_file(std::string_view directory, std::string_view file_name, std::span<const RecordItem> items) {
+  // No separator is put between the two: the directory is expected to end with "/".
+  const std::string path = std::string(trim_trailing_blanks(directory)) + std::string(file_name);
+  int status = 0;
+  open_unit(kDataUnit, path, "OLD", "UNFORMATTED", &status);
+  if (status != 0) {
+    write_free(6, {"Error: cannot open file " + path});
+    bomb();
+  }
+  read_record(kDataUnit, items);
+  close_unit(kDataUnit);
+}
+
+void bad_table_entry(std::string_view array, std::initializer_list<int> indices) {
+  std::string entry(array);
+  char sep = '(';
+  for (int i : indices) {
+    entry += sep;
+    entry += std::to_string(i);
+    sep = ',';
+  }
+  if (indices.size() > 0) entry += ')';
+  write_free(6, {"Error: invalid data table entry " + entry});
+  bomb();
+}
+
+}  // namespace sgl

@@ -1,0 +1,140 @@
+// The ends of a run: the stop, the normal end and the fatal failure.
+#include "library/text/text_io_stops.hpp"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace sgl {
+
+namespace textio {
+
+namespace {
+
+// Set while the fatal failure runs, so that a failure while finishing the units cannot recurse.
+bool failing = false;
+
+const char* layer_message(int status) {
+  switch (status) {
+    case kStatusEnd: return "Attempt to read past end of file";
+    case kStatusIllegalNumeric: return "Illegal character in numeric input";
+    case kStatusPastRecordEnd: return "Attempt to read past end of record";
+    case kStatusBadFileName: return "Bad file specification";
+    case kStatusNewExists: return "Status 'NEW' specified for an existing file";
+    case kStatusNoMemory: return "Buffer allocation failed";
+    case kStatusIntegerRange: return "Integer out of range in numeric input";
+    case kStatusFormatSyntax: return "Syntax error in format";
+    default: return "Unknown input/output failure";
+  }
+}
+
+const char* operation_name(Operation operation) {
+  switch (operation) {
+    case Operation::read: return "READ";
+    case Operation::write: return "WRITE";
+    case Operation::open: return "OPEN";
+    case Operation::close: return "CLOSE";
+  }
+  return "READ";
+}
+
+// Writes straight to descriptor 2, ignoring failures: this is the last thing a failing run does.
+// SIGPIPE stays blocked from here to the exit, so that a standard error on a closed pipe cannot
+// turn the failure's exit status into death by signal.
+void write_stderr(const char* text, std::size_t size) {
+  sigset_t pipe_only;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_only, nullptr);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(2, text + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// A fixed-capacity text, so that the fatal failure needs no memory (it may report its lack).
+class Message {
+ public:
+  Message& operator<<(const char* text) {
+    while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
+    return *this;
+  }
+  void write() const { write_stderr(text_, size_); }
+
+ private:
+  char text_[1024] = {};
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+void fatal_failure(int status, Operation operation, int unit) {
+  if (!failing) {
+    failing = true;
+    finish_units(false);
+  }
+  Message text;
+  if (status > 0 && status < 10000) {
+    text << "? System Error:\n? " << std::strerror(status) << "\n";
+  } else {
+    text << "? Input/Output Error:\n? " << layer_message(status) << "\n";
+  }
+  if (status != kStatusNoMemory) {
+    char number[16];
+    if (unit == kDefaultUnit) {
+      std::snprintf(number, sizeof number, "*");
+    } else if (unit == kInternalUnit) {
+      std::snprintf(number, sizeof number, "INTERNAL");
+    } else {
+      std::snprintf(number, sizeof number, "%d", unit);
+    }
+    text << "? " << operation_name(operation) << "(UNIT=" << number << ",...\n";
+  }
+  text.write();
+  std::fflush(nullptr);
+  std::_Exit(255);
+}
+
+ReadOutcome settle_read(int status, const ReadHandling& handling, int unit) {
+  if (handling.status != nullptr) *handling.status = status;
+  if (status == 0) return ReadOutcome::ok;
+  if (status == kStatusEnd) {
+    if (handling.end_branch) return ReadOutcome::end;
+    if (handling.error_branch) return ReadOutcome::failure;
+    if (handling.status != nullptr) return ReadOutcome::end;
+  } else {
+    if (handling.error_branch || handling.status != nullptr) return ReadOutcome::failure;
+  }
+  fatal_failure(status, Operation::read, unit);
+}
+
+}  // namespace textio
+
+void stop_run(std::optional<std::string_view> text) {
+  std::string line = " STOP";
+  if (text && !text->empty()) {
+    line += ' ';
+    line += *text;
+  }
+  line += '\n';
+  textio::put_output(0, line);
+  textio::finish_units(true);
+  std::exit(1);
+}
+
+void end_run() {
+  textio::finish_units(true);
+  std::exit(0);
+}
+
+void fail_out_of_memory() { textio::fatal_failure(kStatusNoMemory, textio::Operation::write, 6); }
+
+}  // namespace sgl

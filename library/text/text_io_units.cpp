@@ -1,0 +1,413 @@
+// The unit table: the standard streams, files opened by number, output buffering, line input and
+// raw byte input.
+#include "library/text/text_io_units.hpp"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <new>
+
+#include "library/text/text_io.hpp"
+#include "library/text/text_io_stops.hpp"
+
+namespace sgl {
+
+namespace textio {
+
+namespace {
+
+constexpr std::size_t kBlock = 8192;       // file output is written in blocks of this size
+constexpr std::size_t kReadChunk = 65536;  // input is read ahead in chunks of this size
+
+struct Connection {
+  int fd = -1;
+  bool standard = false;     // units 0, 5 and 6: never closed
+  bool immediate = false;    // every output call reaches the device at once
+  bool regular = false;      // a regular file (can be repositioned and cut)
+  bool cut_pending = false;  // cut the file after the first output that reaches it
+  bool quiet = false;        // output whose loss must not end the run: failures are ignored
+  std::string out;           // output not yet written
+  std::string in;            // input read ahead
+  std::size_t in_pos = 0;    // next unread byte of `in`
+};
+
+struct UnitTable {
+  std::map<int, Connection> units;
+  int tab = 8;
+};
+
+UnitTable& table() {
+  // Never destroyed: the stops run after static destructors may have started.
+  static UnitTable* units = [] {
+    auto* t = new UnitTable;
+    t->tab = parse_tab_size(std::getenv("TABSIZE"));
+    const int fds[3][2] = {{0, 2}, {5, 0}, {6, 1}};
+    for (const auto& [unit, fd] : fds) {
+      Connection c;
+      c.fd = fd;
+      c.standard = true;
+      c.immediate = true;
+      t->units[unit] = std::move(c);
+    }
+    std::set_new_handler([] { fail_out_of_memory(); });
+    return t;
+  }();
+  return *units;
+}
+
+// write(2) that turns a closed pipe into EPIPE instead of death by SIGPIPE: the signal is blocked
+// for the call and a signal it raised is taken back before the mask is restored.
+ssize_t write_without_sigpipe(int fd, const char* data, std::size_t n) {
+  sigset_t pipe_only;
+  sigset_t previous;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_only, &previous);
+  ssize_t written = ::write(fd, data, n);
+  const int saved = errno;
+  if (written < 0 && saved == EPIPE && !sigismember(&previous, SIGPIPE)) {
+    const struct timespec no_wait = {0, 0};
+    sigtimedwait(&pipe_only, nullptr, &no_wait);
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  errno = saved;
+  return written;
+}
+
+// Writes the first n bytes of the pending output. Returns 0 or the platform's error number.
+int write_pending(Connection& c, std::size_t n) {
+  if (n == 0) return 0;
+  if (c.in_pos < c.in.size() && c.regular) {
+    // Input was read ahead: output goes where the reading stopped.
+    const off_t back = static_cast<off_t>(c.in.size() - c.in_pos);
+    if (::lseek(c.fd, -back, SEEK_CUR) < 0) return errno;
+  }
+  c.in.clear();
+  c.in_pos = 0;
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t w = write_without_sigpipe(c.fd, c.out.data() + done, n - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      c.out.clear();
+      return err;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  c.out.erase(0, n);
+  if (c.cut_pending) {
+    c.cut_pending = false;
+    if (c.regular) {
+      const off_t end = ::lseek(c.fd, 0, SEEK_CUR);
+      if (end < 0 || ::ftruncate(c.fd, end) != 0) return errno;
+    }
+  }
+  return 0;
+}
+
+void flush_or_fail(Connection& c, Operation operation, int unit) {
+  const int err = write_pending(c, c.out.size());
+  if (err != 0 && !c.quiet) fatal_failure(err, operation, unit);
+}
+
+// Opens a file for a unit. Returns 0 or a status.
+int open_file(const std::string& path, const std::string& status_word, Connection& c) {
+  const int common = O_CLOEXEC;
+  int fd = -1;
+  if (status_word == "NEW") {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | common, 0664);
+    if (fd < 0) return errno == EEXIST ? kStatusNewExists : errno;
+  } else {
+    const int create = status_word == "OLD" ? 0 : O_CREAT;
+    fd = ::open(path.c_str(), O_RDWR | create | common, 0664);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ETXTBSY)) {
+      const int first = errno;
+      fd = ::open(path.c_str(), O_RDONLY | common);
+      if (fd < 0) return errno == ENOENT ? first : errno;
+    }
+    if (fd < 0) return errno;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return err;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return EISDIR;
+  }
+  c.fd = fd;
+  c.regular = S_ISREG(info.st_mode);
+  c.immediate = S_ISCHR(info.st_mode);
+  c.cut_pending = true;
+  return 0;
+}
+
+std::string upper_trimmed(std::string_view word) {
+  std::size_t end = word.size();
+  while (end > 0 && word[end - 1] == ' ') --end;
+  std::string result(word.substr(0, end));
+  for (char& ch : result) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return result;
+}
+
+int resolve(int unit, Operation operation) {
+  if (unit == kDefaultUnit) return operation == Operation::read ? 5 : 6;
+  return unit;
+}
+
+// The connection of a unit; an unconnected unit is connected to FOR<nnn>.DAT first. Returns
+// nullptr with the status when that fails.
+Connection* find_or_connect(int unit, Operation operation, int& status) {
+  status = 0;
+  const int actual = resolve(unit, operation);
+  auto& units = table().units;
+  auto found = units.find(actual);
+  if (found != units.end()) return &found->second;
+  if (actual < 0) {
+    status = kStatusBadFileName;
+    return nullptr;
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "FOR%03d.DAT", actual);
+  Connection c;
+  status = open_file(name, "", c);
+  if (status != 0) return nullptr;
+  return &(units[actual] = std::move(c));
+}
+
+Connection& connection(int unit, Operation operation) {
+  int status = 0;
+  Connection* c = find_or_connect(unit, operation, status);
+  if (c == nullptr) fatal_failure(status, operation, unit);
+  return *c;
+}
+
+// Appends output and writes what is due. Returns 0 or the platform's error number.
+int append_output(Connection& c, std::string_view bytes) {
+  for (char ch : bytes) {
+    if (ch != '\r') c.out += ch;
+  }
+  const std::size_t n = c.immediate ? c.out.size() : c.out.size() / kBlock * kBlock;
+  return write_pending(c, n);
+}
+
+// Reads more input into the read-ahead buffer. Returns 0 (got tells whether anything came) or the
+// platform's error number.
+int refill(Connection& c, bool& got) {
+  if (c.in_pos > 0 && c.in_pos == c.in.size()) {
+    c.in.clear();
+    c.in_pos = 0;
+  } else if (c.in_pos > kReadChunk) {
+    c.in.erase(0, c.in_pos);
+    c.in_pos = 0;
+  }
+  const std::size_t old = c.in.size();
+  c.in.resize(old + kReadChunk);
+  for (;;) {
+    ssize_t r = ::read(c.fd, c.in.data() + old, kReadChunk);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      const int err = errno;
+      c.in.resize(old);
+      return err;
+    }
+    c.in.resize(old + static_cast<std::size_t>(r));
+    got = r > 0;
+    return 0;
+  }
+}
+
+// An input line as the reads see it: carriage returns dropped, tabs expanded.
+std::string cleaned_line(std::string_view raw) {
+  std::string kept;
+  kept.reserve(raw.size());
+  for (char ch : raw) {
+    if (ch != '\r') kept += ch;
+  }
+  return expand_tabs(kept, tab_width());
+}
+
+// Before input is read from a file, its pending output goes out.
+void prepare_input(Connection& c, int unit) {
+  if (!c.standard && !c.out.empty()) flush_or_fail(c, Operation::write, unit);
+}
+
+}  // namespace
+
+int parse_tab_size(const char* value) {
+  if (value == nullptr) return 8;
+  const char* p = value;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  if (!std::isdigit(static_cast<unsigned char>(*p))) return 8;
+  long width = 0;
+  while (std::isdigit(static_cast<unsigned char>(*p))) {
+    width = width * 10 + (*p++ - '0');
+    if (width > 1000000) width = 1000000;  // wider than any line; keeps the arithmetic small
+  }
+  if (negative && width != 0) return 8;
+  return static_cast<int>(width);
+}
+
+int tab_width() { return table().tab; }
+
+std::string expand_tabs(std::string_view raw, int width) {
+  std::string line;
+  line.reserve(raw.size());
+  for (char ch : raw) {
+    if (ch == '\t' && width > 0) {
+      line.append(static_cast<std::size_t>(width) - line.size() % static_cast<std::size_t>(width),
+                  ' ');
+    } else {
+      line += ch;
+    }
+  }
+  return line;
+}
+
+void put_output(int unit, std::string_view bytes) {
+  Connection& c = connection(unit, Operation::write);
+  const int err = append_output(c, bytes);
+  if (err != 0 && !c.quiet) fatal_failure(err, Operation::write, unit);
+}
+
+bool put_output_quiet(int unit, std::string_view bytes) {
+  int status = 0;
+  Connection* c = find_or_connect(unit, Operation::write, status);
+  if (c == nullptr) return false;
+  if (!c->standard) c->quiet = true;
+  return append_output(*c, bytes) == 0;
+}
+
+int next_line(int unit, std::string& line) {
+  Connection& c = connection(unit, Operation::read);
+  prepare_input(c, unit);
+  std::size_t scanned = 0;  // unread bytes already searched for a line feed
+  for (;;) {
+    const std::size_t lf = c.in.find('\n', c.in_pos + scanned);
+    if (lf != std::string::npos) {
+      line = cleaned_line(std::string_view(c.in).substr(c.in_pos, lf - c.in_pos));
+      c.in_pos = lf + 1;
+      return 0;
+    }
+    scanned = c.in.size() - c.in_pos;
+    bool got = false;
+    const int err = refill(c, got);
+    if (err != 0) return err;
+    if (!got) {
+      if (c.in_pos == c.in.size()) return kStatusEnd;
+      // A last line without a line feed is still a line.
+      line = cleaned_line(std::string_view(c.in).substr(c.in_pos));
+      c.in_pos = c.in.size();
+      return 0;
+    }
+  }
+}
+
+int next_bytes(int unit, char* dst, std::size_t n, std::size_t& got) {
+  Connection& c = connection(unit, Operation::read);
+  prepare_input(c, unit);
+  got = 0;
+  while (got < n) {
+    if (c.in_pos < c.in.size()) {
+      const std::size_t take = std::min(n - got, c.in.size() - c.in_pos);
+      if (dst != nullptr) std::copy_n(c.in.data() + c.in_pos, take, dst + got);
+      c.in_pos += take;
+      got += take;
+      continue;
+    }
+    bool more = false;
+    const int err = refill(c, more);
+    if (err != 0) return err;
+    if (!more) return 0;
+  }
+  return 0;
+}
+
+void finish_units(bool report_failures) {
+  auto& units = table().units;
+  for (auto& [unit, c] : units) {
+    if (c.fd < 0) continue;
+    const bool report = report_failures && !c.quiet;
+    const int err = write_pending(c, c.out.size());
+    if (err != 0) {
+      c.out.clear();
+      if (report) fatal_failure(err, Operation::close, unit);
+    }
+    if (!c.standard) {
+      const int fd = c.fd;
+      c.fd = -1;
+      if (::close(fd) != 0 && report) fatal_failure(errno, Operation::close, unit);
+    }
+  }
+}
+
+}  // namespace textio
+
+using textio::Operation;
+
+void open_unit(int unit, std::string_view name, std::string_view status_word,
+               std::string_view kind, int* status) {
+  auto fail = [&](int code) {
+    if (status == nullptr) textio::fatal_failure(code, Operation::open, unit);
+    *status = code;
+  };
+  const std::size_t first = name.find_first_not_of(' ');
+  if (first == std::string_view::npos) return fail(kStatusBadFileName);
+  const std::size_t last = name.find_last_not_of(' ');
+  const std::string path(name.substr(first, last - first + 1));
+  const std::string word = textio::upper_trimmed(status_word);
+  const std::string form = textio::upper_trimmed(kind);
+  if ((word != "OLD" && word != "NEW" && word != "UNKNOWN" && !word.empty()) ||
+      (form != "FORMATTED" && form != "UNFORMATTED" && !form.empty())) {
+    return fail(EINVAL);
+  }
+  const int actual = textio::resolve(unit, Operation::open);
+  if (actual < 0) return fail(kStatusBadFileName);
+  close_unit(actual);
+  textio::Connection c;
+  const int code = textio::open_file(path, word, c);
+  if (code != 0) return fail(code);
+  textio::table().units[actual] = std::move(c);
+  if (status != nullptr) *status = 0;
+}
+
+void close_unit(int unit) {
+  const int actual = textio::resolve(unit, Operation::close);
+  auto& units = textio::table().units;
+  auto found = units.find(actual);
+  if (found == units.end()) return;
+  textio::Connection& c = found->second;
+  textio::flush_or_fail(c, Operation::close, unit);
+  if (c.standard) return;
+  const int fd = c.fd;
+  const bool quiet = c.quiet;
+  units.erase(found);
+  if (::close(fd) != 0 && !quiet) textio::fatal_failure(errno, Operation::close, unit);
+}
+
+void flush(int unit) {
+  const int actual = textio::resolve(unit, Operation::write);
+  auto& units = textio::table().units;
+  auto found = units.find(actual);
+  if (found != units.end()) textio::flush_or_fail(found->second, Operation::write, unit);
+}
+
+bool unit_is_open(int unit) {
+  if (unit == kDefaultUnit) return true;
+  return textio::table().units.count(unit) != 0;
+}
+
+}  // namespace sgl
