@@ -17,9 +17,11 @@ namespace sgl {
 //
 // m receives the integer unimodular matrix (by columns) whose columns give the new basis vectors
 // in the old ones: new basis = old basis x m, new metric = m^T G m. Returns false, with m the
-// identity, when nothing is replaced; then callers use their basis exactly as given. A basis so
-// oblique that m would need entries beyond 2^14 in magnitude, or a degenerate one that keeps
-// shrinking, is reduced only as far as that.
+// identity, when nothing is replaced; then callers use their basis exactly as given. Absurdly
+// oblique bases are reduced only as far as the bounds allow: m keeps its entries within 2^14 in
+// magnitude, and a vector some 1e10 times longer than another cannot be shortened by single steps
+// (each would gain less than the tolerance). The number of replacements is bounded as well, so a
+// degenerate basis ends too.
 bool reduce_lattice_basis(std::span<const double, 9> g, Mat3i& m);
 
 // The metric m^T G m of the basis given by m.
