@@ -1,10 +1,11 @@
 // The complementary error function and its Chebyshev helpers.
+#include "library/geometry/derfc.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "library/geometry/derfc.hpp"
 #include "library/geometry/derfc_series.hpp"
 
 namespace {
@@ -22,8 +23,8 @@ TEST(Derfc, KnownValuesAndLimits) {
       {0.5, 0.4795001221869535, 2e-13 * 0.48},
       {2.0, 0.004677734981047266, 2e-13 * 0.0047},
       {1e-7, 1.0 - 2e-7 / std::sqrt(std::acos(-1.0)), 1e-16},  // below sqeps: the linear term
-      {10.0, 0.0, 0.0},                                         // above xmax
-      {-6.0, 2.0, 0.0},                                         // below xsml
+      {10.0, 0.0, 0.0},                                        // above xmax
+      {-6.0, 2.0, 0.0},                                        // below xsml
       {9.19, 0.0, 1e-37},
   };
   for (const Case& c : cases) EXPECT_NEAR(sgl::derfc(c.x), c.expected, c.tol) << c.x;
@@ -74,7 +75,7 @@ TEST(Derfc, SeriesLengthsFollowTheSinglePrecisionTailSums) {
   // Shorter tables of the same series: the walk starts at the last term given.
   EXPECT_EQ(sgl::initds(sgl::derfc_series::erf_series, 12, eta), 10);
   const std::vector<double> halves{1.0, 0.5, 0.25, 0.125};
-  EXPECT_EQ(sgl::initds(halves, 4, 0.3f), 3);  // 0.125, then 0.375 > 0.3 at term 3
+  EXPECT_EQ(sgl::initds(halves, 4, 0.3f), 3);    // 0.125, then 0.375 > 0.3 at term 3
   EXPECT_EQ(sgl::initds(halves, 4, 0.375f), 2);  // the sum must exceed eta, not reach it
 }
 

@@ -251,7 +251,11 @@ TEST(MagicStrain, KnownDeformations) {
       {"unchanged", a, a, {1, 1, 1}, a},
       {"rotated", a, mul3(rotation, a), {1, 1, 1}, a},
       {"doubled", a, doubled, {2, 2, 2}, doubled},
-      {"axes", identity3(), {0.5, 0, 0, 0, 2, 0, 0, 0, 1}, {2, 1, 0.5}, {0.5, 0, 0, 0, 2, 0, 0, 0, 1}},
+      {"axes",
+       identity3(),
+       {0.5, 0, 0, 0, 2, 0, 0, 0, 1},
+       {2, 1, 0.5},
+       {0.5, 0, 0, 0, 2, 0, 0, 0, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -47,7 +47,7 @@ std::vector<double> cartesian(const Mat3& b, const std::vector<double>& fraction
 }
 
 const Mat3 kCubic{1, 0, 0, 0, 1, 0, 0, 0, 1};
-const Mat3 kFcc{0, 0.5, 0.5, 0.5, 0, 0.5, 0.5, 0.5, 0};            // cubic edge 1
+const Mat3 kFcc{0, 0.5, 0.5, 0.5, 0, 0.5, 0.5, 0.5, 0};           // cubic edge 1
 const Mat3 kBcc{-0.5, 0.5, 0.5, 0.5, -0.5, 0.5, 0.5, 0.5, -0.5};  // cubic edge 1
 
 TEST(MadelungEnergy, TextbookConstants) {
@@ -68,7 +68,11 @@ TEST(MadelungEnergy, TextbookConstants) {
       {"rock salt", kFcc, {1, -1}, {0, 0, 0, -0.5, 0.5, 0.5}, -1.747565, a / 2},
       {"caesium chloride", kCubic, {1, -1}, {0, 0, 0, 0.5, 0.5, 0.5}, -1.762675, a * root3 / 2},
       {"zinc blende", kFcc, {1, -1}, {0, 0, 0, 0.25, 0.25, 0.25}, -1.638055, a * root3 / 4},
-      {"fluorite", kFcc, {2, -1, -1}, {0, 0, 0, 0.25, 0.25, 0.25, 0.75, 0.75, 0.75}, -5.038785,
+      {"fluorite",
+       kFcc,
+       {2, -1, -1},
+       {0, 0, 0, 0.25, 0.25, 0.25, 0.75, 0.75, 0.75},
+       -5.038785,
        a * root3 / 4},
   };
   for (const Case& c : cases) {
@@ -100,7 +104,8 @@ TEST(MadelungEnergy, Invariances) {
   Charges rotated{rock_salt.q, {}};
   for (std::size_t k = 0; k < rock_salt.r.size(); k += 3)
     for (int i = 1; i <= 3; ++i)
-      rotated.r.push_back(at3(rotation, i, 1) * rock_salt.r[k] + at3(rotation, i, 2) * rock_salt.r[k + 1] +
+      rotated.r.push_back(at3(rotation, i, 1) * rock_salt.r[k] +
+                          at3(rotation, i, 2) * rock_salt.r[k + 1] +
                           at3(rotation, i, 3) * rock_salt.r[k + 2]);
   Charges shifted = rock_salt;
   for (std::size_t k = 0; k < shifted.r.size(); ++k) shifted.r[k] += 0.37 + 0.11 * (k % 3);
@@ -110,7 +115,8 @@ TEST(MadelungEnergy, Invariances) {
   // The conventional cubic cell holds four formula units.
   const Mat3 cube = scaled(kCubic, 2 * d);
   Charges eight;
-  for (const auto& f : std::vector<std::array<double, 3>>{{0, 0, 0}, {0, 0.5, 0.5}, {0.5, 0, 0.5}, {0.5, 0.5, 0}}) {
+  for (const auto& f :
+       std::vector<std::array<double, 3>>{{0, 0, 0}, {0, 0.5, 0.5}, {0.5, 0, 0.5}, {0.5, 0.5, 0}}) {
     eight.q.insert(eight.q.end(), {1, -1});
     const auto r = cartesian(cube, {f[0], f[1], f[2], f[0] + 0.5, f[1], f[2]});
     eight.r.insert(eight.r.end(), r.begin(), r.end());
@@ -128,7 +134,8 @@ TEST(MadelungEnergy, Invariances) {
       {"rotated", energy(mul3(rotation, b), rotated), e0},
       {"eight-atom cubic cell", energy(cube, eight), 4 * e0},
       {"charges times 3", energy(b, {{3, -3}, rock_salt.r}), 9 * e0},
-      {"lengths times 2.5", energy(scaled(b, 2.5), {rock_salt.q, cartesian(scaled(b, 2.5), {0, 0, 0, 0.5, 0.5, 0.5})}),
+      {"lengths times 2.5",
+       energy(scaled(b, 2.5), {rock_salt.q, cartesian(scaled(b, 2.5), {0, 0, 0, 0.5, 0.5, 0.5})}),
        e0 / 2.5},
   };
   for (const Case& c : cases) EXPECT_NEAR(c.e, c.expected, 1e-6 * std::fabs(c.expected)) << c.what;
@@ -160,7 +167,8 @@ TEST(MadelungEnergy, RandomCellsInRandomBases) {
   std::uniform_real_distribution<double> length(3.0, 6.0), angle(70.0, 110.0), coord(0.0, 1.0);
   std::uniform_int_distribution<int> charge(-2, 2);
   for (int trial = 0; trial < 40; ++trial) {
-    const Mat3 b = basis_from_parameters({length(rng), length(rng), length(rng), angle(rng), angle(rng), angle(rng)});
+    const Mat3 b = basis_from_parameters(
+        {length(rng), length(rng), length(rng), angle(rng), angle(rng), angle(rng)});
     const int n = 1 + trial % 3;
     Charges c;
     for (int k = 0; k < n; ++k) {
@@ -169,7 +177,8 @@ TEST(MadelungEnergy, RandomCellsInRandomBases) {
       c.r.insert(c.r.end(), r.begin(), r.end());
     }
     const double e = energy(b, c);
-    const Mat3 other = mul3(b, sgl::testing::to_real(sgl::testing::random_unimodular(rng, 3 + trial % 6)));
+    const Mat3 other =
+        mul3(b, sgl::testing::to_real(sgl::testing::random_unimodular(rng, 3 + trial % 6)));
     SCOPED_TRACE("trial " + std::to_string(trial));
     EXPECT_NEAR(energy(other, c), e, 1e-6 * std::fabs(e));
   }

@@ -1,5 +1,7 @@
 // The shortest interatomic distance of crystals built from the committed Wyckoff tables, against
 // closed forms for known structures and against a brute-force search.
+#include "library/geometry/nearest_atoms.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 
 #include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/lattice_reduction.hpp"
-#include "library/geometry/nearest_atoms.hpp"
 #include "library/groups/operator_encodings.hpp"
 #include "library/groups/space_group.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
@@ -131,24 +132,44 @@ TEST(NearestAtoms, KnownStructures) {
     double expected;
   };
   const Case cases[] = {
-      {"rock salt", 225, {{"4a", {0, 0, 0}}, {"4b", {0, 0, 0}}},
-       metric_of({a_nacl, a_nacl, a_nacl, 90, 90, 90}), a_nacl / 2},
-      {"bcc iron", 229, {{"2a", {0, 0, 0}}}, metric_of({a_fe, a_fe, a_fe, 90, 90, 90}),
+      {"rock salt",
+       225,
+       {{"4a", {0, 0, 0}}, {"4b", {0, 0, 0}}},
+       metric_of({a_nacl, a_nacl, a_nacl, 90, 90, 90}),
+       a_nacl / 2},
+      {"bcc iron",
+       229,
+       {{"2a", {0, 0, 0}}},
+       metric_of({a_fe, a_fe, a_fe, 90, 90, 90}),
        a_fe * std::sqrt(3.0) / 2},
-      {"hcp magnesium", 194, {{"2c", {0, 0, 0}}}, metric_of({a_mg, a_mg, c_mg, 90, 90, 120}),
+      {"hcp magnesium",
+       194,
+       {{"2c", {0, 0, 0}}},
+       metric_of({a_mg, a_mg, c_mg, 90, 90, 120}),
        std::min(a_mg, std::sqrt(a_mg * a_mg / 3 + c_mg * c_mg / 4))},
-      {"hcp with a long a", 194, {{"2c", {0, 0, 0}}}, metric_of({4.0, 4.0, 3.0, 90, 90, 120}),
+      {"hcp with a long a",
+       194,
+       {{"2c", {0, 0, 0}}},
+       metric_of({4.0, 4.0, 3.0, 90, 90, 120}),
        std::sqrt(16.0 / 3 + 9.0 / 4)},
       // Rutile: Ti 2a, O 4f (x, x, 0); the shortest is the Ti-O bond to the O at
       // (1/2 - x, 1/2 + x, 1/2), shorter than the one along (x, x, 0).
-      {"rutile", 136, {{"2a", {0, 0, 0}}, {"4f", {x_o, 0, 0}}},
+      {"rutile",
+       136,
+       {{"2a", {0, 0, 0}}, {"4f", {x_o, 0, 0}}},
        metric_of({a_ti, a_ti, c_ti, 90, 90, 90}),
        std::min(std::sqrt(2 * std::pow((0.5 - x_o) * a_ti, 2) + c_ti * c_ti / 4),
                 x_o * std::sqrt(2.0) * a_ti)},
-      {"one atom, triclinic", 1, {{"1a", {0.3, 0.1, 0.7}}},
-       metric_of({3.0, 4.0, 5.0, 80, 85, 95}), 3.0},
+      {"one atom, triclinic",
+       1,
+       {{"1a", {0.3, 0.1, 0.7}}},
+       metric_of({3.0, 4.0, 5.0, 80, 85, 95}),
+       3.0},
       // One atom in a basis that is not short: the shortest lattice vector is c + 3a.
-      {"one atom, oblique", 1, {{"1a", {0, 0, 0}}}, metric_of({3.0, 4.0, 10.0, 90, 165, 90}),
+      {"one atom, oblique",
+       1,
+       {{"1a", {0, 0, 0}}},
+       metric_of({3.0, 4.0, 10.0, 90, 165, 90}),
        std::sqrt(100.0 + 81.0 + 180.0 * std::cos(165.0 * std::acos(-1.0) / 180.0))},
   };
   for (const Case& c : cases) {
@@ -167,7 +188,8 @@ TEST(NearestAtoms, DifferenceOfExactlyOneHalf) {
   const Mat3 g = metric_of({2.0, 7.0, 3.0, 90, 100, 90});
   const std::vector<int32_t> iwyc{1, 1};
   const std::vector<double> xyz{0, 0, 0, 0.5, 0, 0.5};
-  const double expected = std::sqrt(std::min(quadratic(g, {0.5, 0, 0.5}), quadratic(g, {0.5, 0, -0.5})));
+  const double expected =
+      std::sqrt(std::min(quadratic(g, {0.5, 0, 0.5}), quadratic(g, {0.5, 0, -0.5})));
   EXPECT_NEAR(expected, std::sqrt(3.25 + 3.0 * std::cos(100.0 * std::acos(-1.0) / 180.0)), 1e-14);
   EXPECT_NEAR(nearest(1, iwyc, xyz, g), expected, 1e-14);
   // Along an axis: +1/2 and -1/2 are the same length.
@@ -194,7 +216,8 @@ Mat3 invariant_metric(int32_t group, std::mt19937& rng) {
     sgl::op_to_mat(cs, group, "pml", ops[o], m);
     Mat3 r;
     for (int i = 1; i <= 3; ++i)
-      for (int j = 1; j <= 3; ++j) at3(r, i, j) = static_cast<double>(sgl::m4(m, i, j)) / sgl::m4(m, 4, 4);
+      for (int j = 1; j <= 3; ++j)
+        at3(r, i, j) = static_cast<double>(sgl::m4(m, i, j)) / sgl::m4(m, 4, 4);
     const Mat3 term = mul3(mul3(transpose3(r), g0), r);
     for (int k = 0; k < 9; ++k) sum[k] += term[k] / n;
   }
@@ -233,7 +256,8 @@ TEST(NearestAtoms, ObliqueBasesOfTheSameCrystal) {
   std::mt19937 rng(1207);
   std::uniform_real_distribution<double> length(2.0, 5.0), angle(75.0, 105.0), coord(0.0, 1.0);
   for (int trial = 0; trial < 60; ++trial) {
-    const Mat3 g0 = metric_of({length(rng), length(rng), length(rng), angle(rng), angle(rng), angle(rng)});
+    const Mat3 g0 =
+        metric_of({length(rng), length(rng), length(rng), angle(rng), angle(rng), angle(rng)});
     const sgl::Mat3i m = sgl::testing::random_unimodular(rng, 4 + trial % 8);
     const Mat3 mm = sgl::testing::to_real(m);
     const Mat3 g = mul3(mul3(transpose3(mm), g0), mm);
@@ -259,8 +283,9 @@ TEST(NearestAtoms, HugeParametersEndAndNonFiniteOnesStop) {
   SGL_REQUIRE_WYCKOFF_TABLES();
   const Mat3 g = metric_of({2.0, 3.0, 4.0, 90, 90, 90});
   // A parameter of 1e15 + 0.25 folds like 0.25, without stepping through the whole numbers.
-  EXPECT_NEAR(nearest(1, std::vector<int32_t>{1, 1}, std::vector<double>{0, 0, 0, 1e15 + 0.25, 0, 0}, g),
-              0.5, 1e-12);
+  EXPECT_NEAR(
+      nearest(1, std::vector<int32_t>{1, 1}, std::vector<double>{0, 0, 0, 1e15 + 0.25, 0, 0}, g),
+      0.5, 1e-12);
   sgl::testing::BombTrap trap;
   EXPECT_THROW(nearest(1, std::vector<int32_t>{1, 1}, std::vector<double>{0, 0, 0, NAN, 0, 0}, g),
                sgl::testing::Bombed);

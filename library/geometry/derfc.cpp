@@ -48,7 +48,8 @@ int initds(std::span<const double> os, int nos, float eta) {
   int i = nos;
   for (int ii = 1; ii <= nos; ++ii) {
     i = nos + 1 - ii;
-    err = static_cast<float>(static_cast<double>(err) + std::fabs(os[static_cast<std::size_t>(i - 1)]));
+    err = static_cast<float>(static_cast<double>(err) +
+                             std::fabs(os[static_cast<std::size_t>(i - 1)]));
     if (err > eta) break;
   }
   if (i == nos) stop_run(" At B in sderfc");

@@ -20,7 +20,9 @@ constexpr int idx(int i, int j) { return (j - 1) * 3 + (i - 1); }
 
 // The other two indices of i, in increasing order.
 constexpr std::array<int, 2> others(int i) {
-  return i == 1 ? std::array<int, 2>{2, 3} : i == 2 ? std::array<int, 2>{1, 3} : std::array<int, 2>{1, 2};
+  return i == 1   ? std::array<int, 2>{2, 3}
+         : i == 2 ? std::array<int, 2>{1, 3}
+                  : std::array<int, 2>{1, 2};
 }
 
 // Replaces column i of m by column i + ej column j + ek column k; false (m unchanged) when an

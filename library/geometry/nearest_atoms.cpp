@@ -81,7 +81,8 @@ double dnearest_atoms(const CommonSpace& cs, const CommonWyckoff& cw, int32_t is
         std::array<double, 3> carried;
         for (int i = 1; i <= 3; ++i) {
           double sum = 0.0;
-          for (int j = 1; j <= 3; ++j) sum += static_cast<double>(m3(m_inverse, i, j)) * diff[j - 1];
+          for (int j = 1; j <= 3; ++j)
+            sum += static_cast<double>(m3(m_inverse, i, j)) * diff[j - 1];
           carried[i - 1] = sum;
         }
         diff = carried;
