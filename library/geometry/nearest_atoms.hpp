@@ -16,7 +16,7 @@ struct CommonWyckoff;
 //
 // The basis is first shortened (reduce_lattice_basis); every difference of two positions is then
 // taken into the shortened basis, folded into [-1/2, 1/2] per component and measured with the 27
-// translations of components -1, 0, 1, and the 26 shortest lattice vectors are measured too.
+// translations of components -1, 0, 1; the 26 lattice vectors of such components count as well.
 // When nothing is shortened the basis is used as given. A group or Wyckoff index out of range, or
 // a coordinate that is not finite, stops the run with a message.
 double dnearest_atoms(const CommonSpace& cs, const CommonWyckoff& cw, int32_t isg, int32_t nsite,
