@@ -25,7 +25,8 @@ template <typename T>
 void expect_zero_beyond(const Grid<T>& g, int32_t rows, int32_t cols, const char* what) {
   for (int32_t j = 1; j <= g.cols(); ++j)
     for (int32_t i = 1; i <= g.rows(); ++i) {
-      if (i > rows || j > cols) ASSERT_EQ(g(i, j), T{}) << what << " (" << i << "," << j << ")";
+      if (i <= rows && j <= cols) continue;
+      ASSERT_EQ(g(i, j), T{}) << what << " (" << i << "," << j << ")";
     }
 }
 
