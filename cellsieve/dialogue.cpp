@@ -7,6 +7,7 @@
 #include "cellsieve/errors.hpp"
 #include "cellsieve/real_equations.hpp"
 #include "cellsieve/run.hpp"
+#include "library/exact/checked_int.hpp"
 #include "library/geometry/real_vector.hpp"
 #include "library/text/text_io.hpp"
 
@@ -73,7 +74,7 @@ void Run::create_atom_arrays() {
   atoms.atom_shift = Grid<double>(3, n);
   atoms.atom_fitted = Grid<double>(3, n);
   atoms.atom_sym = Grid<double>(3, n);
-  atoms.candidates = Grid<double>(3, n + 3);
+  atoms.candidates = Grid<double>(3, sgl::narrow32(static_cast<int64_t>(n) + 3, "cellsieve atom arrays"));
   atoms.opperm = Grid<int32_t>(n, kOpCount);
   atoms.orbit_members = Grid<int32_t>(48, n);
   atoms.visited = Grid<bool>(n, 1);

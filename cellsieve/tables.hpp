@@ -38,7 +38,6 @@ class Grid {
     assert(j >= 1 && j <= cols_ + 1);
     return std::span<T>(values_.get(), size()).subspan(static_cast<std::size_t>(j - 1) * rows_);
   }
-  std::span<T> all() { return std::span<T>(values_.get(), size()); }
 
   // New extents; the entries of the old table that lie within them keep their indices, the rest
   // of the new table is zero.

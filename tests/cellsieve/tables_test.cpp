@@ -1,6 +1,8 @@
 // The growable tables: growth keeps every entry at its indices, the variable count discards.
 #include "cellsieve/tables.hpp"
 
+#include "cellsieve/real_equations.hpp"
+
 #include <gtest/gtest.h>
 
 namespace cellsieve {
@@ -153,6 +155,21 @@ TEST(Tables, VariableCountIsExactNeverLowerAndDiscardsEquations) {
   t.start_system(6);  // fewer variables: nothing changes
   EXPECT_EQ(t.max_vars, 13);
   expect_kept(t.eqs, 13, 18, "eqs");
+}
+
+// A block of equations starting at any column is handed to the solvers as one span.
+TEST(Tables, EquationBlockFromAColumn) {
+  Tables t = with_atoms(1);
+  t.start_system(2);
+  t.eqs(1, 3) = 1.0;  // equation 3: x = 4 (rows: x, y, right-hand side)
+  t.eqs(3, 3) = 4.0;
+  t.eqs(2, 4) = 1e-12;  // equation 4: empty
+  std::span<double> block = t.eqs.from_column(3);
+  EXPECT_EQ(block.size(), static_cast<std::size_t>(10 * 16));
+  EXPECT_EQ(block[2], 4.0);
+  int32_t neq = 2;
+  rm_zero_eqs(block, neq, 3, t.max_vars);
+  EXPECT_EQ(neq, 1);
 }
 
 }  // namespace
