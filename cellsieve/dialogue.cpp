@@ -24,7 +24,8 @@ void to_both(Block&& block) {
   block(kLogUnit);
 }
 
-void prompt(std::string_view format, std::initializer_list<sgl::OutItem> items) {
+// One line (a prompt or an echo) to standard output, then to the log.
+void write_both(std::string_view format, std::initializer_list<sgl::OutItem> items) {
   to_both([&](int u) { sgl::write_line(u, format, items); });
 }
 
@@ -86,7 +87,7 @@ void Run::input_dialogue() {
   // Title.
   s.title.assign(80, ' ');
   sgl::read_line(kIn, "(a80)", {s.title});
-  prompt("(a80)", {s.title});
+  write_both("(a80)", {s.title});
 
   // Scope.
   to_both([](int u) {
@@ -96,37 +97,37 @@ void Run::input_dialogue() {
   });
   int32_t scope = 0;
   sgl::read_free(kIn, {scope});
-  prompt("(i2)", {scope});
+  write_both("(i2)", {scope});
   if (scope < 1 || scope > 4) numbered_error(34, {"Invalid input:  must be 1, 2, 3 or 4."});
   s.supergroups_only = scope == 2 || scope == 4;
   s.superlattices_only = scope == 3 || scope == 4;
 
   // Tolerances.
-  prompt("(a52)", {"Maximum and minimum rms average atomic displacements"});
+  write_both("(a52)", {"Maximum and minimum rms average atomic displacements"});
   sgl::read_free(kIn, {s.dmax, s.dmin});
-  prompt("(2e10.3)", {s.dmax, s.dmin});
+  write_both("(2e10.3)", {s.dmax, s.dmin});
   require_finite({s.dmax, s.dmin});
-  prompt("(a38)", {"Maximum and minimum rms average strain"});
+  write_both("(a38)", {"Maximum and minimum rms average strain"});
   sgl::read_free(kIn, {s.smax, s.smin});
-  prompt("(2e10.3)", {s.smax, s.smin});
+  write_both("(2e10.3)", {s.smax, s.smin});
   require_finite({s.smax, s.smin});
   for (double* t : {&s.dmax, &s.dmin, &s.smax, &s.smin})
     if (*t == 0.0) *t = zero_tol;
 
   // Lattice.
-  prompt("(a29,a35)", {"Form of lattice parameters:  ", "1 = vectors, 2 = lengths and angles"});
+  write_both("(a29,a35)", {"Form of lattice parameters:  ", "1 = vectors, 2 = lengths and angles"});
   int32_t form = 0;
   sgl::read_free(kIn, {form});
-  prompt("(i1)", {form});
+  write_both("(i1)", {form});
   if (form != 1 && form != 2)
     numbered_error(10, {"Invalid input for choice of form of lattice parameters.", "Must be 1 or 2."});
   std::array<double, 6>& p = s.lattice_params;
   if (form == 1) {
-    prompt("(a41)", {"Lattice vectors in cartesian coordinates:"});
+    write_both("(a41)", {"Lattice vectors in cartesian coordinates:"});
     Mat3 v{};
     for (int j = 1; j <= 3; ++j) {
       sgl::read_free(kIn, {at(v, 1, j), at(v, 2, j), at(v, 3, j)});
-      prompt("(3f10.5)", {at(v, 1, j), at(v, 2, j), at(v, 3, j)});
+      write_both("(3f10.5)", {at(v, 1, j), at(v, 2, j), at(v, 3, j)});
     }
     Mat3 g{};
     for (int j = 1; j <= 3; ++j)
@@ -146,9 +147,9 @@ void Run::input_dialogue() {
       sgl::write_line(u, "(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
     });
   } else {
-    prompt("(a43)", {"Lattice parameters, a,b,c,alpha,beta,gamma:"});
+    write_both("(a43)", {"Lattice parameters, a,b,c,alpha,beta,gamma:"});
     sgl::read_free(kIn, {p[0], p[1], p[2], p[3], p[4], p[5]});
-    prompt("(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
+    write_both("(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
   }
   s.lattice = standard_orientation(p, deg_to_rad);
   int32_t err = 0;
@@ -156,9 +157,9 @@ void Run::input_dialogue() {
   if (err != 0) coplanar_lattice();
 
   // Unit cell.
-  prompt("(a59)", {"Vectors defining the unit cell (dimensionless coordinates):"});
+  write_both("(a59)", {"Vectors defining the unit cell (dimensionless coordinates):"});
   for (int j = 1; j <= 3; ++j) sgl::read_free(kIn, {at(s.cell, 1, j), at(s.cell, 2, j), at(s.cell, 3, j)});
-  for (int j = 1; j <= 3; ++j) prompt("(3f10.5)", {at(s.cell, 1, j), at(s.cell, 2, j), at(s.cell, 3, j)});
+  for (int j = 1; j <= 3; ++j) write_both("(3f10.5)", {at(s.cell, 1, j), at(s.cell, 2, j), at(s.cell, 3, j)});
   for (double v : s.cell) require_finite({v});
   matrix_inverse(s.cell, s.cell_inv, err);
   if (err != 0)
@@ -172,13 +173,13 @@ void Run::input_dialogue() {
   s.cell_volume = std::fabs(detmat(s.cell_cart));
 
   // Atoms.
-  prompt("(a29)", {"Number of atoms in unit cell:"});
+  write_both("(a29)", {"Number of atoms in unit cell:"});
   sgl::read_free(kIn, {s.natoms});
-  prompt("(i4)", {s.natoms});
+  write_both("(i4)", {s.natoms});
   if (s.natoms <= 0) numbered_error(36, {"Invalid input:  number of atoms must be positive"});
   create_atom_arrays();
 
-  prompt("(a18)", {"Type of each atom:"});
+  write_both("(a18)", {"Type of each atom:"});
   {
     std::vector<sgl::InItem> in;
     in.reserve(static_cast<std::size_t>(s.natoms));
@@ -191,11 +192,11 @@ void Run::input_dialogue() {
     for (int32_t n = 1; n <= s.natoms; ++n) s.atom_type_input(n) = s.atom_type(n);
   }
 
-  prompt("(a49)", {"Position of each atom (dimensionless coordinates)"});
+  write_both("(a49)", {"Position of each atom (dimensionless coordinates)"});
   for (int32_t n = 1; n <= s.natoms; ++n)
     sgl::read_free(kIn, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
   for (int32_t n = 1; n <= s.natoms; ++n)
-    prompt("(i4,3f10.5)", {n, s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
+    write_both("(i4,3f10.5)", {n, s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
   for (int32_t n = 1; n <= s.natoms; ++n)
     require_finite({s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
 }
