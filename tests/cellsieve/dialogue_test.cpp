@@ -35,6 +35,14 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
       {"scope 1, left-handed vectors give the right-handed standard lattice",
        "Mirror\n1\n0.2 0.1\n0.3 0.01\n1\n1 0 0\n0 2 0\n0 0 -3\n1 0 0\n0 1 0\n0 0 1\n1\n-4\n0.1 0.2 0.3\n",
        false, false, 0.2, 0.1, 0.3, 0.01, {1, 0, 0, 0, 2, 0, 0, 0, 3}, true, 6.0, {-4}},
+      // The triclinic lattice and volume as cctbx's orthogonalization matrix gives them (a along
+      // x, b in the xy plane): uctbx.unit_cell((3, 4, 5, 80, 95, 110)).
+      {"triclinic lattice against cctbx",
+       "Triclinic\n2\n0.2 0.1\n0.3 0.01\n2\n3 4 5 80 95 110\n1 0 0\n0 1 0\n0 0 1\n1\n1\n0.1 0.2 0.3\n",
+       true, false, 0.2, 0.1, 0.3, 0.01,
+       {3.0, 0.0, 0.0, -1.3680805733026749, 3.7587704831436337, 0.0, -0.4357787137382912,
+        0.7653521739929272, 4.9218221181201685},
+       true, 55.499999102620706, {1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -61,13 +69,14 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
     EXPECT_EQ(s.dmin, c.dmin);
     EXPECT_EQ(s.smax, c.smax);
     EXPECT_EQ(s.smin, c.smin);
-    for (int k = 0; k < 9; ++k) EXPECT_NEAR(s.lattice[k], c.lattice[k], 1e-14) << k;
+    for (int k = 0; k < 9; ++k) EXPECT_NEAR(s.lattice[k], c.lattice[k], 1e-13) << k;
     EXPECT_GT(detmat(s.lattice), 0.0);
     Mat3 product{};
     matrix_mlt(s.lattice, s.lattice_inv, product);
     for (int k = 0; k < 9; ++k) EXPECT_NEAR(product[k], kIdentity3[k], 1e-14);
     EXPECT_EQ(s.cell_inv_integral, c.cell_inv_integral);
     EXPECT_NEAR(s.cell_volume, c.cell_volume, 1e-12);
+    EXPECT_NEAR(s.cell_volume, std::fabs(detmat(s.lattice)) * std::fabs(detmat(s.cell)), 1e-12);
     Mat3 cart{};
     matrix_mlt(s.lattice, s.cell, cart);
     EXPECT_EQ(s.cell_cart, cart);
