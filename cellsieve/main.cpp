@@ -1,5 +1,10 @@
-// Program entry point; the run grows as its phases are built. Every run ends through the text
-// layer, which writes all pending output and closes every file.
-#include "library/text/text_io.hpp"
+// Program entry point of cellsieve: its own fatal stop first, then the run.
+#include "cellsieve/errors.hpp"
+#include "cellsieve/run.hpp"
+#include "library/text/bomb.hpp"
 
-int main() { sgl::end_run(); }
+int main() {
+  sgl::set_bomb_handler(&cellsieve::bomb_handler);
+  static cellsieve::Run run;
+  run.execute();
+}
