@@ -1,0 +1,75 @@
+// Whole runs of duopath compared with expected standard output and log, byte for byte; the date
+// line and the version in the banner are the only masked parts.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "tests/duopath/duopath_child.hpp"
+
+namespace {
+
+using duopath_test::run_duopath;
+
+std::string golden(const std::string& name) {
+  return text_io_test::slurp(std::string(SGL_SOURCE_DIR) + "/tests/duopath/golden/" + name);
+}
+
+// Replaces the version in line 1 and the date line (line 3) by the placeholders of the expected
+// files, after checking the date line's layout: "Thu Dec 10 09:05:03 2026".
+std::string masked(const std::string& text) {
+  std::string s = text;
+  const std::string banner = "duopath " DUOPATH_VERSION "\n";
+  if (s.compare(0, banner.size(), banner) == 0) s.replace(0, banner.size(), "duopath @VERSION@\n");
+  const std::size_t line2 = s.find('\n') + 1;
+  const std::size_t line3 = s.find('\n', line2) + 1;
+  const std::size_t end3 = s.find('\n', line3);
+  if (end3 == std::string::npos) return s;
+  const std::string date = s.substr(line3, end3 - line3);
+  static const std::regex layout(
+      "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+      "[ 1-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}");
+  if (std::regex_match(date, layout)) s.replace(line3, end3 - line3, "@DATE@");
+  return s;
+}
+
+class GoldenRun : public testing::TestWithParam<const char*> {};
+
+TEST_P(GoldenRun, OutputAndLogAsExpected) {
+  const std::string name = GetParam();
+  const auto run = run_duopath(golden(name + ".in"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(masked(run.out), golden(name + ".out"));
+  EXPECT_EQ(masked(run.log), golden(name + ".log"));
+}
+
+// keywords: every one-line keyword, "size" twice, comments, a last keyword line without a line
+// feed. blocks: the four keyword blocks, a letter-form line with only its z parameter effective,
+// eleven-word atom lines. hexagonal: a title longer than 78 characters, coordinates identified
+// in hexagonal and rhombohedral axes, a last atom line without a line feed and no keyword.
+INSTANTIATE_TEST_SUITE_P(Inputs, GoldenRun, testing::Values("keywords", "blocks", "hexagonal"));
+
+TEST(GoldenRun, ElevenWordWarningsAlsoGoToUnit20) {
+  const auto run = run_duopath(golden("blocks.in"));
+  EXPECT_EQ(run.for020,
+            "Warning: Extra parameters ignored: parameter of b\n"
+            "Warning: Extra parameters ignored: its coordinates here\n");
+}
+
+TEST(GoldenRun, LogIsRewrittenFromItsStartAndCut) {
+  // An older, longer log in the working directory must not leave its tail behind: the same
+  // run gives the same log as in a fresh directory.
+  const std::string dir = text_io_test::temp_dir();
+  text_io_test::spill(dir + "/duopath.log", std::string(20000, 'x') + "\n");
+  text_io_test::ChildOptions child;
+  child.input = golden("hexagonal.in");
+  child.cwd = dir;
+  child.environment = {std::string("XTALDIR=") + SGL_DATA_DIR};
+  const auto r = text_io_test::run_child({std::string(SGL_BIN_DIR) + "/duopath"}, child);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(masked(text_io_test::slurp(dir + "/duopath.log")), golden("hexagonal.log"));
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+}  // namespace
