@@ -4,6 +4,8 @@
 
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/duopath/duopath_child.hpp"
 
@@ -70,6 +72,25 @@ TEST(GoldenRun, LogIsRewrittenFromItsStartAndCut) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(masked(text_io_test::slurp(dir + "/duopath.log")), golden("hexagonal.log"));
   std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CellCheck, NearlyDegenerateCellsThatExistAreAccepted) {
+  // Angles just short of the flat limit, and a very acute cell, still span a volume.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"5 5 5 119.99 119.99 119.99", "  Lattice parameters:    5.0000   5.0000   5.0000 119.9900 119.9900 119.9900\n"},
+      {"5 5 5 1 1 1", "  Lattice parameters:    5.0000   5.0000   5.0000   1.0000   1.0000   1.0000\n"},
+      {"5 5 5 179.9999 90 90", "  Lattice parameters:    5.0000   5.0000   5.0000 179.9999  90.0000  90.0000\n"},
+  };
+  for (const auto& [lattice, echo] : cases) {
+    SCOPED_TRACE(lattice);
+    const auto run = run_duopath("t\n1\n" + lattice + "\n0\n1\n" + lattice + "\n0\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(echo), std::string::npos) << run.out;
+  }
 }
 
 }  // namespace
