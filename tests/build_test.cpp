@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <string>
 
+// duopath reads its crystals from standard input, so an empty input is an error there; its
+// whole runs are tested in tests/duopath/.
 TEST(Build, ProgramsStartAndEnd) {
-  for (const char* prog : {"duopath", "cellsieve", "vibrex"}) {
+  for (const char* prog : {"cellsieve", "vibrex"}) {
     std::string cmd = std::string(SGL_BIN_DIR) + "/" + prog + " </dev/null >/dev/null 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << prog;
   }
