@@ -1,5 +1,5 @@
 // The atom type table.
-#include "duopath/crystal_input.hpp"
+#include "duopath/atom_types.hpp"
 
 namespace duopath {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "duopath/crystal_input.hpp"
+#include "duopath/atom_types.hpp"
 #include "library/text/words.hpp"
 
 namespace duopath {
