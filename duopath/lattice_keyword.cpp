@@ -42,10 +42,9 @@ void Run::keyword_lattice(const KeywordLine& line) {
       sgl::separate_words_comma(word, n, fields);
       if (n != 3) line.fail_word(word);
       std::array<int32_t, 3> num{}, den{};
-      for (int i = 0; i < 3; ++i) {
-        sgl::read_fraction(fields[static_cast<std::size_t>(i)], num[static_cast<std::size_t>(i)],
-                           den[static_cast<std::size_t>(i)]);
-        if (den[static_cast<std::size_t>(i)] == 0) line.fail_word(fields[static_cast<std::size_t>(i)]);
+      for (std::size_t i = 0; i < 3; ++i) {
+        sgl::read_fraction(fields[i], num[i], den[i]);
+        if (den[i] == 0) line.fail_word(fields[i]);
       }
       // The vector over the product of the three denominators in lowest terms, that is over
       // the least common multiple of the reduced denominators; formed in 64 bits and refused when
