@@ -1,5 +1,7 @@
-// Program entry point; the run grows as its phases are built. Every run ends through the text
-// layer, which writes all pending output and closes every file.
-#include "library/text/text_io.hpp"
+// Program entry point: one run of duopath, from start-up to its closing lines.
+#include "duopath/run.hpp"
 
-int main() { sgl::end_run(); }
+int main() {
+  duopath::Run run;
+  run.execute();
+}

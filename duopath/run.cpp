@@ -1,0 +1,50 @@
+// The order of the phases of a run, the report convention and the closing lines.
+#include "duopath/run.hpp"
+
+#include <utility>
+
+namespace duopath {
+
+Run::Run(RunClock clock) : timer(clock.seconds_of_day), clock_(std::move(clock)) {}
+
+void Run::execute() {
+  start_up();
+  read_crystals();
+  read_keywords();
+  if (prepare_crystals()) {
+    short_vectors();
+    sgl::flush(kLogUnit);
+    reference_energies();
+    prepare_rotations();
+    search();
+  }
+  closing_lines();
+}
+
+void Run::report(std::string_view format, std::initializer_list<sgl::OutItem> items) const {
+  sgl::write_line(6, format, items);
+  sgl::write_line(kLogUnit, format, items);
+}
+
+void Run::report_free(std::initializer_list<sgl::OutItem> items) const {
+  sgl::write_free(6, items);
+  sgl::write_free(kLogUnit, items);
+}
+
+// The phases after the keywords are built with the search; until then a run passes straight
+// through them to its closing lines.
+bool Run::prepare_crystals() { return true; }
+void Run::short_vectors() {}
+void Run::reference_energies() {}
+void Run::prepare_rotations() {}
+void Run::search() {}
+
+void Run::closing_lines() {
+  sgl::write_free(6);
+  report("(a)", {"---------------------------------------"});
+  report("(a)", {"done"});
+  sgl::close_unit(kLogUnit);
+  sgl::end_run();
+}
+
+}  // namespace duopath

@@ -1,0 +1,90 @@
+// One run of duopath: the run state and its phases, in the order in which they run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "duopath/crystal_input.hpp"
+#include "duopath/keyword_line.hpp"
+#include "duopath/keyword_settings.hpp"
+#include "duopath/progress_timer.hpp"
+#include "library/text/text_io.hpp"
+
+namespace duopath {
+
+// The clocks a run reads: the wall clock for the date line and the time of day in seconds for
+// the progress timer. Tests replace them.
+struct RunClock {
+  std::function<std::time_t()> wall = [] { return std::time(nullptr); };
+  ProgressTimer::SecondsOfDay seconds_of_day;  // empty: the local time of day
+};
+
+class Run {
+ public:
+  static constexpr int kLogUnit = 30;
+  static constexpr int32_t kWyckoffLetterCount = 27;
+
+  explicit Run(RunClock clock = {});
+
+  // The whole run: every phase in order, then the closing lines and the normal end.
+  [[noreturn]] void execute();
+
+  // Phases.
+  void start_up();            // floating-point mode, log, banner, date line, data tables
+  void read_crystals();       // title and both crystal blocks
+  void read_keywords();       // keyword lines up to the end of input
+  bool prepare_crystals();    // first preparation step; false when the compositions differ
+  void short_vectors();       // short-vector lists of both crystals
+  void reference_energies();  // energies of both end structures by each method asked for
+  void prepare_rotations();   // second preparation step
+  void search();              // lattice pairs, common operations, atom mappings, paths
+  [[noreturn]] void closing_lines();
+
+  // A report line: to standard output, then to the log, in the same layout.
+  void report(std::string_view format, std::initializer_list<sgl::OutItem> items) const;
+  void report_free(std::initializer_list<sgl::OutItem> items) const;
+
+  // Run state.
+  std::string wyckoff_letters;  // "a" .. "z", then "A"
+  std::string data_directory;
+  std::array<CrystalInput, 2> crystals;
+  AtomTypes types;
+  KeywordSettings settings;
+  RunCounters counters;
+  ProgressTimer timer;
+  int32_t path_count = 0;
+
+ private:
+  void read_crystal_block(int crystal);
+  void read_atom_line(int crystal);
+
+  // Keyword handlers; each gets the line with its words.
+  void keyword_strain(const KeywordLine& line);
+  void keyword_size(const KeywordLine& line);
+  void keyword_bonds(const KeywordLine& line);
+  void keyword_bonds2(const KeywordLine& line);
+  void keyword_shuffle(const KeywordLine& line);
+  void keyword_neighbor(const KeywordLine& line);
+  void keyword_trace(const KeywordLine& line);
+  void keyword_subgroup(const KeywordLine& line);
+  void keyword_lattice(const KeywordLine& line);
+  void keyword_output(const KeywordLine& line);
+  // The block keywords read lines of their own; "map" returns false when the input ended
+  // inside its block, which ends the keyword input.
+  bool keyword_map(const KeywordLine& line);
+  void keyword_kelmo();
+  void keyword_quanthop();
+  void keyword_madelung();
+
+  // One type line of an energy block: the line, and the type its first word names.
+  KeywordLine read_type_line(int32_t& type) const;
+
+  RunClock clock_;
+};
+
+}  // namespace duopath

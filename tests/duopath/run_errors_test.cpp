@@ -1,0 +1,250 @@
+// Faulty inputs and environments: the message on standard output (from the message on, with the
+// fatal stop's lines), standard error, the exit status, and that the log holds no message.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/duopath/duopath_child.hpp"
+
+namespace {
+
+using duopath_test::DuopathOptions;
+using duopath_test::run_duopath;
+
+const std::string kBombed = "This program has bombed\nexit\n";
+const std::string kStop = " STOP  \n";
+
+// Crystal blocks of NaCl and CsCl, with the two types Na and Cl.
+const std::string kCrystals =
+    "NaCl and CsCl\n"
+    "225\n5.64 5.64 5.64 90 90 90\n2\nNa a\nCl b\n"
+    "221\n4.12 4.12 4.12 90 90 90\n2\nNa a\nCl b\n";
+
+// Input up to the first atom line of crystal 1 (space group 221).
+std::string crystal1(const std::string& lattice, const std::string& atoms, int count = 1) {
+  return "title\n221\n" + lattice + "\n" + std::to_string(count) + "\n" + atoms;
+}
+const std::string kCubic = "4 4 4 90 90 90";
+
+struct ErrorCase {
+  const char* what;
+  std::string input;
+  std::string tail;  // standard output from the message on
+  std::string err = kStop;
+  int status = 1;
+  std::string echo = "";  // the report lines right before the message, which the log ends with
+};
+
+void check(const ErrorCase& c, const DuopathOptions& options = {}) {
+  SCOPED_TRACE(c.what);
+  const auto run = run_duopath(c.input, options);
+  EXPECT_EQ(run.status, c.status);
+  EXPECT_EQ(run.err, c.err);
+  const std::string tail = c.echo + c.tail;
+  ASSERT_GE(run.out.size(), tail.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail) << run.out;
+  // The message begins a line of its own.
+  const std::size_t start = run.out.size() - tail.size();
+  EXPECT_TRUE(start == 0 || run.out[start - 1] == '\n') << run.out;
+  // Messages go to standard output only: the log ends with the report lines before them.
+  ASSERT_GE(run.log.size(), c.echo.size());
+  EXPECT_EQ(run.log.substr(run.log.size() - c.echo.size()), c.echo);
+  if (!c.tail.empty()) {
+    const std::string first = c.tail.substr(0, c.tail.find('\n'));
+    EXPECT_EQ(run.log.find(first), std::string::npos) << run.log;
+  }
+  EXPECT_EQ(run.log.find("bombed"), std::string::npos);
+}
+
+TEST(RunErrors, CrystalInput) {
+  const std::vector<ErrorCase> cases = {
+      {"space group 0", "t\n0\n", " Error:  invalid space group number   0\n" + kBombed},
+      {"space group 231", "t\n231\n", " Error:  invalid space group number   231\n" + kBombed},
+      {"space group line cut short", "t\n/\n", " Error:  invalid space group number   0\n" + kBombed},
+      {"length 0", "t\n221\n4 0 4 90 90 90\n", " Error:  invalid lattice parameter   0.000000000000000\n" + kBombed},
+      {"negative length", "t\n221\n-4 4 4 90 90 90\n", " Error:  invalid lattice parameter  -4.00000000000000\n" + kBombed},
+      {"angle 180", "t\n221\n4 4 4 90 180 90\n", " Error:  invalid lattice parameter   180.000000000000\n" + kBombed},
+      {"NaN length", "t\n221\n4 nan 4 90 90 90\n", " Error:  invalid lattice parameter   NaN\n" + kBombed},
+      {"infinite length", "t\n221\n4 4 1e400 90 90 90\n", " Error:  invalid lattice parameter   INF\n" + kBombed},
+      {"NaN angle", "t\n221\n4 4 4 90 90 NaN\n", " Error:  invalid lattice parameter   NaN\n" + kBombed},
+      {"lattice line cut short", "t\n221\n4 4 4 90 90 /\n", " Error:  invalid lattice parameter   0.000000000000000\n" + kBombed},
+      {"angles 150 150 150", "t\n221\n4 4 4 150 150 150\n", " Error:  lattice angles do not form a cell\n" + kBombed},
+      {"angles 60 60 150", "t\n221\n4 4 4 60 60 150\n", " Error:  lattice angles do not form a cell\n" + kBombed},
+      {"angles 120 120 120", "t\n221\n4 4 4 120 120 120\n", " Error:  lattice angles do not form a cell\n" + kBombed},
+      {"angles 100 100 160", "t\n221\n4 4 4 100 100 160\n", " Error:  lattice angles do not form a cell\n" + kBombed},
+      {"blank atom line", crystal1(kCubic, "\n"), "Error: insufficient input on line:\n\n" + kBombed},
+      {"comment-only atom line", crystal1(kCubic, "! Na a\n"), "Error: insufficient input on line:\n! Na a\n" + kBombed},
+      {"type only", crystal1(kCubic, "Na   \n"), "Error: insufficient input on line:\nNa\n" + kBombed},
+      {"type and comment", crystal1(kCubic, "Na !a\n"), "Error: insufficient input on line:\nNa !a\n" + kBombed},
+      {"coordinates short", crystal1(kCubic, "Na 0 0\n"), "Error: insufficient input on line:\nNa 0 0\n" + kBombed},
+      {"two-letter symbol", crystal1(kCubic, "Na ab\n"), "Error: invalid Wyckoff symbol in line: \nNa ab\n" + kBombed},
+      {"letter beyond the group", crystal1(kCubic, "Na o\n"), "Error: invalid Wyckoff position in line: \nNa o\n" + kBombed},
+      {"six words", crystal1(kCubic, "Na a 0 0 0 0\n"), "Error: extra data in line: \nNa a 0 0 0 0\n" + kBombed},
+      {"fraction as parameter", crystal1(kCubic, "Na e 1/3 0 0\n"), "Error: invalid number in line: \nNa e 1/3 0 0\n" + kBombed},
+      {"two numbers in a word", crystal1(kCubic, "Na 0.5,1 0 0\n"), "Error: invalid number in line: \nNa 0.5,1 0 0\n" + kBombed},
+      {"leading comma", crystal1(kCubic, "Na 0 ,5 0\n"), "Error: invalid number in line: \nNa 0 ,5 0\n" + kBombed},
+      {"infinite coordinate", crystal1(kCubic, "Na 0 0 1e400\n"), "Error: invalid number in line: \nNa 0 0 1e400\n" + kBombed},
+      {"NaN parameter", crystal1(kCubic, "Na e nan\n"), "Error: invalid number in line: \nNa e nan\n" + kBombed},
+      {"upper-case letter is a coordinate", crystal1(kCubic, "Na A 0 0\n"), "Error: invalid number in line: \nNa A 0 0\n" + kBombed},
+      {"type word of 11 characters", crystal1(kCubic, "Natriumchlo a\n"),
+       "Error: atom type longer than 10 characters in line: \nNatriumchlo a\n" + kBombed},
+      {"unknown type in crystal 2", kCrystals.substr(0, kCrystals.size() - 5) + "Cs b\n",
+       "Error: type of atom in crystal not found in crystal 1\n" + kBombed},
+      {"long type word in crystal 2", "t\n221\n" + kCubic + "\n1\nNatriumchl a\n221\n" + kCubic + "\n1\nNatriumchlo a\n",
+       "Error: type of atom in crystal not found in crystal 1\n" + kBombed},
+      {"no types in crystal 1", "t\n221\n" + kCubic + "\n0\n221\n" + kCubic + "\n1\nNa a\n",
+       "Error: type of atom in crystal not found in crystal 1\n" + kBombed},
+  };
+  for (const ErrorCase& c : cases) check(c);
+}
+
+const std::string kEndOfInput = "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n";
+
+TEST(RunErrors, UncheckedFailuresExit255) {
+  const std::vector<ErrorCase> cases = {
+      {"no input", "", "", kEndOfInput, 255},
+      {"end inside crystal 1", crystal1(kCubic, "Na a\n", 2), "", kEndOfInput, 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
+      {"end before crystal 2", crystal1(kCubic, "Na a\n"), "", kEndOfInput, 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \nSecond crystal:\n"},
+      {"space group not a number", "t\nP1\n", "",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n", 255, "First crystal:\n"},
+      {"end inside a kelmo block", kCrystals + "kelmo\nNa 1\n", "", kEndOfInput, 255, "Use KELMO to estimate energy barrier\n"},
+      {"end inside a madelung block", kCrystals + "madelung\n", "", kEndOfInput, 255, "Use madelung energy to estimate energy barrier\n"},
+      {"quanthop without end", kCrystals + "quanthop\nNa 11\nCl 17\n END\n", "", kEndOfInput, 255, "Use quanthop to estimate energy barrier\n"},
+      {"second kelmo", kCrystals + "kelmo\nNa 1\nCl 2 5\nkelmo\nNa 1\nCl 2 5\n",
+       "",
+       "? Allocation Error:\n? the table of \"kelmo\" is already made; the keyword may come once\n", 255, "Use KELMO to estimate energy barrier\nUse KELMO to estimate energy barrier\n"},
+      {"second quanthop", kCrystals + "quanthop\nNa 11\nCl 17\nend\nquanthop\n",
+       "",
+       "? Allocation Error:\n? the table of \"quanthop\" is already made; the keyword may come once\n", 255, "Use quanthop to estimate energy barrier\nUse quanthop to estimate energy barrier\n"},
+      {"second madelung", kCrystals + "madelung\nNa 1\nCl -1\nmadelung\nNa 1\nCl -1\n",
+       "",
+       "? Allocation Error:\n? the table of \"madelung\" is already made; the keyword may come once\n", 255, "Use madelung energy to estimate energy barrier\nUse madelung energy to estimate energy barrier\n"},
+  };
+  for (const ErrorCase& c : cases) check(c);
+}
+
+std::string form_w(const std::string& word20, const std::string& line) {
+  return " syntax error: " + word20 + "\n in line: " + line + "\n" + kBombed;
+}
+std::string form_l(const std::string& line) { return " syntax error: " + line + "\n" + kBombed; }
+std::string form_u(const std::string& line) { return "syntax error: \n" + line + "\n" + kBombed; }
+std::string form_t(const std::string& word) { return "Error: atom type " + word + " not found\n" + kBombed; }
+std::string pad20(const std::string& w) { return w + std::string(20 - w.size(), ' '); }
+
+TEST(RunErrors, KeywordLines) {
+  const std::string blank20(20, ' ');
+  const std::string eleven_bonds = [] {
+    std::string s;
+    for (int k = 0; k < 11; ++k) s += "bonds2 * * 1 0.1\n";
+    return s;
+  }();
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Strain 0.8 1.2", form_u("Strain 0.8 1.2")},
+      {"strains 0.8 1.2", form_u("strains 0.8 1.2")},
+      {"strain 0.8 ! max missing", form_w(blank20, "strain 0.8")},
+      {"strain 0.8 1/2", form_w(pad20("1/2"), "strain 0.8 1/2")},
+      {"strain 0.8 1e400", form_w(pad20("1e400"), "strain 0.8 1e400")},
+      {"size 2.5", form_w(pad20("2.5"), "size 2.5")},
+      {"size 2 x", form_w(pad20("x"), "size 2 x")},
+      {"bonds 2 3", form_l("bonds 2 3")},
+      {"bonds", form_l("bonds")},
+      {"bonds 2,5", form_w(pad20("2,5"), "bonds 2,5")},
+      {"bonds2 * * 2", form_l("bonds2 * * 2")},
+      {"bonds2 Xx * 2 1", form_t("Xx")},
+      {"bonds2 * Natrium 2 1", form_t("Natrium")},
+      {"bonds2 * * -1 1", form_w(pad20("-1"), "bonds2 * * -1 1")},
+      {"bonds2 * * 100 1", form_w(pad20("100"), "bonds2 * * 100 1")},
+      {"bonds2 * * 2 nan", form_w(pad20("nan"), "bonds2 * * 2 nan")},
+      {eleven_bonds.substr(0, eleven_bonds.size() - 1), " Error: too many bond cases\n" + kBombed},
+      {"shuffle 0.5 Xx", form_t("Xx")},
+      {"shuffle 1/2", form_w(pad20("1/2"), "shuffle 1/2")},
+      {"shuffle", form_w(blank20, "shuffle")},
+      {"neighbor %", form_w(pad20("%"), "neighbor %")},
+      {"neighbor 5%% Na", form_w(pad20("5%%"), "neighbor 5%% Na")},
+      {"neighbor 5 Xx", form_t("Xx")},
+      {"neighbor x% Xx", form_t("Xx")},
+      {"neighbor 1e400%", form_w(pad20("1e400%"), "neighbor 1e400%")},
+      {"subgroup 1", form_w(blank20, "subgroup 1")},
+      {"output", form_l("output")},
+      {"output atom", form_u("output atom")},
+      {"lattice 10 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0", form_l("lattice 10 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0")},
+      {"lattice 0 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(pad20("0"), "lattice 0 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+      {"lattice 231 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(pad20("231"), "lattice 231 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+      {"lattice 10 1,0,0 0,1,0 0,0,1 1,0 0,1,0 0,0,1", form_w(pad20("1 0"), "lattice 10 1,0,0 0,1,0 0,0,1 1,0 0,1,0 0,0,1")},
+      {"lattice 10 1,0,0 0,1,0 0,0,1,0 1,0,0 0,1,0 0,0,1", form_w(pad20("0 0 1 0"), "lattice 10 1,0,0 0,1,0 0,0,1,0 1,0,0 0,1,0 0,0,1")},
+      {"lattice 10 1/0,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(pad20("1/0"), "lattice 10 1/0,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+      {"lattice 10 1,0.5,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(pad20("0.5"), "lattice 10 1,0.5,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+      {"lattice 10 1,,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(blank20, "lattice 10 1,,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+      {"lattice 10 1,0,0 0,1,0 1,1,0 1,0,0 0,1,0 0,0,1",
+       "Lattice vectors are not linearly independent: " + pad20("1 1 0") + "\n" + kBombed},
+      {"lattice 10 0,1,0 1,0,0 0,0,1 1,0,0 0,1,0 0,0,1",
+       "Lattice vectors are not right-handed." + pad20("0 0 1") + "\n" + kBombed},
+      {"lattice 10 1,0,0 0,1,0 0,0,1 0,1,0 1,0,0 0,0,2",
+       "Lattice vectors are not right-handed." + pad20("0 0 2") + "\n" + kBombed},
+      // The common denominator of a vector in lowest terms must fit 32 bits.
+      {"lattice 10 1/65537,1/65539,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1",
+       form_w(pad20("1/65537 1/65539 0"), "lattice 10 1/65537,1/65539,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+  };
+  for (const auto& [keywords, tail] : cases) check({keywords.c_str(), kCrystals + keywords + "\n", tail});
+}
+
+TEST(RunErrors, KeywordBlocks) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"map 4 1\n1 1 1\nmap 4 1\n", " You can only map atoms once!\n" + kBombed},
+      {"map 4 1\n1 1 1\nmap\n", " You can only map atoms once!\n" + kBombed},
+      {"map 4\n", form_l("map 4")},
+      {"map x 1\n", form_w(pad20("x"), "map x 1")},
+      {"map 4 1/2\n", form_w(pad20("1/2"), "map 4 1/2")},
+      {"map 4 1\n0 1 1\n", " invalid value for map in line: 0 1 1\n" + kBombed},
+      {"map 4 1\n1 5 1\n", " invalid value for map in line: 1 5 1\n" + kBombed},
+      {"map 4 1\n1 2 28\n", " invalid value for map in line: 1 2 28\n" + kBombed},
+      {"map 4 1\n1 2 -1\n", " invalid value for map in line: 1 2 -1\n" + kBombed},
+      {"map 4 1\n1 /\n", " invalid value for map in line: 1 /\n" + kBombed},
+      {"map 4 1\n1 2\n", " syntax error in line: 1 2\n" + kBombed},
+      {"map 4 1\n1 2 x\n", " syntax error in line: 1 2 x\n" + kBombed},
+      {"map 4 1\n1 2 0.5\n", " syntax error in line: 1 2 0.5\n" + kBombed},
+      {"kelmo\nNa\n", "Use KELMO to estimate energy barrier\nError: no s electrons in line: \nNa\n" + kBombed},
+      {"kelmo\nNa 0 1 ! zero s electrons\n", "Use KELMO to estimate energy barrier\nError: no s electrons in line: \nNa 0 1\n" + kBombed},
+      {"kelmo\nNa 1\nNa 1\n", "Use KELMO to estimate energy barrier\nError: atom type ,Na listed more than once\n" + kBombed},
+      {"kelmo\n\n", "Use KELMO to estimate energy barrier\nError: invalid type of atom in line: \n\n" + kBombed},
+      {"kelmo\n! only a comment\n", "Use KELMO to estimate energy barrier\nError: invalid type of atom in line: \n\n" + kBombed},
+      {"kelmo\nK 1\n", "Use KELMO to estimate energy barrier\nError: invalid type of atom in line: \nK 1\n" + kBombed},
+      {"kelmo\nNa 1 2 3 4 5\n", "Use KELMO to estimate energy barrier\n" + form_l("Na 1 2 3 4 5")},
+      {"kelmo\nNa 1 x\n", "Use KELMO to estimate energy barrier\n" + form_w(pad20("x"), "Na 1 x")},
+      {"quanthop\nNa\n", "Use quanthop to estimate energy barrier\n" + form_w(std::string(20, ' '), "Na")},
+      {"quanthop\nNa 11\nNa 12\n", "Use quanthop to estimate energy barrier\nError: atom type ,Na listed more than once\n" + kBombed},
+      {"quanthop\nNaCl 11\n", "Use quanthop to estimate energy barrier\nError: invalid type of atom in line: \nNaCl 11\n" + kBombed},
+      {"madelung\nNa one\n", "Use madelung energy to estimate energy barrier\n" + form_w(pad20("one"), "Na one")},
+      {"madelung\nNa 1e400\n", "Use madelung energy to estimate energy barrier\n" + form_w(pad20("1e400"), "Na 1e400")},
+      {"madelung\nXx 1\n", "Use madelung energy to estimate energy barrier\nError: invalid type of atom in line: \nXx 1\n" + kBombed},
+  };
+  for (const auto& [keywords, tail] : cases) {
+    // The energy blocks echo their keyword before they read their lines.
+    const std::size_t echo_end = tail.rfind(" barrier\n");
+    const std::string echo = echo_end == std::string::npos ? "" : tail.substr(0, echo_end + 9);
+    check({keywords.c_str(), kCrystals + keywords, tail.substr(echo.size()), kStop, 1, echo});
+  }
+}
+
+TEST(RunErrors, Environment) {
+  const std::string data_less = text_io_test::temp_dir();
+  const std::vector<std::pair<ErrorCase, DuopathOptions>> cases = {
+      {{"XTALDIR unset", kCrystals, "Error:  XTALDIR environment variable not defined\n" + kBombed},
+       {.environment = {}, .unset = {"XTALDIR"}, .read_only_directory = false}},
+      {{"XTALDIR blank", kCrystals, "Error:  XTALDIR environment variable not defined\n" + kBombed},
+       {.environment = {"XTALDIR=   "}, .unset = {}, .read_only_directory = false}},
+      {{"XTALDIR without the tables", kCrystals,
+        " Error: cannot open file " + data_less + "/data_space.bin\n" + kBombed},
+       {.environment = {"XTALDIR=" + data_less + "/"}, .unset = {}, .read_only_directory = false}},
+      {{"unwritable working directory", kCrystals, "",
+        "? System Error:\n? " + std::string(geteuid() == 0 ? "No such file or directory" : "Permission denied") +
+            "\n? OPEN(UNIT=30,...\n",
+        255},
+       {.environment = {std::string("XTALDIR=") + SGL_DATA_DIR}, .unset = {}, .read_only_directory = true}},
+  };
+  for (const auto& [c, options] : cases) check(c, options);
+  std::system(("rm -rf '" + data_less + "'").c_str());
+}
+
+}  // namespace
