@@ -38,6 +38,45 @@ constexpr std::array<int32_t, 5> kTrialValues{0, 1, -1, 2, -2};
 
 __extension__ typedef __int128 Int128;
 
+// Largest magnitude of an entry of P that the search accepts: the translations are carried by
+// P^-1, whose entries are 2 x 2 minors of P, in 32-bit arithmetic.
+constexpr int64_t kMaxPEntry = 4096;
+
+// Thrown inside the search, and caught where it starts, when an exact value leaves the range in
+// which it can be formed: the bounded search then counts as having found nothing.
+struct OutOfRange {};
+
+bool fits32(Int128 v) {
+  return v <= std::numeric_limits<int32_t>::max() && v >= std::numeric_limits<int32_t>::min();
+}
+
+// c = a b; false when an entry does not fit 32 bits. c may be a or b.
+bool product32(const Mat3i& a, const Mat3i& b, Mat3i& c) {
+  Mat3i out{};
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j) {
+      Int128 e = 0;
+      for (int k = 1; k <= 3; ++k) e += static_cast<Int128>(m3(a, i, k)) * m3(b, k, j);
+      if (!fits32(e)) return false;
+      m3(out, i, j) = static_cast<int32_t>(e);
+    }
+  c = out;
+  return true;
+}
+
+// w = m v on three numerators; false when a result does not fit 32 bits. w may be v.
+bool apply32(const Mat3i& m, const int32_t* v, int32_t* w) {
+  std::array<int32_t, 3> out{};
+  for (int i = 1; i <= 3; ++i) {
+    Int128 e = 0;
+    for (int k = 1; k <= 3; ++k) e += static_cast<Int128>(m3(m, i, k)) * v[k - 1];
+    if (!fits32(e)) return false;
+    out[i - 1] = static_cast<int32_t>(e);
+  }
+  for (int i = 0; i < 3; ++i) w[i] = out[i];
+  return true;
+}
+
 [[noreturn]] void stop(const std::string& text) {
   sgl::write_free(6, {"Error in id_spacegroup:  " + text});
   sgl::bomb();
@@ -145,7 +184,7 @@ struct ReducedSystem {
     for (int j = 1; j <= ncol; ++j) {
       const Int128 e = g > 1 ? row[j - 1] / g : row[j - 1];
       if (e > std::numeric_limits<int64_t>::max() || e < std::numeric_limits<int64_t>::min())
-        sgl::overflow_stop(kRoutine);
+        throw OutOfRange{};
       at(r, j) = static_cast<int64_t>(e);
     }
   }
@@ -348,8 +387,7 @@ class Search {
         const Int128 s = ps.tail_sum(r, pc, x);
         if (s % ps.at(r, pc) != 0) return false;
         const Int128 v = -s / ps.at(r, pc);
-        if (v > std::numeric_limits<int32_t>::max() || v < std::numeric_limits<int32_t>::min())
-          return false;  // not an entry of a 32-bit P
+        if (v > kMaxPEntry || v < -kMaxPEntry) return false;
         x[pc] = static_cast<int64_t>(v);
       }
       std::array<int64_t, 9> pw{};
@@ -386,6 +424,8 @@ class Search {
     for (int32_t g = 0; g < ngen; ++g) {
       const SpaceOp& tj = ops_[assigned[g]];
       RationalVector w{tj[0], tj[1], tj[2], tj[3]};
+      sgl::reduc2(w);  // a lattice vector less changes nothing modulo the lattice below
+      sgl::reduc1(w);
       sgl::vmlt(pinv, w.data(), w.data());
       const RationalVector tg{gens[g][0], gens[g][1], gens[g][2], gens[g][3]};
       RationalVector v{};
@@ -425,22 +465,31 @@ class Search {
       const int pc = os.pivot[r];
       if (pc == 0 || pc > 3) break;
       const Int128 s = os.tail_sum(r, pc, x);
-      if (s > std::numeric_limits<int64_t>::max() || s < -std::numeric_limits<int64_t>::max())
-        sgl::overflow_stop(kRoutine);
+      if (!fits32(s)) throw OutOfRange{};
       num[pc] = -static_cast<int64_t>(s);
       den[pc] = os.at(r, pc);
     }
-    auto mul = [](int64_t a, int64_t b) { return sgl::mul64(a, b, kRoutine); };
-    const std::array<int64_t, 4> wide{mul(num[1], mul(den[2], den[3])),
-                                      mul(num[2], mul(den[1], den[3])),
-                                      mul(num[3], mul(den[1], den[2])),
-                                      -mul(den[1], mul(den[2], den[3]))};
-    std::array<int64_t, 4> reduced = wide;
-    sgl::factor64(reduced, kRoutine);
+    const std::array<Int128, 4> wide{static_cast<Int128>(num[1]) * den[2] * den[3],
+                                     static_cast<Int128>(num[2]) * den[1] * den[3],
+                                     static_cast<Int128>(num[3]) * den[1] * den[2],
+                                     -static_cast<Int128>(den[1]) * den[2] * den[3]};
+    Int128 g = 0;
+    for (Int128 e : wide) {
+      Int128 a = e < 0 ? -e : e;
+      while (a != 0) {
+        const Int128 t = g % a;
+        g = a;
+        a = t;
+      }
+    }
     RationalVector o{};
-    for (int k = 0; k < 4; ++k) o[k] = sgl::narrow32(reduced[k], kRoutine);
+    for (int k = 0; k < 4; ++k) {
+      const Int128 e = wide[k] / g;
+      if (!fits32(e)) throw OutOfRange{};
+      o[k] = static_cast<int32_t>(e);
+    }
     sgl::reduc2(o);
-    sgl::vmlt(p, o.data(), o.data());
+    if (!apply32(p, o.data(), o.data())) throw OutOfRange{};
     sgl::reduc2(o);
     origin = o;
     return true;
@@ -468,55 +517,64 @@ void check_arguments(int32_t nops, std::span<const SpaceOp> ops, std::span<const
 
 // Columns of a basis of the integer lattice, determinant +1, short in the metric sum R^T R that
 // every rotation of a group keeps: pairwise size reduction and the sums and differences of three
-// vectors, each step shortening one vector, until no step shortens any. False when the metric is
-// not positive or an entry leaves the 32-bit range.
+// vectors, each step shortening one vector, until no step shortens any. The scalar products are
+// formed exactly as sums of products of the rotated vectors, which stay small once the vectors are
+// short. False when a value grows beyond the range where that is exact, or the metric is not
+// positive.
 bool reduced_basis(int32_t nops, std::span<const Mat3i> rot, Mat3i& q) {
-  auto mul = [](int64_t a, int64_t b) { return sgl::mul64(a, b, kRoutine); };
-  auto add = [](int64_t a, int64_t b) { return sgl::add64(a, b, kRoutine); };
-  std::array<int64_t, 9> gram{};  // column-major
-  for (int32_t k = 0; k < nops; ++k)
-    for (int i = 1; i <= 3; ++i)
-      for (int j = 1; j <= 3; ++j)
-        for (int l = 1; l <= 3; ++l)
-          gram[(j - 1) * 3 + (i - 1)] =
-              add(gram[(j - 1) * 3 + (i - 1)], mul(m3(rot[k], l, i), m3(rot[k], l, j)));
-
-  std::array<std::array<int64_t, 3>, 3> basis{};  // basis[v] = vector v
-  for (int v = 0; v < 3; ++v) basis[v][v] = 1;
-  auto dot = [&](const std::array<int64_t, 3>& u, const std::array<int64_t, 3>& w) {
-    int64_t s = 0;
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j) s = add(s, mul(u[i], mul(gram[j * 3 + i], w[j])));
+  using Vec = std::array<int64_t, 3>;
+  constexpr Int128 kLimit = Int128{1} << 58;  // |rotated entry|: 432 products stay in range
+  bool ok = true;
+  auto dot = [&](const Vec& u, const Vec& w) {
+    Int128 s = 0;
+    for (int32_t k = 0; k < nops && ok; ++k) {
+      for (int i = 1; i <= 3; ++i) {
+        Int128 ru = 0, rw = 0;
+        for (int j = 1; j <= 3; ++j) {
+          ru += static_cast<Int128>(m3(rot[k], i, j)) * u[j - 1];
+          rw += static_cast<Int128>(m3(rot[k], i, j)) * w[j - 1];
+        }
+        if (ru >= kLimit || ru <= -kLimit || rw >= kLimit || rw <= -kLimit) ok = false;
+        s += ru * rw;
+      }
+    }
     return s;
   };
-  auto floor_div = [](int64_t a, int64_t b) {  // b > 0
-    int64_t q0 = a / b;
-    if (a % b != 0 && a < 0) --q0;
-    return q0;
+  auto entry = [&](Int128 v) {
+    if (v >= kLimit || v <= -kLimit) ok = false;
+    return static_cast<int64_t>(ok ? v : 0);
   };
-  for (bool changed = true; changed;) {
+  auto floor_div = [](Int128 a, Int128 b) {  // b > 0
+    Int128 f = a / b;
+    if (a % b != 0 && a < 0) --f;
+    return f;
+  };
+
+  std::array<Vec, 3> basis{};
+  for (int v = 0; v < 3; ++v) basis[v][v] = 1;
+  for (bool changed = true; changed && ok;) {
     changed = false;
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) {
+    for (int i = 0; i < 3 && ok; ++i) {
+      for (int j = 0; j < 3 && ok; ++j) {
         if (i == j) continue;
-        const int64_t njj = dot(basis[j], basis[j]);
+        const Int128 njj = dot(basis[j], basis[j]);
         if (njj <= 0) return false;
-        const int64_t hij = dot(basis[i], basis[j]);
-        if (2 * std::abs(hij) <= njj) continue;
-        const int64_t mu = floor_div(add(mul(2, hij), njj), mul(2, njj));
-        for (int c = 0; c < 3; ++c) basis[i][c] = add(basis[i][c], -mul(mu, basis[j][c]));
+        const Int128 hij = dot(basis[i], basis[j]);
+        if (2 * (hij < 0 ? -hij : hij) <= njj) continue;
+        const Int128 mu = floor_div(2 * hij + njj, 2 * njj);
+        for (int c = 0; c < 3; ++c) basis[i][c] = entry(basis[i][c] - mu * basis[j][c]);
         changed = true;
       }
     }
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 3 && ok; ++k) {
       const int i = (k + 1) % 3;
       const int j = (k + 2) % 3;
       for (int si : {1, -1}) {
         for (int sj : {1, -1}) {
-          std::array<int64_t, 3> c{};
+          Vec c{};
           for (int e = 0; e < 3; ++e)
-            c[e] = add(basis[k][e], add(mul(si, basis[i][e]), mul(sj, basis[j][e])));
-          if (dot(c, c) < dot(basis[k], basis[k])) {
+            c[e] = entry(Int128{basis[k][e]} + si * Int128{basis[i][e]} + sj * Int128{basis[j][e]});
+          if (ok && dot(c, c) < dot(basis[k], basis[k])) {
             basis[k] = c;
             changed = true;
           }
@@ -524,6 +582,7 @@ bool reduced_basis(int32_t nops, std::span<const Mat3i> rot, Mat3i& q) {
       }
     }
   }
+  if (!ok) return false;
   std::array<int64_t, 9> w{};
   for (int v = 0; v < 3; ++v)
     for (int i = 0; i < 3; ++i) w[v * 3 + i] = basis[v][i];
@@ -546,7 +605,18 @@ void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
                           Mat3i& p, RationalVector& origin, int32_t mode, int passes) {
   check_arguments(nops, ops, rot, mode);
   Search search(cs, nops, ops, rot);
-  if (!search.run(mode, passes, sg, p, origin)) sg = 0;
+  Mat3i p_found{};
+  RationalVector origin_found{};
+  int32_t sg_found = 0;
+  try {
+    if (!search.run(mode, passes, sg_found, p_found, origin_found)) sg_found = 0;
+  } catch (const OutOfRange&) {
+    sg_found = 0;
+  }
+  sg = sg_found;
+  if (sg == 0) return;
+  p = p_found;
+  origin = origin_found;
 }
 
 void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
@@ -568,11 +638,12 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const Spa
   std::vector<SpaceOp> ops_red(static_cast<std::size_t>(nops));
   std::vector<Mat3i> rot_red(static_cast<std::size_t>(nops));
   for (int32_t k = 0; k < nops; ++k) {
-    sgl::matmlt(qinv, rot[k], rot_red[k]);
-    sgl::matmlt(rot_red[k], q, rot_red[k]);
     RationalVector t{ops[k][0], ops[k][1], ops[k][2], ops[k][3]};
-    sgl::vmlt(qinv, t.data(), t.data());
     sgl::reduc2(t);
+    sgl::reduc1(t);
+    if (!product32(qinv, rot[k], rot_red[k]) || !product32(rot_red[k], q, rot_red[k]) ||
+        !apply32(qinv, t.data(), t.data()))
+      return;
     sgl::reduc1(t);
     ops_red[k] = SpaceOp{t[0], t[1], t[2], t[3], ops[k][4]};
   }
@@ -581,9 +652,10 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const Spa
   RationalVector origin_red{};
   id_spacegroup_search(cs, nops, ops_red, rot_red, sg_red, p_red, origin_red, mode, 2);
   if (sg_red == 0) return;
-  sgl::matmlt(q, p_red, p);
-  sgl::vmlt(q, origin_red.data(), origin_red.data());
+  Mat3i p_given{};
+  if (!product32(q, p_red, p_given) || !apply32(q, origin_red.data(), origin_red.data())) return;
   sgl::reduc2(origin_red);
+  p = p_given;
   origin = origin_red;
   sg = sg_red;
 }

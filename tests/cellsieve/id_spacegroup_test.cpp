@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <array>
 #include <cstdint>
 #include <numeric>
@@ -48,6 +49,7 @@ Mat3i times(const Mat3i& a, const Mat3i& b) {
     for (int j = 1; j <= 3; ++j) {
       int64_t s = 0;
       for (int k = 1; k <= 3; ++k) s += int64_t{m3(a, i, k)} * m3(b, k, j);
+      EXPECT_EQ(s, static_cast<int32_t>(s)) << "test matrix entry beyond 32 bits";
       m3(c, i, j) = static_cast<int32_t>(s);
     }
   return c;
@@ -320,6 +322,173 @@ TEST(IdSpacegroup, EveryGroupInSkewedBasesWithShiftedOrigins) {
   // Both paths are exercised.
   EXPECT_GT(retried, 50);
   EXPECT_GT(direct, 200);
+}
+
+
+// Operators given as point-operation numbers of the cubic list with zero translations, written
+// in the basis whose columns (in the axes of that list) are those of b.
+OpSet point_group_in_basis(const std::vector<int32_t>& numbers, const Mat3i& b) {
+  const sgl::CommonSpace& cs = space_tables();
+  const Mat3i bi = inverse(b);
+  OpSet s;
+  for (int32_t k : numbers) {
+    Mat3i r{};
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j) m3(r, i, j) = cs.point_op_rot(i, j, k);
+    s.ops.push_back(SpaceOp{0, 0, 0, 1, k});
+    s.rot.push_back(times(times(bi, r), b));
+  }
+  return s;
+}
+
+Result expected(int32_t sg, const Mat3i& p, const RationalVector& origin) {
+  return Result{sg, p, origin};
+}
+
+void expect_result(const Result& got, const Result& want) {
+  EXPECT_EQ(got.sg, want.sg);
+  EXPECT_EQ(got.p, want.p);
+  EXPECT_EQ(got.origin, want.origin);
+}
+
+// A one-atom orthorhombic structure in the unimodular cell (3,4,0), (5,7,0), (0,0,1): the basis
+// change needs entries 7, -4, 5, -3, beyond every trial value, so the bounded search alone finds
+// nothing (the caller would stop with "no space group"); the retry on a reduced basis finds Pmmm.
+TEST(IdSpacegroup, SkewedCellIsIdentifiedThroughAReducedBasis) {
+  SGL_REQUIRE_TABLES();
+  const OpSet s =
+      point_group_in_basis({1, 2, 3, 4, 25, 26, 27, 28}, rows({3, 5, 0}, {4, 7, 0}, {0, 0, 1}));
+  expect_result(search_only(s, 2), expected(0, kSentinelP, kSentinelOrigin));
+  const Result r = identify(s);
+  expect_result(r, expected(47, rows({7, 0, 5}, {-4, 0, -3}, {0, 1, 0}), {0, 0, 0, 1}));
+  EXPECT_EQ(check_setting(47, r.p, r.origin, s), "");
+}
+
+// Rotation entries in the tens of thousands (a cell spanned by consecutive Fibonacci vectors):
+// the equations for P are reduced exactly without leaving the integer range, and every group is
+// identified with a verified setting.
+TEST(IdSpacegroup, VerySkewedCellsAreIdentified) {
+  SGL_REQUIRE_TABLES();
+  const Mat3i q = rows({89, 55, 0}, {144, 89, 0}, {0, 0, 1});
+  const Mat3i q2 = times(q, rows({1, 0, 0}, {0, 34, 21}, {0, 55, 34}));
+  const Frac3 shift{{1, 5, 7}, 12};
+  for (int32_t g : {2, 15, 47, 94, 136, 160, 167, 191, 221, 230}) {
+    for (const Mat3i& basis : {q, q2}) {
+      SCOPED_TRACE(describe(g, basis, shift));
+      const OpSet s = table_group(g);
+      std::vector<int> perm(s.ops.size());
+      std::iota(perm.begin(), perm.end(), 0);
+      const OpSet given = transformed(s, basis, shift, perm);
+      const Result r = identify(given);
+      ASSERT_EQ(r.sg, g);
+      EXPECT_EQ(check_setting(g, r.p, r.origin, given), "");
+    }
+  }
+}
+
+// With nothing constraining P (the identity alone, or with the inversion) every entry is free,
+// and the first P of determinant +1 in the enumeration is not the unit matrix.
+TEST(IdSpacegroup, UnconstrainedBasisIsTheFirstOfDeterminantOne) {
+  SGL_REQUIRE_TABLES();
+  const Mat3i first = rows({0, 0, -1}, {0, 1, 0}, {1, 0, 0});
+  const OpSet identity = point_group_in_basis({1}, kUnit);
+  expect_result(identify(identity), expected(1, first, {0, 0, 0, 1}));
+
+  // x -> -x + (1/2, 0, 1/2): an inversion centre at (1/4, 0, 1/4) modulo half lattice vectors.
+  OpSet inversion = point_group_in_basis({1, 25}, kUnit);
+  inversion.ops[1] = SpaceOp{1, 0, 1, 2, 25};
+  const Result r = identify(inversion);
+  expect_result(r, expected(2, first, {-1, 0, 1, 4}));
+  EXPECT_EQ(check_setting(2, r.p, r.origin, inversion), "");
+}
+
+// P2 in the basis with rows (1,0,0), (2,1,0), (1,0,1): P needs a free entry 2, so the first pass
+// (0, 1, -1) finds nothing and the second pass finds the group, without the retry.
+TEST(IdSpacegroup, TrialValueTwoIsFoundInTheSecondPass) {
+  SGL_REQUIRE_TABLES();
+  const OpSet p2 = transformed(table_group(3), rows({1, 0, 0}, {2, 1, 0}, {1, 0, 1}), Frac3{}, {0, 1});
+  expect_result(search_only(p2, 1), expected(0, kSentinelP, kSentinelOrigin));
+  const Result want = expected(3, rows({0, 0, 1}, {0, -1, 2}, {1, 0, 0}), {0, 0, 0, 1});
+  expect_result(search_only(p2, 2), want);
+  expect_result(identify(p2), want);
+  EXPECT_EQ(check_setting(3, want.p, want.origin, p2), "");
+}
+
+// mode n tries group n only: P21 is found as itself, and neither as P2 or C2 (same point group)
+// nor as P1 (another point group); a failure leaves P and the origin alone.
+TEST(IdSpacegroup, ModeRestrictsTheSearchToOneGroup) {
+  SGL_REQUIRE_TABLES();
+  const OpSet p21 = table_group(4);
+  const Result all = identify(p21, 0);
+  ASSERT_EQ(all.sg, 4);
+  expect_result(identify(p21, 4), all);
+  for (int32_t mode : {3, 5, 1}) {
+    SCOPED_TRACE("mode " + std::to_string(mode));
+    expect_result(identify(p21, mode), expected(0, kSentinelP, kSentinelOrigin));
+  }
+}
+
+// Operators with the key of mm2 that are not closed (2z times mz is the inversion, which is not
+// among them): the product without an operator rejects every assignment, and nothing is found.
+TEST(IdSpacegroup, OperatorsThatAreNotClosedMatchNothing) {
+  SGL_REQUIRE_TABLES();
+  const OpSet open_set = point_group_in_basis({1, 2, 26, 28}, kUnit);
+  expect_result(identify(open_set), expected(0, kSentinelP, kSentinelOrigin));
+}
+
+// Input outside the contract and tables that cannot serve stop the run, with a message line
+// where the fault is the caller's or the tables' shape, without one where the Part's own checks
+// fail (a key of no point group, a reference rotation not integral in the primitive basis).
+TEST(IdSpacegroup, StopsOnInputItCannotIdentify) {
+  SGL_REQUIRE_TABLES();
+  struct Case {
+    const char* name;
+    std::vector<int32_t> point_ops;
+    int32_t nops;  // -1: the number of point operations
+    int32_t mode;
+    void (*doctor)(sgl::CommonSpace&);
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"key of no point group", {1, 5}, -1, 0, nullptr, ""},
+      {"no operators", {1}, 0, 0, nullptr,
+       " Error in id_spacegroup:  number of operators out of range: 0\n"},
+      {"49 operators", {1}, 49, 0, nullptr,
+       " Error in id_spacegroup:  number of operators out of range: 49\n"},
+      {"list shorter than nops", {1}, 2, 0, nullptr,
+       " Error in id_spacegroup:  operator list shorter than the number of operators\n"},
+      {"point operation 73", {1, 73}, -1, 0, nullptr,
+       " Error in id_spacegroup:  point operation out of range: 73\n"},
+      {"point operation 0", {0}, -1, 0, nullptr,
+       " Error in id_spacegroup:  point operation out of range: 0\n"},
+      {"mode 231", {1}, -1, 231, nullptr, " Error in id_spacegroup:  mode out of range: 231\n"},
+      {"mode -1", {1}, -1, -1, nullptr, " Error in id_spacegroup:  mode out of range: -1\n"},
+      {"primitive rotation not integral", {1}, -1, 0,
+       [](sgl::CommonSpace& cs) { cs.lattice_transform_den(1, 1) = 2; }, ""},
+      {"six generators", {1}, -1, 0,
+       [](sgl::CommonSpace& cs) { cs.pg_generator_count(1) = 6; },
+       " Error in id_spacegroup:  space group 1 has more than 5 generators\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto tables = std::make_unique<sgl::CommonSpace>(space_tables());
+    if (c.doctor != nullptr) c.doctor(*tables);
+    OpSet s;
+    for (int32_t k : c.point_ops) {
+      s.ops.push_back(SpaceOp{0, 0, 0, 1, k});
+      s.rot.push_back(kUnit);
+    }
+    const int32_t nops = c.nops < 0 ? s.n() : c.nops;
+    int32_t sg = -7;
+    Mat3i p = kSentinelP;
+    RationalVector origin = kSentinelOrigin;
+    BombTrap trap;
+    ::testing::internal::CaptureStdout();
+    EXPECT_THROW(id_spacegroup(*tables, nops, s.ops, s.rot, sg, p, origin, c.mode), Bombed);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.message);
+    EXPECT_EQ(sg, -7);
+    EXPECT_EQ(p, kSentinelP);
+  }
 }
 
 }  // namespace
