@@ -46,7 +46,9 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const sgl
 // The bounded search alone, in the given basis, without the retry on a reduced basis: passes 1
 // (trial values 0, 1, -1) and, when passes is 2, pass 2 (0, 1, -1, 2, -2). Same arguments,
 // checks and results as id_spacegroup otherwise. id_spacegroup returns exactly this result
-// whenever it is not 0.
+// whenever it is not 0. The search is exact: a candidate P with an entry beyond 4096 in
+// magnitude is passed over, and a basis so skewed that the reduced equations leave the 64-bit
+// range counts as no match (id_spacegroup then finds the group through the reduced basis).
 void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
                           std::span<const sgl::SpaceOp> ops, std::span<const sgl::Mat3i> rot,
                           int32_t& sg, sgl::Mat3i& p, sgl::RationalVector& origin, int32_t mode,
