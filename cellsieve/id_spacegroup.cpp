@@ -82,15 +82,35 @@ bool apply32(const Mat3i& m, const int32_t* v, int32_t* w) {
   sgl::bomb();
 }
 
-// A system of integer equations (one per row) reduced exactly by fraction-free Gauss-Jordan
-// elimination: for row i the pivot is the next column, after the previous pivot, with a non-zero
-// entry in row i or below (rows are swapped to bring it up), and every other row r becomes
-// pivot * r - r(pivot column) * row i. Every row is kept divided by the greatest common divisor
-// of its entries, and entries are formed in 128 bits, so the rows stay as small as the reduced
-// system itself: a skewed basis with large rotation entries is reduced without overflow. The
-// result has the layout of the library's row reduction (first non-zero entry of row i in
-// column i or later, pivot columns zero in all other rows, zero rows last) and the same rows up
-// to a factor each, which changes neither the pivots nor any quotient taken from a row.
+Int128 gcd128(Int128 u, Int128 v) {
+  if (u < 0) u = -u;
+  if (v < 0) v = -v;
+  while (v != 0) {
+    const Int128 t = u % v;
+    u = v;
+    v = t;
+  }
+  return u;
+}
+
+// Bound on the stored entries of a reduced system: a product of two stays far inside 128 bits.
+constexpr Int128 kEntryLimit = Int128{1} << 62;
+
+// Stores row r (entries row[0..ncol-1]) of a row-major matrix divided by their greatest common
+// divisor; false when an entry stays beyond the limit.
+bool store_row(std::span<int64_t> a, int ncol, int r, const std::vector<Int128>& row) {
+  Int128 g = 0;
+  for (const Int128& e : row) g = gcd128(g, e);
+  for (int j = 1; j <= ncol; ++j) {
+    const Int128 e = g > 1 ? row[j - 1] / g : row[j - 1];
+    if (e >= kEntryLimit || e <= -kEntryLimit) return false;
+    a[static_cast<std::size_t>(r - 1) * ncol + (j - 1)] = static_cast<int64_t>(e);
+  }
+  return true;
+}
+
+// A system of integer equations (one per row), reduced by reduce_rows_exact, with the pivot
+// column of each row and the variable columns that are no row's pivot.
 struct ReducedSystem {
   int nrow = 0;
   int ncol = 0;
@@ -106,29 +126,10 @@ struct ReducedSystem {
   int64_t& at(int i, int j) { return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)]; }
   int64_t at(int i, int j) const { return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)]; }
 
-  // Reduces the rows and finds the pivots; columns 1..nvar are variables.
+  // Reduces the rows and finds the pivots (searched in row r from column r on); columns
+  // 1..nvar are variables.
   void reduce(int nvar) {
-    for (int r = 1; r <= nrow; ++r) divide_by_gcd(r);
-    int c = 0;
-    for (int i = 1; i <= nrow; ++i) {
-      int found = 0;
-      while (found == 0 && ++c <= ncol) {
-        for (int r = i; r <= nrow && found == 0; ++r) {
-          if (at(r, c) == 0) continue;
-          found = r;
-          for (int j = 1; j <= ncol; ++j) std::swap(at(i, j), at(r, j));
-        }
-      }
-      if (found == 0) break;
-      const Int128 piv = at(i, c);
-      for (int r = 1; r <= nrow; ++r) {
-        const Int128 f = at(r, c);
-        if (r == i || f == 0) continue;
-        std::vector<Int128> row(static_cast<std::size_t>(ncol));
-        for (int j = 1; j <= ncol; ++j) row[j - 1] = piv * at(r, j) - f * at(i, j);
-        store_divided(r, row);
-      }
-    }
+    if (!reduce_rows_exact(a, nrow, ncol)) throw OutOfRange{};
     std::vector<bool> is_pivot(static_cast<std::size_t>(ncol) + 1, false);
     for (int r = 1; r <= nrow; ++r) {
       pivot[r] = 0;
@@ -160,33 +161,6 @@ struct ReducedSystem {
       if (e != 0) s += static_cast<Int128>(e) * x[j];
     }
     return s;
-  }
-
- private:
-  static Int128 gcd(Int128 u, Int128 v) {
-    if (u < 0) u = -u;
-    if (v < 0) v = -v;
-    while (v != 0) {
-      const Int128 t = u % v;
-      u = v;
-      v = t;
-    }
-    return u;
-  }
-  void divide_by_gcd(int r) {
-    std::vector<Int128> row(static_cast<std::size_t>(ncol));
-    for (int j = 1; j <= ncol; ++j) row[j - 1] = at(r, j);
-    store_divided(r, row);
-  }
-  void store_divided(int r, std::vector<Int128>& row) {
-    Int128 g = 0;
-    for (const Int128& e : row) g = gcd(g, e);
-    for (int j = 1; j <= ncol; ++j) {
-      const Int128 e = g > 1 ? row[j - 1] / g : row[j - 1];
-      if (e > std::numeric_limits<int64_t>::max() || e < std::numeric_limits<int64_t>::min())
-        throw OutOfRange{};
-      at(r, j) = static_cast<int64_t>(e);
-    }
   }
 };
 
@@ -599,6 +573,38 @@ bool reduced_basis(int32_t nops, std::span<const Mat3i> rot, Mat3i& q) {
 }
 
 }  // namespace
+
+bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
+  if (nrow <= 0 || ncol <= 0) return true;
+  auto at = [&](int i, int j) -> int64_t& {
+    return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)];
+  };
+  std::vector<Int128> row(static_cast<std::size_t>(ncol));
+  for (int r = 1; r <= nrow; ++r) {
+    for (int j = 1; j <= ncol; ++j) row[j - 1] = at(r, j);
+    if (!store_row(a, ncol, r, row)) return false;
+  }
+  int c = 0;
+  for (int i = 1; i <= nrow; ++i) {
+    int found = 0;
+    while (found == 0 && ++c <= ncol) {
+      for (int r = i; r <= nrow && found == 0; ++r) {
+        if (at(r, c) == 0) continue;
+        found = r;
+        for (int j = 1; j <= ncol; ++j) std::swap(at(i, j), at(r, j));
+      }
+    }
+    if (found == 0) break;
+    const Int128 piv = at(i, c);
+    for (int r = 1; r <= nrow; ++r) {
+      const Int128 f = at(r, c);
+      if (r == i || f == 0) continue;
+      for (int j = 1; j <= ncol; ++j) row[j - 1] = piv * at(r, j) - f * at(i, j);
+      if (!store_row(a, ncol, r, row)) return false;
+    }
+  }
+  return true;
+}
 
 void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
                           std::span<const SpaceOp> ops, std::span<const Mat3i> rot, int32_t& sg,

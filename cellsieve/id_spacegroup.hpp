@@ -54,4 +54,15 @@ void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
                           int32_t& sg, sgl::Mat3i& p, sgl::RationalVector& origin, int32_t mode,
                           int passes = 2);
 
+// The exact row reduction of the search's equations, on the nrow x ncol matrix a stored by rows:
+// fraction-free Gauss-Jordan elimination. For row i the pivot is the next column after the
+// previous pivot with a non-zero entry in row i or below (rows are swapped to bring it up); every
+// other row r becomes pivot * r - r(pivot column) * row i. Every row is kept divided by the
+// greatest common divisor of its entries and formed in 128 bits, so entries stay as small as the
+// reduced rows themselves. The result has the layout of sgl::rowop's (first non-zero entry of
+// row i in column i or later, pivot columns zero in all other rows, zero rows last) and its rows
+// up to a non-zero factor each, without rowop's 32-bit limit. Returns false (a left in an
+// unspecified state) when an entry reaches 2^62 in magnitude.
+bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol);
+
 }  // namespace cellsieve

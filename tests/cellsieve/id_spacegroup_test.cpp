@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "library/exact/row_operations.hpp"
 #include "library/groups/space_group.hpp"
 #include "library/tables/common_space.hpp"
 #include "tests/bomb_trap.hpp"
@@ -31,6 +32,8 @@ using sgl::testing::BombTrap;
 using sgl::testing::space_tables;
 
 const Mat3i kUnit{1, 0, 0, 0, 1, 0, 0, 0, 1};
+
+__extension__ typedef __int128 Int128;
 
 // Matrix from its rows.
 Mat3i rows(std::array<int32_t, 3> r1, std::array<int32_t, 3> r2, std::array<int32_t, 3> r3) {
@@ -266,6 +269,68 @@ std::string describe(int32_t g, const Mat3i& q, const Frac3& s) {
   for (int32_t e : q) o << ' ' << e;
   o << ", shift (" << s.num[0] << ", " << s.num[1] << ", " << s.num[2] << ")/" << s.den;
   return o.str();
+}
+
+// The search's row reduction against the library's: on seeded random systems of the shapes the
+// search builds (9 equations per generator in 9 unknowns; 3 per generator in 3 x generators + 4
+// columns), of full and deficient rank, both give the same pivot in every row and the same rows
+// up to a factor each.
+TEST(IdSpacegroup, RowReductionAgreesWithTheLibrary) {
+  std::mt19937 rng(4711);
+  std::uniform_int_distribution<int32_t> entry(-3, 3);
+  struct Shape {
+    int rows, cols, rank;  // rank 0: independent random rows
+  };
+  const std::vector<Shape> shapes = {{9, 9, 0},  {18, 9, 0}, {27, 9, 0}, {18, 9, 4},
+                                     {27, 9, 6}, {3, 7, 0},  {6, 10, 0}, {9, 13, 5},
+                                     {9, 13, 0}, {5, 4, 2},  {4, 6, 1}};
+  for (const Shape& shape : shapes) {
+    for (int trial = 0; trial < 40; ++trial) {
+      SCOPED_TRACE(std::to_string(shape.rows) + " x " + std::to_string(shape.cols) + " rank " +
+                   std::to_string(shape.rank) + " trial " + std::to_string(trial));
+      std::vector<std::vector<int32_t>> m(shape.rows, std::vector<int32_t>(shape.cols));
+      if (shape.rank == 0) {
+        for (auto& row : m)
+          for (int32_t& e : row) e = entry(rng);
+      } else {
+        std::vector<std::vector<int32_t>> base(shape.rank, std::vector<int32_t>(shape.cols));
+        for (auto& row : base)
+          for (int32_t& e : row) e = entry(rng);
+        for (auto& row : m)
+          for (const auto& b : base) {
+            const int32_t f = entry(rng);
+            for (int j = 0; j < shape.cols; ++j) row[j] += f * b[j];
+          }
+      }
+      if (trial % 5 == 0)  // a column without entries
+        for (auto& row : m) row[trial % shape.cols] = 0;
+
+      std::vector<int32_t> lib(static_cast<std::size_t>(sgl::kRowopLeadingDim) * shape.cols, 0);
+      std::vector<int64_t> wide(static_cast<std::size_t>(shape.rows) * shape.cols);
+      for (int i = 0; i < shape.rows; ++i)
+        for (int j = 0; j < shape.cols; ++j) {
+          lib[static_cast<std::size_t>(j) * sgl::kRowopLeadingDim + i] = m[i][j];
+          wide[static_cast<std::size_t>(i) * shape.cols + j] = m[i][j];
+        }
+      sgl::rowop(lib, shape.rows, shape.cols);
+      ASSERT_TRUE(reduce_rows_exact(wide, shape.rows, shape.cols));
+      for (int i = 0; i < shape.rows; ++i) {
+        auto l = [&](int j) { return int64_t{lib[static_cast<std::size_t>(j) * sgl::kRowopLeadingDim + i]}; };
+        auto w = [&](int j) { return wide[static_cast<std::size_t>(i) * shape.cols + j]; };
+        int pl = -1, pw = -1;
+        for (int j = shape.cols - 1; j >= 0; --j) {
+          if (l(j) != 0) pl = j;
+          if (w(j) != 0) pw = j;
+        }
+        ASSERT_EQ(pw, pl) << "row " << i + 1;
+        if (pl < 0) continue;
+        EXPECT_GE(pl, i);
+        for (int j = 0; j < shape.cols; ++j)
+          EXPECT_EQ(static_cast<Int128>(w(j)) * l(pl), static_cast<Int128>(l(j)) * w(pl))
+              << "row " << i + 1 << " column " << j + 1;
+      }
+    }
+  }
 }
 
 // Every group is found as itself in its own basis, by the bounded search alone, and the setting
