@@ -606,9 +606,9 @@ bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
   return true;
 }
 
-void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
-                          std::span<const SpaceOp> ops, std::span<const Mat3i> rot, int32_t& sg,
-                          Mat3i& p, RationalVector& origin, int32_t mode, int passes) {
+void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+                          std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
+                          int32_t mode, int passes) {
   check_arguments(nops, ops, rot, mode);
   Search search(cs, nops, ops, rot);
   Mat3i p_found{};

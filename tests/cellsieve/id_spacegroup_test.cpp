@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 #include <random>
 #include <sstream>
@@ -315,7 +315,9 @@ TEST(IdSpacegroup, RowReductionAgreesWithTheLibrary) {
       sgl::rowop(lib, shape.rows, shape.cols);
       ASSERT_TRUE(reduce_rows_exact(wide, shape.rows, shape.cols));
       for (int i = 0; i < shape.rows; ++i) {
-        auto l = [&](int j) { return int64_t{lib[static_cast<std::size_t>(j) * sgl::kRowopLeadingDim + i]}; };
+        auto l = [&](int j) {
+          return int64_t{lib[static_cast<std::size_t>(j) * sgl::kRowopLeadingDim + i]};
+        };
         auto w = [&](int j) { return wide[static_cast<std::size_t>(i) * shape.cols + j]; };
         int pl = -1, pw = -1;
         for (int j = shape.cols - 1; j >= 0; --j) {
@@ -388,7 +390,6 @@ TEST(IdSpacegroup, EveryGroupInSkewedBasesWithShiftedOrigins) {
   EXPECT_GT(retried, 50);
   EXPECT_GT(direct, 200);
 }
-
 
 // Operators given as point-operation numbers of the cubic list with zero translations, written
 // in the basis whose columns (in the axes of that list) are those of b.
@@ -471,7 +472,8 @@ TEST(IdSpacegroup, UnconstrainedBasisIsTheFirstOfDeterminantOne) {
 // (0, 1, -1) finds nothing and the second pass finds the group, without the retry.
 TEST(IdSpacegroup, TrialValueTwoIsFoundInTheSecondPass) {
   SGL_REQUIRE_TABLES();
-  const OpSet p2 = transformed(table_group(3), rows({1, 0, 0}, {2, 1, 0}, {1, 0, 1}), Frac3{}, {0, 1});
+  const OpSet p2 =
+      transformed(table_group(3), rows({1, 0, 0}, {2, 1, 0}, {1, 0, 1}), Frac3{}, {0, 1});
   expect_result(search_only(p2, 1), expected(0, kSentinelP, kSentinelOrigin));
   const Result want = expected(3, rows({0, 0, 1}, {0, -1, 2}, {1, 0, 0}), {0, 0, 0, 1});
   expect_result(search_only(p2, 2), want);
