@@ -417,6 +417,45 @@ void expect_result(const Result& got, const Result& want) {
   EXPECT_EQ(got.origin, want.origin);
 }
 
+// cellsieve makes the hexagonal-axes entries of the rhombohedral groups their defaults at
+// start-up (default entry, slot 1 of the setting pairs, generator column 2). The identification
+// reads its generators through the reference setting, so it gives the same results after that.
+TEST(IdSpacegroup, PreferredSettingsChangeNoResult) {
+  SGL_REQUIRE_TABLES();
+  auto replaced = std::make_unique<sgl::CommonSpace>(space_tables());
+  sgl::CommonSpace& cs = *replaced;
+  int entries = 0;
+  for (int32_t e = 1; e <= cs.setting_count(); ++e) {
+    const int32_t cls = cs.setting_inter_class(e);
+    if (!((cls == 1 || cls == 3) && cs.setting_inter_flag(e) == 1)) continue;
+    const int32_t g = cs.setting_sg(e);
+    cs.sg_default_setting(g) = static_cast<int16_t>(e);
+    for (int k = 1; k <= 2; ++k)
+      for (int j = 1; j <= 4; ++j)
+        for (int i = 1; i <= 4; ++i)
+          cs.setting_transform(i, j, k, g, 1) = cs.setting_entry_transform(i, j, k, e);
+    cs.sg_first_generator(g, 2) = cs.setting_first_generator(e);
+    ++entries;
+  }
+  EXPECT_EQ(entries, 7);
+  std::mt19937 rng(167);
+  for (int32_t g : {146, 148, 155, 160, 161, 166, 167}) {
+    const OpSet s = table_group(g);
+    std::vector<int> perm(s.ops.size());
+    std::iota(perm.begin(), perm.end(), 0);
+    for (const Mat3i& q : {kUnit, random_unimodular(rng, 6)}) {
+      const Frac3 shift = random_shift(rng);
+      SCOPED_TRACE(describe(g, q, shift));
+      const OpSet given = transformed(s, q, shift, perm);
+      const Result before = identify(given);
+      Result after{-7, kSentinelP, kSentinelOrigin};
+      id_spacegroup(cs, given.n(), given.ops, given.rot, after.sg, after.p, after.origin, 0);
+      ASSERT_EQ(before.sg, g);
+      expect_result(after, before);
+    }
+  }
+}
+
 // A one-atom orthorhombic structure in the unimodular cell (3,4,0), (5,7,0), (0,0,1): the basis
 // change needs entries 7, -4, 5, -3, beyond every trial value, so the bounded search alone finds
 // nothing (the caller would stop with "no space group"); the retry on a reduced basis finds Pmmm.
