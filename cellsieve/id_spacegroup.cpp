@@ -400,7 +400,7 @@ class Search {
       RationalVector w{tj[0], tj[1], tj[2], tj[3]};
       sgl::reduc2(w);  // a lattice vector less changes nothing modulo the lattice below
       sgl::reduc1(w);
-      sgl::vmlt(pinv, w.data(), w.data());
+      if (!apply32(pinv, w.data(), w.data())) throw OutOfRange{};
       const RationalVector tg{gens[g][0], gens[g][1], gens[g][2], gens[g][3]};
       RationalVector v{};
       sgl::vsub(w, tg, v);
@@ -439,7 +439,7 @@ class Search {
       const int pc = os.pivot[r];
       if (pc == 0 || pc > 3) break;
       const Int128 s = os.tail_sum(r, pc, x);
-      if (!fits32(s)) throw OutOfRange{};
+      if (!fits32(s) || !fits32(os.at(r, pc))) throw OutOfRange{};
       num[pc] = -static_cast<int64_t>(s);
       den[pc] = os.at(r, pc);
     }
