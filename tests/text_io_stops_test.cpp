@@ -57,6 +57,10 @@ TEST(TextStops, UnhandledFailuresNameTheirUnit) {
   EXPECT_EQ(r.err,
             "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n");
   EXPECT_EQ(r.status, 255);
+  r = run_driver({"read_text_huge"});
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Real out of range in numeric input\n"
+                   "? READ(UNIT=INTERNAL,...\n");
+  EXPECT_EQ(r.status, 255);
   r = run_driver({"read_text_bad"});
   EXPECT_EQ(r.err, "? Input/Output Error:\n? Illegal character in numeric input\n"
                    "? READ(UNIT=INTERNAL,...\n");

@@ -126,6 +126,7 @@ constexpr int kStatusBadFileName = 10014;      // "Bad file specification"
 constexpr int kStatusNewExists = 10032;        // "Status 'NEW' specified for an existing file"
 constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
 constexpr int kStatusIntegerRange = 10018;     // "Integer out of range in numeric input"
+constexpr int kStatusRealRange = 10019;        // "Real out of range in numeric input"
 
 // Reads the next line of a unit and converts its fixed fields into the items.
 ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,
@@ -192,7 +193,9 @@ bool unit_is_open(int unit);
 // character, then a line feed; all pending output is written, every file closed; exit status 1.
 [[noreturn]] void stop_run(std::optional<std::string_view> text = std::nullopt);
 
-// The normal end of a program: pending output written, files closed, exit status 0.
+// The normal end of a program: pending output written, files closed, exit status 0. A program
+// that ends otherwise (a return from main, std::exit) has its pending output written and its
+// files closed at process exit all the same.
 [[noreturn]] void end_run();
 
 // The fatal failure for memory that cannot be obtained ("Buffer allocation failed", status 255).

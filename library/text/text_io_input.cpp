@@ -116,6 +116,9 @@ int convert_real(std::string_view text, double& value, bool single) {
   } else {
     value = std::strtod(number.c_str(), nullptr);
   }
+  // Only the words above give non-finite values: a literal beyond the item's range is a failure
+  // (one below it underflows towards zero).
+  if (std::isinf(value)) return kStatusRealRange;
   return 0;
 }
 

@@ -28,6 +28,7 @@ const char* layer_message(int status) {
     case kStatusNewExists: return "Status 'NEW' specified for an existing file";
     case kStatusNoMemory: return "Buffer allocation failed";
     case kStatusIntegerRange: return "Integer out of range in numeric input";
+    case kStatusRealRange: return "Real out of range in numeric input";
     case kStatusFormatSyntax: return "Syntax error in format";
     default: return "Unknown input/output failure";
   }

@@ -45,6 +45,10 @@ struct UnitTable {
   int tab = 8;
 };
 
+// At process exit, however the program ends (a return from main, std::exit), pending output
+// is written and every file closed; after the stops this finds nothing left to do.
+void finish_units_at_exit() { finish_units(true); }
+
 UnitTable& table() {
   // Never destroyed: the stops run after static destructors may have started.
   static UnitTable* units = [] {
@@ -59,6 +63,7 @@ UnitTable& table() {
       t->units[unit] = std::move(c);
     }
     std::set_new_handler([] { fail_out_of_memory(); });
+    std::atexit(finish_units_at_exit);
     return t;
   }();
   return *units;

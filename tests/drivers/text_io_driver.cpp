@@ -3,6 +3,7 @@
 // error, files and the exit status.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
     int32_t value = 0;
     sgl::read_free(sgl::kDefaultUnit, {value});
     sgl::end_run();
+  } else if (mode == "read_text_huge") {
+    double value = 0;
+    sgl::read_free_text("1e400", {value});
+    sgl::end_run();
   } else if (mode == "read_text_bad") {
     int32_t value = 0;
     sgl::read_free_text("12abc", {value});
@@ -76,6 +81,17 @@ int main(int argc, char** argv) {
     sgl::write_line(30, "(a)", {"new line 1"});
     sgl::write_line(30, "(a)", {"new line 2"});
     sgl::end_run();
+  } else if (mode == "log_return") {
+    // Ends by returning from main, not through the ends of the text layer.
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"returned"});
+    sgl::write_line(20, "(a)", {"implicit"});
+    sgl::write_line(6, "(a)", {"out"});
+    return 0;
+  } else if (mode == "log_exit") {
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"exited"});
+    std::exit(3);
   } else if (mode == "log_stop") {
     sgl::open_unit(30, arg, "", "");
     sgl::write_line(30, "(a)", {"logged"});
