@@ -16,8 +16,7 @@ namespace sgl {
 
 double fold_wyckoff_parameter(double y, std::string_view routine) {
   if (!std::isfinite(y)) {
-    write_free(6, {std::string("Error in ") + std::string(routine) + ": value is not finite"});
-    bomb();
+    bomb_with_message({std::string("Error in ") + std::string(routine) + ": value is not finite"});
   }
   // Every step of 1 below is exact, so the steps end on y minus a whole number; taking the whole
   // part off at once (fmod is exact) reaches the same value without running through it.
@@ -33,8 +32,7 @@ void id_wyckoff4d(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_
   check_space_group_number(space_group, "id_wyckoff4d");
   for (double c : point) {
     if (!std::isfinite(c)) {
-      write_free(6, {"Error in id_wyckoff4d: coordinate is not finite"});
-      bomb();
+      bomb_with_message({"Error in id_wyckoff4d: coordinate is not finite"});
     }
   }
   std::array<double, 3> p;

@@ -17,8 +17,7 @@ namespace {
 
 // Stops the run with a message naming the routine.
 [[noreturn]] void fail(std::string_view routine, std::string_view what) {
-  write_free(6, {std::string("Error in ") + std::string(routine) + ": " + std::string(what)});
-  bomb();
+  bomb_with_message({std::string("Error in ") + std::string(routine) + ": " + std::string(what)});
 }
 
 RationalVector column(const WyckoffMatrix& w, int j) {

@@ -46,8 +46,7 @@ bool has_room(int32_t p, const std::string& text, std::size_t n) {
 }
 
 [[noreturn]] void no_room(const char* routine, std::string_view what) {
-  write_free(6, {"Error: no room in text for ", what, " in ", routine});
-  bomb();
+  bomb_with_message({"Error: no room in text for ", what, " in ", routine});
 }
 
 }  // namespace
