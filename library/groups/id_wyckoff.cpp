@@ -45,9 +45,9 @@ void id_wyckoff4d(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_
     get_wyckoff_all(cs, cw, space_group, wi, npos, orbit);
     for (int32_t m = 0; m < npos; ++m) {
       const WyckoffMatrix& pos = orbit[m];
-      std::array<int32_t, 9> a;
+      Mat3i a;
       for (int j = 1; j <= 3; ++j)
-        for (int i = 1; i <= 3; ++i) a[(j - 1) * 3 + (i - 1)] = m4(pos, i, j + 1);
+        for (int i = 1; i <= 3; ++i) m3(a, i, j) = m4(pos, i, j + 1);
       std::array<double, 3> b;
       for (int i = 1; i <= 3; ++i)
         b[i - 1] =

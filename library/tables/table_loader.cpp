@@ -4,17 +4,13 @@
 #include <string>
 
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 
 namespace sgl {
 
 namespace {
 constexpr int kDataUnit = 50;
-
-std::string_view trim_trailing_blanks(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 }  // namespace
 
 void load_table_file(std::string_view directory, std::string_view file_name, std::span<const RecordItem> items) {

@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "library/text/characters.hpp"
 #include "library/text/text_io_stops.hpp"
 
 namespace sgl::textio {
@@ -39,9 +40,9 @@ class FormatParser {
   }
 
   bool number(int& value) {
-    if (!std::isdigit(static_cast<unsigned char>(next()))) return false;
+    if (!is_digit(next())) return false;
     long v = 0;
-    while (std::isdigit(static_cast<unsigned char>(next()))) {
+    while (is_digit(next())) {
       v = v * 10 + (text_[pos_++] - '0');
       if (v > static_cast<long>(kMaxSteps)) return false;
     }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "library/text/text_io.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io_format.hpp"
 #include "library/text/text_io_stops.hpp"
 #include "library/text/text_io_units.hpp"
@@ -18,7 +19,6 @@ namespace textio {
 
 namespace {
 
-bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
