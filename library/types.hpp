@@ -10,6 +10,11 @@
 
 namespace sgl {
 
+// A logical value: 4 bytes in binary records and data tables (nonzero is true).
+struct Logical {
+  bool value = false;
+};
+
 // Integer 3x3 matrix, column-major.
 using Mat3i = std::array<int32_t, 9>;
 

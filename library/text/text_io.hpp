@@ -21,15 +21,12 @@
 #include <string>
 #include <string_view>
 
+#include "library/types.hpp"  // Logical
+
 namespace sgl {
 
 // The "*" unit: 5 for reads, 6 for writes; shown as "*" in diagnostics.
 constexpr int kDefaultUnit = -1;
-
-// A 4-byte logical item (in binary records: nonzero is true).
-struct Logical {
-  bool value = false;
-};
 
 // One value written by write_line, write_text or write_free. Texts are referenced, not copied:
 // an OutItem must not outlive the text it was made from (use it only as a call argument).
@@ -200,5 +197,9 @@ bool unit_is_open(int unit);
 
 // The fatal failure for memory that cannot be obtained ("Buffer allocation failed", status 255).
 [[noreturn]] void fail_out_of_memory();
+
+// Makes fail_out_of_memory the handler of every allocation that fails; each program calls it
+// first thing in main.
+void install_out_of_memory_handler();
 
 }  // namespace sgl

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace sgl {
@@ -137,5 +138,9 @@ void end_run() {
 }
 
 void fail_out_of_memory() { textio::fatal_failure(kStatusNoMemory, textio::Operation::write, 6); }
+
+void install_out_of_memory_handler() {
+  std::set_new_handler([] { fail_out_of_memory(); });
+}
 
 }  // namespace sgl

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <new>
 
 #include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
@@ -63,7 +62,6 @@ UnitTable& table() {
       c.immediate = true;
       t->units[unit] = std::move(c);
     }
-    std::set_new_handler([] { fail_out_of_memory(); });
     std::atexit(finish_units_at_exit);
     return t;
   }();

@@ -116,6 +116,17 @@ int main(int argc, char** argv) {
     sgl::write_line(21, "(a)", {"lost"});
     sgl::write_line(6, "(a)", {"not reached"});
     sgl::end_run();
+  } else if (mode == "allocation_fails") {
+    // An allocation far beyond any machine, with and without the handler installed (the size
+    // comes from the command line so that the allocation cannot be left out).
+    if (arg != "uninstalled") sgl::install_out_of_memory_handler();
+    sgl::write_line(6, "(a)", {"before"});
+    const std::size_t huge = std::strtoull("4611686018427387904", nullptr, 10);
+    char* block = new char[huge];
+    block[0] = 'x';
+    sgl::write_line(6, "(a)", {std::string_view(block, 1)});
+    delete[] block;
+    sgl::end_run();
   } else if (mode == "no_memory") {
     sgl::write_line(6, "(a)", {"before"});
     sgl::fail_out_of_memory();
