@@ -216,7 +216,7 @@ int store_field(const FormatStep& step, const InItem& item, const std::string& l
 }
 
 int read_fields(int unit, std::string_view format, std::span<const InItem> items) {
-  const ParsedFormat parsed = parse_format(format, Operation::read, unit);
+  const ParsedFormat& parsed = cached_format(format, Operation::read, unit);
   std::string line;
   int status = next_line(unit, line);
   if (status != 0) return status;
