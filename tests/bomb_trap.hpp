@@ -2,6 +2,11 @@
 // can check that a routine stops without ending the test process.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
 #include "library/text/bomb.hpp"
 
 namespace sgl::testing {
@@ -19,5 +24,20 @@ class BombTrap {
   [[noreturn]] static void raise() { throw Bombed{}; }
   BombHandler previous_;
 };
+
+// What a call writes on standard output before it stops, so that a test can check which fault
+// the stop reports and not only that one happened. A call that returns gives "(no stop)".
+template <typename Call>
+std::string stop_output(Call&& call) {
+  BombTrap trap;
+  ::testing::internal::CaptureStdout();
+  try {
+    std::forward<Call>(call)();
+  } catch (const Bombed&) {
+    return ::testing::internal::GetCapturedStdout();
+  }
+  ::testing::internal::GetCapturedStdout();
+  return "(no stop)";
+}
 
 }  // namespace sgl::testing

@@ -7,8 +7,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -21,48 +19,13 @@
 #include "library/groups/operator_encodings.hpp"
 #include "library/types.hpp"
 #include "tests/bomb_trap.hpp"
+#include "tests/group_tables.hpp"
 
 namespace sgl {
 namespace {
 
-bool data_file_present(const char* name) {
-  return std::filesystem::exists(std::filesystem::path(SGL_DATA_DIR) / name);
-}
-
-// A block loaded once for all sweeps: nullptr when its file is absent; a load that stops is
-// reported by the sweeps as a failure.
-template <typename Block>
-struct Loaded {
-  std::unique_ptr<Block> block;
-  bool present = false;
-};
-
-template <typename Block, typename Load>
-Loaded<Block> load_block(const char* name, Load load) {
-  Loaded<Block> l;
-  l.present = data_file_present(name);
-  if (!l.present) return l;
-  auto b = std::make_unique<Block>();
-  testing::BombTrap trap;
-  try {
-    load(std::string_view(SGL_DATA_DIR), *b);
-    l.block = std::move(b);
-  } catch (const testing::Bombed&) {
-  }
-  return l;
-}
-
-const Loaded<CommonSpace>& space_tables() {
-  static const Loaded<CommonSpace> l = load_block<CommonSpace>(
-      "data_space.bin", [](std::string_view d, CommonSpace& b) { load_common_space(d, b); });
-  return l;
-}
-
-const Loaded<CommonWyckoff>& wyckoff_tables() {
-  static const Loaded<CommonWyckoff> l = load_block<CommonWyckoff>(
-      "data_wyckoff.bin", [](std::string_view d, CommonWyckoff& b) { load_common_wyckoff(d, b); });
-  return l;
-}
+using testing::space_tables;
+using testing::wyckoff_tables;
 
 template <typename A>
 std::string show(const A& a) {
@@ -141,9 +104,8 @@ SpaceOp lowest_terms(const SpaceOp& op) {
 class TableSweep : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!space_tables().present) GTEST_SKIP() << "data/data_space.bin is absent";
-    cs_ = space_tables().block.get();
-    ASSERT_NE(cs_, nullptr) << "loading data/data_space.bin stopped";
+    SGL_REQUIRE_TABLES();
+    cs_ = &space_tables();
   }
   const CommonSpace& cs() const { return *cs_; }
 
@@ -372,9 +334,8 @@ WyckoffMatrix normal_columns(const WyckoffMatrix& w) {
 }
 
 TEST_F(TableSweep, WyckoffMatricesSurviveTheRoundTrip) {
-  if (!wyckoff_tables().present) GTEST_SKIP() << "data/data_wyckoff.bin is absent";
-  const CommonWyckoff* cw = wyckoff_tables().block.get();
-  ASSERT_NE(cw, nullptr) << "loading data/data_wyckoff.bin stopped";
+  SGL_REQUIRE_WYCKOFF_TABLES();
+  const CommonWyckoff* cw = &wyckoff_tables();
   Faults faults;
   int positions = 0;
   for (int32_t g = 1; g <= 230; ++g) {

@@ -1,5 +1,6 @@
-// Test support: the committed data tables, loaded once per test process. Tests that need them
-// begin with SGL_REQUIRE_TABLES(), which skips the test when the data files are absent, or with
+// Test support: the committed data tables, loaded once per test process; the one place the tests
+// load them. Tests that need them begin with SGL_REQUIRE_TABLES(), which skips the test when the
+// data files are absent and fails it when their loading stopped, or with
 // SGL_REQUIRE_WYCKOFF_TABLES(), which also skips it while the Wyckoff block is a placeholder
 // without positions.
 #pragma once
@@ -8,14 +9,17 @@
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
 #include "library/types.hpp"
+#include "tests/bomb_trap.hpp"
 
 namespace sgl::testing {
 
@@ -25,27 +29,51 @@ inline bool tables_present() {
          std::filesystem::exists(dir / "data_wyckoff.bin");
 }
 
+// A block loaded from the data directory; null when its loading stopped (the stop is trapped, so
+// that a damaged file fails the tests that need it instead of ending the test process).
+template <typename Block>
+std::unique_ptr<Block> load_committed(void (*load)(std::string_view, Block&)) {
+  auto b = std::make_unique<Block>();
+  BombTrap trap;
+  try {
+    load(SGL_DATA_DIR, *b);
+  } catch (const Bombed&) {
+    return nullptr;
+  }
+  return b;
+}
+
+inline const CommonSpace* loaded_space_tables() {
+  static const std::unique_ptr<CommonSpace> block =
+      tables_present() ? load_committed<CommonSpace>(&load_common_space) : nullptr;
+  return block.get();
+}
+
+inline const CommonWyckoff* loaded_wyckoff_tables() {
+  static const std::unique_ptr<CommonWyckoff> block =
+      tables_present() ? load_committed<CommonWyckoff>(&load_common_wyckoff) : nullptr;
+  return block.get();
+}
+
+// Whether both blocks loaded and passed validation.
+inline bool tables_loaded() {
+  return loaded_space_tables() != nullptr && loaded_wyckoff_tables() != nullptr;
+}
+
+// The blocks themselves, for tests that began with SGL_REQUIRE_TABLES().
 inline const CommonSpace& space_tables() {
-  static const std::unique_ptr<CommonSpace> block = [] {
-    auto b = std::make_unique<CommonSpace>();
-    load_common_space(SGL_DATA_DIR, *b);
-    return b;
-  }();
-  return *block;
+  if (loaded_space_tables() == nullptr) std::abort();
+  return *loaded_space_tables();
 }
 
 inline const CommonWyckoff& wyckoff_tables() {
-  static const std::unique_ptr<CommonWyckoff> block = [] {
-    auto b = std::make_unique<CommonWyckoff>();
-    load_common_wyckoff(SGL_DATA_DIR, *b);
-    return b;
-  }();
-  return *block;
+  if (loaded_wyckoff_tables() == nullptr) std::abort();
+  return *loaded_wyckoff_tables();
 }
 
 // Whether the Wyckoff block holds any positions.
 inline bool wyckoff_positions_present() {
-  if (!tables_present()) return false;
+  if (!tables_loaded()) return false;
   for (int32_t g = 1; g <= kSpaceGroupCount; ++g)
     if (wyckoff_tables().wyc_count(g) != 0) return true;
   return false;
@@ -94,8 +122,10 @@ inline bool same_modulo_lattice(const std::array<double, 3>& a, const std::array
 
 }  // namespace sgl::testing
 
-#define SGL_REQUIRE_TABLES() \
-  if (!::sgl::testing::tables_present()) GTEST_SKIP() << "the data tables are absent"
-#define SGL_REQUIRE_WYCKOFF_TABLES()                \
+#define SGL_REQUIRE_TABLES()                                                       \
+  if (!::sgl::testing::tables_present()) GTEST_SKIP() << "the data tables are absent"; \
+  ASSERT_TRUE(::sgl::testing::tables_loaded()) << "loading the committed data tables stopped"
+#define SGL_REQUIRE_WYCKOFF_TABLES()                              \
+  SGL_REQUIRE_TABLES();                                           \
   if (!::sgl::testing::wyckoff_positions_present()) \
   GTEST_SKIP() << "the data tables hold no Wyckoff positions"

@@ -45,6 +45,22 @@ TEST_F(TextFiles, RewritingALongerFileCutsItAfterTheLastLineWritten) {
   EXPECT_EQ(slurp(path("stop.log")), "logged\n");
 }
 
+TEST_F(TextFiles, PendingFileOutputIsWrittenWhenAProgramEndsWithoutTheStops) {
+  // Returning from main: the opened unit and the implicitly connected unit 20 both keep their
+  // line; std::exit keeps its own status.
+  text_io_test::ChildOptions options;
+  options.cwd = dir_;
+  auto r = text_io_test::run_driver({"log_return", path("ret.log")}, options);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "out\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(slurp(path("ret.log")), "returned\n");
+  EXPECT_EQ(slurp(path("FOR020.DAT")), "implicit\n");
+  r = text_io_test::run_driver({"log_exit", path("exit.log")});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(slurp(path("exit.log")), "exited\n");
+}
+
 TEST_F(TextFiles, AFileThatIsOnlyReadKeepsItsContents) {
   spill(path("input.txt"), "first\nsecond\n");
   sgl::open_unit(31, path("input.txt"), "old", "formatted");

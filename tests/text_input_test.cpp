@@ -78,6 +78,11 @@ TEST_F(TextInput, FreeFormatReals) {
       {"1 infinit 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
       {"1 '2' 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
       {"0*5 1 2 3\n", {kUnset, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
+      // Only the words give non-finite values: a literal beyond the range is a failure, one
+      // below it underflows towards zero.
+      {"1 1e400 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusRealRange},
+      {"1 -2d308 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusRealRange},
+      {"1.7976931348623157e308 1e-400 -1e-320 4\n", {1.7976931348623157e308, 0, -1e-320, 4}, 0},
   };
   for (const Case& c : cases) {
     input(c.input);
@@ -112,10 +117,35 @@ TEST_F(TextInput, FreeFormatIntegersAndSinglePrecision) {
     EXPECT_EQ(status, c.status) << c.input;
     EXPECT_EQ(v, c.expected) << c.input;
   }
-  // A 4-byte real is converted from the decimal text directly.
+  // A 4-byte real is converted from the decimal text directly, and its own range applies, in
+  // free format and in a fixed field alike.
   float f = 0;
   ASSERT_EQ(sgl::read_free_text("0.1", {f}), ReadOutcome::ok);
   EXPECT_EQ(f, 0.1f);
+  struct RealCase {
+    const char* text;
+    int status;
+    float value;  // starts as 7
+  };
+  const RealCase reals[] = {
+      {"3.4e38", 0, 3.4e38f},
+      {"1e50", sgl::kStatusRealRange, 7},
+      {"-1e39", sgl::kStatusRealRange, 7},
+      {"inf", 0, std::numeric_limits<float>::infinity()},
+  };
+  for (const RealCase& c : reals) {
+    int status = -99;
+    f = 7;
+    sgl::read_free_text(c.text, {f}, {.status = &status});
+    EXPECT_EQ(status, c.status) << c.text;
+    EXPECT_EQ(f, c.value) << c.text;
+    input(std::string("   ") + c.text + "\n");
+    f = 7;
+    status = -99;
+    sgl::read_line(31, "(f10.0)", {f}, {.status = &status});
+    EXPECT_EQ(status, c.status) << "fixed " << c.text;
+    EXPECT_EQ(f, c.value) << "fixed " << c.text;
+  }
 }
 
 TEST_F(TextInput, FreeFormatTextsAndLogicals) {

@@ -34,6 +34,17 @@ TEST(TextStops, StopEndAndBomb) {
   }
 }
 
+TEST(TextStops, FailedAllocationIsTheFatalFailureOnceTheHandlerIsInstalled) {
+  auto r = run_driver({"allocation_fails"});
+  EXPECT_EQ(r.out, "before\n");
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Buffer allocation failed\n");
+  EXPECT_EQ(r.status, 255);
+  // Writing output does not install it.
+  r = run_driver({"allocation_fails", "uninstalled"});
+  EXPECT_EQ(r.out, "before\nno handler\n");
+  EXPECT_EQ(r.status, 0);
+}
+
 TEST(TextStops, StandardOutputAndErrorKeepTheirOrder) {
   ChildOptions merged;
   merged.merge_err = true;
@@ -56,6 +67,10 @@ TEST(TextStops, UnhandledFailuresNameTheirUnit) {
   auto r = run_driver({"read_default_bad"}, input);
   EXPECT_EQ(r.err,
             "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n");
+  EXPECT_EQ(r.status, 255);
+  r = run_driver({"read_text_huge"});
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Real out of range in numeric input\n"
+                   "? READ(UNIT=INTERNAL,...\n");
   EXPECT_EQ(r.status, 255);
   r = run_driver({"read_text_bad"});
   EXPECT_EQ(r.err, "? Input/Output Error:\n? Illegal character in numeric input\n"

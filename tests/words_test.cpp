@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "library/text/clock.hpp"
+#include "library/text/text_io.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/table_files.hpp"
 
@@ -80,9 +81,17 @@ TEST(SeparateWords, Cases) {
 }
 
 TEST(SeparateWords, ElevenWordsKeepTen) {
+  // The warning's copy goes to unit 20, FOR020.DAT in the working directory: the test's own.
+  testing::TempDir dir;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  close_unit(20);
   Split s(padded("a b c d e f g h i j k l"));
+  close_unit(20);
+  std::filesystem::current_path(previous);
   EXPECT_EQ(s.nw, 10);
   EXPECT_EQ(s.words[9], word("j"));
+  EXPECT_EQ(testing::slurp(dir.path() / "FOR020.DAT"), "Warning: Extra parameters ignored: k l\n");
 }
 
 TEST(SeparateWordsComma, Cases) {

@@ -15,6 +15,7 @@
 #include "library/groups/space_group.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/group_tables.hpp"
+#include "tests/table_files.hpp"
 
 namespace sgl {
 namespace {
@@ -282,6 +283,21 @@ TEST(WyckoffOrbits, CosetsStopOnSiteOperatorsThatAreNoSubgroup) {
         wyc_pg_cosets(cs, c.group, static_cast<int32_t>(c.site.size()), c.site, ncos, reps), Bombed)
         << c.what;
   }
+}
+
+// Validation checks only the positions inside some group's run; a position outside every run
+// may hold site point group 0, which must stop the run before it indexes the point-group tables.
+TEST(WyckoffOrbits, SiteOperatorsStopOnAPositionOutsideEveryRun) {
+  const auto cs = testing::minimal_space();
+  const auto cw = testing::minimal_wyckoff();
+  validate_common_space(*cs);
+  validate_common_wyckoff(*cw);
+  ASSERT_EQ(cw->wyc_site_point_group(231), 0);
+  WyckoffMatrix w{};
+  m4(w, 4, 1) = 1;
+  OpList site;
+  EXPECT_EQ(testing::stop_output([&] { wyc_pg_elements(*cs, *cw, 1, "pml", 231, w, site); }),
+            " Error in wyc_pg_elements: site point group out of range\n");
 }
 
 TEST(WyckoffOrbits, OrbitStopsOnAnIndexOutsideTheGroup) {

@@ -43,9 +43,6 @@ void store(const std::array<int64_t, N>& src, Dst& dst, const char* routine) {
   for (std::size_t i = 0; i < N; ++i) dst[i] = out[i];
 }
 
-// Element (i, j), 1-based, of a column-major n x n matrix.
-constexpr std::size_t at(int n, int i, int j) { return static_cast<std::size_t>((j - 1) * n + (i - 1)); }
-
 // Lowest terms of a rational vector held in 64 bits; a zero denominator stops the run.
 void reduc2_wide(std::array<int64_t, 4>& v, const char* routine) {
   if (v[3] == 0) bomb();
@@ -77,15 +74,18 @@ std::array<int64_t, N * N> product(const M& a, const M& b, const char* routine) 
   for (int j = 1; j <= N; ++j)
     for (int i = 1; i <= N; ++i) {
       int64_t s = 0;
-      for (int k = 1; k <= N; ++k) s = add64(s, mul64(a[at(N, i, k)], b[at(N, k, j)], routine), routine);
-      p[at(N, i, j)] = s;
+      for (int k = 1; k <= N; ++k) {
+        const int64_t term = mul64(a[column_major_index(i, k, N)], b[column_major_index(k, j, N)], routine);
+        s = add64(s, term, routine);
+      }
+      p[column_major_index(i, j, N)] = s;
     }
   return p;
 }
 
 void matmlt4_named(const OpMatrix& a, const OpMatrix& b, OpMatrix& p, const char* routine) {
   std::array<int64_t, 16> w = product<4>(a, b, routine);
-  normalise_wide(w, at(4, 4, 4), routine);
+  normalise_wide(w, column_major_index(4, 4, 4), routine);
   store(w, p, routine);
 }
 
@@ -119,7 +119,7 @@ void vmlt(const Mat3i& m, const int32_t* v, int32_t* w) {
 void matinv(const Mat3i& a, Mat3i& b, int32_t& den) {
   std::array<int64_t, 10> w{};  // the adjugate by columns, then the determinant
   for (int j = 1; j <= 3; ++j)
-    for (int i = 1; i <= 3; ++i) w[at(3, i, j)] = cofactor(a, j, i, "matinv");
+    for (int i = 1; i <= 3; ++i) w[column_major_index(i, j, 3)] = cofactor(a, j, i, "matinv");
   w[9] = det_wide(a, "matinv");
   if (w[9] == 0) bomb();
   normalise_wide(w, 9, "matinv");
@@ -149,13 +149,13 @@ void matinv4(const OpMatrix& m, OpMatrix& n) {
   for (int i = 1; i <= 3; ++i) {
     int64_t t = 0;
     for (int j = 1; j <= 3; ++j) {
-      w[at(4, i, j)] = mul64(d, m3(inv, i, j), "matinv4");
+      w[column_major_index(i, j, 4)] = mul64(d, m3(inv, i, j), "matinv4");
       t = add64(t, mul64(m3(inv, i, j), m4(m, j, 4), "matinv4"), "matinv4");
     }
-    w[at(4, i, 4)] = sub64(0, t, "matinv4");
+    w[column_major_index(i, 4, 4)] = sub64(0, t, "matinv4");
   }
-  w[at(4, 4, 4)] = e;
-  normalise_wide(w, at(4, 4, 4), "matinv4");
+  w[column_major_index(4, 4, 4)] = e;
+  normalise_wide(w, column_major_index(4, 4, 4), "matinv4");
   store(w, n, "matinv4");
 }
 
@@ -193,7 +193,7 @@ void reduc3(Mat3i& m, int32_t& d) {
 
 void reduc4(OpMatrix& m) {
   std::array<int64_t, 16> w = widen<16>(m);
-  normalise_wide(w, at(4, 4, 4), "reduc4");
+  normalise_wide(w, column_major_index(4, 4, 4), "reduc4");
   store(w, m, "reduc4");
 }
 

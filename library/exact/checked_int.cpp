@@ -11,8 +11,7 @@
 namespace sgl {
 
 void overflow_stop(const char* routine) {
-  write_free(6, {std::string("Error: integer overflow in ") + routine});
-  bomb();
+  bomb_with_message({std::string("Error: integer overflow in ") + routine});
 }
 
 int64_t add64(int64_t a, int64_t b, const char* routine) {

@@ -8,8 +8,7 @@
 namespace sgl::linalg {
 
 void stop_with_message(std::string_view text) {
-  write_free(6, {text});
-  bomb();
+  bomb_with_message({text});
 }
 
 void require_storage(std::size_t size, std::int64_t needed) {

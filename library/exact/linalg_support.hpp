@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "library/exact/checked_int.hpp"
+#include "library/types.hpp"
 
 namespace sgl::linalg {
 
@@ -31,10 +32,7 @@ inline constexpr std::string_view kCoordinateNotFinite =
 [[noreturn]] void stop_with_message(std::string_view text);
 
 // Index of the 1-based entry (i, j) in a column-major array with leading dimension ld.
-inline std::size_t at(int i, int j, int ld) {
-  return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld) +
-         static_cast<std::size_t>(i - 1);
-}
+inline std::size_t at(int i, int j, int ld) { return column_major_index(i, j, ld); }
 
 // Stops the run (bomb(), no message) when an array holds fewer than `needed` entries.
 void require_storage(std::size_t size, std::int64_t needed);
@@ -69,10 +67,7 @@ class WorkMatrix {
   void swap_rows(int r1, int r2);
 
  private:
-  std::size_t index(int i, int j) const {
-    return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(rows_) +
-           static_cast<std::size_t>(i - 1);
-  }
+  std::size_t index(int i, int j) const { return column_major_index(i, j, rows_); }
   int rows_;
   int cols_;
   std::vector<std::int64_t> data_;

@@ -16,8 +16,7 @@ namespace sgl {
 
 double fold_wyckoff_parameter(double y, std::string_view routine) {
   if (!std::isfinite(y)) {
-    write_free(6, {std::string("Error in ") + std::string(routine) + ": value is not finite"});
-    bomb();
+    bomb_with_message({std::string("Error in ") + std::string(routine) + ": value is not finite"});
   }
   // Every step of 1 below is exact, so the steps end on y minus a whole number; taking the whole
   // part off at once (fmod is exact) reaches the same value without running through it.
@@ -33,8 +32,7 @@ void id_wyckoff4d(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_
   check_space_group_number(space_group, "id_wyckoff4d");
   for (double c : point) {
     if (!std::isfinite(c)) {
-      write_free(6, {"Error in id_wyckoff4d: coordinate is not finite"});
-      bomb();
+      bomb_with_message({"Error in id_wyckoff4d: coordinate is not finite"});
     }
   }
   std::array<double, 3> p;
@@ -47,9 +45,9 @@ void id_wyckoff4d(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_
     get_wyckoff_all(cs, cw, space_group, wi, npos, orbit);
     for (int32_t m = 0; m < npos; ++m) {
       const WyckoffMatrix& pos = orbit[m];
-      std::array<int32_t, 9> a;
+      Mat3i a;
       for (int j = 1; j <= 3; ++j)
-        for (int i = 1; i <= 3; ++i) a[(j - 1) * 3 + (i - 1)] = m4(pos, i, j + 1);
+        for (int i = 1; i <= 3; ++i) m3(a, i, j) = m4(pos, i, j + 1);
       std::array<double, 3> b;
       for (int i = 1; i <= 3; ++i)
         b[i - 1] =

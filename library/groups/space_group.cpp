@@ -24,21 +24,11 @@ SpaceOp table_op(const CommonSpace& cs, int32_t rec) {
 // Stops the run when a result list cannot take n entries.
 void check_capacity(std::size_t capacity, int32_t n, std::string_view routine) {
   if (capacity < static_cast<std::size_t>(n)) {
-    write_free(6, {std::string("Error in ") + std::string(routine) + ": result list too short"});
-    bomb();
+    bomb_with_message({std::string("Error in ") + std::string(routine) + ": result list too short"});
   }
 }
 
 }  // namespace
-
-void check_space_group_number(int32_t space_group, std::string_view routine) {
-  if (space_group < 1 || space_group > 230) {
-    write_free(
-        6, {std::string("Error in ") + std::string(routine) + ": space group number out of range:",
-            space_group});
-    bomb();
-  }
-}
 
 void generate_space_group(const CommonSpace& cs, int32_t space_group, int32_t& nop,
                           std::span<SpaceOp> ops) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "library/tables/space_group_number.hpp"
 #include "library/types.hpp"
 
 namespace sgl {
@@ -18,8 +19,8 @@ struct CommonSpace;
 // Largest number of operators of a space group modulo its lattice translations.
 inline constexpr int32_t kMaxGroupOps = 48;
 
-// Stops the run with a message naming the routine when the group number lies outside 1 .. 230.
-void check_space_group_number(int32_t space_group, std::string_view routine);
+// check_space_group_number(space_group, routine): the range check of a group number, with a
+// message naming the routine.
 
 // The group's operators in "pml", in table order: nop = order of its point group, ops[0] the
 // identity with zero translation.

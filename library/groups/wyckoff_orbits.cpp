@@ -17,8 +17,7 @@ namespace {
 
 // Stops the run with a message naming the routine.
 [[noreturn]] void fail(std::string_view routine, std::string_view what) {
-  write_free(6, {std::string("Error in ") + std::string(routine) + ": " + std::string(what)});
-  bomb();
+  bomb_with_message({std::string("Error in ") + std::string(routine) + ": " + std::string(what)});
 }
 
 RationalVector column(const WyckoffMatrix& w, int j) {
@@ -43,7 +42,10 @@ void wyc_pg_elements(const CommonSpace& cs, const CommonWyckoff& cw, int32_t spa
   int32_t n = 0;
   generate_space_group(cs, space_group, n, ops);
   const int32_t bravais = cs.sg_bravais(space_group);
+  // Validation covers the positions inside the groups' runs only: an index outside every run
+  // may find anything here.
   const int32_t q = cw.wyc_site_point_group(wyc);
+  if (q < 1 || q > kPointGroupCount) fail("wyc_pg_elements", "site point group out of range");
   const int32_t nq = cs.pg_order(q);
   if (site_ops.size() < static_cast<std::size_t>(nq))
     fail("wyc_pg_elements", "result list too short");

@@ -25,8 +25,8 @@ struct CommonWyckoff;
 // present direction, stored as the exact stabiliser (R, p - R p) of the fixed point p, ordered by
 // the first element list of the site point group that holds all their point operations, and
 // changed from "pml" into the given setting. Their number is the order of the site point group.
-// Stops the run when that number is not met, or when no element list of the site point group
-// holds the operators.
+// Stops the run when the position's site point group lies outside 1 .. 32, when that number is
+// not met, or when no element list of the site point group holds the operators.
 void wyc_pg_elements(const CommonSpace& cs, const CommonWyckoff& cw, int32_t space_group,
                      std::string_view setting, int32_t wyc, const WyckoffMatrix& w,
                      std::span<SpaceOp> site_ops);

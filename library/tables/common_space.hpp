@@ -12,7 +12,8 @@
 
 #include "library/tables/fixed_table.hpp"
 #include "library/tables/table_loader.hpp"
-#include "library/text/text_io.hpp"  // Logical
+#include "library/text/text_io.hpp"
+#include "library/types.hpp"  // Logical
 
 // X(name, element type, extents...); no extents for a single value. Logicals are 4 bytes in the
 // file (non-zero true) and a Logical in memory.

@@ -4,14 +4,14 @@
 #include <cstdlib>
 
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 
 namespace sgl {
 
 std::string data_directory() {
   const char* value = std::getenv("XTALDIR");
-  std::string dir = value != nullptr ? value : "";
-  while (!dir.empty() && dir.back() == ' ') dir.pop_back();
+  const std::string dir(trim_trailing_blanks(value != nullptr ? value : ""));
   if (dir.empty()) {
     write_line(6, "(a)", {"Error:  XTALDIR environment variable not defined"});
     bomb();

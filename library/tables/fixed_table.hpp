@@ -14,6 +14,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "library/text/characters.hpp"
+
 namespace sgl {
 
 // A text field of N characters, padded with blanks.
@@ -24,11 +26,7 @@ struct Text {
   // All N characters, trailing blanks included.
   constexpr std::string_view view() const { return std::string_view(chars.data(), N); }
   // The characters without their trailing blanks.
-  constexpr std::string_view trimmed() const {
-    std::string_view v = view();
-    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
-    return v;
-  }
+  constexpr std::string_view trimmed() const { return trim_trailing_blanks(view()); }
 };
 
 static_assert(sizeof(Text<1>) == 1 && sizeof(Text<16>) == 16 && alignof(Text<16>) == 1);

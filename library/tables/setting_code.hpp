@@ -6,13 +6,12 @@
 
 #include <string_view>
 
+#include "library/text/characters.hpp"
+
 namespace sgl {
 
 // The text without its trailing blanks.
-constexpr std::string_view trim_setting(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
+constexpr std::string_view trim_setting(std::string_view s) { return trim_trailing_blanks(s); }
 
 // Equality with trailing blanks ignored ("pml" equals "pml   ").
 constexpr bool setting_equals(std::string_view a, std::string_view b) {

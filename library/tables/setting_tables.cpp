@@ -3,20 +3,16 @@
 
 #include "library/text/bomb.hpp"
 #include "library/tables/common_space.hpp"
+#include "library/tables/space_group_number.hpp"
 #include "library/text/text_io.hpp"
 
 namespace sgl::setting_tables {
 
 void stop_with(const char* text, int32_t value) {
-  write_free(6, {text, value});
-  bomb();
+  bomb_with_message({text, value});
 }
 
-void check_space_group(int32_t space_group) {
-  if (space_group < 1 || space_group > 230) {
-    stop_with("Error: space group number out of range:", space_group);
-  }
-}
+void check_space_group(int32_t space_group) { check_space_group_number(space_group, ""); }
 
 void check_point_op(int32_t k) {
   if (k < 1 || k > 72) stop_with("Error: point operation number out of range:", k);

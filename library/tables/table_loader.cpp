@@ -4,17 +4,13 @@
 #include <string>
 
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 
 namespace sgl {
 
 namespace {
 constexpr int kDataUnit = 50;
-
-std::string_view trim_trailing_blanks(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 }  // namespace
 
 void load_table_file(std::string_view directory, std::string_view file_name, std::span<const RecordItem> items) {
@@ -23,8 +19,7 @@ void load_table_file(std::string_view directory, std::string_view file_name, std
   int status = 0;
   open_unit(kDataUnit, path, "OLD", "UNFORMATTED", &status);
   if (status != 0) {
-    write_free(6, {"Error: cannot open file " + path});
-    bomb();
+    bomb_with_message({"Error: cannot open file " + path});
   }
   read_record(kDataUnit, items);
   close_unit(kDataUnit);
@@ -39,8 +34,7 @@ void bad_table_entry(std::string_view array, std::initializer_list<int> indices)
     sep = ',';
   }
   if (indices.size() > 0) entry += ')';
-  write_free(6, {"Error: invalid data table entry " + entry});
-  bomb();
+  bomb_with_message({"Error: invalid data table entry " + entry});
 }
 
 }  // namespace sgl

@@ -26,4 +26,9 @@ void bomb() {
   default_bomb();
 }
 
+void bomb_with_message(std::initializer_list<OutItem> items) {
+  write_free(6, items);
+  bomb();
+}
+
 }  // namespace sgl

@@ -5,12 +5,20 @@
 // output and stops the run with a stop text of one blank. A handler must not return.
 #pragma once
 
+#include <initializer_list>
+
+#include "library/text/text_io.hpp"
+
 namespace sgl {
 
 using BombHandler = void (*)();
 
 // Calls the installed handler; never returns.
 [[noreturn]] void bomb();
+
+// Writes the items as one free-format line on standard output (the message that names the
+// fault), then calls bomb().
+[[noreturn]] void bomb_with_message(std::initializer_list<OutItem> items);
 
 // Installs a handler and returns the previous one. nullptr restores the library's default.
 BombHandler set_bomb_handler(BombHandler handler);

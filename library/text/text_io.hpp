@@ -21,15 +21,12 @@
 #include <string>
 #include <string_view>
 
+#include "library/types.hpp"  // Logical
+
 namespace sgl {
 
 // The "*" unit: 5 for reads, 6 for writes; shown as "*" in diagnostics.
 constexpr int kDefaultUnit = -1;
-
-// A 4-byte logical item (in binary records: nonzero is true).
-struct Logical {
-  bool value = false;
-};
 
 // One value written by write_line, write_text or write_free. Texts are referenced, not copied:
 // an OutItem must not outlive the text it was made from (use it only as a call argument).
@@ -126,6 +123,7 @@ constexpr int kStatusBadFileName = 10014;      // "Bad file specification"
 constexpr int kStatusNewExists = 10032;        // "Status 'NEW' specified for an existing file"
 constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
 constexpr int kStatusIntegerRange = 10018;     // "Integer out of range in numeric input"
+constexpr int kStatusRealRange = 10019;        // "Real out of range in numeric input"
 
 // Reads the next line of a unit and converts its fixed fields into the items.
 ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,
@@ -192,10 +190,16 @@ bool unit_is_open(int unit);
 // character, then a line feed; all pending output is written, every file closed; exit status 1.
 [[noreturn]] void stop_run(std::optional<std::string_view> text = std::nullopt);
 
-// The normal end of a program: pending output written, files closed, exit status 0.
+// The normal end of a program: pending output written, files closed, exit status 0. A program
+// that ends otherwise (a return from main, std::exit) has its pending output written and its
+// files closed at process exit all the same.
 [[noreturn]] void end_run();
 
 // The fatal failure for memory that cannot be obtained ("Buffer allocation failed", status 255).
 [[noreturn]] void fail_out_of_memory();
+
+// Makes fail_out_of_memory the handler of every allocation that fails; each program calls it
+// first thing in main.
+void install_out_of_memory_handler();
 
 }  // namespace sgl

@@ -230,7 +230,7 @@ std::string edit_general(const Decimal& value, int w, int d) {
 }
 
 std::string format_output(std::string_view format, std::span<const OutItem> items, int unit) {
-  const ParsedFormat parsed = parse_format(format, Operation::write, unit);
+  const ParsedFormat& parsed = cached_format(format, Operation::write, unit);
   const auto& steps = parsed.steps;
   std::string out;
   std::size_t item = 0;

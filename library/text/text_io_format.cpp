@@ -2,7 +2,11 @@
 #include "library/text/text_io_format.hpp"
 
 #include <cctype>
+#include <functional>
+#include <map>
+#include <utility>
 
+#include "library/text/characters.hpp"
 #include "library/text/text_io_stops.hpp"
 
 namespace sgl::textio {
@@ -39,9 +43,9 @@ class FormatParser {
   }
 
   bool number(int& value) {
-    if (!std::isdigit(static_cast<unsigned char>(next()))) return false;
+    if (!is_digit(next())) return false;
     long v = 0;
-    while (std::isdigit(static_cast<unsigned char>(next()))) {
+    while (is_digit(next())) {
       v = v * 10 + (text_[pos_++] - '0');
       if (v > static_cast<long>(kMaxSteps)) return false;
     }
@@ -143,6 +147,18 @@ class FormatParser {
 };
 
 }  // namespace
+
+const ParsedFormat& cached_format(std::string_view format, Operation operation, int unit) {
+  // The programs use a few dozen fixed format texts; the bound only guards against a caller
+  // that makes a new text for every line.
+  constexpr std::size_t kMaxCached = 256;
+  static auto* cache = new std::map<std::string, ParsedFormat, std::less<>>;  // never destroyed
+  const auto found = cache->find(format);
+  if (found != cache->end()) return found->second;
+  ParsedFormat parsed = parse_format(format, operation, unit);
+  if (cache->size() >= kMaxCached) cache->clear();
+  return cache->emplace(std::string(format), std::move(parsed)).first->second;
+}
 
 ParsedFormat parse_format(std::string_view format, Operation operation, int unit) {
   ParsedFormat result;

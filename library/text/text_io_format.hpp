@@ -34,4 +34,8 @@ struct ParsedFormat {
 // Parses a format text; a malformed one is the fatal failure reported for the operation and unit.
 ParsedFormat parse_format(std::string_view format, Operation operation, int unit);
 
+// As parse_format, parsing each format text once: the result is kept for the next read or write
+// with the same text. The reference stays valid until the next call.
+const ParsedFormat& cached_format(std::string_view format, Operation operation, int unit);
+
 }  // namespace sgl::textio

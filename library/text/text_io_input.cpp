@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "library/text/text_io.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io_format.hpp"
 #include "library/text/text_io_stops.hpp"
 #include "library/text/text_io_units.hpp"
@@ -18,7 +19,6 @@ namespace textio {
 
 namespace {
 
-bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
@@ -116,6 +116,9 @@ int convert_real(std::string_view text, double& value, bool single) {
   } else {
     value = std::strtod(number.c_str(), nullptr);
   }
+  // Only the words above give non-finite values: a literal beyond the item's range is a failure
+  // (one below it underflows towards zero).
+  if (std::isinf(value)) return kStatusRealRange;
   return 0;
 }
 
@@ -213,7 +216,7 @@ int store_field(const FormatStep& step, const InItem& item, const std::string& l
 }
 
 int read_fields(int unit, std::string_view format, std::span<const InItem> items) {
-  const ParsedFormat parsed = parse_format(format, Operation::read, unit);
+  const ParsedFormat& parsed = cached_format(format, Operation::read, unit);
   std::string line;
   int status = next_line(unit, line);
   if (status != 0) return status;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace sgl {
@@ -28,6 +29,7 @@ const char* layer_message(int status) {
     case kStatusNewExists: return "Status 'NEW' specified for an existing file";
     case kStatusNoMemory: return "Buffer allocation failed";
     case kStatusIntegerRange: return "Integer out of range in numeric input";
+    case kStatusRealRange: return "Real out of range in numeric input";
     case kStatusFormatSyntax: return "Syntax error in format";
     default: return "Unknown input/output failure";
   }
@@ -136,5 +138,9 @@ void end_run() {
 }
 
 void fail_out_of_memory() { textio::fatal_failure(kStatusNoMemory, textio::Operation::write, 6); }
+
+void install_out_of_memory_handler() {
+  std::set_new_handler([] { fail_out_of_memory(); });
+}
 
 }  // namespace sgl

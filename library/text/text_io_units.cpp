@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <new>
 
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/text_io_stops.hpp"
 
@@ -45,6 +45,10 @@ struct UnitTable {
   int tab = 8;
 };
 
+// At process exit, however the program ends (a return from main, std::exit), pending output
+// is written and every file closed; after the stops this finds nothing left to do.
+void finish_units_at_exit() { finish_units(true); }
+
 UnitTable& table() {
   // Never destroyed: the stops run after static destructors may have started.
   static UnitTable* units = [] {
@@ -58,7 +62,7 @@ UnitTable& table() {
       c.immediate = true;
       t->units[unit] = std::move(c);
     }
-    std::set_new_handler([] { fail_out_of_memory(); });
+    std::atexit(finish_units_at_exit);
     return t;
   }();
   return *units;
@@ -155,9 +159,7 @@ int open_file(const std::string& path, const std::string& status_word, Connectio
 }
 
 std::string upper_trimmed(std::string_view word) {
-  std::size_t end = word.size();
-  while (end > 0 && word[end - 1] == ' ') --end;
-  std::string result(word.substr(0, end));
+  std::string result(trim_trailing_blanks(word));
   for (char& ch : result) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   return result;
 }
@@ -251,9 +253,9 @@ int parse_tab_size(const char* value) {
   const char* p = value;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
-  if (!std::isdigit(static_cast<unsigned char>(*p))) return 8;
+  if (!is_digit(*p)) return 8;
   long width = 0;
-  while (std::isdigit(static_cast<unsigned char>(*p))) {
+  while (is_digit(*p)) {
     width = width * 10 + (*p++ - '0');
     if (width > 1000000) width = 1000000;  // wider than any line; keeps the arithmetic small
   }

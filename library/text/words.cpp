@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 
 namespace sgl {
@@ -17,8 +18,6 @@ namespace {
 constexpr int kLastWordStart = 78;  // words are looked for in columns 1 to 78
 constexpr int kLastWordEnd = 80;    // a word without a blank up to column 78 may run to 80
 constexpr std::string_view kExtraWords = "Warning: Extra parameters ignored: ";
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Value of a string of digits, or -1 when it does not fit 32 bits.
 int64_t digits_value(std::string_view digits, bool negative) {
@@ -46,8 +45,7 @@ bool has_room(int32_t p, const std::string& text, std::size_t n) {
 }
 
 [[noreturn]] void no_room(const char* routine, std::string_view what) {
-  write_free(6, {"Error: no room in text for ", what, " in ", routine});
-  bomb();
+  bomb_with_message({"Error: no room in text for ", what, " in ", routine});
 }
 
 }  // namespace

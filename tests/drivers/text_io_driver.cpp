@@ -3,6 +3,8 @@
 // error, files and the exit status.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,10 @@ int main(int argc, char** argv) {
     int32_t value = 0;
     sgl::read_free(sgl::kDefaultUnit, {value});
     sgl::end_run();
+  } else if (mode == "read_text_huge") {
+    double value = 0;
+    sgl::read_free_text("1e400", {value});
+    sgl::end_run();
   } else if (mode == "read_text_bad") {
     int32_t value = 0;
     sgl::read_free_text("12abc", {value});
@@ -76,6 +82,17 @@ int main(int argc, char** argv) {
     sgl::write_line(30, "(a)", {"new line 1"});
     sgl::write_line(30, "(a)", {"new line 2"});
     sgl::end_run();
+  } else if (mode == "log_return") {
+    // Ends by returning from main, not through the ends of the text layer.
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"returned"});
+    sgl::write_line(20, "(a)", {"implicit"});
+    sgl::write_line(6, "(a)", {"out"});
+    return 0;
+  } else if (mode == "log_exit") {
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"exited"});
+    std::exit(3);
   } else if (mode == "log_stop") {
     sgl::open_unit(30, arg, "", "");
     sgl::write_line(30, "(a)", {"logged"});
@@ -99,6 +116,15 @@ int main(int argc, char** argv) {
     sgl::open_unit(21, arg, "", "");
     sgl::write_line(21, "(a)", {"lost"});
     sgl::write_line(6, "(a)", {"not reached"});
+    sgl::end_run();
+  } else if (mode == "allocation_fails") {
+    // What a failed allocation runs: the handler operator new calls before it gives up. (Calling
+    // it directly keeps the test free of huge allocations, which the sanitizers report instead.)
+    if (arg != "uninstalled") sgl::install_out_of_memory_handler();
+    sgl::write_line(6, "(a)", {"before"});
+    const std::new_handler handler = std::get_new_handler();
+    if (handler != nullptr) handler();
+    sgl::write_line(6, "(a)", {"no handler"});
     sgl::end_run();
   } else if (mode == "no_memory") {
     sgl::write_line(6, "(a)", {"before"});
