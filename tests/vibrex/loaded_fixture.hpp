@@ -1,0 +1,50 @@
+// Test support: the blocks of a fixture directory loaded into the test process.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "library/tables/common_space.hpp"
+#include "library/tables/common_wyckoff.hpp"
+#include "library/tables/table_loader.hpp"
+#include "tests/table_files.hpp"
+#include "tests/vibrex/mode_table_fixture.hpp"
+#include "vibrex/mode_tables.hpp"
+
+namespace vibrex::testing {
+
+// The six blocks, loaded without validation; tables() views them.
+struct LoadedTables {
+  std::unique_ptr<sgl::CommonSpace> space = std::make_unique<sgl::CommonSpace>();
+  std::unique_ptr<sgl::CommonWyckoff> wyckoff = std::make_unique<sgl::CommonWyckoff>();
+  std::unique_ptr<CommonImage> image = std::make_unique<CommonImage>();
+  std::unique_ptr<CommonIrrep> irrep = std::make_unique<CommonIrrep>();
+  std::unique_ptr<CommonLittle> little = std::make_unique<CommonLittle>();
+  std::unique_ptr<CommonIsotropy> isotropy = std::make_unique<CommonIsotropy>();
+
+  Tables tables() const { return Tables{*space, *wyckoff, *image, *irrep, *little, *isotropy}; }
+};
+
+inline std::unique_ptr<LoadedTables> load_directory(const std::string& dir) {
+  auto t = std::make_unique<LoadedTables>();
+  sgl::load_table_block(dir, "data_space.bin", *t->space);
+  sgl::load_table_block(dir, "data_wyckoff.bin", *t->wyckoff);
+  load_mode_tables(dir, *t->image, *t->irrep, *t->little, *t->isotropy);
+  return t;
+}
+
+// A fixture written into a fresh directory and loaded.
+inline std::unique_ptr<LoadedTables> load_fixture(const ModeFixture& f) {
+  sgl::testing::TempDir dir;
+  f.write(dir.path());
+  return load_directory(dir.slash());
+}
+
+// The standard fixture, loaded once per test process.
+inline const LoadedTables& standard_tables() {
+  static const std::unique_ptr<LoadedTables> t = load_fixture(standard_fixture());
+  return *t;
+}
+
+}  // namespace vibrex::testing
