@@ -48,3 +48,33 @@ inline const LoadedTables& standard_tables() {
 }
 
 }  // namespace vibrex::testing
+
+namespace vibrex::testing {
+
+// Whether data/ holds the mode-analysis tables; tests over the real tables skip without them.
+inline bool mode_tables_present() {
+  const std::filesystem::path dir(SGL_DATA_DIR);
+  for (const char* f : {"data_images.bin", "data_irreps.bin", "data_little.bin", "data_isotropy.bin", "const.dat"}) {
+    if (!std::filesystem::exists(dir / f)) return false;
+  }
+  return true;
+}
+
+// The committed tables, loaded once per test process.
+inline const LoadedTables& real_tables() {
+  static const std::unique_ptr<LoadedTables> t = load_directory(SGL_DATA_DIR);
+  return *t;
+}
+
+// The k index of a label in the list of a lattice type; 0 when absent.
+inline int32_t k_index(const CommonLittle& little, int32_t lattice, std::string_view label) {
+  for (int32_t j = 1; j <= little.kvec_count(lattice); ++j) {
+    if (little.kvec_label(j, lattice).trimmed() == label) return j;
+  }
+  return 0;
+}
+
+}  // namespace vibrex::testing
+
+#define VIBREX_REQUIRE_MODE_TABLES() \
+  if (!::vibrex::testing::mode_tables_present()) GTEST_SKIP() << "the mode-analysis tables are not in data/"
