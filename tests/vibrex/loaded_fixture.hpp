@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <cstdlib>
 #include <string>
 
 #include "library/tables/common_space.hpp"
@@ -10,6 +11,7 @@
 #include "library/tables/table_loader.hpp"
 #include "tests/table_files.hpp"
 #include "tests/vibrex/mode_table_fixture.hpp"
+#include "vibrex/constants.hpp"
 #include "vibrex/mode_tables.hpp"
 
 namespace vibrex::testing {
@@ -78,3 +80,34 @@ inline int32_t k_index(const CommonLittle& little, int32_t lattice, std::string_
 
 #define VIBREX_REQUIRE_MODE_TABLES() \
   if (!::vibrex::testing::mode_tables_present()) GTEST_SKIP() << "the mode-analysis tables are not in data/"
+
+namespace vibrex::testing {
+
+// A fixture written into a fresh directory, loaded, with XTALDIR pointing to it (so the constant
+// table loads from its "const.dat") and an empty constant table; both restored afterwards.
+class FixtureRun {
+ public:
+  explicit FixtureRun(const ModeFixture& f) {
+    f.write(dir_.path());
+    tables_ = load_directory(dir_.slash());
+    setenv("XTALDIR", dir_.slash().c_str(), 1);
+    const_common() = ConstCommon{};
+  }
+  ~FixtureRun() {
+    for (int u = 100; u < 110; ++u) sgl::close_unit(u);
+    const_common() = ConstCommon{};
+    unsetenv("XTALDIR");
+  }
+  FixtureRun(const FixtureRun&) = delete;
+  FixtureRun& operator=(const FixtureRun&) = delete;
+
+  Tables tables() const { return tables_->tables(); }
+  LoadedTables& loaded() { return *tables_; }
+  const sgl::testing::TempDir& dir() const { return dir_; }
+
+ private:
+  sgl::testing::TempDir dir_;
+  std::unique_ptr<LoadedTables> tables_;
+};
+
+}  // namespace vibrex::testing
