@@ -192,6 +192,8 @@ void get_star(const Tables& t, int32_t space_group, int32_t kidx, Star& star) {
       marked[q] = true;
     }
   }
+  // A co-group that is not closed leaves fewer cosets than arms, and arms without a coset.
+  if (n != star.narm) sgl::bomb();
 }
 
 }  // namespace vibrex

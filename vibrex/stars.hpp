@@ -56,7 +56,8 @@ struct Star {
 
 // The star: the group's operators walked in order, each not yet covered starting the next left
 // coset of the little co-group and its arm. Stops when the co-group order is 0 or does not divide
-// the group order, a co-group operation or a product lies outside the group, or cosets overlap.
+// the group order, a co-group operation or a product lies outside the group, cosets overlap, or
+// they do not fill the group.
 void get_star(const Tables& t, int32_t space_group, int32_t kidx, Star& star);
 
 // Column c (1..4) of a k-vector matrix, and the matrix of the tables.

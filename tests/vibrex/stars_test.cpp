@@ -285,6 +285,7 @@ TEST(Stars, InconsistentCoGroupsStop) {
       {"operation outside the group", 2, {1, 2, 0}},
       {"order not dividing the group order", 3, {1, 25, 1}},
       {"overlapping cosets", 2, {1, 1, 0}},
+      {"a co-group that is not a group: one coset for two arms", 1, {25, 0, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
