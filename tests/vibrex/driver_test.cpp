@@ -82,10 +82,10 @@ TEST(Driver, NoKVectors) {
 }
 
 TEST(Driver, EquivalentParameterSpellings) {
-  const ChildResult r = run_vibrex(kStructure + "3\nGP 1/3 2/6 -1/5\nGP 2/6 1/3 1/-5\nGP 3 -2/6 4/20\n");
+  const ChildResult r = run_vibrex(kStructure + "3\nGP 1/2 1/3 -1/5\nGP 2/4 2/6 1/-5\nGP 3 -1/2 4/20\n");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, kStructureReport + kline("k vector GP = (1/3,1/3,-1/5)") + kline("k vector GP = (1/3,1/3,-1/5)") +
-                       kline("k vector GP = (3,-1/3,1/5)") + kStars + "End of output\n");
+  EXPECT_EQ(r.out, kStructureReport + kline("k vector GP = (1/2,1/3,-1/5)") + kline("k vector GP = (1/2,1/3,-1/5)") +
+                       kline("k vector GP = (3,-1/2,1/5)") + kStars + "End of output\n");
 }
 
 }  // namespace

@@ -54,9 +54,9 @@ sgl::OpMatrix matrix_of(const sgl::CommonSpace& cs, int32_t g, const SpaceOp& op
 // k.t as a fraction compared by cross-multiplication.
 bool same_dot(const RationalVector& k1, const RationalVector& t1, const RationalVector& k2, const RationalVector& t2) {
   auto dot = [](const RationalVector& k, const RationalVector& t) {
-    return static_cast<__int128>(k[0]) * t[0] + static_cast<__int128>(k[1]) * t[1] + static_cast<__int128>(k[2]) * t[2];
+    return static_cast<int64_t>(k[0]) * t[0] + static_cast<int64_t>(k[1]) * t[1] + static_cast<int64_t>(k[2]) * t[2];
   };
-  return dot(k1, t1) * (static_cast<__int128>(k2[3]) * t2[3]) == dot(k2, t2) * (static_cast<__int128>(k1[3]) * t1[3]);
+  return dot(k1, t1) * (static_cast<int64_t>(k2[3]) * t2[3]) == dot(k2, t2) * (static_cast<int64_t>(k1[3]) * t1[3]);
 }
 
 TEST(Operators, GroupLawsInEveryGroup) {

@@ -3,6 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
+#include <vector>
+#include <cmath>
+#include <random>
+
+#include "library/groups/space_group.hpp"
+#include "vibrex/stars.hpp"
 
 #include "tests/bomb_trap.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
@@ -39,6 +46,87 @@ void add_two_dimensional_irrep(testing::LoadedTables& t) {
     t.irrep->irrep_matrix_start(100 + e) = 1000 + 4 * e;
     for (int x = 0; x < 4; ++x) t.irrep->irrep_matrix_element(1000 + 4 * e + x) = static_cast<int16_t>(index_of((*mats[e])[x]));
   }
+}
+
+// D(g1) D(g2) = D(g1 g2) within 1e-4 for every pair of operators (or `samples` random pairs),
+// each moved by a random lattice translation; every matrix orthogonal; the character the trace.
+void check_stored_representation(const Tables& t, int32_t irrep, std::mt19937& rng, int samples = 0) {
+  SCOPED_TRACE("stored irrep " + std::to_string(irrep));
+  const int32_t g = t.irrep.irrep_sg(irrep);
+  const int32_t lattice = t.space.sg_bravais(g);
+  const int32_t n = t.image.image_dimension(t.irrep.irrep_image(irrep));
+  int32_t nop = 0;
+  std::array<SpaceOp, kMaxOps> ops;
+  sgl::generate_space_group(t.space, g, nop, ops);
+  std::uniform_int_distribution<int> shift(-2, 2);
+  std::uniform_int_distribution<int32_t> pick(0, nop - 1);
+  auto moved = [&](SpaceOp op) {
+    for (int i = 0; i < 3; ++i) op[i] += shift(rng) * op[3];
+    return op;
+  };
+  auto matrix = [&](const SpaceOp& op, float& chi) {
+    StoredMatrix m{};
+    int32_t error = -1;
+    get_irrep(t, 2, irrep, op, chi, m, error);
+    EXPECT_EQ(error, 0);
+    get_irrep(t, 1, irrep, op, chi, m, error);
+    return m;
+  };
+  auto at = [](const StoredMatrix& m, int r, int c) { return static_cast<double>(m[c * kStoredLead + r]); };
+  for (int32_t step = 0; step < (samples > 0 ? samples : nop); ++step) {
+    const SpaceOp g1 = moved(ops[samples > 0 ? pick(rng) : step]);
+    float chi = 0.0f;
+    const StoredMatrix d1 = matrix(g1, chi);
+    double trace = 0;
+    for (int r = 0; r < n; ++r) trace += at(d1, r, r);
+    EXPECT_NEAR(chi, trace, 1e-4);
+    for (int r = 0; r < n; ++r) {
+      for (int c = 0; c < n; ++c) {
+        double s = 0;
+        for (int k = 0; k < n; ++k) s += at(d1, r, k) * at(d1, c, k);
+        EXPECT_NEAR(s, r == c ? 1.0 : 0.0, 1e-4) << "not orthogonal";
+      }
+    }
+    for (int32_t step2 = 0; step2 < (samples > 0 ? 1 : nop); ++step2) {
+      const SpaceOp g2 = moved(ops[samples > 0 ? pick(rng) : step2]);
+      SpaceOp g12;
+      gmlt(t.space, lattice, g1, g2, g12);
+      float unused = 0.0f;
+      const StoredMatrix d2 = matrix(g2, unused);
+      const StoredMatrix d12 = matrix(g12, unused);
+      for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+          double s = 0;
+          for (int k = 0; k < n; ++k) s += at(d1, r, k) * at(d2, k, c);
+          ASSERT_NEAR(s, at(d12, r, c), 1e-4);
+        }
+      }
+    }
+  }
+}
+
+TEST(StoredIrrep, RepresentationOnTheFixture) {
+  testing::FixtureRun run(testing::standard_fixture());
+  std::mt19937 rng(2);
+  for (int32_t i = 1; i <= 4; ++i) check_stored_representation(run.tables(), i, rng);
+}
+
+TEST(StoredIrrep, RepresentationOnTheRealTables) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const Tables t = testing::real_tables().tables();
+  setenv("XTALDIR", SGL_DATA_DIR, 1);
+  const_common() = ConstCommon{};
+  std::vector<bool> seen(kIrrepCount + 1, false);
+  std::mt19937 rng(8);
+  for (int32_t l = 1; l <= kLittleIrrepCount; ++l) {
+    const int32_t i = t.little.little_irrep_to_irrep(l);
+    if (i == 0 || seen[i] || t.little.little_irrep_sg(l) == 0) continue;
+    seen[i] = true;
+    // A fixed sample of operator pairs per irrep keeps the sweep short.
+    check_stored_representation(t, i, rng, 3);
+  }
+  const_common() = ConstCommon{};
+  unsetenv("XTALDIR");
 }
 
 TEST(StoredIrrep, LatticeTranslationsMultiplyFromTheLeft) {
