@@ -215,8 +215,6 @@ class Validator {
   }
 
   void check_stored(int g, int l, int i, int reality, int dim) {
-    if (stored_checked_[i]) return;
-    stored_checked_[i] = true;
     const CommonIrrep& ir = t_.irrep;
     if (ir.irrep_sg(i) != g) bad_table_entry("irrep_sg", {i});
     const int image = ir.irrep_image(i);
@@ -224,6 +222,20 @@ class Validator {
     const int n = t_.image.image_dimension(image);
     if (!within(n, 1, kMaxStoredDimension)) bad_table_entry("image_dimension", {image});
     if (n != dim) bad_table_entry("little_irrep_dimension", {l});
+
+    // Transformation to complex form of an image that is not real.
+    if (reality != 1) {
+      const long long start = t_.image.image_transform_start(image);
+      const long long values = 2LL * n * n;
+      if (!run_ok(start, values, 4840)) bad_table_entry("image_transform_start", {image});
+      for (long long x = start; x < start + values; ++x) {
+        if (t_.image.image_transform_value(x) < 1) bad_table_entry("image_transform_value", {static_cast<int>(x)});
+      }
+    }
+
+    // The rest depends on the stored irrep alone.
+    if (stored_checked_[i]) return;
+    stored_checked_[i] = true;
 
     // Translation matrices, then one matrix per operator of the group.
     const long long first = ir.irrep_matrix_first(i);
@@ -241,16 +253,6 @@ class Validator {
     check_site_lists(g, "irrep_wyc_first", w.irrep_wyc_first(i), 44000, {i}, w.irrep_wyc_list_start,
                      "irrep_wyc_list_start", w.irrep_wyc_list_count, "irrep_wyc_list_count", w.irrep_wyc_site_irrep,
                      "irrep_wyc_site_irrep", 61000);
-
-    // Transformation to complex form of an image that is not real.
-    if (reality != 1) {
-      const long long start = t_.image.image_transform_start(image);
-      const long long values = 2LL * n * n;
-      if (!run_ok(start, values, 4840) || start < 1) bad_table_entry("image_transform_start", {image});
-      for (long long x = start; x < start + values; ++x) {
-        if (t_.image.image_transform_value(x) < 1) bad_table_entry("image_transform_value", {static_cast<int>(x)});
-      }
-    }
 
     // Isotropy entries and their order-parameter directions.
     const CommonIsotropy& iso = t_.isotropy;
