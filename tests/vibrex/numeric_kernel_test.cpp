@@ -96,7 +96,7 @@ TEST(NumericKernel, ReductionLeavesSmallEntriesAndPivotsOnTheFirstNonzeroRow) {
   EXPECT_EQ(at(b, kRowopLead, 3, 1), 0.0f);
   EXPECT_EQ(at(b, kRowopLead, 3, 2), store_single(wide(0.0009f) - wide(0.0004f) * 2.0));
 
-  // The spec-sheet example rows (0, 1), (1, 0), (5, 2) in a leading dimension of 3.
+  // Rows (0, 1), (1, 0), (5, 2) in a leading dimension of 3: the identity and a zero row.
   auto c = by_rows(3, 2, {{0.0f, 1.0f}, {1.0f, 0.0f}, {5.0f, 2.0f}});
   xrowop2(c, 3, 2, 3);
   EXPECT_EQ(c, by_rows(3, 2, {{1.0f, 0.0f}, {0.0f, 1.0f}, {0.0f, 0.0f}}));
