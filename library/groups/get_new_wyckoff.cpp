@@ -69,7 +69,9 @@ std::vector<std::array<int32_t, 3>> naming_shifts() {
 void get_new_wyckoff(const CommonSpace& cs, const CommonWyckoff& cw, int32_t group,
                      int32_t subgroup, const Mat3i& basis, const RationalVector& origin,
                      int32_t wyckoff, int32_t& new_count, std::span<int32_t> new_wyckoff,
-                     std::span<WyckoffRelation> relation, int32_t maxnewcount) {
+                     std::span<WyckoffRelation> relation, int32_t maxnewcount,
+                     GetNewWyckoffTrace* trace) {
+  GetNewWyckoffTrace sizes;
   check_space_group_number(group, kRoutine);
   check_space_group_number(subgroup, kRoutine);
   if (maxnewcount < 0 || new_wyckoff.size() < static_cast<std::size_t>(maxnewcount) ||
@@ -249,7 +251,13 @@ void get_new_wyckoff(const CommonSpace& cs, const CommonWyckoff& cw, int32_t gro
                 at(i, nw + 1 + m) = mul64(m4(im, i, col), dd / m4(im, 4, col), kRoutine);
               }
             }
+            auto note_entries = [&] {
+              for (int64_t v : e) sizes.largest_equation = std::max(sizes.largest_equation, v < 0 ? -v : v);
+            };
+            sizes.largest_scale = std::max(sizes.largest_scale, dd);
+            note_entries();
             rowop2_64(e, 3, ncol, 3, kRoutine);
+            note_entries();
             bool consistent = true;
             for (int i = nw + 1; i <= 3 && consistent; ++i)
               for (int j = 1; j <= ncol; ++j)
@@ -267,14 +275,17 @@ void get_new_wyckoff(const CommonSpace& cs, const CommonWyckoff& cw, int32_t gro
               if (at(i, i) < 0)
                 for (int r = 1; r <= 5; ++r) rel(out, r, q) = sub64(0, rel(out, r, q), kRoutine);
             }
+            for (int64_t v : out) sizes.largest_relation = std::max(sizes.largest_relation, v < 0 ? -v : v);
             named = true;
           }
         }
       }
+      if (named && stage == 1) ++sizes.wide_shifts;
     }
     if (!named) bomb();
   }
   new_count = static_cast<int32_t>(orbits.size());
+  if (trace != nullptr) *trace = sizes;
 }
 
 }  // namespace sgl

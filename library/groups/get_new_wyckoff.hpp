@@ -29,6 +29,15 @@ constexpr int64_t rel(const WyckoffRelation& r, int i, int q) { return r[(q - 1)
 inline constexpr std::string_view kMaxNewCountTooSmall =
     "Error in get_new_wyckoff:  maxnewcount too small";
 
+// Sizes met in one call (for statistics; callers may ignore them).
+struct GetNewWyckoffTrace {
+  int64_t largest_scale = 0;     // the largest product D of denominators that scaled an equation
+  int64_t largest_equation = 0;  // the largest magnitude of an equation entry, before or after
+                                 // the reduction
+  int64_t largest_relation = 0;  // the largest magnitude of a relation entry written
+  int32_t wide_shifts = 0;       // orbits that needed a shift beyond 1 in magnitude
+};
+
 // Splits Wyckoff position `wyckoff` of G into the orbits of H.
 //   group, subgroup in:  the space-group numbers of G and H (1 .. 230).
 //   basis           in:  columns = H's basis vectors (of its setting "pml") in G's primitive
@@ -50,6 +59,7 @@ inline constexpr std::string_view kMaxNewCountTooSmall =
 void get_new_wyckoff(const CommonSpace& cs, const CommonWyckoff& cw, int32_t group,
                      int32_t subgroup, const Mat3i& basis, const RationalVector& origin,
                      int32_t wyckoff, int32_t& new_count, std::span<int32_t> new_wyckoff,
-                     std::span<WyckoffRelation> relation, int32_t maxnewcount);
+                     std::span<WyckoffRelation> relation, int32_t maxnewcount,
+                     GetNewWyckoffTrace* trace = nullptr);
 
 }  // namespace sgl
