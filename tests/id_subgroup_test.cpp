@@ -54,6 +54,9 @@ std::vector<int32_t> cat(std::initializer_list<std::vector<int32_t>> parts) {
 }
 
 constexpr Mat3i kUnit{1, 0, 0, 0, 1, 0, 0, 0, 1};
+// Columns (-2, -4, 0), (-3, -2, -3), (-2, 0, -2): a cell of eight primitive cubic cells that the
+// two-fold axis along y keeps.
+constexpr Mat3i kLongCell{-2, -4, 0, -3, -2, -3, -2, 0, -2};
 
 // Columns given as rows of the initialiser: {{c1}, {c2}, {c3}}.
 Mat3i columns(std::array<std::array<int32_t, 3>, 3> c) {
@@ -220,6 +223,10 @@ TEST(IdSubgroup, StopsWhenNothingFits) {
       {"P2/c asked as P2/m", 221, glide, kUnit, 10},
       {"P2/c asked as P2/m on a skewed basis", 221, glide,
        columns({{{1, 0, 0}, {2, 1, 0}, {3, 0, 1}}}), 10},
+      // A cell of eight whose greedy shortening keeps a column that the sum of all three
+      // shortens, so the passes run again on the reduced basis before the stop.
+      {"P2/m asked as P2/c on a cell the greedy shortening leaves long", 221,
+       ops_of({1, 3, 25, 27}), kLongCell, 13},
       {"two-folds whose product is missing", 221, ops_of({1, 2, 3, 13}), kUnit, 0},
       {"four-fold about z on a basis it does not keep", 221, ops_of({1, 16, 2, 15}),
        columns({{{1, 0, 0}, {0, 2, 0}, {0, 0, 1}}}), 0},
@@ -230,6 +237,10 @@ TEST(IdSubgroup, StopsWhenNothingFits) {
     EXPECT_THROW(identify(c.parent, c.lattice, c.ops, c.mode), Bombed);
   }
   EXPECT_EQ(identify(221, kUnit, glide, 13).group, 13);
+  const auto mirror = ops_of({1, 3, 25, 27});
+  const Identified r = identify(221, kLongCell, mirror, 0);
+  EXPECT_EQ(r.group, 12);
+  EXPECT_EQ(check_identification(space_tables(), 221, mirror, r.group, r.basis, r.origin), "");
 }
 
 }  // namespace

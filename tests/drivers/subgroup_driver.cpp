@@ -23,6 +23,7 @@
 // routine's message, if any, is on standard output.
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -49,12 +50,17 @@ using namespace sgl;
 struct Stopped {};
 [[noreturn]] void throw_stop() { throw Stopped{}; }
 
-// Random parameter values of either sign, away from 0 and from 1/2.
+// Random parameter values of either sign, away from 0 and 1/2 and from every multiple of 1/48,
+// so that no new orbit's point lands near a special position by chance.
 std::array<double, 3> random_parameters(std::mt19937& rng) {
   std::uniform_real_distribution<double> u(0.05, 0.45);
   std::bernoulli_distribution sign(0.5);
   std::array<double, 3> x;
-  for (double& v : x) v = sign(rng) ? u(rng) : -u(rng);
+  for (double& v : x) {
+    do {
+      v = sign(rng) ? u(rng) : -u(rng);
+    } while (std::fabs(v * 48 - std::round(v * 48)) < 0.05);
+  }
   return x;
 }
 

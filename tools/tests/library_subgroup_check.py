@@ -247,7 +247,7 @@ def kept_sublattices(ops, indices):
             if all(Cell(b).keeps(r) for r, _ in ops)]
 
 
-def subgroup_cases(parent, rng, per_parent):
+def subgroup_cases(parent, rng, per_parent, k_index=(2, 3, 4), chain_index=(2,)):
     """(lattice, operators, kind) of the subgroups to check: all of them, or with per_parent a
     fixed-seed sample drawn before the expensive enumerations (some of each kind)."""
     unit = ((1, 0, 0), (0, 1, 0), (0, 0, 1))
@@ -256,11 +256,11 @@ def subgroup_cases(parent, rng, per_parent):
     pops = [(r, t) for r, t, _ in parent.ops]
     if not per_parent:
         cases = [(unit, ops, "t") for ops in tsubs]
-        for cell in kept_sublattices(pops, (2, 3, 4)):
+        for cell in kept_sublattices(pops, k_index):
             cases += [(cell.b, ops, "k%d" % cell.det) for ops in klassengleiche(pops, cell)]
         for ops in proper:
-            for cell in kept_sublattices(ops, (2,)):
-                cases += [(cell.b, sub, "tk2") for sub in klassengleiche(ops, cell)]
+            for cell in kept_sublattices(ops, chain_index):
+                cases += [(cell.b, sub, "tk%d" % cell.det) for sub in klassengleiche(ops, cell)]
         return cases
     share = max(1, per_parent // 3)
     cases = [(unit, ops, "t") for ops in rng.sample(tsubs, min(share, len(tsubs)))]
@@ -363,7 +363,14 @@ def main(argv):
     ap.add_argument("--per-parent", type=int, default=0)
     ap.add_argument("--seed", type=int, default=1112)
     ap.add_argument("--parents", default=",".join(str(p) for p in PARENTS))
+    ap.add_argument("--k-index", default="2,3,4",
+                    help="indices of the klassengleiche subgroups of the parents (full run)")
+    ap.add_argument("--chain-index", default="2",
+                    help="indices of the klassengleiche steps below the translationengleiche"
+                         " subgroups (full run)")
     ap.add_argument("--cases-out", default="", help="also write the driver's input to this file")
+    ap.add_argument("--build-only", action="store_true",
+                    help="only write the driver's input (with --cases-out), check nothing")
     args = ap.parse_args(argv[1:])
     start = time.time()
     space, wyc = cw.load(args.data_dir)
@@ -374,7 +381,9 @@ def main(argv):
     all_cases, text = {}, []
     for g in (int(x) for x in args.parents.split(",")):
         parent = Parent(tables, g)
-        for n, case in enumerate(subgroup_cases(parent, rng, args.per_parent)):
+        for n, case in enumerate(subgroup_cases(
+                parent, rng, args.per_parent, tuple(int(x) for x in args.k_index.split(",")),
+                tuple(int(x) for x in args.chain_index.split(",")))):
             b, ops, kind = case
             cid = "%d.%s.%d" % (g, kind, n)
             all_cases[cid] = (g, case, parent)
@@ -390,6 +399,9 @@ def main(argv):
     if args.cases_out:
         with open(args.cases_out, "w") as f:
             f.write(stdin)
+    if args.build_only:
+        print("%d cases" % len(all_cases))
+        return 0
     with tempfile.TemporaryDirectory() as tmp:
         result = os.path.join(tmp, "result.txt")
         run = subprocess.run([args.driver, args.data_dir, "cases", result], input=stdin,
