@@ -137,32 +137,32 @@ TEST(GetNewWyckoff, SplitsKnownOrbits) {
   }
 }
 
-// The largest scale D that the cross-check meets (all its subgroups of 26 parents, cells of up to
-// eight primitive cells): the general position of Fd-3m (origin at -3m) split by P1 on a cell of
-// four primitive cells. D = 512; every relation reproduces the atoms.
+// The largest scale D that the cross-check meets (its subgroups of 26 parents, and klassengleiche
+// steps of index up to 8 below seven of them): the general position of R-3c split by C2 (spglib
+// agrees) on a cell of four primitive cells, with the origin in eighths. D = 1024; every
+// relation reproduces the atoms.
 TEST(GetNewWyckoff, LargestScaleOfTheCrossCheck) {
   SGL_REQUIRE_WYCKOFF_TABLES();
   const CommonSpace& cs = space_tables();
-  const Mat3i cell = columns({{{1, 0, 0}, {0, 1, 0}, {0, 0, 4}}});
-  const std::vector<SpaceOp> identity{{0, 0, 0, 1, 1}};
+  const Mat3i cell = columns({{{4, 0, 0}, {3, 1, 0}, {1, 0, 1}}});
+  const std::vector<SpaceOp> ops{{0, 0, 0, 1, 49}, {9, 1, 1, 2, 56}};
   int32_t h = 0;
   Mat3i basis{};
   RationalVector origin{};
-  id_subgroup(cs, 227, cell, 1, identity, h, basis, origin, 0);
-  ASSERT_EQ(h, 1);
-  EXPECT_EQ(testing::check_identification(cs, 227, identity, h, basis, origin), "");
-  constexpr int32_t kGeneral = 9;  // 192i
+  id_subgroup(cs, 167, cell, 2, ops, h, basis, origin, 0);
+  ASSERT_EQ(h, 5);
+  EXPECT_EQ(origin[3], 8);
+  EXPECT_EQ(testing::check_identification(cs, 167, ops, h, basis, origin), "");
+  constexpr int32_t kGeneral = 6;  // 36f
   Split s;
-  s.wyckoff.resize(256);
-  s.relation.resize(256);
   GetNewWyckoffTrace trace;
-  get_new_wyckoff(cs, wyckoff_tables(), 227, h, basis, origin, kGeneral, s.count, s.wyckoff,
-                  s.relation, 256, &trace);
-  EXPECT_EQ(s.count, 192);
-  EXPECT_EQ(trace.largest_scale, 512);
+  get_new_wyckoff(cs, wyckoff_tables(), 167, h, basis, origin, kGeneral, s.count, s.wyckoff,
+                  s.relation, kRoom, &trace);
+  EXPECT_EQ(s.count, 24);
+  EXPECT_EQ(trace.largest_scale, 1024);
   EXPECT_EQ(trace.wide_shifts, 0);
-  std::mt19937 rng(227);
-  expect_reproduces(227, h, basis, origin, kGeneral, s, rng);
+  std::mt19937 rng(167);
+  expect_reproduces(167, h, basis, origin, kGeneral, s, rng);
 }
 
 // A parameter-free position is named only where a table point equals an atom exactly; its

@@ -148,6 +148,10 @@ TEST(IdSubgroup, FindsOriginAndShortensTheBasis) {
       {"P-1 on a skewed basis", ops_of({1, 25}), columns({{{1, 0, 0}, {3, 1, 0}, {2, 5, 1}}}), 2},
       {"Pmmm on a skewed basis", ops_of(cat({range(1, 4), range(25, 28)})),
        columns({{{1, 0, 0}, {1, 1, 0}, {1, 1, 1}}}), 47},
+      // P2/m (10) has a change of basis but no origin: the Bravais restriction becomes mP, so
+      // C2/m (12) is skipped, and P2/c (13) of the same type is found.
+      {"P2/c after P2/m reached the origin step",
+       ops_of({1, 3, 25, 27}, {{3, {0, 0, 1, 2}}, {27, {0, 0, 1, 2}}}), kUnit, 13},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -188,6 +192,7 @@ TEST(IdSubgroup, NegativeModeKeepsTheBasis) {
   EXPECT_EQ(same.group, 123);
   EXPECT_EQ(same.basis, kUnit);
   EXPECT_EQ(same.origin, (RationalVector{0, 0, 0, 1}));
+  EXPECT_EQ(check_identification(cs, 123, ops, 123, same.basis, same.origin), "");
   const Identified shifted = identify(123, kUnit, moved, -123);
   EXPECT_EQ(shifted.basis, kUnit);
   EXPECT_EQ(check_identification(cs, 123, moved, 123, shifted.basis, shifted.origin), "");
