@@ -103,7 +103,7 @@ TEST(GetNewWyckoff, UnreducedRelationsOfTheDoubledTriclinicCell) {
   expect_reproduces(1, 1, doubled, kZero, 1, s, rng);
 }
 
-// The splittings (checked with cctbx and spglib): the orbits in order (the first holds
+// Known splittings (letters checked with cctbx): the orbits in order (the first holds
 // the table's representative) with their letters in the subgroup, and relations that reproduce
 // the atoms at random old parameters.
 TEST(GetNewWyckoff, SplitsKnownOrbits) {

@@ -81,9 +81,9 @@ Identified identify(int32_t g, const Mat3i& lattice, const std::vector<SpaceOp>&
   return r;
 }
 
-// The subgroups of the table, named by their point operations, checked with cctbx and
-// spglib: each is identified in mode 0, and its operators, referred to the returned basis and
-// origin, are the tables' operators of the returned group.
+// Known subgroups, named by their point operations (groups checked with spglib): each is
+// identified in mode 0, and its operators, referred to the returned basis and origin, are the
+// tables' operators of the returned group.
 TEST(IdSubgroup, IdentifiesKnownSubgroups) {
   SGL_REQUIRE_TABLES();
   const auto tetragonal = cat({range(1, 4), range(13, 16), range(25, 28), range(37, 40)});
