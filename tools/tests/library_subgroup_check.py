@@ -455,6 +455,19 @@ def main(argv):
                 if got != label[-1]:
                     problems.append("%s position %d: library %s, cctbx %s at %s"
                                     % (cid, s["w"], label, got, point))
+    # The judges must see a wrong answer: a wrong group number for spglib, a wrong letter for
+    # cctbx (on the first case that has a named orbit with parameters).
+    for cid, (g, case, parent) in all_cases.items():
+        r = results.get(cid, {})
+        orbits = [o for s in r.get("splits", []) for o in s["orbits"] if o[1][-1] != "a"]
+        if not orbits:
+            continue
+        if spglib_number(tables, g, case, nrng) == r["h"] % 230 + 1:
+            problems.append("spglib judge blind: %s accepted as group %d" % (cid, r["h"] % 230 + 1))
+        w, label, point = orbits[0]
+        if letters.letter(r["h"], point) == "a":
+            problems.append("cctbx judge blind: %s orbit %s accepted as a" % (cid, label))
+        break
     for p in problems[:50]:
         print(p)
     other_stops = id_stops - not_found + wyckoff_stops
