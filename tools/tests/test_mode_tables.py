@@ -48,7 +48,7 @@ def orbit(t, g, w, rng):
     x = [Fraction(int(W[r, 0]), int(W[3, 0])) for r in range(3)]
     for j in (1, 2, 3):
         if W[3, j]:
-            val = Fraction(int(rng.integers(1, 97)), 97)
+            val = Fraction(int(rng.integers(1, 9973)), 9973)
             x = [x[r] + val * int(W[r, j]) for r in range(3)]
     pts = []
     for op in t.ops(g):
