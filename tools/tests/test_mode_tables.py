@@ -165,7 +165,7 @@ class CommittedFiles(unittest.TestCase):
         # cF X is (0, 1, 0) in conventional reciprocal axes: (1/2, 0, 1/2) on the "pml" basis.
         j = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 12]].index("X")
         self.assertEqual(list(t.lit["KVEC_MATRIX"][:, 0, j, 12]), [1, 0, 1, 2])
-        # Little co-group of X in Fm-3m: 4/mmm, 16 operations; of L: -3m, 12.
+        # Little co-group of X in Fm-3m: 4/mmm, 16 operations.
         self.assertEqual(int(t.lit["LITTLE_COGROUP_ORDER"][j, 225 - 1]), 16)
 
 
