@@ -13,8 +13,9 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
                  at most 127
   M3 k lists     counts, two-character labels unique per type, "GM" first with k = 0,
                  positive denominators in every column, parameter counts, lines through the
-                 zone centre with zero constant part; the k types equal an enumeration of
-                 stabilisers on a grid of step 1/12 (same count and stabiliser classes)
+                 zone centre with zero constant part; every point of a grid of step 1/12
+                 lies, up to the holohedry, in exactly one k type at a generic parameter
+                 (same stabiliser order), and every k type is reached
   M4 co-groups   order >= 1 everywhere; for every (group, k type) exactly the point
                  operations of the group that keep k modulo the reciprocal lattice at generic
                  parameter values, ascending; the order divides the group order
@@ -404,6 +405,19 @@ def generic_k(t, j, L, values=(Fraction(3, 29), Fraction(5, 37), Fraction(7, 41)
     return k
 
 
+def through_lattice_point(m):
+    """True when the line const + u dir (a k-vector matrix) passes through a reciprocal
+    lattice point."""
+    c = [Fraction(int(m[r, 0]), int(m[3, 0])) for r in range(3)]
+    d = [Fraction(int(m[r, 1]), int(m[3, 1])) for r in range(3)]
+    i = next(r for r in range(3) if d[r])
+    for n in range(-4, 5):
+        u = (n - c[i]) / d[i]
+        if all((c[r] + u * d[r]).denominator == 1 for r in range(3)):
+            return True
+    return False
+
+
 def check_klists(t, fail):
     total = 0
     kmat = t.lit["KVEC_MATRIX"]
@@ -429,12 +443,88 @@ def check_klists(t, fail):
             if npar < prev:
                 fail("M3", "type %d: parameter counts not ascending" % L)
             prev = npar
-            if npar == 1 and labels[j - 1] in ("DT", "LD", "SM") and np.any(m[:3, 0]):
+            if npar == 1 and np.any(m[:3, 0]) and through_lattice_point(m):
                 fail("M3", "type %d: line %s through GM has a constant part" % (L, labels[j - 1]))
         if labels[n - 1] != "GP" or int(t.lit["KVEC_PARAMETER_COUNT"][n - 1, L - 1]) != 3:
             fail("M3", "type %d: last k vector is not GP" % L)
     if total != 211:
         fail("M3", "%d k types, expected 211" % total)
+
+
+def _integer_annihilator(dirs):
+    """Integer vectors a (rows) with a . d = 0 for all integer directions d."""
+    if not dirs:
+        return np.eye(3, dtype=np.int64)
+    if len(dirs) == 3:
+        return np.zeros((0, 3), dtype=np.int64)
+    if len(dirs) == 2:
+        return np.array([np.cross(dirs[0], dirs[1])], dtype=np.int64)
+    d = np.array(dirs[0], dtype=np.int64)
+    basis = [np.cross(d, e) for e in np.eye(3, dtype=np.int64)]
+    basis = [b for b in basis if np.any(b)]
+    out = [basis[0]]
+    for b in basis[1:]:
+        if np.linalg.matrix_rank(np.array(out + [b])) > len(out):
+            out.append(b)
+            break
+    return np.array(out, dtype=np.int64)
+
+
+def check_grid(t, fail, step=12):
+    """Every point of the grid kappa = n / step falls, up to the holohedry, into exactly one k
+    type of its Bravais type at a generic parameter value (same stabiliser order), and every
+    k type is reached."""
+    grid = np.array(list(iproduct(range(step), repeat=3)), dtype=np.int64).T
+    for L in range(1, 15):
+        hol = int(t.s["BRAVAIS_POINT_GROUP"][L - 1])
+        ops = t.lists(hol)[0][1]
+        rots = [t.k_rot(L, p).astype(np.int64) for p in ops]
+        n = int(t.lit["KVEC_COUNT"][L - 1])
+        # Orbits of the grid points under the holohedry (modulo the reciprocal lattice).
+        code = lambda v: (v[0] % step) * step * step + (v[1] % step) * step + (v[2] % step)
+        images = [code(A @ grid) for A in rots]
+        stab = sum((img == code(grid)).astype(int) for img in images)
+        seen = np.zeros(grid.shape[1], dtype=bool)
+        reps = []
+        for q in range(grid.shape[1]):
+            if not seen[q]:
+                reps.append(q)
+                for img in images:
+                    seen[img[q]] = True
+        # Generic stabiliser order and subspace of every k type, scaled to integers.
+        types = []
+        for j in range(1, n + 1):
+            m = kvec(t, j, L)
+            npar = int(t.lit["KVEC_PARAMETER_COUNT"][j - 1, L - 1])
+            k = generic_k(t, j, L)
+            order = sum(all((a - b).denominator == 1 for a, b in zip(
+                [sum(int(A[r, c]) * k[c] for c in range(3)) for r in range(3)], k))
+                for A in rots)
+            den = int(m[3, 0])
+            dirs = [m[:3, p + 1].astype(np.int64) for p in range(npar)]
+            ann = _integer_annihilator(dirs)
+            c = m[:3, 0].astype(np.int64)  # constant part times den
+            shifts = {tuple(ann @ np.array(v) * den * step) for v in iproduct(range(-3, 4), repeat=3)}
+            types.append((order, den, c, ann, shifts))
+        hits = [0] * n
+        for q in reps:
+            x = grid[:, q]
+            found = set()
+            for A in rots:
+                y = A @ x  # step * kappa
+                for j, (order, den, c, ann, shifts) in enumerate(types):
+                    if order != stab[q] or j in found:
+                        continue
+                    r = tuple(ann @ (y * den - c * step))
+                    if r in shifts:
+                        found.add(j)
+            if len(found) != 1:
+                fail("M3", "type %d: grid point %s lies in %d k types" % (L, list(x), len(found)))
+            for j in found:
+                hits[j] += 1
+        for j in range(n):
+            if not hits[j]:
+                fail("M3", "type %d: k index %d is reached by no grid point" % (L, j + 1))
 
 
 def check_cogroups(t, fail):
@@ -846,6 +936,7 @@ def run_checks(data_dir, seed=20261210, isotropy_sample=None):
     run("M1", check_layout)
     run("M2", check_constants)
     run("M3", check_klists)
+    run("M3", check_grid)
     run("M4", check_cogroups)
     run("M5", check_irreps)
     run("M6", check_isotropy, seed, isotropy_sample)

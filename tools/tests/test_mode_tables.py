@@ -221,6 +221,10 @@ class Faults(unittest.TestCase):
         def denominator(d):  # a parameter column of cP DT without denominator
             patch(d, "data_little.bin", "KVEC_MATRIX", ((11 * 27) + 4) * 16 + 3 * 4 + 3, 0)
 
+        def moved_point(d):  # cP X moved from (0, 1/2, 0) to (0, 1/4, 0), onto the line DT
+            j = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 11]].index("X")
+            patch(d, "data_little.bin", "KVEC_MATRIX", 3 + 16 * (j + 27 * 11), 4)
+
         def isotropy_group(d):
             for e in range(1500):
                 patch(d, "data_isotropy.bin", "ISOTROPY_SG", e, 1)
@@ -249,7 +253,7 @@ class Faults(unittest.TestCase):
             patch(d, "data_images.bin", "IMAGE_ITEM_01", 0, 7)
 
         cases = [(matrix_element, cm.check_irreps, "M5"), (cogroup, cm.check_cogroups, "M4"),
-                 (denominator, cm.check_klists, "M3"),
+                 (denominator, cm.check_klists, "M3"), (moved_point, cm.check_grid, "M3"),
                  (isotropy_group, cm.check_isotropy, "M6"),
                  (multiplicity, cm.check_site_data, "M7"),
                  (vector_basis, cm.check_site_data, "M7"), (reality, cm.check_irreps, "M5"),
