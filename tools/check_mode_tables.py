@@ -24,8 +24,8 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
                  sum |chi|^2 = |G| times 1, 2, 4 by reality type, the Frobenius-Schur
                  indicator gives the reality type, characters orthogonal and complete,
                  S^H D S = diag(z, conj z) for the complex type, equal images equal matrix
-                 sets, labels "GM<slot>", second label 4777 blank; every k type without
-                 irreps has count 0
+                 sets, labels "GM<slot>", second label 4777 blank; the vector representation
+                 holds exactly three acoustic modes as the program counts them
   M6 isotropy    entries inside their extents, right-handed superlattices, OPD dimension
                  equals the irrep's, OPD vectors fixed by the operators that fix them, one
                  parameter count per irrep; the space group of the parent displaced along the
@@ -34,7 +34,8 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
                  group whose operators are the reference list; vector slots add up to 3, an
                  s-dimensional site irrep starting at a slot = 1 mod s; R(list_j) E =
                  E S(reference_j) (axial: det R R) for every list; site-irrep multiplicities
-                 recomputed from the site operators of every position
+                 recomputed from the site operators of every position, and the mode counts
+                 they give divisible by 1, 4, 2 for the irrep's reality type
 
 Usage: check_mode_tables.py [data directory]   (default: data/ beside tools/)
 """
@@ -667,6 +668,22 @@ def check_irreps(t, fail):
             chars.append(characters(t, i))
             total += n * n / norm
         nops = len(ops)
+        # The acoustic modes as the program counts them: multiplicity of the vector
+        # representation in each irrep (halved for the non-real types), dimension-weighted.
+        chi_v = np.array([np.trace(t.rot(op[4])) for op in ops])
+        acoustic = 0
+        for m, (i, ch) in enumerate(zip(irreps, chars), start=1):
+            l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, 0, g - 1])
+            x = np.dot(chi_v, ch) / nops
+            if abs(x - round(x)) > TOL:
+                fail("M5", "group %d slot %d: vector multiplicity %g" % (g, m, x))
+            n = int(round(x))
+            if int(t.lit["LITTLE_IRREP_REALITY"][l - 1]) != 1:
+                n //= 2
+            acoustic += t.dim(i) * n
+        if acoustic != 3:
+            fail("M5", "group %d: the vector representation counts %d acoustic modes"
+                 % (g, acoustic))
         for a in range(len(chars)):
             for b in range(a):
                 if abs(np.dot(chars[a], chars[b])) / nops > TOL:
@@ -848,6 +865,10 @@ def site_ops(t, g, w):
     return out
 
 
+def reality_type(t, i):
+    return int(t.img["IMAGE_REALITY_TYPE"][int(t.irr["IRREP_IMAGE"][i - 1]) - 1])
+
+
 def check_site_data(t, fail):
     refs = {}
     for p in range(1, 33):
@@ -913,6 +934,16 @@ def check_site_data(t, fail):
                 if got != want:
                     fail("M7", "group %d irrep %d position %d: site irreps %s, expected %s"
                          % (g, i, w + 1, got, want))
+                # The mode count of a listed site irrep (doubled for a non-real site irrep)
+                # must divide by 1, 4, 2 for the irrep's reality type.
+                divisor = {1: 1, 2: 4, 3: 2}[reality_type(t, i)]
+                for s_irrep, mult in got:
+                    sreal = int(t.img["IMAGE_REALITY_TYPE"][
+                        int(t.irr["IRREP_IMAGE"][idx[s_irrep - 1] - 1]) - 1])
+                    if (mult * (1 if sreal == 1 else 2)) % divisor:
+                        fail("M7", "group %d irrep %d position %d: multiplicity %d of site "
+                             "irrep %d not divisible by %d" % (g, i, w + 1, mult, s_irrep,
+                                                               divisor))
 
 
 CHECKS = ("M1", "M2", "M3", "M4", "M5", "M6", "M7")
