@@ -361,12 +361,8 @@ def _fr(num, den):
     return Fraction(int(num), int(den))
 
 
-def site_point_ops(sh, g, wyc):
-    return _site_point_ops(sh, g, wyc)
-
-
 @lru_cache(maxsize=None)
-def _site_point_ops(sh, g, wyc):
+def site_point_ops(sh, g, wyc):
     """Point operations of the operators of g that fix Wyckoff position wyc pointwise."""
     L = sh.bravais(g)
     W = sh.w["WYC_MATRIX_TABLE"][:, :, wyc - 1]
@@ -485,9 +481,6 @@ def build(space, wyckoff):
             lit["SMALL_IRREP_DIMENSION"][r - 1, 0, g - 1] = ir.dim // (2 if ir.reality != 1 else 1)
             # Isotropy subgroups.
             entries = []
-            inv_phi = {}
-            for k, v in phi.items():
-                inv_phi.setdefault(v, []).append(k)
             for H, F in isotropy(p, r):
                 sub = tuple(op for op in ops if phi[op[4]] in H)
                 sg = identify(L, sub)
@@ -526,6 +519,7 @@ def build(space, wyckoff):
     report.append(("stored irreps (zone centre)", n_irreps, N_IRREP - 1))
 
     # Site irrep tables of the point groups.
+    bases = []             # (list number, kind, E) for PG_VECTOR_BASIS
     for p in range(1, 33):
         irreps = pi.point_group_irreps(p)
         wyc["PG_IRREP_COUNT"][p - 1] = len(irreps)
@@ -543,7 +537,7 @@ def build(space, wyckoff):
                 for x in range(3):
                     for c in range(3):
                         consts.need(E[x][c], small=True)
-                wyc.setdefault("_E", []).append((n_list, kind, E))
+                bases.append((n_list, kind, E))
 
     # Constant table.
     for x in matrix_values:
@@ -557,7 +551,7 @@ def build(space, wyckoff):
 
     # Write the value arrays.
     img["IMAGE_TRANSFORM_VALUE"][:len(transform_values)] = [consts(x) for x in transform_values]
-    for n_list, kind, E in wyc.pop("_E"):
+    for n_list, kind, E in bases:
         for x in range(3):
             for c in range(3):
                 wyc["PG_VECTOR_BASIS"][x, c, kind - 1, n_list - 1] = consts(E[x][c])
