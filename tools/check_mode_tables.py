@@ -40,7 +40,6 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
 Usage: check_mode_tables.py [data directory]   (default: data/ beside tools/)
 """
 import os
-import struct
 import sys
 from fractions import Fraction
 from itertools import product as iproduct

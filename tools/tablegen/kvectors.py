@@ -87,25 +87,6 @@ def _parse_k(text):
     return tuple(const), used
 
 
-def _rank(rows):
-    m = [list(r) for r in rows]
-    rank, col = 0, 0
-    ncol = len(m[0]) if m else 0
-    while rank < len(m) and col < ncol:
-        piv = next((i for i in range(rank, len(m)) if m[i][col] != 0), None)
-        if piv is None:
-            col += 1
-            continue
-        m[rank], m[piv] = m[piv], m[rank]
-        for i in range(len(m)):
-            if i != rank and m[i][col] != 0:
-                f = m[i][col] / m[rank][col]
-                m[i] = [a - f * b for a, b in zip(m[i], m[rank])]
-        rank += 1
-        col += 1
-    return rank
-
-
 def _echelon(vectors):
     """Reduced row echelon basis of the span of vectors (each with a leading 1)."""
     m = [list(v) for v in vectors]

@@ -16,7 +16,6 @@ import os
 import sys
 import unittest
 from collections import Counter
-from fractions import Fraction
 
 import numpy as np
 
