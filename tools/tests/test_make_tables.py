@@ -7,13 +7,14 @@ import sys
 import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-FILES = ("data_space.bin", "data_wyckoff.bin", "symmetry.dat")
+FILES = ("data_space.bin", "data_wyckoff.bin", "symmetry.dat", "data_images.bin",
+         "data_irreps.bin", "data_little.bin", "data_isotropy.bin", "const.dat")
 
 
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tools", "make_tables.py"), tmp],
-                       check=True)
+                       check=True, stdout=subprocess.DEVNULL)
         differing = [name for name in FILES
                      if not filecmp.cmp(os.path.join(tmp, name),
                                         os.path.join(ROOT, "data", name), shallow=False)]

@@ -125,8 +125,8 @@ class CheckerSeesFaults(unittest.TestCase):
             lists = w["PG_ELEMENT_LIST"]
             lists[:, [li, li + 1]] = lists[:, [li + 1, li]]
 
-        def mode_analysis(w):
-            w["PG_VECTOR_BASIS"][0, 0, 0, 0] = 1
+        def unused_item(w):
+            w["WYCKOFF_ITEM_04"][0] = 1
 
         def count(w):
             w["WYC_COUNT"][0] = 2
@@ -134,7 +134,7 @@ class CheckerSeesFaults(unittest.TestCase):
         cases = [(site_group, "W4"), (duplicate_position, "W5"),
                  (present_zero_direction, "W2"), (shifted_point, "W3"),
                  (swapped_letters, "W5"), (label, "W6"), (list_order, "W7"),
-                 (reference_not_first, "W7"), (mode_analysis, "W8"), (count, "W1")]
+                 (reference_not_first, "W7"), (unused_item, "W8"), (count, "W1")]
         for change, code in cases:
             with self.subTest(fault=change.__name__):
                 self.assertIn(code, self.faulty(change))

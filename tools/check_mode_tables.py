@@ -1,0 +1,993 @@
+#!/usr/bin/python3
+"""Checks the mode-analysis tables: data_images.bin, data_irreps.bin, data_little.bin,
+data_isotropy.bin, const.dat and the site arrays of data_wyckoff.bin.
+
+Independent of the table maker: it reads the files itself (the binary reader of
+check_tables.py) and recomputes what it asserts from the stored operators with its own
+group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the conventions.
+
+  M1 layout      framing, payload sizes, the start of every array as listed, unread items zero
+  M2 constants   const.dat: index 1 is 0; 2k, 2k + 1 hold v, -v; the last line has the largest
+                 (even) index; at most 600 entries; values more than 0.002 apart, 9 significant
+                 digits; every stored constant index inside the table, those of int8 arrays
+                 at most 127
+  M3 k lists     counts, two-character labels unique per type, "GM" first with k = 0,
+                 positive denominators in every column, parameter counts, lines through the
+                 zone centre with zero constant part; every point of a grid of step 1/12
+                 lies, up to the holohedry, in exactly one k type at a generic parameter
+                 (same stabiliser order), and every k type is reached
+  M4 co-groups   order >= 1 everywhere; for every (group, k type) exactly the point
+                 operations of the group that keep k modulo the reciprocal lattice at generic
+                 parameter values, ascending; the order divides the group order
+  M5 irreps      zone centre of every group: slots, little irreps and stored irreps agree;
+                 matrices orthogonal, a homomorphism with the lattice translations,
+                 sum |chi|^2 = |G| times 1, 2, 4 by reality type, the Frobenius-Schur
+                 indicator gives the reality type, characters orthogonal and complete,
+                 S^H D S = diag(z, conj z) for the complex type, equal images equal matrix
+                 sets, labels "GM<slot>", second label 4777 blank; the vector representation
+                 holds exactly three acoustic modes as the program counts them
+  M6 isotropy    entries inside their extents, right-handed superlattices, OPD dimension
+                 equals the irrep's, OPD vectors fixed by the operators that fix them, one
+                 parameter count per irrep; the space group of the parent displaced along the
+                 OPD (spglib) is ISOTROPY_SG
+  M7 site data   PG_IRREP_COUNT/PG_IRREP_INDEX name the zone-centre irreps of a primitive
+                 group whose operators are the reference list; vector slots add up to 3, an
+                 s-dimensional site irrep starting at a slot = 1 mod s; R(list_j) E =
+                 E S(reference_j) (axial: det R R) for every list; site-irrep multiplicities
+                 recomputed from the site operators of every position, and the mode counts
+                 they give divisible by 1, 4, 2 for the irrep's reality type
+
+Usage: check_mode_tables.py [data directory]   (default: data/ beside tools/)
+"""
+import os
+import sys
+from fractions import Fraction
+from itertools import product as iproduct
+
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_tables import SPACE_FILE_LAYOUT, SPACE_PAYLOAD, WYCKOFF_PAYLOAD, read_block  # noqa
+from check_wyckoff import WYCKOFF_FILE_LAYOUT  # noqa: E402
+
+PAYLOADS = {"data_images.bin": 145994, "data_irreps.bin": 986752,
+            "data_little.bin": 1748470, "data_isotropy.bin": 1854564}
+N_IRREP = 4777
+TOL = 1e-5
+
+# name, kind, offset in the payload, extents
+IMAGE_FILE_LAYOUT = """
+IMAGE_ITEM_01 i4 0
+IMAGE_ITEM_02 l4 4 132
+IMAGE_ITEM_03 l4 532 2300
+IMAGE_ITEM_04 l4 9732 2300
+IMAGE_ITEM_05 l4 18932 2300
+IMAGE_ITEM_06 i2 28132 141
+IMAGE_ITEM_07 i2 28414 132
+IMAGE_ITEM_08 i2 28678 132
+OPD_VECTOR_START i2 28942 700
+OPD_VECTOR_COMPONENT i2 30342 27300
+IMAGE_ITEM_11 i2 84942 141
+IMAGE_ITEM_12 i2 85224 2300
+IMAGE_ITEM_13 i2 89824 141
+IMAGE_TRANSFORM_START i2 90106 132
+IMAGE_DIMENSION i1 90370 141
+IMAGE_ITEM_16 i1 90511 141
+IMAGE_ITEM_17 i1 90652 132
+OPD_DIMENSION i1 90784 700
+OPD_PARAMETER_COUNT i1 91484 700
+IMAGE_REALITY_TYPE i1 92184 132
+IMAGE_TRANSFORM_VALUE i1 92316 4840
+IMAGE_ITEM_22 a6 97156 141
+IMAGE_ITEM_23 a6 98002 132
+IMAGE_ITEM_24 a4 98794 700
+IMAGE_ITEM_25 i4 101594 2300
+IMAGE_ITEM_26 i4 110794 6500
+IMAGE_ITEM_27 i4 136794 2300
+"""
+
+IRREP_FILE_LAYOUT = """
+IRREP_MATRIX_FIRST i4 0 4777
+IRREP_MATRIX_START i4 19108 80000
+IRREP_SG i2 339108 4777
+IRREP_IMAGE i2 348662 4777
+IRREP_ITEM_05 i2 358216 231
+IRREP_ITEM_06 i2 358678 4778
+IRREP_ITEM_07 i2 368234 84
+IRREP_ITEM_08 i2 368402 60
+IRREP_MATRIX_ELEMENT i2 368522 170000
+IRREP_ITEM_10 i2 708522 4777
+IRREP_ITEM_11 i2 718076 22136
+IRREP_ITEM_12 i2 762348 73
+IRREP_ITEM_13 i1 762494 4777
+IRREP_ITEM_14 i1 767271 4777
+IRREP_ITEM_15 i1 772048 5 8170
+IRREP_ITEM_16 i1 812898 73
+IRREP_ITEM_17 i1 812971 73
+IRREP_LABEL a8 813044 4777
+IRREP_ITEM_19 a8 851260 4861
+IRREP_ITEM_20 a8 890148 4837
+IRREP_ITEM_21 a8 928844 4777
+IRREP_ITEM_22 a8 967060 73
+IRREP_SECOND_LABEL a4 967644 4777
+"""
+
+LITTLE_FILE_LAYOUT = """
+SMALL_IRREP_1D_START i4 0 27 230
+LITTLE_IRREP_WYC_FIRST i4 24840 10300
+LITTLE_IRREP_WYC_LIST_START i4 66040 47000
+SMALL_IRREP_MATRIX_START i4 254040 10300
+LITTLE_IRREP_TRANSFORM_START i4 295240 10300
+LITTLE_IRREP_NUMBER i2 336440 12 27 231
+LITTLE_IRREP_TO_IRREP i2 486128 10300
+LITTLE_IRREP_SG i2 506728 10300
+LITTLE_ITEM_09 i2 527328 4777
+KVEC_COUNT i1 536882 14
+KVEC_MATRIX i1 536896 4 4 27 14
+KVEC_PARAMETER_COUNT i1 542944 27 14
+LITTLE_COGROUP_ORDER i1 543322 27 230
+LITTLE_COGROUP_OPS i1 549532 48 27 230
+LITTLE_IRREP_COUNT i1 847612 27 230
+SMALL_IRREP_DIMENSION i1 853822 12 27 230
+SMALL_IRREP_1D_VALUE i1 928342 2 11200
+LITTLE_IRREP_REALITY i1 950742 10300
+LITTLE_ITEM_19 i1 961042 10300
+LITTLE_ITEM_20 i1 971342 10300
+LITTLE_ITEM_21 i1 981642 32
+LITTLE_ITEM_22 i1 981674 10300
+LITTLE_IRREP_DIMENSION i1 991974 10300
+LITTLE_IRREP_KVEC i1 1002274 10300
+LITTLE_IRREP_SMALL_IRREP i1 1012574 10300
+LITTLE_IRREP_WYC_LIST_COUNT i1 1022874 47000
+LITTLE_IRREP_WYC_MULTIPLICITY i1 1069874 104000
+LITTLE_IRREP_WYC_SITE_IRREP i1 1173874 104000
+SMALL_IRREP_MATRIX_VALUE i1 1277874 2 107000
+LITTLE_IRREP_TRANSFORM_VALUE i1 1491874 2 12200
+KVEC_LABEL a2 1516274 27 14
+LITTLE_ITEM_32 a2 1517030 12 27 230
+LITTLE_IRREP_LABEL a8 1666070 10300
+"""
+
+ISOTROPY_FILE_LAYOUT = """
+ISOTROPY_ITEM_01 i4 0 15240
+ISOTROPY_ITEM_02 i4 60960 15239
+ISOTROPY_ITEM_03 i2 121916 15239
+ISOTROPY_SG i2 152394 15239
+ISOTROPY_ITEM_05 i2 182872 15239
+ISOTROPY_OPD i2 213350 15239
+ISOTROPY_IRREP_FIRST i2 243828 4778
+ISOTROPY_ITEM_08 i2 253384 94271
+ISOTROPY_ITEM_09 i2 441926 94271
+ISOTROPY_ITEM_10 i2 630468 15239
+ISOTROPY_ITEM_11 i2 660946 15239
+ISOTROPY_ITEM_12 i2 691424 15239
+ISOTROPY_ITEM_13 i2 721902 94271
+ISOTROPY_ITEM_14 i2 910444 94271
+ISOTROPY_ITEM_15 i2 1098986 4732
+ISOTROPY_ITEM_16 i1 1108450 460300
+ISOTROPY_SUPERLATTICE i1 1568750 3 3 15239
+ISOTROPY_ITEM_18 i1 1705901 4 15239
+ISOTROPY_ITEM_19 i1 1766857 15239
+ISOTROPY_ITEM_20 i1 1782096 15239
+ISOTROPY_ITEM_21 i1 1797335 15239
+ISOTROPY_ITEM_22 i1 1812574 15239
+ISOTROPY_ITEM_23 i1 1827813 15239
+ISOTROPY_ITEM_24 i1 1843052 5756
+ISOTROPY_ITEM_25 i1 1848808 5756
+"""
+
+LAYOUTS = {"data_images.bin": IMAGE_FILE_LAYOUT, "data_irreps.bin": IRREP_FILE_LAYOUT,
+           "data_little.bin": LITTLE_FILE_LAYOUT, "data_isotropy.bin": ISOTROPY_FILE_LAYOUT}
+# Arrays of int8 that hold constant-table indices (read as int8, so indices up to 127).
+INT8_CONSTANT_ARRAYS = (("data_images.bin", "IMAGE_TRANSFORM_VALUE"),
+                        ("data_little.bin", "SMALL_IRREP_1D_VALUE"),
+                        ("data_little.bin", "SMALL_IRREP_MATRIX_VALUE"),
+                        ("data_little.bin", "LITTLE_IRREP_TRANSFORM_VALUE"),
+                        ("data_wyckoff.bin", "PG_VECTOR_BASIS"))
+SIZES = {"i1": 1, "i2": 2, "i4": 4, "l4": 4}
+
+
+def layout_entries(text):
+    out = []
+    for line in text.strip().splitlines():
+        name, kind, offset, *dims = line.split()
+        out.append((name, kind, int(offset), tuple(int(d) for d in dims)))
+    return out
+
+
+def _plain(text):
+    return "\n".join("%s %s %s" % (n, k, " ".join(str(d) for d in dims))
+                     for n, k, _, dims in layout_entries(text))
+
+
+class Tables:
+    """The files of a data directory: blocks of numpy arrays (index i at i - 1)."""
+
+    def __init__(self, data_dir):
+        self.dir = data_dir
+        self.blocks = {}
+        for name, text in LAYOUTS.items():
+            block = read_block(os.path.join(data_dir, name), _plain(text), PAYLOADS[name])
+            self.blocks[name] = {k: v.a for k, v in block.items()}
+        self.s = {k: v.a for k, v in read_block(os.path.join(data_dir, "data_space.bin"),
+                                                  SPACE_FILE_LAYOUT, SPACE_PAYLOAD).items()}
+        self.w = {k: v.a for k, v in read_block(os.path.join(data_dir, "data_wyckoff.bin"),
+                                                  WYCKOFF_FILE_LAYOUT, WYCKOFF_PAYLOAD).items()}
+        self.blocks["data_wyckoff.bin"] = self.w
+        self.img = self.blocks["data_images.bin"]
+        self.irr = self.blocks["data_irreps.bin"]
+        self.lit = self.blocks["data_little.bin"]
+        self.iso = self.blocks["data_isotropy.bin"]
+        self.const_lines = []
+        with open(os.path.join(data_dir, "const.dat")) as f:
+            for line in f:
+                parts = line.split()
+                self.const_lines.append((int(parts[0]), parts[1]))
+        vals = {}
+        for n, v in self.const_lines:
+            vals[n] = float(v)
+        last = self.const_lines[-1][0]
+        for k in range(1, last // 2 + 1):
+            vals[2 * k + 1] = -vals[2 * k]
+        self.const_count = last + 1
+        self.cv = np.zeros(self.const_count + 1)
+        for n in range(1, self.const_count + 1):
+            self.cv[n] = np.float32(vals.get(n, 0.0))
+        self._ops = {}
+        self._mats = {}
+
+    # shared tables
+    def pg(self, g):
+        return int(self.s["SG_POINT_GROUP"][g - 1])
+
+    def bravais(self, g):
+        return int(self.s["SG_BRAVAIS"][g - 1])
+
+    def ops(self, g):
+        if g not in self._ops:
+            first = int(self.s["SG_FIRST_OP"][g - 1])
+            n = int(self.s["PG_ORDER"][self.pg(g) - 1])
+            self._ops[g] = [tuple(int(x) for x in self.s["SG_OP_TABLE"][:, first - 1 + j])
+                            for j in range(n)]
+        return self._ops[g]
+
+    def rot(self, k):
+        return self.s["POINT_OP_ROT"][:, :, k - 1].astype(float)
+
+    def prim_rot(self, L, k):
+        m1 = self.s["LATTICE_TRANSFORM"][:, :, 0, L - 1]
+        m2 = self.s["LATTICE_TRANSFORM"][:, :, 1, L - 1]
+        d = self.s["LATTICE_TRANSFORM_DEN"][0, L - 1]
+        return m1 @ self.s["POINT_OP_ROT"][:, :, k - 1] @ m2 // d
+
+    def k_rot(self, L, k):
+        m3 = self.s["LATTICE_TRANSFORM"][:, :, 2, L - 1]
+        m4 = self.s["LATTICE_TRANSFORM"][:, :, 3, L - 1]
+        d = self.s["LATTICE_TRANSFORM_DEN"][1, L - 1]
+        return m3 @ self.s["POINT_OP_ROT"][:, :, k - 1] @ m4 // d
+
+    def product(self, a, b):
+        return int(self.s["POINT_OP_PRODUCT"][a - 1, b - 1])
+
+    def lists(self, p):
+        first = int(self.w["PG_LIST_FIRST"][p - 1])
+        order = int(self.s["PG_ORDER"][p - 1])
+        return [(first + i, [int(x) for x in self.w["PG_ELEMENT_LIST"][:order, first - 1 + i]])
+                for i in range(int(self.w["PG_LIST_COUNT"][p - 1]))]
+
+    # stored irreps
+    def dim(self, i):
+        return int(self.img["IMAGE_DIMENSION"][int(self.irr["IRREP_IMAGE"][i - 1]) - 1])
+
+    def matrices(self, i):
+        """(T1, T2, T3, D(op 1), ..., D(op n)) of stored irrep i."""
+        if i not in self._mats:
+            g = int(self.irr["IRREP_SG"][i - 1])
+            n = self.dim(i)
+            first = int(self.irr["IRREP_MATRIX_FIRST"][i - 1])
+            out = []
+            for e in range(3 + len(self.ops(g))):
+                s = int(self.irr["IRREP_MATRIX_START"][first - 1 + e])
+                idx = self.irr["IRREP_MATRIX_ELEMENT"][s - 1:s - 1 + n * n]
+                out.append(self.cv[idx].reshape((n, n), order="F"))
+            self._mats[i] = out
+        return self._mats[i]
+
+    def op_matrix(self, i, op):
+        """D(op) for an operator (t1, t2, t3, d, k) of the irrep's group: listed operator of
+        the same point operation after a lattice translation."""
+        g = int(self.irr["IRREP_SG"][i - 1])
+        mats = self.matrices(i)
+        for j, lop in enumerate(self.ops(g)):
+            if lop[4] == op[4]:
+                break
+        else:
+            raise KeyError(op)
+        diff = [Fraction(op[a], op[3]) - Fraction(lop[a], lop[3]) for a in range(3)]
+        if any(x.denominator != 1 for x in diff):
+            raise KeyError(op)
+        A = mats[3 + j]
+        for a in range(3):
+            T = mats[a] if diff[a] > 0 else mats[a].T
+            for _ in range(abs(int(diff[a]))):
+                A = T @ A
+        return A
+
+
+def compose(t, L, a, b):
+    """Operator a after b in "pml": (t_a + R_a t_b, R_a R_b) in lowest terms."""
+    R = t.prim_rot(L, a[4])
+    ta = [Fraction(a[i], a[3]) for i in range(3)]
+    tb = [Fraction(b[i], b[3]) for i in range(3)]
+    tc = [ta[i] + sum(int(R[i, j]) * tb[j] for j in range(3)) for i in range(3)]
+    d = 1
+    for x in tc:
+        d = d * x.denominator // np.gcd(d, x.denominator)
+    return (int(tc[0] * d), int(tc[1] * d), int(tc[2] * d), d, t.product(a[4], b[4]))
+
+
+def text(x):
+    return x.decode("ascii") if isinstance(x, bytes) else str(x)
+
+
+# --- M1 layout ----------------------------------------------------------------------------------
+
+def check_layout(t, fail):
+    for name, layout in LAYOUTS.items():
+        offset = 0
+        for arr, kind, start, dims in layout_entries(layout):
+            if start != offset:
+                fail("M1", "%s: %s starts at %d, expected %d" % (name, arr, offset, start))
+            size = int(kind[1:]) if kind[0] == "a" else SIZES[kind]
+            offset += size * (int(np.prod(dims)) if dims else 1)
+            if "_ITEM_" in arr:
+                a = t.blocks[name][arr]
+                if a.dtype == object:
+                    if any(text(x).strip("\0") for x in a.flat):
+                        fail("M1", "%s: unread %s not zero" % (name, arr))
+                elif np.any(a):
+                    fail("M1", "%s: unread %s not zero" % (name, arr))
+        if offset != PAYLOADS[name]:
+            fail("M1", "%s: arrays cover %d bytes" % (name, offset))
+        size = os.path.getsize(os.path.join(t.dir, name))
+        if size != PAYLOADS[name] + 8:
+            fail("M1", "%s: %d bytes" % (name, size))
+
+
+# --- M2 constants -------------------------------------------------------------------------------
+
+def check_constants(t, fail):
+    lines = t.const_lines
+    if lines[0] != (1, lines[0][1]) or float(lines[0][1]) != 0.0:
+        fail("M2", "index 1 is not 0")
+    last = lines[-1][0]
+    if last % 2 or last != max(n for n, _ in lines):
+        fail("M2", "last line has index %d, not the largest even index" % last)
+    if t.const_count > 600:
+        fail("M2", "%d entries" % t.const_count)
+    for n, v in lines:
+        digits = len(v.lstrip("-").replace(".", "").lstrip("0"))
+        if digits > 9:
+            fail("M2", "value %s has more than 9 significant digits" % v)
+        if n % 2 and n > 1 and float(v) != -float(dict(lines).get(n - 1, "nan")):
+            fail("M2", "index %d is not the negative of index %d" % (n, n - 1))
+    vals = sorted(t.cv[1:])
+    for a, b in zip(vals, vals[1:]):
+        if b - a <= 0.002:
+            fail("M2", "values %r and %r closer than 0.002" % (a, b))
+    for block, name in INT8_CONSTANT_ARRAYS:
+        a = t.blocks[block][name]
+        used = a[a != 0]
+        if used.size and (used.min() < 1 or used.max() > 127):
+            fail("M2", "%s holds indices outside 1..127" % name)
+    for block, name in (("data_irreps.bin", "IRREP_MATRIX_ELEMENT"),
+                        ("data_images.bin", "OPD_VECTOR_COMPONENT")):
+        a = t.blocks[block][name]
+        used = a[a != 0]
+        if used.size and (used.min() < 1 or used.max() > t.const_count):
+            fail("M2", "%s holds indices outside the table" % name)
+
+
+# --- M3, M4 k lists and little co-groups ---------------------------------------------------------
+
+def kvec(t, j, L):
+    m = t.lit["KVEC_MATRIX"][:, :, j - 1, L - 1]
+    return m
+
+
+def generic_k(t, j, L, values=(Fraction(3, 29), Fraction(5, 37), Fraction(7, 41))):
+    m = kvec(t, j, L)
+    npar = int(t.lit["KVEC_PARAMETER_COUNT"][j - 1, L - 1])
+    k = [Fraction(int(m[r, 0]), int(m[3, 0])) for r in range(3)]
+    for p in range(npar):
+        for r in range(3):
+            k[r] += values[p] * Fraction(int(m[r, p + 1]), int(m[3, p + 1]))
+    return k
+
+
+def through_lattice_point(m):
+    """True when the line const + u dir (a k-vector matrix) passes through a reciprocal
+    lattice point."""
+    c = [Fraction(int(m[r, 0]), int(m[3, 0])) for r in range(3)]
+    d = [Fraction(int(m[r, 1]), int(m[3, 1])) for r in range(3)]
+    i = next(r for r in range(3) if d[r])
+    for n in range(-4, 5):
+        u = (n - c[i]) / d[i]
+        if all((c[r] + u * d[r]).denominator == 1 for r in range(3)):
+            return True
+    return False
+
+
+def check_klists(t, fail):
+    total = 0
+    kmat = t.lit["KVEC_MATRIX"]
+    if np.any(kmat[3] <= 0):
+        fail("M3", "a KVEC_MATRIX column without positive denominator")
+    for L in range(1, 15):
+        n = int(t.lit["KVEC_COUNT"][L - 1])
+        total += n
+        if not 1 <= n <= 27:
+            fail("M3", "type %d: %d k vectors" % (L, n))
+            continue
+        labels = [text(x) for x in t.lit["KVEC_LABEL"][:n, L - 1]]
+        if len(set(labels)) != n or any(len(x.strip()) == 0 for x in labels):
+            fail("M3", "type %d: labels %s" % (L, labels))
+        if labels[0] != "GM" or np.any(kmat[:3, :, 0, L - 1]):
+            fail("M3", "type %d: k index 1 is not GM = 0" % L)
+        prev = 0
+        for j in range(1, n + 1):
+            npar = int(t.lit["KVEC_PARAMETER_COUNT"][j - 1, L - 1])
+            m = kmat[:, :, j - 1, L - 1]
+            if any(np.any(m[:3, c]) != (c <= npar) for c in range(1, 4)):
+                fail("M3", "type %d k %d: parameter columns do not match %d" % (L, j, npar))
+            if npar < prev:
+                fail("M3", "type %d: parameter counts not ascending" % L)
+            prev = npar
+            if npar == 1 and np.any(m[:3, 0]) and through_lattice_point(m):
+                fail("M3", "type %d: line %s through GM has a constant part" % (L, labels[j - 1]))
+        if labels[n - 1] != "GP" or int(t.lit["KVEC_PARAMETER_COUNT"][n - 1, L - 1]) != 3:
+            fail("M3", "type %d: last k vector is not GP" % L)
+    if total != 211:
+        fail("M3", "%d k types, expected 211" % total)
+
+
+def _integer_annihilator(dirs):
+    """Integer vectors a (rows) with a . d = 0 for all integer directions d."""
+    if not dirs:
+        return np.eye(3, dtype=np.int64)
+    if len(dirs) == 3:
+        return np.zeros((0, 3), dtype=np.int64)
+    if len(dirs) == 2:
+        return np.array([np.cross(dirs[0], dirs[1])], dtype=np.int64)
+    d = np.array(dirs[0], dtype=np.int64)
+    basis = [np.cross(d, e) for e in np.eye(3, dtype=np.int64)]
+    basis = [b for b in basis if np.any(b)]
+    out = [basis[0]]
+    for b in basis[1:]:
+        if np.linalg.matrix_rank(np.array(out + [b])) > len(out):
+            out.append(b)
+            break
+    return np.array(out, dtype=np.int64)
+
+
+def check_grid(t, fail, step=12):
+    """Every point of the grid kappa = n / step falls, up to the holohedry, into exactly one k
+    type of its Bravais type at a generic parameter value (same stabiliser order), and every
+    k type is reached."""
+    grid = np.array(list(iproduct(range(step), repeat=3)), dtype=np.int64).T
+    for L in range(1, 15):
+        hol = int(t.s["BRAVAIS_POINT_GROUP"][L - 1])
+        ops = t.lists(hol)[0][1]
+        rots = [t.k_rot(L, p).astype(np.int64) for p in ops]
+        n = int(t.lit["KVEC_COUNT"][L - 1])
+        # Orbits of the grid points under the holohedry (modulo the reciprocal lattice).
+        code = lambda v: (v[0] % step) * step * step + (v[1] % step) * step + (v[2] % step)
+        images = [code(A @ grid) for A in rots]
+        stab = sum((img == code(grid)).astype(int) for img in images)
+        seen = np.zeros(grid.shape[1], dtype=bool)
+        reps = []
+        for q in range(grid.shape[1]):
+            if not seen[q]:
+                reps.append(q)
+                for img in images:
+                    seen[img[q]] = True
+        # Generic stabiliser order and subspace of every k type, scaled to integers.
+        types = []
+        for j in range(1, n + 1):
+            m = kvec(t, j, L)
+            npar = int(t.lit["KVEC_PARAMETER_COUNT"][j - 1, L - 1])
+            k = generic_k(t, j, L)
+            order = sum(all((a - b).denominator == 1 for a, b in zip(
+                [sum(int(A[r, c]) * k[c] for c in range(3)) for r in range(3)], k))
+                for A in rots)
+            den = int(m[3, 0])
+            dirs = [m[:3, p + 1].astype(np.int64) for p in range(npar)]
+            ann = _integer_annihilator(dirs)
+            c = m[:3, 0].astype(np.int64)  # constant part times den
+            shifts = {tuple(ann @ np.array(v) * den * step) for v in iproduct(range(-3, 4), repeat=3)}
+            types.append((order, den, c, ann, shifts))
+        hits = [0] * n
+        for q in reps:
+            x = grid[:, q]
+            found = set()
+            for A in rots:
+                y = A @ x  # step * kappa
+                for j, (order, den, c, ann, shifts) in enumerate(types):
+                    if order != stab[q] or j in found:
+                        continue
+                    r = tuple(ann @ (y * den - c * step))
+                    if r in shifts:
+                        found.add(j)
+            if len(found) != 1:
+                fail("M3", "type %d: grid point %s lies in %d k types" % (L, list(x), len(found)))
+            for j in found:
+                hits[j] += 1
+        for j in range(n):
+            if not hits[j]:
+                fail("M3", "type %d: k index %d is reached by no grid point" % (L, j + 1))
+
+
+def check_cogroups(t, fail):
+    order = t.lit["LITTLE_COGROUP_ORDER"]
+    if np.any(order < 1):
+        fail("M4", "LITTLE_COGROUP_ORDER below 1")
+    for g in range(1, 231):
+        L = t.bravais(g)
+        pops = [op[4] for op in t.ops(g)]
+        for j in range(1, int(t.lit["KVEC_COUNT"][L - 1]) + 1):
+            k = generic_k(t, j, L)
+            keep = []
+            for p in pops:
+                A = t.k_rot(L, p)
+                kr = [sum(int(A[r, c]) * k[c] for c in range(3)) for r in range(3)]
+                if all((a - b).denominator == 1 for a, b in zip(kr, k)):
+                    keep.append(p)
+            n = int(order[j - 1, g - 1])
+            stored = [int(x) for x in t.lit["LITTLE_COGROUP_OPS"][:n, j - 1, g - 1]]
+            if stored != keep:
+                fail("M4", "group %d k %d: co-group %s, expected %s" % (g, j, stored, keep))
+            if len(pops) % max(n, 1):
+                fail("M4", "group %d k %d: order %d does not divide %d" % (g, j, n, len(pops)))
+
+
+# --- M5 zone-centre irreps ------------------------------------------------------------------------
+
+def zone_centre_irreps(t, g):
+    """Stored irrep numbers of the zone-centre slots of group g, in slot order."""
+    out = []
+    for m in range(1, int(t.lit["LITTLE_IRREP_COUNT"][0, g - 1]) + 1):
+        l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, 0, g - 1])
+        out.append(int(t.lit["LITTLE_IRREP_TO_IRREP"][l - 1]) if l else 0)
+    return out
+
+
+def product_table(t, g):
+    """(a, b, (c, lattice vector)) for all pairs of listed operators of g (0-based): a b is
+    listed operator c after the lattice translation."""
+    L = t.bravais(g)
+    ops = t.ops(g)
+    where = {op[4]: j for j, op in enumerate(ops)}
+    out = []
+    for a, oa in enumerate(ops):
+        for b, ob in enumerate(ops):
+            c = compose(t, L, oa, ob)
+            j = where[c[4]]
+            lop = ops[j]
+            diff = [Fraction(c[x], c[3]) - Fraction(lop[x], lop[3]) for x in range(3)]
+            out.append((a, b, (j, [int(x) for x in diff])))
+    return out
+
+
+def characters(t, i):
+    return np.array([np.trace(D) for D in t.matrices(i)[3:]])
+
+
+def reality_from_norm(t, i):
+    mats = t.matrices(i)[3:]
+    n = len(mats)
+    norm = sum(np.trace(D) ** 2 for D in mats) / n
+    fs = sum(np.trace(D @ D) for D in mats) / n
+    return norm, fs
+
+
+def transform(t, image):
+    n = int(t.img["IMAGE_DIMENSION"][image - 1])
+    s = int(t.img["IMAGE_TRANSFORM_START"][image - 1])
+    v = t.img["IMAGE_TRANSFORM_VALUE"][s - 1:s - 1 + 2 * n * n]
+    z = t.cv[v[0::2]] + 1j * t.cv[v[1::2]]
+    return z.reshape((n, n), order="F")
+
+
+def check_irreps(t, fail):
+    image_sets = {}
+    second = t.irr["IRREP_SECOND_LABEL"]
+    if text(second[N_IRREP - 1]).strip():
+        fail("M5", "IRREP_SECOND_LABEL(4777) is not blank")
+    for g in range(1, 231):
+        L = t.bravais(g)
+        ops = t.ops(g)
+        irreps = zone_centre_irreps(t, g)
+        if not irreps or 0 in irreps:
+            fail("M5", "group %d: zone-centre slots %s" % (g, irreps))
+            continue
+        chars = []
+        total = 0.0
+        table = product_table(t, g)
+        for m, i in enumerate(irreps, start=1):
+            l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, 0, g - 1])
+            n = t.dim(i)
+            reality = int(t.lit["LITTLE_IRREP_REALITY"][l - 1])
+            image = int(t.irr["IRREP_IMAGE"][i - 1])
+            checks = [(int(t.irr["IRREP_SG"][i - 1]), g, "IRREP_SG"),
+                      (int(t.lit["LITTLE_IRREP_SG"][l - 1]), g, "LITTLE_IRREP_SG"),
+                      (int(t.lit["LITTLE_IRREP_DIMENSION"][l - 1]), n, "dimension"),
+                      (int(t.lit["LITTLE_IRREP_KVEC"][l - 1]), 1, "k index"),
+                      (int(t.lit["LITTLE_IRREP_SMALL_IRREP"][l - 1]), m, "small irrep"),
+                      (int(t.img["IMAGE_REALITY_TYPE"][image - 1]), reality, "image reality"),
+                      (text(t.irr["IRREP_LABEL"][i - 1]).rstrip(), "GM%d" % m, "label"),
+                      (text(t.lit["LITTLE_IRREP_LABEL"][l - 1]).rstrip(), "GM%d" % m,
+                       "little label")]
+            for got, want, what in checks:
+                if got != want:
+                    fail("M5", "group %d slot %d: %s %r, expected %r" % (g, m, what, got, want))
+            mats = t.matrices(i)
+            for D in mats:
+                if np.abs(D @ D.T - np.eye(n)).max() > TOL:
+                    fail("M5", "group %d slot %d: a matrix is not orthogonal" % (g, m))
+                    break
+            for a, b, c in table:
+                lhs = mats[3 + a] @ mats[3 + b]
+                rhs = mats[3 + c[0]]
+                for ax in range(3):
+                    T = mats[ax] if c[1][ax] > 0 else mats[ax].T
+                    for _ in range(abs(c[1][ax])):
+                        rhs = T @ rhs
+                if np.abs(lhs - rhs).max() > TOL:
+                    fail("M5", "group %d slot %d: not a homomorphism at operators %d, %d"
+                         % (g, m, a + 1, b + 1))
+                    break
+            norm, fs = reality_from_norm(t, i)
+            want = {1: (1, 1), 2: (4, -2), 3: (2, 0)}[reality]
+            if abs(norm - want[0]) > TOL or abs(fs - want[1]) > TOL:
+                fail("M5", "group %d slot %d: sum |chi|^2 / |G| = %g, indicator %g for type %d"
+                     % (g, m, norm, fs, reality))
+            if reality != 1:
+                S = transform(t, image)
+                h = n // 2
+                for D in mats[3:]:
+                    Z = S.conj().T @ D @ S
+                    if (np.abs(Z[:h, h:]).max() > TOL or np.abs(Z[h:, :h]).max() > TOL
+                            or np.abs(Z[h:, h:] - Z[:h, :h].conj()).max() > TOL):
+                        fail("M5", "group %d slot %d: S^H D S is not diag(z, conj z)" % (g, m))
+                        break
+            key = frozenset(tuple(np.round(D, 6).flatten()) for D in mats[3:])
+            if image in image_sets and image_sets[image] != key:
+                fail("M5", "image %d: matrix sets differ (group %d slot %d)" % (image, g, m))
+            image_sets.setdefault(image, key)
+            chars.append(characters(t, i))
+            total += n * n / norm
+        nops = len(ops)
+        # The acoustic modes as the program counts them: multiplicity of the vector
+        # representation in each irrep (halved for the non-real types), dimension-weighted.
+        chi_v = np.array([np.trace(t.rot(op[4])) for op in ops])
+        acoustic = 0
+        for m, (i, ch) in enumerate(zip(irreps, chars), start=1):
+            l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, 0, g - 1])
+            x = np.dot(chi_v, ch) / nops
+            if abs(x - round(x)) > TOL:
+                fail("M5", "group %d slot %d: vector multiplicity %g" % (g, m, x))
+            n = int(round(x))
+            if int(t.lit["LITTLE_IRREP_REALITY"][l - 1]) != 1:
+                n //= 2
+            acoustic += t.dim(i) * n
+        if acoustic != 3:
+            fail("M5", "group %d: the vector representation counts %d acoustic modes"
+                 % (g, acoustic))
+        for a in range(len(chars)):
+            for b in range(a):
+                if abs(np.dot(chars[a], chars[b])) / nops > TOL:
+                    fail("M5", "group %d: characters of slots %d and %d not orthogonal"
+                         % (g, b + 1, a + 1))
+        if abs(total - nops) > TOL:
+            fail("M5", "group %d: sum of dim^2 / norm is %g, group order %d" % (g, total, nops))
+
+
+# --- M6 isotropy ---------------------------------------------------------------------------------
+
+CELLPAR = {"a": (1, 1.13, 1.27, 79, 83, 71), "m": (1, 1.13, 1.27, 90, 103, 90),
+           "o": (1, 1.13, 1.27, 90, 90, 90), "t": (1, 1, 1.27, 90, 90, 90),
+           "h": (1, 1, 1.27, 90, 90, 120), "c": (1, 1, 1, 90, 90, 90)}
+TYPE_SYSTEM = ("a", "m", "m", "o", "o", "o", "o", "t", "t", "h", "h", "c", "c", "c")
+
+
+def conventional_basis(L):
+    a, b, c, al, be, ga = CELLPAR[TYPE_SYSTEM[L - 1]]
+    al, be, ga = np.radians([al, be, ga])
+    B = np.zeros((3, 3))
+    B[:, 0] = (a, 0, 0)
+    B[:, 1] = (b * np.cos(ga), b * np.sin(ga), 0)
+    cx = c * np.cos(be)
+    cy = c * (np.cos(al) - np.cos(ga) * np.cos(be)) / np.sin(ga)
+    B[:, 2] = (cx, cy, np.sqrt(c * c - cx * cx - cy * cy))
+    return B
+
+
+def primitive_basis(t, L):
+    return t.s["LATTICE_TRANSFORM"][:, :, 1, L - 1] / float(t.s["LATTICE_TRANSFORM_DEN"][0, L - 1])
+
+
+def displaced_group(t, i, eta, rng):
+    for _ in range(5):  # spglib refuses structures with atoms too close: draw again
+        sg = _displaced_group(t, i, eta, rng)
+        if sg is not None:
+            return sg
+    raise RuntimeError("irrep %d: spglib found no group in five structures" % i)
+
+
+def _displaced_group(t, i, eta, rng):
+    """spglib's space-group number of general orbits of the irrep's group displaced by the
+    fields u(h) = (eta . D(h) xi) R_h v (random xi, v per orbit), which are fixed exactly by
+    the operators that fix eta."""
+    import spglib
+    g = int(t.irr["IRREP_SG"][i - 1])
+    L = t.bravais(g)
+    B = conventional_basis(L)
+    P = primitive_basis(t, L)
+    lattice = B @ P
+    pos, disp, types = [], [], []
+    mats = t.matrices(i)
+    for orbit in (1, 2, 3):  # three general orbits: one or two could add an inversion
+        x0 = rng.random(3)
+        xi = rng.standard_normal(len(eta))
+        v = rng.standard_normal(3)
+        for j, op in enumerate(t.ops(g)):
+            x = t.prim_rot(L, op[4]) @ x0 + np.array(op[:3]) / op[3]
+            pos.append(x % 1.0)
+            R = B @ t.rot(op[4]) @ np.linalg.inv(B)
+            disp.append(float(eta @ mats[3 + j] @ xi) * (R @ v))
+            types.append(orbit)
+    disp = np.array(disp)
+    scale = np.abs(disp).max()
+    if scale > 1e-9:
+        disp *= 0.03 / scale
+    frac = np.array(pos) + disp @ np.linalg.inv(lattice).T
+    cell = (lattice.T, frac % 1.0, types)
+    data = spglib.get_symmetry_dataset(cell, symprec=1e-3)
+    if data is None:
+        return None
+    return data.number if hasattr(data, "number") else data["number"]
+
+
+def opd_vectors(t, o):
+    dim = int(t.img["OPD_DIMENSION"][o - 1])
+    p = int(t.img["OPD_PARAMETER_COUNT"][o - 1])
+    s = int(t.img["OPD_VECTOR_START"][o - 1])
+    idx = t.img["OPD_VECTOR_COMPONENT"][s - 1:s - 1 + dim * p]
+    return t.cv[idx].reshape((p, dim)).T
+
+
+def check_isotropy(t, fail, seed=20261210, sample=None):
+    rng = np.random.default_rng(seed)
+    first = t.iso["ISOTROPY_IRREP_FIRST"]
+    if first[0] != 1 or np.any(np.diff(first) < 0) or first[N_IRREP] - 1 > 15239:
+        fail("M6", "ISOTROPY_IRREP_FIRST not ascending from 1 within 15239 entries")
+        return
+    stored = [i for i in range(1, N_IRREP + 1) if int(t.irr["IRREP_SG"][i - 1])]
+    if sample is not None:
+        stored = [stored[j] for j in sorted(rng.choice(len(stored), sample, replace=False))]
+    for i in stored:
+        n = t.dim(i)
+        mats = t.matrices(i)
+        entries = range(int(first[i - 1]), int(first[i]))
+        if not entries:
+            fail("M6", "irrep %d has no isotropy entry" % i)
+        counts = set()
+        for e in entries:
+            o = int(t.iso["ISOTROPY_OPD"][e - 1])
+            if not 1 <= o <= 700 or int(t.img["OPD_DIMENSION"][o - 1]) != n:
+                fail("M6", "irrep %d entry %d: OPD %d of wrong dimension" % (i, e, o))
+                continue
+            S = t.iso["ISOTROPY_SUPERLATTICE"][:, :, e - 1]
+            if round(np.linalg.det(S)) <= 0:
+                fail("M6", "irrep %d entry %d: superlattice not right-handed" % (i, e))
+            V = opd_vectors(t, o)
+            counts.add(V.shape[1])
+            for c in range(3):
+                T = np.eye(n)
+                for ax in range(3):
+                    M = mats[ax] if S[ax, c] > 0 else mats[ax].T
+                    for _ in range(abs(int(S[ax, c]))):
+                        T = M @ T
+                if np.abs(T @ V - V).max() > TOL:
+                    fail("M6", "irrep %d entry %d: OPD not fixed by the superlattice" % (i, e))
+            fixers = [D for D in mats[3:] if np.abs(D @ V - V).max() < TOL]
+            rank = np.linalg.matrix_rank(np.vstack([D - np.eye(n) for D in fixers]), tol=1e-6)
+            if n - rank != V.shape[1]:
+                fail("M6", "irrep %d entry %d: the operators fixing the OPD fix %d dimensions, "
+                     "not %d" % (i, e, n - rank, V.shape[1]))
+            eta = V @ rng.standard_normal(V.shape[1])
+            sg = displaced_group(t, i, eta, rng)
+            if sg != int(t.iso["ISOTROPY_SG"][e - 1]):
+                fail("M6", "irrep %d entry %d: ISOTROPY_SG %d, spglib finds %d"
+                     % (i, e, int(t.iso["ISOTROPY_SG"][e - 1]), sg))
+        if len(counts) > 1:
+            fail("M6", "irrep %d: entries with parameter counts %s" % (i, sorted(counts)))
+
+
+# --- M7 site data ---------------------------------------------------------------------------------
+
+def site_irreps(t, p):
+    """Stored irreps standing for the site irreps of point group p and, per site irrep, its
+    matrix for each operation of the reference list."""
+    n = int(t.w["PG_IRREP_COUNT"][p - 1])
+    idx = [int(x) for x in t.w["PG_IRREP_INDEX"][:n, p - 1]]
+    g = int(t.irr["IRREP_SG"][idx[0] - 1])
+    where = {op[4]: j for j, op in enumerate(t.ops(g))}
+    return idx, g, [{k: t.matrices(i)[3 + where[k]] for k in where} for i in idx]
+
+
+def vector_blocks(t, p, kind, idx):
+    col = t.w["PG_VECTOR_IRREP"][:, kind - 1, p - 1]
+    blocks, slot = [], 0
+    while slot < 3:
+        r = int(col[slot])
+        if not 1 <= r <= len(idx):
+            return None
+        s = t.dim(idx[r - 1])
+        if slot % s or slot + s > 3 or any(int(x) != r for x in col[slot:slot + s]):
+            return None
+        blocks.append((r, slot, s))
+        slot += s
+    return blocks
+
+
+def site_ops(t, g, w):
+    """Operators (exact translations) of g that fix Wyckoff position w pointwise."""
+    L = t.bravais(g)
+    W = t.w["WYC_MATRIX_TABLE"][:, :, w - 1]
+    c = [Fraction(int(W[r, 0]), int(W[3, 0])) for r in range(3)]
+    dirs = [W[:3, j].astype(int) for j in (1, 2, 3) if W[3, j]]
+    out = []
+    for op in t.ops(g):
+        R = t.prim_rot(L, op[4])
+        if any(np.any(R @ d != d) for d in dirs):
+            continue
+        image = [sum(int(R[a, b]) * c[b] for b in range(3)) + Fraction(op[a], op[3])
+                 for a in range(3)]
+        shift = [x - y for x, y in zip(image, c)]
+        if all(x.denominator == 1 for x in shift):
+            t_new = [Fraction(op[a], op[3]) - shift[a] for a in range(3)]
+            d = 1
+            for x in t_new:
+                d = d * x.denominator // np.gcd(d, x.denominator)
+            out.append(tuple(int(x * d) for x in t_new) + (d, op[4]))
+    return out
+
+
+def reality_type(t, i):
+    return int(t.img["IMAGE_REALITY_TYPE"][int(t.irr["IRREP_IMAGE"][i - 1]) - 1])
+
+
+def check_site_data(t, fail):
+    refs = {}
+    for p in range(1, 33):
+        idx, g, S = site_irreps(t, p)
+        ref = t.lists(p)[0][1]
+        refs[p] = (idx, S, ref)
+        if t.pg(g) != p or sorted(op[4] for op in t.ops(g)) != ref:
+            fail("M7", "point group %d: site irreps from group %d, not the reference list" % (p, g))
+        if zone_centre_irreps(t, g) != idx or any(int(t.irr["IRREP_SG"][i - 1]) != g for i in idx):
+            fail("M7", "point group %d: PG_IRREP_INDEX is not the zone-centre list of %d" % (p, g))
+        for kind in (1, 2):
+            blocks = vector_blocks(t, p, kind, idx)
+            if blocks is None:
+                fail("M7", "point group %d kind %d: vector slots %s" % (
+                    p, kind, list(t.w["PG_VECTOR_IRREP"][:, kind - 1, p - 1])))
+                continue
+            for n_list, lst in t.lists(p):
+                E = t.cv[t.w["PG_VECTOR_BASIS"][:, :, kind - 1, n_list - 1]]
+                if abs(np.linalg.det(E)) < 1e-6:
+                    fail("M7", "point group %d kind %d list %d: singular basis" % (p, kind, n_list))
+                for k, kr in zip(lst, ref):
+                    R = t.rot(k)
+                    if kind == 2:
+                        R = R * np.sign(np.linalg.det(R))
+                    Sb = np.zeros((3, 3))
+                    for r, slot, s in blocks:
+                        Sb[slot:slot + s, slot:slot + s] = S[r - 1][kr]
+                    if np.abs(R @ E - E @ Sb).max() > TOL:
+                        fail("M7", "point group %d kind %d list %d: R E != E S at operation %d"
+                             % (p, kind, n_list, k))
+                        break
+    wfirst = t.w["IRREP_WYC_FIRST"]
+    for g in range(1, 231):
+        wyc0 = int(t.w["WYC_FIRST"][g - 1])
+        nw = int(t.w["WYC_COUNT"][g - 1])
+        sites = [site_ops(t, g, w) for w in range(wyc0, wyc0 + nw)]
+        for i in zone_centre_irreps(t, g):
+            for w, sops in enumerate(sites):
+                spg = int(t.w["WYC_SITE_POINT_GROUP"][wyc0 + w - 1])
+                pts = [op[4] for op in sops]
+                lst = next((l for _, l in t.lists(spg) if set(pts) <= set(l)), None)
+                if lst is None or len(lst) != len(pts):
+                    fail("M7", "group %d position %d: site operators fit no list" % (g, w + 1))
+                    continue
+                idx, S, ref = refs[spg]
+                place = {k: j for j, k in enumerate(lst)}
+                chi = [np.trace(t.op_matrix(i, op)) for op in sops]
+                want = []
+                for s, Ssig in enumerate(S, start=1):
+                    cs = [np.trace(Ssig[ref[place[op[4]]]]) for op in sops]
+                    norm = np.dot(cs, cs) / len(sops)
+                    m = np.dot(chi, cs) / len(sops) / norm
+                    if abs(m - round(m)) > TOL or m < -TOL:
+                        fail("M7", "group %d irrep %d position %d: multiplicity %g"
+                             % (g, i, w + 1, m))
+                    if round(m):
+                        want.append((s, int(round(m))))
+                e = int(wfirst[i - 1]) + w
+                start = int(t.w["IRREP_WYC_LIST_START"][e - 1])
+                cnt = int(t.w["IRREP_WYC_LIST_COUNT"][e - 1])
+                got = [(int(t.w["IRREP_WYC_SITE_IRREP"][start - 1 + q]),
+                        int(t.w["IRREP_WYC_MULTIPLICITY"][start - 1 + q])) for q in range(cnt)]
+                if got != want:
+                    fail("M7", "group %d irrep %d position %d: site irreps %s, expected %s"
+                         % (g, i, w + 1, got, want))
+                # The mode count of a listed site irrep (doubled for a non-real site irrep)
+                # must divide by 1, 4, 2 for the irrep's reality type.
+                divisor = {1: 1, 2: 4, 3: 2}[reality_type(t, i)]
+                for s_irrep, mult in got:
+                    sreal = int(t.img["IMAGE_REALITY_TYPE"][
+                        int(t.irr["IRREP_IMAGE"][idx[s_irrep - 1] - 1]) - 1])
+                    if (mult * (1 if sreal == 1 else 2)) % divisor:
+                        fail("M7", "group %d irrep %d position %d: multiplicity %d of site "
+                             "irrep %d not divisible by %d" % (g, i, w + 1, mult, s_irrep,
+                                                               divisor))
+
+
+CHECKS = ("M1", "M2", "M3", "M4", "M5", "M6", "M7")
+
+
+def run_checks(data_dir, seed=20261210, isotropy_sample=None):
+    """Failures as a dict assertion -> list of messages (empty lists when all hold)."""
+    failures = {c: [] for c in CHECKS}
+
+    def fail(code, msg):
+        failures[code].append(msg)
+
+    t = Tables(data_dir)
+
+    def run(code, check, *args):
+        try:
+            check(t, fail, *args)
+        except Exception as exc:  # a malformed table must be reported, not crash the run
+            fail(code, "%s: %s" % (type(exc).__name__, exc))
+
+    run("M1", check_layout)
+    run("M2", check_constants)
+    run("M3", check_klists)
+    run("M3", check_grid)
+    run("M4", check_cogroups)
+    run("M5", check_irreps)
+    run("M6", check_isotropy, seed, isotropy_sample)
+    run("M7", check_site_data)
+    return failures
+
+
+def main(argv):
+    here = os.path.dirname(os.path.abspath(__file__))
+    data_dir = argv[1] if len(argv) > 1 else os.path.join(here, "..", "data")
+    failures = run_checks(data_dir)
+    bad = 0
+    for code in CHECKS:
+        msgs = failures[code]
+        print("%s %s" % (code, "ok" if not msgs else "FAILED (%d)" % len(msgs)))
+        for m in msgs[:10]:
+            print("   ", m)
+        bad += bool(msgs)
+    print("%d passed, %d failed" % (len(CHECKS) - bad, bad))
+    return 1 if bad else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

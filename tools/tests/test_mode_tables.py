@@ -1,0 +1,268 @@
+#!/usr/bin/python3
+"""Tests of the mode-analysis tables: the checker on the committed files, its power to see
+typical faults, and the zone-centre mode counts of textbook crystals.
+
+Run from the repository root (CTest does); exits non-zero on any failure.
+"""
+import os
+import re
+import shutil
+import struct
+import sys
+import tempfile
+import unittest
+from fractions import Fraction
+
+import numpy as np
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.join(HERE, "..")
+DATA = os.path.join(TOOLS, "..", "data")
+sys.path.insert(0, TOOLS)
+import check_mode_tables as cm  # noqa: E402
+
+_TABLES = None
+
+
+def tables():
+    global _TABLES
+    if _TABLES is None:
+        _TABLES = cm.Tables(DATA)
+    return _TABLES
+
+
+# --- zone-centre modes of a crystal from the tables ------------------------------------------
+
+def position(t, g, label):
+    w0 = int(t.w["WYC_FIRST"][g - 1])
+    for w in range(w0, w0 + int(t.w["WYC_COUNT"][g - 1])):
+        if cm.text(t.w["WYC_LABEL"][w - 1]).strip() == label:
+            return w
+    raise KeyError((g, label))
+
+
+def orbit(t, g, w, rng):
+    """Points (Fractions, "pml") of the orbit of position w at random parameter values."""
+    L = t.bravais(g)
+    W = t.w["WYC_MATRIX_TABLE"][:, :, w - 1]
+    x = [Fraction(int(W[r, 0]), int(W[3, 0])) for r in range(3)]
+    for j in (1, 2, 3):
+        if W[3, j]:
+            val = Fraction(int(rng.integers(1, 9973)), 9973)
+            x = [x[r] + val * int(W[r, j]) for r in range(3)]
+    pts = []
+    for op in t.ops(g):
+        R = t.prim_rot(L, op[4])
+        y = tuple((sum(int(R[a, b]) * x[b] for b in range(3)) + Fraction(op[a], op[3])) % 1
+                  for a in range(3))
+        if y not in pts:
+            pts.append(y)
+    return pts
+
+
+def modes_by_characters(t, g, atoms, rng):
+    """{second label: count} of the displacement representation at the zone centre."""
+    L = t.bravais(g)
+    chi = np.zeros(len(t.ops(g)))
+    for label in atoms:
+        for x in orbit(t, g, position(t, g, label), rng):
+            for j, op in enumerate(t.ops(g)):
+                R = t.prim_rot(L, op[4])
+                y = [sum(int(R[a, b]) * x[b] for b in range(3)) + Fraction(op[a], op[3])
+                     for a in range(3)]
+                if all((u - v).denominator == 1 for u, v in zip(y, x)):
+                    chi[j] += np.trace(t.rot(op[4]))
+    out = {}
+    for i in cm.zone_centre_irreps(t, g):
+        norm = cm.reality_from_norm(t, i)[0]
+        n = np.dot(chi, cm.characters(t, i)) / len(chi) / norm
+        assert abs(n - round(n)) < 1e-6, n
+        if round(n):
+            out[cm.text(t.irr["IRREP_SECOND_LABEL"][i - 1]).strip()] = int(round(n))
+    return out
+
+
+def modes_by_site_data(t, g, atoms):
+    """The same counts from the site-irrep lists and the vector slots of the site groups."""
+    out = {}
+    for i in cm.zone_centre_irreps(t, g):
+        norm_i = cm.reality_from_norm(t, i)[0]
+        total = 0.0
+        for label in atoms:
+            w = position(t, g, label)
+            spg = int(t.w["WYC_SITE_POINT_GROUP"][w - 1])
+            idx = [int(x) for x in t.w["PG_IRREP_INDEX"][:int(t.w["PG_IRREP_COUNT"][spg - 1]),
+                                                        spg - 1]]
+            e = int(t.w["IRREP_WYC_FIRST"][i - 1]) + w - int(t.w["WYC_FIRST"][g - 1])
+            start = int(t.w["IRREP_WYC_LIST_START"][e - 1])
+            listed = {int(t.w["IRREP_WYC_SITE_IRREP"][start - 1 + q]):
+                      int(t.w["IRREP_WYC_MULTIPLICITY"][start - 1 + q])
+                      for q in range(int(t.w["IRREP_WYC_LIST_COUNT"][e - 1]))}
+            for r, _, _ in cm.vector_blocks(t, spg, 1, idx):
+                total += listed.get(r, 0) * cm.reality_from_norm(t, idx[r - 1])[0] / norm_i
+        if round(total):
+            out[cm.text(t.irr["IRREP_SECOND_LABEL"][i - 1]).strip()] = int(round(total))
+    return out
+
+
+def parse(text):
+    out = {}
+    for term in text.split("+"):
+        m = re.fullmatch(r"\s*(\d*)(\S+)\s*", term)
+        out[m.group(2)] = int(m.group(1) or 1)
+    return out
+
+
+# group, atoms (Wyckoff labels of "cinter"), all modes at the zone centre (acoustic included)
+TEXTBOOK = [
+    ("SrTiO3", 221, ("1a", "1b", "3d"), "4T1u + T2u"),
+    ("diamond", 227, ("8a",), "T1u + T2g"),
+    ("NaCl", 225, ("4a", "4b"), "2T1u"),
+    ("rutile TiO2", 136, ("2a", "4f"), "A1g + A2g + B1g + B2g + Eg + 2A2u + 2B1u + 4Eu"),
+    ("wurtzite ZnO", 186, ("2b", "2b"), "2A1 + 2B1 + 2E1 + 2E2"),
+    ("scheelite CaWO4", 88, ("4a", "4b", "16f"), "3Ag + 5Bg + 5Eg + 5Au + 3Bu + 5Eu"),
+    ("alpha-quartz", 152, ("3a", "6c"), "4A1 + 5A2 + 9E"),
+    ("calcite", 167, ("2a", "2b", "6e"), "A1g + 3A2g + 4Eg + 2A1u + 4A2u + 6Eu"),
+]
+
+
+class Textbook(unittest.TestCase):
+
+    def test_zone_centre_modes(self):
+        t = tables()
+        rng = np.random.default_rng(5)
+        for name, g, atoms, expected in TEXTBOOK:
+            with self.subTest(crystal=name):
+                self.assertEqual(modes_by_characters(t, g, atoms, rng), parse(expected))
+                self.assertEqual(modes_by_site_data(t, g, atoms), parse(expected))
+
+
+class CommittedFiles(unittest.TestCase):
+
+    def test_every_convention_holds(self):
+        failures = cm.run_checks(DATA)
+        self.assertEqual({k: v for k, v in failures.items() if v}, {})
+
+    def test_known_values(self):
+        t = tables()
+        # Pm-3m: ten irreps at GM, T1u (slot 9) three-dimensional and real.
+        irreps = cm.zone_centre_irreps(t, 221)
+        labels = [cm.text(t.irr["IRREP_SECOND_LABEL"][i - 1]).strip() for i in irreps]
+        self.assertEqual(labels, ["A1g", "A2g", "Eg", "T1g", "T2g", "A1u", "A2u", "Eu", "T1u",
+                                  "T2u"])
+        # P4: E is a complex pair, stored once as a two-dimensional real irrep of type 3.
+        l = int(t.lit["LITTLE_IRREP_NUMBER"][2, 0, 75 - 1])
+        self.assertEqual((int(t.lit["LITTLE_IRREP_DIMENSION"][l - 1]),
+                          int(t.lit["LITTLE_IRREP_REALITY"][l - 1])), (2, 3))
+        # cP: X and M, cF: X, L, W, cI: H, N, P; the lines DT, LD, SM through GM.
+        for L, names in ((12, ("GM", "R", "M", "X", "DT", "LD", "SM", "GP")),
+                         (13, ("GM", "X", "L", "W", "DT", "LD", "SM", "GP")),
+                         (14, ("GM", "H", "P", "N", "DT", "LD", "SM", "GP"))):
+            n = int(t.lit["KVEC_COUNT"][L - 1])
+            have = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:n, L - 1]]
+            for name in names:
+                self.assertIn(name, have)
+        # cF X is (0, 1, 0) in conventional reciprocal axes: (1/2, 0, 1/2) on the "pml" basis.
+        j = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 12]].index("X")
+        self.assertEqual(list(t.lit["KVEC_MATRIX"][:, 0, j, 12]), [1, 0, 1, 2])
+        # Little co-group of X in Fm-3m: 4/mmm, 16 operations.
+        self.assertEqual(int(t.lit["LITTLE_COGROUP_ORDER"][j, 225 - 1]), 16)
+
+
+# --- faults the checker must see ----------------------------------------------------------------
+
+def _offset(name, array):
+    """(offset in the payload, element kind) of an array of one of the files."""
+    if name in cm.LAYOUTS:
+        return next((o, k) for n, k, o, _ in cm.layout_entries(cm.LAYOUTS[name]) if n == array)
+    offset = 0
+    for line in cm.WYCKOFF_FILE_LAYOUT.strip().splitlines():
+        n, k, *dims = line.split()
+        if n == array:
+            return offset, k
+        size = int(k[1:]) if k[0] == "a" else cm.SIZES[k]
+        offset += size * int(np.prod([int(d) for d in dims]))
+    raise KeyError(array)
+
+
+def patch(directory, name, array, index, value):
+    """Overwrite one entry (0-based flat index, column order) of an array in a copied file."""
+    offset, kind = _offset(name, array)
+    size = cm.SIZES[kind]
+    with open(os.path.join(directory, name), "r+b") as f:
+        f.seek(4 + offset + size * index)
+        f.write(struct.pack("<" + {1: "b", 2: "h", 4: "i"}[size], value))
+
+
+class Faults(unittest.TestCase):
+
+    def faulty(self, change, check):
+        with tempfile.TemporaryDirectory() as tmp:
+            for name in os.listdir(DATA):
+                shutil.copy(os.path.join(DATA, name), tmp)
+            change(tmp)
+            failures = []
+            t = cm.Tables(tmp)
+            args = (20261210, 30) if check is cm.check_isotropy else ()
+            check(t, lambda code, msg: failures.append(code), *args)
+            return failures
+
+    def test_faults_are_seen(self):
+        t = tables()
+        x_fm3m = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 12]].index("X")
+
+        def matrix_element(d):  # one element of a stored matrix becomes 1/2
+            start = int(t.irr["IRREP_MATRIX_START"][int(t.irr["IRREP_MATRIX_FIRST"][400]) + 5])
+            patch(d, "data_irreps.bin", "IRREP_MATRIX_ELEMENT", start - 1, 2)
+
+        def cogroup(d):  # Fm-3m at X: an operation outside the co-group
+            patch(d, "data_little.bin", "LITTLE_COGROUP_OPS", (224 * 27 + x_fm3m) * 48 + 1, 5)
+
+        def denominator(d):  # a parameter column of cP DT without denominator
+            patch(d, "data_little.bin", "KVEC_MATRIX", ((11 * 27) + 4) * 16 + 3 * 4 + 3, 0)
+
+        def moved_point(d):  # cP X moved from (0, 1/2, 0) to (0, 1/4, 0), onto the line DT
+            j = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 11]].index("X")
+            patch(d, "data_little.bin", "KVEC_MATRIX", 3 + 16 * (j + 27 * 11), 4)
+
+        def isotropy_group(d):
+            for e in range(1500):
+                patch(d, "data_isotropy.bin", "ISOTROPY_SG", e, 1)
+
+        def multiplicity(d):
+            patch(d, "data_wyckoff.bin", "IRREP_WYC_MULTIPLICITY", 100,
+                  int(t.w["IRREP_WYC_MULTIPLICITY"][100]) + 1)
+
+        def vector_basis(d):  # point group 4mm, polar, reference list: one entry negated
+            first = int(t.w["PG_LIST_FIRST"][12])
+            idx = int(t.w["PG_VECTOR_BASIS"][0, 0, 0, first - 1])
+            patch(d, "data_wyckoff.bin", "PG_VECTOR_BASIS", (first - 1) * 18, idx ^ 1)
+
+        def reality(d):  # P4 E claimed real
+            l = int(t.lit["LITTLE_IRREP_NUMBER"][2, 0, 74])
+            patch(d, "data_little.bin", "LITTLE_IRREP_REALITY", l - 1, 1)
+
+        def constant(d):  # const.dat: 1/2 becomes 0.501, within 0.002 of nothing but wrong
+            path = os.path.join(d, "const.dat")
+            with open(path) as f:
+                text = f.read().replace("\n2 0.5\n", "\n2 0.501\n")
+            with open(path, "w") as f:
+                f.write(text)
+
+        def unread_item(d):
+            patch(d, "data_images.bin", "IMAGE_ITEM_01", 0, 7)
+
+        cases = [(matrix_element, cm.check_irreps, "M5"), (cogroup, cm.check_cogroups, "M4"),
+                 (denominator, cm.check_klists, "M3"), (moved_point, cm.check_grid, "M3"),
+                 (isotropy_group, cm.check_isotropy, "M6"),
+                 (multiplicity, cm.check_site_data, "M7"),
+                 (vector_basis, cm.check_site_data, "M7"), (reality, cm.check_irreps, "M5"),
+                 (constant, cm.check_irreps, "M5"), (unread_item, cm.check_layout, "M1")]
+        for change, check, code in cases:
+            with self.subTest(fault=change.__name__):
+                self.assertIn(code, self.faulty(change, check))
+
+
+if __name__ == "__main__":
+    result = unittest.main(exit=False, verbosity=1).result
+    sys.exit(0 if result.wasSuccessful() else 1)
