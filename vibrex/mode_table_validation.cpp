@@ -164,29 +164,13 @@ class Validator {
       bad_table_entry("little_irrep_dimension", {l});
     }
 
-    // Characters (one row of nlittle pairs per small irrep) and matrices of the small irrep.
-    const long long chars = static_cast<long long>(lt.small_irrep_1d_start(j, g)) + static_cast<long long>(m - 1) * nlittle;
-    if (!run_ok(chars, nlittle, 11200)) bad_table_entry("small_irrep_1d_start", {j, g});
-    for (long long e = chars; e < chars + nlittle; ++e) {
-      for (int part = 1; part <= 2; ++part) {
-        if (lt.small_irrep_1d_value(part, e) < 1) bad_table_entry("small_irrep_1d_value", {part, static_cast<int>(e)});
-      }
-    }
-    if (s > 1) {
-      const long long start = lt.small_irrep_matrix_start(l);
-      if (!run_ok(start, static_cast<long long>(nlittle) * s * s, 107000)) bad_table_entry("small_irrep_matrix_start", {l});
-      for (long long e = start; e < start + static_cast<long long>(nlittle) * s * s; ++e) {
-        for (int part = 1; part <= 2; ++part) {
-          if (lt.small_irrep_matrix_value(part, e) < 1) {
-            bad_table_entry("small_irrep_matrix_value", {part, static_cast<int>(e)});
-          }
-        }
-      }
-    }
-
     const int irrep = lt.little_irrep_to_irrep(l);
     if (!within(irrep, 0, kIrrepCount)) bad_table_entry("little_irrep_to_irrep", {l});
     if (irrep == 0 && lt.kvec_parameter_count(j, lattice) == 0) bad_table_entry("little_irrep_to_irrep", {l});
+
+    // Characters (one row of nlittle pairs per small irrep) and matrices of the small irrep: read
+    // only to induce a little irrep without a stored one.
+    if (irrep == 0) check_small_irrep(g, j, l, m, s, nlittle);
 
     const long long transform = lt.little_irrep_transform_start(l);
     if (irrep == 0 && reality != 1 && transform == 0) bad_table_entry("little_irrep_transform_start", {l});
@@ -212,6 +196,28 @@ class Validator {
                        104000);
     }
     if (irrep != 0) check_stored(g, l, irrep, reality, dim);
+  }
+
+  void check_small_irrep(int g, int j, int l, int m, int s, int nlittle) {
+    const CommonLittle& lt = t_.little;
+    const long long chars = static_cast<long long>(lt.small_irrep_1d_start(j, g)) + static_cast<long long>(m - 1) * nlittle;
+    if (!run_ok(chars, nlittle, 11200)) bad_table_entry("small_irrep_1d_start", {j, g});
+    for (long long e = chars; e < chars + nlittle; ++e) {
+      for (int part = 1; part <= 2; ++part) {
+        if (lt.small_irrep_1d_value(part, e) < 1) bad_table_entry("small_irrep_1d_value", {part, static_cast<int>(e)});
+      }
+    }
+    if (s > 1) {
+      const long long start = lt.small_irrep_matrix_start(l);
+      if (!run_ok(start, static_cast<long long>(nlittle) * s * s, 107000)) bad_table_entry("small_irrep_matrix_start", {l});
+      for (long long e = start; e < start + static_cast<long long>(nlittle) * s * s; ++e) {
+        for (int part = 1; part <= 2; ++part) {
+          if (lt.small_irrep_matrix_value(part, e) < 1) {
+            bad_table_entry("small_irrep_matrix_value", {part, static_cast<int>(e)});
+          }
+        }
+      }
+    }
   }
 
   void check_stored(int g, int l, int i, int reality, int dim) {

@@ -10,6 +10,7 @@
 
 #include "tests/table_files.hpp"
 #include "tests/text_io_child.hpp"
+#include "tests/vibrex/loaded_fixture.hpp"
 #include "tests/vibrex/mode_table_fixture.hpp"
 
 namespace vibrex {
@@ -259,6 +260,49 @@ TEST(Driver, StartUpFailures) {
     const ChildResult r = run_vibrex(kStructure + "0\n", copy.dir().slash());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, " Error: invalid data table entry little_irrep_to_irrep(1)\n" + kBombed);
+  }
+}
+
+}  // namespace
+}  // namespace vibrex
+
+namespace vibrex {
+namespace {
+
+// The committed tables: SrTiO3 (Pm-3m) at the zone centre runs to the closing line; a k vector
+// of the lattice at which the tables hold no irreps for the group is refused, not reported empty.
+TEST(Driver, CommittedTables) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const std::string data = SGL_DATA_DIR;
+  const std::string srtio3 = "SrTiO3\n221\n3.905 3.905 3.905 90 90 90\n3\nSr 1b\nTi 1a\nO 3d\n";
+  const std::string report = kBanner + pad78("SrTiO3") + "\nSpace Group:\n221 Pm-3m     \n" +
+                             "Lattice Parameters (a,b,c,alpha,beta,gamma)\n" +
+                             "   3.90500   3.90500   3.90500  90.00000  90.00000  90.00000\n" +
+                             "Wyckoff position of each type of atom\n" + pad78("Sr 1b") + "\n" + pad78("Ti 1a") +
+                             "\n" + pad78("O 3d") + "\n";
+  const ChildResult gm = run_vibrex(srtio3 + "1\nGM\n", data);
+  EXPECT_EQ(gm.status, 0);
+  EXPECT_EQ(gm.err, "");
+  EXPECT_EQ(gm.out.substr(0, report.size()), report);
+  EXPECT_NE(gm.out.find(kline("k vector GM = (0,0,0)")), std::string::npos) << gm.out;
+  EXPECT_EQ(tail(gm.out, 2), kStars + "End of output\n");
+
+  // The k vectors of cP without irreps of Pm-3m in the tables (none once they are complete).
+  const std::unique_ptr<testing::LoadedTables> loaded = testing::load_directory(data);
+  const Tables t = loaded->tables();
+  const int32_t lattice = t.space.sg_bravais(221);
+  for (int32_t j = 1; j <= t.little.kvec_count(lattice); ++j) {
+    if (t.little.little_irrep_count(j, 221) != 0) continue;
+    const int32_t npar = t.little.kvec_parameter_count(j, lattice);
+    // Generic parameter values, so no special point is met first.
+    const char* values[] = {" 1/7", " 2/11", " 3/13"};
+    std::string line(t.little.kvec_label(j, lattice).trimmed());
+    for (int32_t p = 0; p < npar; ++p) line += values[p];
+    SCOPED_TRACE(line);
+    const ChildResult r = run_vibrex(srtio3 + "1\n" + line + "\n", data);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, stop("Error:  k vector not in data base"));
+    EXPECT_EQ(r.out, report);
   }
 }
 

@@ -117,19 +117,26 @@ TEST(InducedIrrepRealTables, EveryTabulatedLittleIrrep) {
   irrep_cache() = IrrepCache{};
   std::mt19937 rng(23);
   std::uniform_int_distribution<int> num(-40, 40);
+  int32_t induced = 0;
   for (int32_t g = 1; g <= sgl::kSpaceGroupCount; ++g) {
     const int32_t lattice = t.space.sg_bravais(g);
     for (int32_t j = 1; j <= t.little.kvec_count(lattice); ++j) {
       for (int32_t m = 1; m <= t.little.little_irrep_count(j, g); ++m) {
         const int32_t l = t.little.little_irrep_number(m, j, g);
+        // Only a little irrep without a stored irrep is induced; the tables hold no small
+        // irreps for the others (their matrices are swept in the stored-irrep tests).
+        if (l == 0 || t.little.little_irrep_to_irrep(l) != 0) continue;
+        ++induced;
         // A fixed sample of operator pairs per irrep keeps the sweep short.
-        if (l != 0) testing::check_induced_representation(t, l, {num(rng), num(rng), num(rng), 97}, rng, 3);
+        testing::check_induced_representation(t, l, {num(rng), num(rng), num(rng), 97}, rng, 3);
       }
     }
   }
   irrep_cache() = IrrepCache{};
   const_common() = ConstCommon{};
   unsetenv("XTALDIR");
+  // The committed tables hold irreps at the zone centre only so far, all of them stored.
+  if (induced == 0) GTEST_SKIP() << "the committed tables hold no induced little irrep yet";
 }
 
 }  // namespace

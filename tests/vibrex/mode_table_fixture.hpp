@@ -248,6 +248,14 @@ class FixturePayload {
     }
   }
 
+  // Every entry of an array zero.
+  void clear(const std::string& name) {
+    const ArrayLayout& a = find_array(*layout_, name);
+    std::size_t n = static_cast<std::size_t>(a.element_bytes);
+    for (int e : a.extents) n *= static_cast<std::size_t>(e);
+    std::memset(bytes_.data() + a.offset, 0, n);
+  }
+
   const std::string& bytes() const { return bytes_; }
   std::string& bytes() { return bytes_; }
   const FileLayout& layout() const { return *layout_; }
@@ -278,8 +286,16 @@ inline std::string committed_payload(const std::string& file) {
   return all.substr(4, all.size() - 8);
 }
 
+// The mode-analysis arrays of "data_wyckoff.bin": a fixture starts them all zero, since the
+// committed ones name irreps of the committed tables, not of the fixture's.
+inline constexpr const char* kWyckoffModeArrays[] = {
+    "irrep_wyc_first",  "irrep_wyc_list_start",   "irrep_wyc_list_count", "irrep_wyc_site_irrep",
+    "irrep_wyc_multiplicity", "pg_irrep_count", "pg_irrep_index",       "pg_vector_irrep",
+    "pg_vector_basis"};
+
 // All data files of a run: the four mode-analysis files, "data_wyckoff.bin" with its
-// mode-analysis arrays set here, "const.dat", and the committed "data_space.bin".
+// mode-analysis arrays set here (the rest committed), "const.dat", and the committed
+// "data_space.bin".
 class ModeFixture {
  public:
   ModeFixture()
@@ -287,7 +303,9 @@ class ModeFixture {
         irreps(irreps_layout()),
         little(little_layout()),
         isotropy(isotropy_layout()),
-        wyckoff(wyckoff_mode_layout(), committed_payload("data_wyckoff.bin")) {}
+        wyckoff(wyckoff_mode_layout(), committed_payload("data_wyckoff.bin")) {
+    for (const char* name : kWyckoffModeArrays) wyckoff.clear(name);
+  }
 
   FixturePayload images, irreps, little, isotropy, wyckoff;
   std::vector<std::string> const_lines;
