@@ -1,5 +1,4 @@
-// Program entry point; the run grows as its phases are built. Every run ends through the text
-// layer, which writes all pending output and closes every file.
-#include "library/text/text_io.hpp"
+// The program vibrex: irreps of atomic displacements at k vectors.
+#include "vibrex/driver.hpp"
 
-int main() { sgl::end_run(); }
+int main() { vibrex::run_program(); }

@@ -1,0 +1,266 @@
+// The program vibrex as a process: start-up, structure input, k lines and their headers, the
+// closing lines, and the ways a run stops.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/table_files.hpp"
+#include "tests/text_io_child.hpp"
+#include "tests/vibrex/mode_table_fixture.hpp"
+
+namespace vibrex {
+namespace {
+
+using text_io_test::ChildOptions;
+using text_io_test::ChildResult;
+
+// A directory holding the standard fixture's files, written once per test process.
+const std::string& fixture_dir() {
+  static sgl::testing::TempDir dir;
+  static const bool written = [] {
+    testing::standard_fixture().write(dir.path());
+    return true;
+  }();
+  static_cast<void>(written);
+  static const std::string slash = dir.slash();
+  return slash;
+}
+
+ChildResult run_vibrex(const std::string& input, const std::string& xtaldir = fixture_dir()) {
+  ChildOptions options;
+  options.input = input;
+  options.environment = {"XTALDIR=" + xtaldir};
+  return text_io_test::run_child({std::string(SGL_BIN_DIR) + "/vibrex"}, options);
+}
+
+std::string pad78(const std::string& s) { return s + std::string(78 - s.size(), ' '); }
+std::string kStarsLine() { return std::string(47, '*') + "\n"; }
+// The asterisk line and a k-vector line, 50 characters wide.
+std::string kline(const std::string& s) { return kStarsLine() + s + std::string(50 - s.size(), ' ') + "\n"; }
+
+const std::string kBanner =
+    "VIBREX, version 1.2.4, January 1999\n"
+    "Irreducible representations of atomic displacements at k vectors\n"
+    "Group-theory tables of images, irreps, little groups and isotropy subgroups\n";
+const std::string kStars = "***********************************************\n";
+
+// The structure part of the standard input, and its report.
+const std::string kStructure =
+    "Fixture structure in P-1\n"
+    "2\n"
+    "3.0 4.0 5.0 90 95 100\n"
+    "2\n"
+    "Si 1a\n"
+    "O  2i 0.1 -0.2 0.3\n";
+const std::string kStructureReport = kBanner + pad78("Fixture structure in P-1") + "\n" +
+                                     "Space Group:\n"
+                                     "  2 P-1       \n"
+                                     "Lattice Parameters (a,b,c,alpha,beta,gamma)\n"
+                                     "   3.00000   4.00000   5.00000  90.00000  95.00000 100.00000\n"
+                                     "Wyckoff position of each type of atom\n" +
+                                     pad78("Si 1a") + "\n" + pad78("O  2i 0.1 -0.2 0.3") + "\n";
+
+TEST(Driver, WholeOutput) {
+  const ChildResult r = run_vibrex(kStructure + "4\nGM\nX\nGP 1/2 1/3 1/4\nGP -1/8 3 1/-3\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, kStructureReport + kline("k vector GM = (0,0,0)") + kline("k vector X = (1/2,0,0)") +
+                       kline("k vector GP = (1/2,1/3,1/4)") + kline("k vector GP = (-1/8,3,-1/3)") + kStars +
+                       "End of output\n");
+}
+
+TEST(Driver, NoKVectors) {
+  for (const char* nk : {"0\n", "-2\n"}) {
+    const ChildResult r = run_vibrex(kStructure + nk);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kStructureReport + kStars + "End of output\n");
+  }
+}
+
+TEST(Driver, EquivalentParameterSpellings) {
+  const ChildResult r = run_vibrex(kStructure + "3\nGP 1/2 1/3 -1/5\nGP 2/4 2/6 1/-5\nGP 3 -1/2 4/20\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kStructureReport + kline("k vector GP = (1/2,1/3,-1/5)") + kline("k vector GP = (1/2,1/3,-1/5)") +
+                       kline("k vector GP = (3,-1/2,1/5)") + kStars + "End of output\n");
+}
+
+}  // namespace
+}  // namespace vibrex
+
+namespace vibrex {
+namespace {
+
+// The last n lines of a text (each with its line feed).
+std::string tail(const std::string& text, int n) {
+  std::size_t at = text.size();
+  for (int i = 0; i < n && at > 0; ++i) {
+    const std::size_t nl = at >= 2 ? text.rfind('\n', at - 2) : std::string::npos;
+    at = nl == std::string::npos ? 0 : nl + 1;
+  }
+  return text.substr(at);
+}
+
+const std::string kBombed = "This program has bombed\nexit\n";
+
+std::string structure_with(const std::string& isg, const std::string& cell, const std::string& atoms) {
+  return "Fixture structure\n" + isg + "\n" + cell + "\n" + atoms;
+}
+
+struct BadInput {
+  const char* what;
+  std::string input;
+  std::string out_tail;  // the last lines of standard output
+  std::string err;       // standard error; "?" for the diagnostic of an unhandled failure
+  int status;
+};
+void PrintTo(const BadInput& b, std::ostream* os) { *os << b.what; }
+
+class DriverBadInputs : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(DriverBadInputs, StopsWithItsMessage) {
+  const BadInput& b = GetParam();
+  const ChildResult r = run_vibrex(b.input);
+  EXPECT_EQ(r.status, b.status);
+  if (b.err == "?") {
+    EXPECT_EQ(r.err.substr(0, 2), "? ") << r.err;
+  } else {
+    EXPECT_EQ(r.err, b.err);
+  }
+  const int lines = static_cast<int>(std::count(b.out_tail.begin(), b.out_tail.end(), '\n'));
+  EXPECT_EQ(tail(r.out, lines), b.out_tail) << r.out;
+}
+
+const std::string kCell = "3.0 4.0 5.0 90 95 100";
+const std::string kCellLine = "   3.00000   4.00000   5.00000  90.00000  95.00000 100.00000\n";
+std::string stop(const std::string& text) { return " STOP " + text + "\n"; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Driver, DriverBadInputs,
+    ::testing::Values(
+        BadInput{"space group 0", structure_with("0", kCell, ""), pad78("Fixture structure") + "\n",
+                 stop("Error:  invalid space group"), 1},
+        BadInput{"space group 231", structure_with("231", kCell, ""), pad78("Fixture structure") + "\n",
+                 stop("Error:  invalid space group"), 1},
+        BadInput{"no cell", structure_with("2", "1 1 1 120 120 120", "0\n"),
+                 "   1.00000   1.00000   1.00000 120.00000 120.00000 120.00000\n",
+                 stop("Error: invalid lattice parameters"), 1},
+        BadInput{"21 atom types", structure_with("2", kCell, "21\n"), kCellLine, stop("Error:  too many atom types"), 1},
+        BadInput{"atom line of one word", structure_with("2", kCell, "1\nSi\n"), pad78("Si") + "\n",
+                 stop("Error:  insufficient input on line"), 1},
+        BadInput{"label in the wrong case", structure_with("2", kCell, "1\nSi 1A\n"), pad78("Si 1A") + "\n",
+                 stop("Error:  Wyckoff position not in data base"), 1},
+        BadInput{"label with a suffix", structure_with("2", kCell, "1\nSi 1a1\n"), pad78("Si 1a1") + "\n",
+                 stop("Error:  Wyckoff position not in data base"), 1},
+        BadInput{"fraction as a Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 1/2 0 0\n"),
+                 pad78("O 2i 1/2 0 0") + "\n", stop("Error:  invalid Wyckoff parameter"), 1},
+        BadInput{"repeat count as a Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 2*0.3\n"),
+                 pad78("O 2i 2*0.3") + "\n", stop("Error:  invalid Wyckoff parameter"), 1},
+        BadInput{"two values in one word", structure_with("2", kCell, "1\nO 2i 0.1,0.2\n"),
+                 pad78("O 2i 0.1,0.2") + "\n", stop("Error:  invalid Wyckoff parameter"), 1},
+        BadInput{"not a number", structure_with("2", kCell, "1\nO 2i 0.1 nan\n"), pad78("O 2i 0.1 nan") + "\n",
+                 stop("Error:  invalid Wyckoff parameter"), 1},
+        BadInput{"infinite", structure_with("2", kCell, "1\nO 2i 0.1 0.2 -inf\n"), pad78("O 2i 0.1 0.2 -inf") + "\n",
+                 stop("Error:  invalid Wyckoff parameter"), 1},
+        BadInput{"unreadable Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 0.1 abc\n"),
+                 pad78("O 2i 0.1 abc") + "\n", "?", 255},
+        BadInput{"end of input before the k count", structure_with("2", kCell, "1\nSi 1a\n"), pad78("Si 1a") + "\n",
+                 "?", 255},
+        BadInput{"blank k line", kStructure + "1\n\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 stop("Error:  insufficient input on line"), 1},
+        BadInput{"unknown k label", kStructure + "1\nQ\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 stop("Error:  k vector not in data base"), 1},
+        BadInput{"k label in the wrong case", kStructure + "1\ngm\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 stop("Error:  k vector not in data base"), 1},
+        BadInput{"k vector without irreps in the group", structure_with("1", kCell, "1\nSi 1a\n1\nGM\n"),
+                 pad78("Si 1a") + "\n", stop("Error:  k vector not in data base"), 1},
+        BadInput{"missing parameters", kStructure + "1\nGP 1/2 1/3\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 stop("Error:  missing k-vector parameters"), 1},
+        BadInput{"special point of P-1", kStructure + "2\nGP 1/3 1/4 1/5\nGP 1/2 0 0\n",
+                 kline("k vector GP = (1/3,1/4,1/5)"), stop("Error:  k vector parameters give a special point"), 1},
+        BadInput{"special point of P1", structure_with("1", kCell, "1\nSi 1a\n1\nGP 1/2 0 0\n"), pad78("Si 1a") + "\n",
+                 stop("Error:  k vector parameters give a special point"), 1},
+        BadInput{"zero denominator", kStructure + "1\nGP 1/0 1/3 1/4\n", pad78("O  2i 0.1 -0.2 0.3") + "\n" + kBombed,
+                 " STOP  \n", 1},
+        BadInput{"decimal k parameter", kStructure + "1\nGP 0.5 1/3 1/4\n", pad78("O  2i 0.1 -0.2 0.3") + "\n", "?",
+                 255},
+        BadInput{"end of input among the k lines", kStructure + "2\nGP 1/3 1/4 1/5\n",
+                 kline("k vector GP = (1/3,1/4,1/5)"), "?", 255}));
+
+TEST(Driver, WordsAfterTheFifthAreIgnored) {
+  const ChildResult r = run_vibrex(structure_with("2", kCell, "1\nO 2i 0.1 0.2 0.3 0.4 junk\n0\n"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(tail(r.out, 3), pad78("O 2i 0.1 0.2 0.3 0.4 junk") + "\n" + kStars + "End of output\n");
+}
+
+// A copy of the fixture directory with one file changed.
+class FixtureCopy {
+ public:
+  FixtureCopy() {
+    for (const auto& entry : std::filesystem::directory_iterator(fixture_dir())) {
+      std::filesystem::copy_file(entry.path(), dir_.path() / entry.path().filename());
+    }
+  }
+  const sgl::testing::TempDir& dir() const { return dir_; }
+
+ private:
+  sgl::testing::TempDir dir_;
+};
+
+TEST(Driver, StartUpFailures) {
+  {
+    ChildOptions options;
+    options.input = kStructure + "0\n";
+    options.unset = {"XTALDIR"};
+    const ChildResult r = text_io_test::run_child({std::string(SGL_BIN_DIR) + "/vibrex"}, options);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error:  XTALDIR environment variable not defined\n" + kBombed);
+  }
+  {
+    // Without its final "/" the directory runs into the file name.
+    std::string dir = fixture_dir();
+    dir.pop_back();
+    const ChildResult r = run_vibrex(kStructure + "0\n", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, " Error: cannot open file " + dir + "data_space.bin\n" + kBombed);
+  }
+  {
+    FixtureCopy copy;
+    std::filesystem::remove(copy.dir().path() / "data_little.bin");
+    const ChildResult r = run_vibrex(kStructure + "0\n", copy.dir().slash());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, " Error: cannot open file " + copy.dir().slash() + "data_little.bin\n" + kBombed);
+  }
+  for (const char* file : {"data_images.bin", "data_irreps.bin", "data_little.bin", "data_isotropy.bin"}) {
+    SCOPED_TRACE(file);
+    // One byte short: the record ends early; nothing is written, not even the banner.
+    FixtureCopy copy;
+    const auto path = copy.dir().path() / file;
+    std::string bytes = testing::read_file(path);
+    const int32_t n = static_cast<int32_t>(bytes.size()) - 9;
+    bytes.erase(bytes.size() - 5, 1);
+    std::memcpy(bytes.data(), &n, 4);
+    std::memcpy(bytes.data() + bytes.size() - 4, &n, 4);
+    std::ofstream(path, std::ios::binary) << bytes;
+    const ChildResult r = run_vibrex(kStructure + "0\n", copy.dir().slash());
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.substr(0, 2), "? ");
+  }
+  {
+    // A table entry that fails validation stops the run before the banner.
+    FixtureCopy copy;
+    testing::ModeFixture f = testing::standard_fixture();
+    f.little.set("little_irrep_to_irrep", {1}, 0);
+    testing::write_record(copy.dir().path() / "data_little.bin", f.little.bytes());
+    const ChildResult r = run_vibrex(kStructure + "0\n", copy.dir().slash());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, " Error: invalid data table entry little_irrep_to_irrep(1)\n" + kBombed);
+  }
+}
+
+}  // namespace
+}  // namespace vibrex

@@ -1,0 +1,35 @@
+// The program vibrex: start-up, structure input, the k loop and the closing lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "vibrex/run_state.hpp"
+
+namespace vibrex {
+
+// Rounding to nearest in double precision, every floating-point exception masked.
+void set_floating_point_mode();
+
+// The data directory, the six table blocks (loaded into the program's blocks and validated) and
+// the three banner lines. Returns the data directory.
+std::string start_up();
+
+// Reads the structure: title, space group, lattice, atom types on Wyckoff positions; writes
+// their report lines. Input errors stop the run with their message.
+void read_structure(VibrexRun& run);
+
+// Reads one k line and builds the current k vector from it (label, parameters, k, kc); stops on
+// input errors, on a k vector the tables do not cover and on parameters that give a special point.
+void read_k_vector(VibrexRun& run);
+
+// The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.
+std::string k_vector_line(const VibrexRun& run);
+
+// The analysis of one k vector, run after its header; writes nothing yet.
+void analyse_k_vector(VibrexRun& run);
+
+// The whole run: start-up, structure, the k loop, "End of output"; ends the process.
+[[noreturn]] void run_program();
+
+}  // namespace vibrex

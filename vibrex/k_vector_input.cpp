@@ -1,0 +1,91 @@
+// The k line: label, parameter values, the k vector in "pml" and "cinter", and its header line.
+#include <string_view>
+
+#include "library/exact/arithmetic.hpp"
+#include "library/exact/checked_int.hpp"
+#include "library/text/text_io.hpp"
+#include "library/text/words.hpp"
+#include "vibrex/driver.hpp"
+
+namespace vibrex {
+
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// A parameter word: an integer n, or n/d with both parts read as integers in free format.
+sgl::RationalVector parameter_value(const std::string& word, int32_t p) {
+  int32_t n = 0;
+  int32_t d = 1;
+  const std::size_t slash = word.find('/');
+  if (slash == std::string::npos) {
+    sgl::read_free_text(word, {n});
+  } else {
+    sgl::read_free_text(std::string_view(word).substr(0, slash), {n});
+    sgl::read_free_text(std::string_view(word).substr(slash + 1), {d});
+  }
+  sgl::RationalVector v{0, 0, 0, d};
+  v[p - 1] = n;
+  return v;
+}
+
+}  // namespace
+
+void read_k_vector(VibrexRun& run) {
+  const Tables& t = run.tables;
+  KVectorState& kv = run.kv;
+  std::string line(78, ' ');
+  sgl::read_line(5, "(a78)", {line});
+  sgl::separate_words(line, kv.nw, kv.lens, kv.words);
+  if (kv.nw == 0) sgl::stop_run("Error:  insufficient input on line");
+
+  kv.j = 0;
+  for (int32_t j = 1; j <= t.little.kvec_count(run.lattice); ++j) {
+    if (t.little.kvec_label(j, run.lattice).trimmed() == trimmed(kv.words[0])) {
+      kv.j = j;
+      break;
+    }
+  }
+  // A k vector at which the tables list no irreps of the group is not covered either.
+  if (kv.j == 0 || t.little.little_irrep_count(kv.j, run.isg) == 0) sgl::stop_run("Error:  k vector not in data base");
+  kv.npar = t.little.kvec_parameter_count(kv.j, run.lattice);
+  if (kv.nw < kv.npar + 1) sgl::stop_run("Error:  missing k-vector parameters");
+
+  kv.kpar = {0, 0, 0, 1};
+  for (int32_t p = 1; p <= kv.npar; ++p) sgl::vadd(kv.kpar, parameter_value(kv.words[p], p), kv.kpar);
+
+  const KMatrix m = table_kmatrix(t.little, kv.j, run.lattice);
+  kv.k = kmatrix_column(m, 1);
+  for (int32_t p = 1; p <= kv.npar; ++p) {
+    sgl::RationalVector col = kmatrix_column(m, p + 1);
+    for (int i = 0; i < 3; ++i) col[i] = sgl::narrow32(sgl::mul64(col[i], kv.kpar[p - 1], "k vector"), "k vector");
+    col[3] = sgl::narrow32(sgl::mul64(col[3], kv.kpar[3], "k vector"), "k vector");
+    sgl::vadd(kv.k, col, kv.k);
+  }
+  // Parameter values that put k at a point of higher symmetry would give a reducible "irrep".
+  if (is_k_special(t, run.isg, kv.j, kv.k) != 0) sgl::stop_run("Error:  k vector parameters give a special point");
+  kvector_change_setting(t.space, run.isg, "pml", "cinter", kv.k, kv.kc);
+}
+
+std::string k_vector_line(const VibrexRun& run) {
+  std::string text = "k vector";
+  text.resize(78, ' ');
+  const std::string_view label = run.tables.little.kvec_label(run.kv.j, run.lattice).view();
+  text[9] = label[0];
+  text[10] = label[1];
+  int32_t pos = text[10] == ' ' ? 11 : 12;
+  text.replace(static_cast<std::size_t>(pos), 3, "= (");
+  pos += 3;
+  const sgl::RationalVector& kc = run.kv.kc;
+  for (int i = 0; i < 3; ++i) {
+    sgl::fraction_string(pos, text, kc[i], kc[3]);
+    text[static_cast<std::size_t>(pos)] = i < 2 ? ',' : ')';
+    ++pos;
+  }
+  return text.substr(0, 50);
+}
+
+}  // namespace vibrex
