@@ -2,14 +2,18 @@
 // the report of whole runs on the fixture tables.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "tests/bomb_trap.hpp"
 #include "tests/table_files.hpp"
 #include "tests/text_io_child.hpp"
+#include "library/groups/space_group.hpp"
+#include "tests/vibrex/loaded_fixture.hpp"
 #include "tests/vibrex/mode_table_fixture.hpp"
 #include "vibrex/irrep_analysis.hpp"
+#include "vibrex/stored_irrep.hpp"
 
 namespace vibrex {
 namespace {
@@ -176,6 +180,42 @@ TEST(IrrepReport, RefusedDirectionsAndKVectors) {
     EXPECT_EQ(r.err, c.stop) << c.k;
     EXPECT_FALSE(has(r.out, "Irrep ")) << c.k;
   }
+}
+
+// Over the committed tables: at the zone centre of every group each irrep holds the vector
+// representation as often as sum chi(g) tr R(g) / sum chi(g)^2 says (traces of the conventional
+// rotations), and the acoustic modes add up to three.
+TEST(ZoneCentreSweep, TranslationalModesByCharacters) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const Tables t = testing::real_tables().tables();
+  setenv("XTALDIR", SGL_DATA_DIR "/", 1);
+  for (int32_t sg = 1; sg <= 230; ++sg) {
+    ZoneCentreCounts counts;
+    count_zone_centre_modes(t, sg, {0, 0, 0, 1}, counts);
+    int32_t nop = 0;
+    std::array<sgl::SpaceOp, sgl::kMaxGroupOps> ops{};
+    sgl::generate_space_group(t.space, sg, nop, ops);
+    int32_t total = 0;
+    for (int32_t m = 1; m <= t.little.little_irrep_count(1, sg); ++m) {
+      const int32_t l = t.little.little_irrep_number(m, 1, sg);
+      if (l == 0) continue;
+      double num = 0, den = 0;
+      for (int32_t n = 0; n < nop; ++n) {
+        float chi = 0;
+        StoredMatrix unused{};
+        int32_t error = 0;
+        get_irrep(t, 1, t.little.little_irrep_to_irrep(l), ops[n], chi, unused, error);
+        double tr = 0;
+        for (int i = 1; i <= 3; ++i) tr += t.space.point_op_rot(i, i, ops[n][4]);
+        num += chi * tr;
+        den += static_cast<double>(chi) * chi;
+      }
+      EXPECT_EQ(counts.trans_mode_count[m - 1], std::lround(num / den)) << "group " << sg << " slot " << m;
+      total += t.little.little_irrep_dimension(l) * counts.trans_mode_count[m - 1];
+    }
+    EXPECT_EQ(total, 3) << "group " << sg;
+  }
+  unsetenv("XTALDIR");
 }
 
 }  // namespace
