@@ -239,7 +239,6 @@ void IntertwinerSearch::solve() {
 
   val_.assign(static_cast<std::size_t>(nvar_ + 1), Complex8{});
   std::vector<int32_t> digit(static_cast<std::size_t>(nvar_ + 1), 0);
-  auto digit_value = [&](int32_t u) { return Complex8(digit[static_cast<std::size_t>(u)] == 0 ? 0.0f : digit[static_cast<std::size_t>(u)] == 1 ? 1.0f : -1.0f, 0.0f); };
   for (;;) {
     compute_block(nblocks_);
     const Complex8 det = block_det(nblocks_);
@@ -254,18 +253,9 @@ void IntertwinerSearch::solve() {
       }
     }
     if (passed) return;
-    // The next combination of trial values, the lowest free variable counting fastest.
-    int32_t v = 0;
-    for (int32_t f : free) {
-      if (++digit[static_cast<std::size_t>(f)] <= 2) {
-        v = f;
-        break;
-      }
-      digit[static_cast<std::size_t>(f)] = 0;
-    }
+    const int32_t v = next_trial(free, digit);
     if (v == 0) sgl::bomb();
-    const int32_t reset = kind_ == Kind::type1 ? v : nvar_;
-    for (int32_t u = 1; u <= reset; ++u) val_[static_cast<std::size_t>(u)] = digit_value(u);
+    trial_values(val_, digit, kind_ == Kind::type1 ? v : nvar_);
   }
 }
 
@@ -282,6 +272,21 @@ int32_t parameter_count(const Tables& t, int32_t l) {
 }
 
 }  // namespace
+
+int32_t next_trial(std::span<const int32_t> free, std::vector<int32_t>& digit) {
+  for (int32_t f : free) {
+    if (++digit[static_cast<std::size_t>(f)] <= 2) return f;
+    digit[static_cast<std::size_t>(f)] = 0;
+  }
+  return 0;
+}
+
+void trial_values(std::vector<Complex8>& values, const std::vector<int32_t>& digit, int32_t last) {
+  for (int32_t u = 1; u <= last; ++u) {
+    const int32_t d = digit[static_cast<std::size_t>(u)];
+    values[static_cast<std::size_t>(u)] = Complex8(d == 0 ? 0.0f : d == 1 ? 1.0f : -1.0f, 0.0f);
+  }
+}
 
 TransformType1State& transform_type1_state() {
   static TransformType1State s;

@@ -11,6 +11,8 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "library/types.hpp"
 #include "vibrex/induced_irrep.hpp"
@@ -68,5 +70,13 @@ void transform_type1(const Tables& t, int32_t l, const sgl::RationalVector& par,
 // to add (with the line "Error in transform_type2: neqs too large") and the failures of
 // transform_type1's search.
 void transform_type2(const Tables& t, int32_t l, const sgl::RationalVector& par, InducedMatrix& tm);
+
+// The trial values of the search: each free variable carries a digit 0, 1 or 2 standing for 0,
+// 1 or -1. next_trial counts the digits of the free variables (in increasing order, the lowest
+// fastest) up by one and returns the variable whose digit was raised, 0 when every combination
+// was tried. trial_values sets variables 1..last to the values of their digits (pivot variables
+// carry digit 0); transform_type1 passes the raised variable, transform_type2 every variable.
+int32_t next_trial(std::span<const int32_t> free, std::vector<int32_t>& digit);
+void trial_values(std::vector<Complex8>& values, const std::vector<int32_t>& digit, int32_t last);
 
 }  // namespace vibrex

@@ -20,6 +20,33 @@ using sgl::SpaceOp;
 using sgl::testing::Bombed;
 using sgl::testing::BombTrap;
 
+TEST(TrialOdometer, LowestFreeVariableCountsFastest) {
+  // Free variables 2 and 4 of four: 0, 1, -1 for variable 2, then a carry into variable 4.
+  const std::vector<int32_t> free{2, 4};
+  std::vector<int32_t> digit(5, 0);
+  const int32_t raised[] = {2, 2, 4, 2, 2, 4, 2, 2, 0};
+  const std::array<int32_t, 2> digits[] = {{1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}, {0, 0}};
+  for (int step = 0; step < 9; ++step) {
+    EXPECT_EQ(next_trial(free, digit), raised[step]) << step;
+    EXPECT_EQ(digit[2], digits[step][0]) << step;
+    EXPECT_EQ(digit[4], digits[step][1]) << step;
+  }
+}
+
+TEST(TrialOdometer, ResetUpToTheRaisedVariableOrAll) {
+  // After a carry into variable 4 (digits 0 and 1): the partial reset of transform_type1 leaves
+  // variable 5 (a pivot above) as it was; the full reset of transform_type2 clears it.
+  const std::vector<int32_t> digit{0, 0, 0, 0, 1, 0};
+  const std::vector<Complex8> before{{}, {0.5f, 0}, {-1, 0}, {0.25f, 0}, {0, 0}, {0.75f, 0.5f}};
+  std::vector<Complex8> partial = before, full = before;
+  trial_values(partial, digit, 4);
+  trial_values(full, digit, 5);
+  const std::vector<Complex8> expected_partial{{}, {0, 0}, {0, 0}, {0, 0}, {1, 0}, {0.75f, 0.5f}};
+  const std::vector<Complex8> expected_full{{}, {0, 0}, {0, 0}, {0, 0}, {1, 0}, {0, 0}};
+  EXPECT_EQ(partial, expected_partial);
+  EXPECT_EQ(full, expected_full);
+}
+
 class RealIrrepTest : public ::testing::Test {
  protected:
   RealIrrepTest() : run_(testing::standard_fixture()) {
