@@ -62,13 +62,15 @@ Direction zone_direction(const VibrexRun& run) {
   sgl::RationalVector dv{};
   for (int32_t r = 1; r <= 4; ++r) {
     dv[static_cast<std::size_t>(r - 1)] = lt.kvec_matrix(r, 2, d.jdir, lat);
-    if (lt.kvec_matrix(r, 1, d.jdir, lat) != 0 && r != 4) sgl::stop_run("Error: invalid direction of longitudinal mode");
+    if (lt.kvec_matrix(r, 1, d.jdir, lat) != 0 && r != 4)
+      sgl::stop_run("Error: invalid direction of longitudinal mode");
   }
   kvector_change_setting(run.tables.space, run.isg, "pml", "cinter", dv, dv);
   double norm = 0.0;
   for (int32_t i = 1; i <= 3; ++i) {
     float s = 0.0f;
-    for (int32_t m = 1; m <= 3; ++m) s = store_single(wide(s) + wide(at3(run.binv, m, i)) * static_cast<double>(dv[static_cast<std::size_t>(m - 1)]));
+    for (int32_t m = 1; m <= 3; ++m)
+      s = store_single(wide(s) + wide(at3(run.binv, m, i)) * static_cast<double>(dv[static_cast<std::size_t>(m - 1)]));
     d.zone[static_cast<std::size_t>(i - 1)] = s;
     norm += wide(s) * wide(s);
   }
@@ -110,7 +112,9 @@ void tabulated_isotropy(const Tables& t, int32_t irrep, int32_t dim, ModeRequest
   req.opd_basis.assign(static_cast<std::size_t>(kBasisLead) * static_cast<std::size_t>(std::max(minpar, 1)), 0.0f);
   int32_t at = t.image.opd_vector_start(o);
   for (int32_t p = 1; p <= minpar; ++p)
-    for (int32_t c = 1; c <= dim; ++c) req.opd_basis[static_cast<std::size_t>((p - 1) * kBasisLead + c - 1)] = constant(t.image.opd_vector_component(at++));
+    for (int32_t c = 1; c <= dim; ++c)
+      req.opd_basis[static_cast<std::size_t>((p - 1) * kBasisLead + c - 1)] =
+          constant(t.image.opd_vector_component(at++));
 }
 
 void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int32_t dim, const ModeRequest& req,
@@ -121,7 +125,9 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
   const int32_t raman = zc.raman_flag[static_cast<std::size_t>(m - 1)];
   const int32_t modecount = static_cast<int32_t>(sc.modes.size());
   sgl::write_line(6, "(a47)", {kAsterisks});
-  sgl::write_line(6, "(a6,a8,3x,a4)", {"Irrep ", t.little.little_irrep_label(l).view(), t.irrep.irrep_second_label(irrep == 0 ? kIrrepCount : irrep).view()});
+  sgl::write_line(6, "(a6,a8,3x,a4)",
+                  {"Irrep ", t.little.little_irrep_label(l).view(),
+                   t.irrep.irrep_second_label(irrep == 0 ? kIrrepCount : irrep).view()});
   sgl::write_line(6, "(a12,i2)", {"Degeneracy: ", dim});
   sgl::write_line(6, "(a23,i3)", {"Total number of modes: ", dim * modecount / req.nvec});
   if (trans != 0) {
@@ -135,21 +141,28 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
   sgl::write_line(6, "(a)", {"atom  type   position"});
   for (std::size_t a = 0; a < sc.atoms.size(); ++a) {
     const SupercellAtom& atom = sc.atoms[a];
-    sgl::write_line(6, "(i3,3x,a4,3f10.5)", {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(atom.type - 1)].name, atom.position[0], atom.position[1], atom.position[2]});
+    sgl::write_line(6, "(i3,3x,a4,3f10.5)",
+                    {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(atom.type - 1)].name,
+                     atom.position[0], atom.position[1], atom.position[2]});
   }
   if (longitudinal_line) {
-    sgl::write_line(6, "(a33,a2,a11)", {"Modes are longitudinal along the ", t.little.kvec_label(dir.jdir, run.lattice).view(), " direction,"});
+    sgl::write_line(
+        6, "(a33,a2,a11)",
+        {"Modes are longitudinal along the ", t.little.kvec_label(dir.jdir, run.lattice).view(), " direction,"});
     sgl::write_line(6, "(3f10.5)", {dir.zone[0], dir.zone[1], dir.zone[2]});
   }
   sgl::write_line(6, "(a15)", {"Symmetry modes:"});
-  if (trans != 0) sgl::write_line(6, "(a22,i1,a20)", {"The following include ", trans * req.nvec, " translational modes"});
+  if (trans != 0)
+    sgl::write_line(6, "(a22,i1,a20)", {"The following include ", trans * req.nvec, " translational modes"});
   sgl::write_line(6, "(a25)", {"atom  type   displacement"});
   for (const std::vector<float>& mode : sc.modes) {
     sgl::write_line(6, "(a42)", {kHyphens});
     for (std::size_t a = 0; a < sc.atoms.size(); ++a) {
       const float* d = mode.data() + 3 * a;
       if (ncmp(d[0]) == 0 && ncmp(d[1]) == 0 && ncmp(d[2]) == 0) continue;
-      sgl::write_line(6, "(i3,3x,a4,3f10.5)", {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(sc.atoms[a].type - 1)].name, d[0], d[1], d[2]});
+      sgl::write_line(6, "(i3,3x,a4,3f10.5)",
+                      {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(sc.atoms[a].type - 1)].name,
+                       d[0], d[1], d[2]});
     }
   }
 }
@@ -242,7 +255,8 @@ void analyse_irreps(VibrexRun& run) {
   const Tables& t = run.tables;
   const KVectorState& kv = run.kv;
   // NEWLAT's superlattice of a k vector with parameters has as many cells as its denominator.
-  if (kv.npar > 0 && kv.k[3] > kMaxSuperlatticeCells) sgl::stop_run("Error:  k vector needs a superlattice of more than 64 cells");
+  if (kv.npar > 0 && kv.k[3] > kMaxSuperlatticeCells)
+    sgl::stop_run("Error:  k vector needs a superlattice of more than 64 cells");
   Direction dir;
   ZoneCentreCounts& zc = zone_centre_counts();
   if (kv.j == 1) {
@@ -291,7 +305,8 @@ void analyse_irreps(VibrexRun& run) {
       if (lflag && reality == 1) {
         const std::array<float, 3>& c = dir.pol.coef[static_cast<std::size_t>(pos - 1)];
         const std::array<float, 3> v = pass == 0 ? c : transverse_direction(dim, c);
-        for (int32_t a = 1; a <= dim; ++a) req.opd_basis[static_cast<std::size_t>(a - 1)] = v[static_cast<std::size_t>(a - 1)];
+        for (int32_t a = 1; a <= dim; ++a)
+          req.opd_basis[static_cast<std::size_t>(a - 1)] = v[static_cast<std::size_t>(a - 1)];
       }
       SupercellModes sc;
       build_supercell_modes(run, req, sc);

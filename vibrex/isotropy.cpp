@@ -34,7 +34,8 @@ void newlat(std::span<const sgl::RationalVector> ks, sgl::Mat3i& v) {
   auto accepted = [&](const std::array<int64_t, 3>& c) {
     for (const sgl::RationalVector& k : ks) {
       if (k[3] == 0) sgl::bomb();
-      const int64_t dot = static_cast<int64_t>(k[0]) * c[0] + static_cast<int64_t>(k[1]) * c[1] + static_cast<int64_t>(k[2]) * c[2];
+      const int64_t dot =
+          static_cast<int64_t>(k[0]) * c[0] + static_cast<int64_t>(k[1]) * c[1] + static_cast<int64_t>(k[2]) * c[2];
       if (dot % k[3] != 0) return false;
     }
     return true;
@@ -66,12 +67,15 @@ void newlat(std::span<const sgl::RationalVector> ks, sgl::Mat3i& v) {
         if (j == i) continue;
         for (int32_t sign : {-1, 1}) {
           std::array<int64_t, 3> w{};
-          for (int r = 0; r < 3; ++r) w[static_cast<std::size_t>(r)] = col[static_cast<std::size_t>(i)][static_cast<std::size_t>(r)] + sign * col[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)];
+          for (int r = 0; r < 3; ++r)
+            w[static_cast<std::size_t>(r)] = col[static_cast<std::size_t>(i)][static_cast<std::size_t>(r)] +
+                                             sign * col[static_cast<std::size_t>(j)][static_cast<std::size_t>(r)];
           if (largest_entry(w) < largest_entry(col[static_cast<std::size_t>(i)])) col[static_cast<std::size_t>(i)] = w;
         }
       }
   for (int32_t c = 1; c <= 3; ++c)
-    for (int32_t r = 1; r <= 3; ++r) sgl::m3(v, r, c) = static_cast<int32_t>(col[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(r - 1)]);
+    for (int32_t r = 1; r <= 3; ++r)
+      sgl::m3(v, r, c) = static_cast<int32_t>(col[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(r - 1)]);
 }
 
 void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
@@ -80,10 +84,13 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
   const int32_t dim = t.little.little_irrep_dimension(ir);
   if (dim < 1 || dim > kBasisLead) sgl::bomb();
   std::vector<sgl::SpaceOp> gens(ops.begin(), ops.end());
-  for (int32_t c = 1; c <= 3; ++c) gens.push_back({sgl::m3(v, 1, c), sgl::m3(v, 2, c), sgl::m3(v, 3, c), 1, sgl::identity_op(sg)});
+  for (int32_t c = 1; c <= 3; ++c)
+    gens.push_back({sgl::m3(v, 1, c), sgl::m3(v, 2, c), sgl::m3(v, 3, c), 1, sgl::identity_op(sg)});
 
   std::vector<float> e(static_cast<std::size_t>(kEquationRows) * static_cast<std::size_t>(dim), 0.0f);
-  auto at = [&](int32_t r, int32_t c) -> float& { return e[static_cast<std::size_t>((c - 1) * kEquationRows + (r - 1))]; };
+  auto at = [&](int32_t r, int32_t c) -> float& {
+    return e[static_cast<std::size_t>((c - 1) * kEquationRows + (r - 1))];
+  };
   int32_t rows = 0;
   auto reduce = [&] {
     xrowop2(e, rows, dim, kEquationRows);

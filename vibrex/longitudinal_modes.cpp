@@ -43,7 +43,9 @@ void get_vector_basis(const Tables& t, int32_t sg, VectorBasis& vb) {
     const int32_t s = vb.n + 1;
     // Projection of each axis onto row a.
     std::array<float, 27> proj{};  // (c, a, x)
-    auto pw = [&](int32_t c, int32_t a, int32_t x) -> float& { return proj[static_cast<std::size_t>(((x - 1) * 3 + (a - 1)) * 3 + (c - 1))]; };
+    auto pw = [&](int32_t c, int32_t a, int32_t x) -> float& {
+      return proj[static_cast<std::size_t>(((x - 1) * 3 + (a - 1)) * 3 + (c - 1))];
+    };
     for (int32_t g = 0; g < nop; ++g) {
       StoredMatrix sm{};
       float unused = 0.0f;
@@ -54,7 +56,8 @@ void get_vector_basis(const Tables& t, int32_t sg, VectorBasis& vb) {
         for (int32_t x = 1; x <= 3; ++x)
           for (int32_t c = 1; c <= 3; ++c)
             pw(c, a, x) = store_single(wide(pw(c, a, x)) + wide(sm[static_cast<std::size_t>(a - 1)]) *
-                                                               static_cast<double>(t.space.point_op_rot(c, x, ops[static_cast<std::size_t>(g)][4])));
+                                                               static_cast<double>(t.space.point_op_rot(
+                                                                   c, x, ops[static_cast<std::size_t>(g)][4])));
     }
     // Selection of the independent sets.
     int32_t count = 0;
@@ -110,7 +113,8 @@ void polarize(const Tables& t, int32_t sg, int32_t kx, Polarization& result, int
   std::array<float, 3> u{}, w{};
   for (int32_t i = 1; i <= 3; ++i) {
     double s = 0.0;
-    for (int32_t m = 1; m <= 3; ++m) s += wide(at3(binv, m, i)) * static_cast<double>(d[static_cast<std::size_t>(m - 1)]);
+    for (int32_t m = 1; m <= 3; ++m)
+      s += wide(at3(binv, m, i)) * static_cast<double>(d[static_cast<std::size_t>(m - 1)]);
     u[static_cast<std::size_t>(i - 1)] = store_single(s);
   }
   for (int32_t i = 1; i <= 3; ++i) {
@@ -126,14 +130,16 @@ void polarize(const Tables& t, int32_t sg, int32_t kx, Polarization& result, int
     std::array<float, kRowopLead * 4> mat{};
     for (int32_t a = 1; a <= dim + 1; ++a)
       for (int32_t c = 1; c <= 3; ++c)
-        mat[static_cast<std::size_t>((a - 1) * kRowopLead + c - 1)] = a <= dim ? vb.at(c, a, 1, s) : w[static_cast<std::size_t>(c - 1)];
+        mat[static_cast<std::size_t>((a - 1) * kRowopLead + c - 1)] =
+            a <= dim ? vb.at(c, a, 1, s) : w[static_cast<std::size_t>(c - 1)];
     xrowop(mat, 3, dim + 1);
     if (dim != 3 && ncmp(mat[static_cast<std::size_t>(dim * kRowopLead + dim)]) != 0) continue;
     std::array<float, 3> e{};
     double norm = 0.0;
     for (int32_t a = 1; a <= dim; ++a) {
-      e[static_cast<std::size_t>(a - 1)] = store_single(wide(mat[static_cast<std::size_t>(dim * kRowopLead + a - 1)]) /
-                                                        wide(mat[static_cast<std::size_t>((a - 1) * kRowopLead + a - 1)]));
+      e[static_cast<std::size_t>(a - 1)] =
+          store_single(wide(mat[static_cast<std::size_t>(dim * kRowopLead + a - 1)]) /
+                       wide(mat[static_cast<std::size_t>((a - 1) * kRowopLead + a - 1)]));
       norm += wide(e[static_cast<std::size_t>(a - 1)]) * wide(e[static_cast<std::size_t>(a - 1)]);
     }
     const float len = store_single(std::sqrt(store_single(norm)));
@@ -141,7 +147,8 @@ void polarize(const Tables& t, int32_t sg, int32_t kx, Polarization& result, int
     result.lirr[static_cast<std::size_t>(n)] = l;
     if (t.little.little_irrep_reality(l) == 1)
       for (int32_t a = 1; a <= dim; ++a)
-        result.coef[static_cast<std::size_t>(n)][static_cast<std::size_t>(a - 1)] = store_single(wide(e[static_cast<std::size_t>(a - 1)]) / wide(len));
+        result.coef[static_cast<std::size_t>(n)][static_cast<std::size_t>(a - 1)] =
+            store_single(wide(e[static_cast<std::size_t>(a - 1)]) / wide(len));
   }
   ierr = 0;
 }

@@ -21,7 +21,9 @@ struct VectorBasis {
   std::array<int32_t, 3> ncopy{};
   std::array<float, 81> w{};
 
-  float& at(int32_t c, int32_t a, int32_t j, int32_t s) { return w[static_cast<std::size_t>(((s - 1) * 3 + (j - 1)) * 9 + (a - 1) * 3 + (c - 1))]; }
+  float& at(int32_t c, int32_t a, int32_t j, int32_t s) {
+    return w[static_cast<std::size_t>(((s - 1) * 3 + (j - 1)) * 9 + (a - 1) * 3 + (c - 1))];
+  }
   float at(int32_t c, int32_t a, int32_t j, int32_t s) const {
     return w[static_cast<std::size_t>(((s - 1) * 3 + (j - 1)) * 9 + (a - 1) * 3 + (c - 1))];
   }

@@ -40,7 +40,8 @@ void transformation(const Tables& t, int32_t ir, const sgl::RationalVector& kpar
     int32_t e = start;
     for (int32_t c = 1; c <= dim; ++c)
       for (int32_t r = 1; r <= dim; ++r, e += 2)
-        zat(tm, r, c) = Complex8(constant(t.image.image_transform_value(e)), constant(t.image.image_transform_value(e + 1)));
+        zat(tm, r, c) =
+            Complex8(constant(t.image.image_transform_value(e)), constant(t.image.image_transform_value(e + 1)));
   } else if (reality == 3) {
     const int32_t start = t.little.little_irrep_transform_start(ir);
     if (start == 0) {
@@ -51,7 +52,8 @@ void transformation(const Tables& t, int32_t ir, const sgl::RationalVector& kpar
     int32_t e = start;
     for (int32_t c = 1; c <= dim; ++c)
       for (int32_t r = 1; r <= dim; ++r, ++e)
-        zat(tm, r, c) = Complex8(constant(t.little.little_irrep_transform_value(1, e)), constant(t.little.little_irrep_transform_value(2, e)));
+        zat(tm, r, c) = Complex8(constant(t.little.little_irrep_transform_value(1, e)),
+                                 constant(t.little.little_irrep_transform_value(2, e)));
   } else {
     transform_type2(t, ir, kpar, tm);
   }
@@ -66,8 +68,8 @@ int32_t mode_multiplicity(int32_t p, int32_t reality, int32_t sreal) {
   return q / d;
 }
 
-void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t w, std::span<const sgl::SpaceOp> siteops,
-             int32_t r, int32_t& lo, int32_t& m, std::vector<float>& modes) {
+void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t w,
+             std::span<const sgl::SpaceOp> siteops, int32_t r, int32_t& lo, int32_t& m, std::vector<float>& modes) {
   const CommonLittle& lt = t.little;
   const sgl::CommonWyckoff& wy = t.wyckoff;
   const int32_t irrep = lt.little_irrep_to_irrep(ir);
@@ -134,7 +136,9 @@ void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32
   const int32_t rows_per = reality == 2 ? 2 : 1;
   const int32_t lead = rows_per * (m + 1);
   std::vector<Complex8> z(static_cast<std::size_t>(lead) * static_cast<std::size_t>(std::max(ncolz, 1)));
-  auto zz = [&](int32_t row, int32_t col) -> Complex8& { return z[static_cast<std::size_t>((col - 1) * lead + (row - 1))]; };
+  auto zz = [&](int32_t row, int32_t col) -> Complex8& {
+    return z[static_cast<std::size_t>((col - 1) * lead + (row - 1))];
+  };
   modes.assign(static_cast<std::size_t>(3 * kCoefColumns) * static_cast<std::size_t>(m + 1), 0.0f);
   int32_t accepted = 0, rows = 0;
   for (int32_t tcol = 1; tcol <= dim; ++tcol) {
@@ -152,14 +156,16 @@ void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32
       if (error != 0) sgl::bomb();
       for (int32_t a = 1; a <= dim; ++a)
         for (int32_t b = 1; b <= sdim; ++b)
-          modes[coef_index(b, a, n)] = store_single(wide(modes[coef_index(b, a, n)]) + wide(rat(d, a, tcol)) * wide(s[static_cast<std::size_t>(b - 1)]));
+          modes[coef_index(b, a, n)] = store_single(wide(modes[coef_index(b, a, n)]) +
+                                                    wide(rat(d, a, tcol)) * wide(s[static_cast<std::size_t>(b - 1)]));
     }
     float mx = 0.0f;
     for (int32_t a = 1; a <= dim; ++a)
       for (int32_t b = 1; b <= sdim; ++b) mx = std::max(mx, std::fabs(modes[coef_index(b, a, n)]));
     if (ncmp(mx) == 0) continue;
     for (int32_t a = 1; a <= dim; ++a)
-      for (int32_t b = 1; b <= sdim; ++b) modes[coef_index(b, a, n)] = store_single(wide(modes[coef_index(b, a, n)]) / wide(mx));
+      for (int32_t b = 1; b <= sdim; ++b)
+        modes[coef_index(b, a, n)] = store_single(wide(modes[coef_index(b, a, n)]) / wide(mx));
     // The candidate as rows of Z.
     if (reality == 1) {
       ++rows;
@@ -174,7 +180,8 @@ void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32
           const int32_t h = hh + part * half;
           for (int32_t b = 1; b <= sdim; ++b) {
             ComplexD sum{};
-            for (int32_t a = 1; a <= dim; ++a) sum = sum + ComplexD{wide(modes[coef_index(b, a, n)]), 0.0} * zat(tm, a, h);
+            for (int32_t a = 1; a <= dim; ++a)
+              sum = sum + ComplexD{wide(modes[coef_index(b, a, n)]), 0.0} * zat(tm, a, h);
             zz(rows, (hh - 1) * sdim + b) = sum;
           }
         }
@@ -196,8 +203,8 @@ void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32
   sgl::bomb();
 }
 
-void project_vector(const Tables& t, int32_t pg, int32_t lo, int32_t r, int32_t ncol, int32_t sdim, int32_t kind, int32_t op,
-                    int32_t nblocks, std::span<const float> coef, int32_t& nvec, std::vector<float>& vec) {
+void project_vector(const Tables& t, int32_t pg, int32_t lo, int32_t r, int32_t ncol, int32_t sdim, int32_t kind,
+                    int32_t op, int32_t nblocks, std::span<const float> coef, int32_t& nvec, std::vector<float>& vec) {
   const sgl::CommonWyckoff& wy = t.wyckoff;
   const double sign = kind == 2 && !t.space.point_op_proper(op).value ? -1.0 : 1.0;
   nvec = 0;
@@ -221,7 +228,8 @@ void project_vector(const Tables& t, int32_t pg, int32_t lo, int32_t r, int32_t 
         }
         for (int32_t i = 1; i <= 3; ++i) {
           double s = 0.0;
-          for (int32_t x = 1; x <= 3; ++x) s += static_cast<double>(t.space.point_op_rot(i, x, op)) * sign * wide(u[static_cast<std::size_t>(x - 1)]);
+          for (int32_t x = 1; x <= 3; ++x)
+            s += static_cast<double>(t.space.point_op_rot(i, x, op)) * sign * wide(u[static_cast<std::size_t>(x - 1)]);
           vec[coef_index(i, j, nvec)] = store_single(s);
         }
       }

@@ -32,8 +32,8 @@ int32_t mode_multiplicity(int32_t p, int32_t reality, int32_t sreal);
 // site operations that fit no orientation list, a stored or real irrep error, an irrep of
 // reality type 3 without a stored transformation (with a line naming it) and fewer than m
 // independent candidates.
-void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t w, std::span<const sgl::SpaceOp> siteops,
-             int32_t r, int32_t& lo, int32_t& m, std::vector<float>& modes);
+void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t w,
+             std::span<const sgl::SpaceOp> siteops, int32_t r, int32_t& lo, int32_t& m, std::vector<float>& modes);
 
 // The vectors of the coefficient blocks coef (nblocks blocks of ncol columns of sdim site-irrep
 // components) for site irrep r of point group pg in orientation list lo, kind 1 polar or 2 axial,
@@ -41,7 +41,7 @@ void project(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32
 // the point group that holds r, in slot order. vec(1..3, j, n) in the layout above; nvec the
 // number of blocks written. A site irrep whose slots would run past the third stops through
 // bomb() with a line.
-void project_vector(const Tables& t, int32_t pg, int32_t lo, int32_t r, int32_t ncol, int32_t sdim, int32_t kind, int32_t op,
-                    int32_t nblocks, std::span<const float> coef, int32_t& nvec, std::vector<float>& vec);
+void project_vector(const Tables& t, int32_t pg, int32_t lo, int32_t r, int32_t ncol, int32_t sdim, int32_t kind,
+                    int32_t op, int32_t nblocks, std::span<const float> coef, int32_t& nvec, std::vector<float>& vec);
 
 }  // namespace vibrex

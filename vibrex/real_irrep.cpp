@@ -26,7 +26,8 @@ void read_stored_transform(const Tables& t, int32_t start, int32_t n, InducedMat
   int32_t e = start;
   for (int32_t c = 1; c <= n; ++c)
     for (int32_t r = 1; r <= n; ++r, ++e)
-      zat(m, r, c) = Complex8(constant(t.little.little_irrep_transform_value(1, e)), constant(t.little.little_irrep_transform_value(2, e)));
+      zat(m, r, c) = Complex8(constant(t.little.little_irrep_transform_value(1, e)),
+                              constant(t.little.little_irrep_transform_value(2, e)));
 }
 
 float modulus(Complex8 z) { return store_single(std::sqrt(wide(z.re) * wide(z.re) + wide(z.im) * wide(z.im))); }
@@ -43,7 +44,8 @@ enum class Kind { type1, type2 };
 // (1-based) holds variables (q - 1) s^2 + 1 .. q s^2.
 class IntertwinerSearch {
  public:
-  IntertwinerSearch(const Tables& t, int32_t l, const sgl::RationalVector& par, Kind kind) : t_(t), l_(l), par_(par), kind_(kind) {}
+  IntertwinerSearch(const Tables& t, int32_t l, const sgl::RationalVector& par, Kind kind)
+      : t_(t), l_(l), par_(par), kind_(kind) {}
 
   // Pairs, variables, equations, trials; afterwards value(u) and xvar(r, c) hold the result.
   void run();
@@ -103,7 +105,8 @@ void IntertwinerSearch::pair_arms() {
       bool opposite = true;
       for (int32_t c = 1; c <= npar_ + 1 && opposite; ++c) {
         sgl::RationalVector sum;
-        sgl::vadd(kmatrix_column(star_.arms[static_cast<std::size_t>(b - 1)], c), kmatrix_column(star_.arms[static_cast<std::size_t>(a - 1)], c), sum);
+        sgl::vadd(kmatrix_column(star_.arms[static_cast<std::size_t>(b - 1)], c),
+                  kmatrix_column(star_.arms[static_cast<std::size_t>(a - 1)], c), sum);
         if (c == 1) sgl::reduc1(sum);
         opposite = sum[0] == 0 && sum[1] == 0 && sum[2] == 0;
       }
@@ -219,7 +222,8 @@ Complex8 IntertwinerSearch::block_det(int32_t q) {
   const int32_t first = (q - 1) * s_ * s_ + 1;
   for (int32_t r = 1; r <= s_; ++r)
     for (int32_t c = 1; c <= s_; ++c)
-      y[static_cast<std::size_t>((c - 1) * kDetLead + (r - 1))] = val_[static_cast<std::size_t>(first + (r - 1) * s_ + c - 1)];
+      y[static_cast<std::size_t>((c - 1) * kDetLead + (r - 1))] =
+          val_[static_cast<std::size_t>(first + (r - 1) * s_ + c - 1)];
   return zdet(y, s_);
 }
 
@@ -245,7 +249,8 @@ void IntertwinerSearch::solve() {
     bool passed = false;
     if (ncmpz(det) != 0) {
       const float root = store_single(std::pow(wide(modulus(det)), 1.0 / static_cast<double>(s_)));
-      for (int32_t u = 1; u <= nvar_; ++u) val_[static_cast<std::size_t>(u)] = val_[static_cast<std::size_t>(u)] / Complex8(root, 0.0f);
+      for (int32_t u = 1; u <= nvar_; ++u)
+        val_[static_cast<std::size_t>(u)] = val_[static_cast<std::size_t>(u)] / Complex8(root, 0.0f);
       passed = true;
       for (int32_t q = 1; q < nblocks_ && passed; ++q) {
         compute_block(q);
@@ -403,7 +408,8 @@ void get_irrep2(const Tables& t, int32_t mode, int32_t l, const sgl::SpaceOp& op
     if (error != 0) return;
     if (mode == 2)
       for (int32_t c = 1; c <= kStoredLead; ++c)
-        for (int32_t r = 1; r <= kStoredLead; ++r) rat(xm, r, c) = work[static_cast<std::size_t>((c - 1) * kStoredLead + (r - 1))];
+        for (int32_t r = 1; r <= kStoredLead; ++r)
+          rat(xm, r, c) = work[static_cast<std::size_t>((c - 1) * kStoredLead + (r - 1))];
     return;
   }
   Complex8 z{};

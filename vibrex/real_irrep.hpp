@@ -23,10 +23,18 @@ namespace vibrex {
 // A real matrix of dimension up to 48, by columns with leading dimension 48.
 using RealMatrix = std::array<float, kInducedLead * kInducedLead>;
 
-inline float& rat(RealMatrix& m, int32_t r, int32_t c) { return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))]; }
-inline float rat(const RealMatrix& m, int32_t r, int32_t c) { return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))]; }
-inline Complex8& zat(InducedMatrix& m, int32_t r, int32_t c) { return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))]; }
-inline Complex8 zat(const InducedMatrix& m, int32_t r, int32_t c) { return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))]; }
+inline float& rat(RealMatrix& m, int32_t r, int32_t c) {
+  return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))];
+}
+inline float rat(const RealMatrix& m, int32_t r, int32_t c) {
+  return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))];
+}
+inline Complex8& zat(InducedMatrix& m, int32_t r, int32_t c) {
+  return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))];
+}
+inline Complex8 zat(const InducedMatrix& m, int32_t r, int32_t c) {
+  return m[static_cast<std::size_t>((c - 1) * kInducedLead + (r - 1))];
+}
 
 // The character (mode 1) or the real matrix (mode 2, dimension LITTLE_IRREP_DIMENSION) of little
 // irrep l for op at parameter values par. A stored irrep is read from the tables (its matrix
@@ -49,7 +57,7 @@ struct TransformType2State {
   int32_t l = 0;
   sgl::RationalVector par{0, 0, 0, 0};
   std::array<Complex8, 24 * 24> w{};  // by columns, leading dimension 24
-  int32_t computations = 0;            // how often W was computed
+  int32_t computations = 0;           // how often W was computed
 };
 TransformType1State& transform_type1_state();
 TransformType2State& transform_type2_state();

@@ -35,7 +35,8 @@ std::array<float, 3> point_of(const sgl::WyckoffMatrix& p, const std::array<floa
   for (int a = 1; a <= 3; ++a) {
     float v = store_single(static_cast<double>(sgl::m4(p, a, 1)) / static_cast<double>(sgl::m4(p, 4, 1)));
     for (int q = 1; q <= 3; ++q)
-      v = store_single(wide(v) + static_cast<double>(sgl::m4(p, a, q + 1)) * wide(par[static_cast<std::size_t>(q - 1)]) /
+      v = store_single(wide(v) + static_cast<double>(sgl::m4(p, a, q + 1)) *
+                                     wide(par[static_cast<std::size_t>(q - 1)]) /
                                      static_cast<double>(sgl::m4(p, 4, q + 1)));
     x[static_cast<std::size_t>(a - 1)] = v;
   }
@@ -46,7 +47,8 @@ std::array<float, 3> cartesian(const Mat3f& b, const std::array<float, 3>& x) {
   std::array<float, 3> c{};
   for (int i = 1; i <= 3; ++i) {
     float s = 0.0f;
-    for (int m = 1; m <= 3; ++m) s = store_single(wide(s) + wide(at3(b, i, m)) * wide(x[static_cast<std::size_t>(m - 1)]));
+    for (int m = 1; m <= 3; ++m)
+      s = store_single(wide(s) + wide(at3(b, i, m)) * wide(x[static_cast<std::size_t>(m - 1)]));
     c[static_cast<std::size_t>(i - 1)] = s;
   }
   return c;
@@ -146,7 +148,9 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
     sgl::vector_change_setting(cs, run.isg, "pml", "cinter", v, v);
     for (int i = 1; i <= 3; ++i) {
       float sum = 0.0f;
-      for (int m = 1; m <= 3; ++m) sum = store_single(wide(sum) + wide(at3(run.b, i, m)) * static_cast<double>(v[static_cast<std::size_t>(m - 1)]));
+      for (int m = 1; m <= 3; ++m)
+        sum =
+            store_single(wide(sum) + wide(at3(run.b, i, m)) * static_cast<double>(v[static_cast<std::size_t>(m - 1)]));
       at3(out.vectors, i, c) = store_single(wide(sum) / static_cast<double>(v[3]));
     }
   }
@@ -176,11 +180,13 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
         std::array<float, 3> y{};
         for (int r = 1; r <= 3; ++r) {
           double sum = 0.0;
-          for (int c = 1; c <= 3; ++c) sum += static_cast<double>(sgl::m3(sinv, r, c)) * wide(x[static_cast<std::size_t>(c - 1)]);
+          for (int c = 1; c <= 3; ++c)
+            sum += static_cast<double>(sgl::m3(sinv, r, c)) * wide(x[static_cast<std::size_t>(c - 1)]);
           y[static_cast<std::size_t>(r - 1)] = store_single(sum / static_cast<double>(den));
         }
         for (int r = 1; r <= 3; ++r) {
-          fold_coordinate(y[static_cast<std::size_t>(r - 1)], {sgl::m3(s, 1, r), sgl::m3(s, 2, r), sgl::m3(s, 3, r)}, pf);
+          fold_coordinate(y[static_cast<std::size_t>(r - 1)], {sgl::m3(s, 1, r), sgl::m3(s, 2, r), sgl::m3(s, 3, r)},
+                          pf);
         }
         // The folded position in "cinter".
         sgl::WyckoffMatrix pc{};
@@ -208,8 +214,9 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
       const int32_t sdim = t.image.image_dimension(t.irrep.irrep_image(t.wyckoff.pg_irrep_index(r, pg)));
       int32_t lo = 0, m = 0;
       std::vector<float> coef;
-      project(t, req.l, run.kv.kpar, at.w, std::span<const sgl::SpaceOp>(at.site_ops.data(), static_cast<std::size_t>(at.site_order)), r, lo,
-              m, coef);
+      project(t, req.l, run.kv.kpar, at.w,
+              std::span<const sgl::SpaceOp>(at.site_ops.data(), static_cast<std::size_t>(at.site_order)), r, lo, m,
+              coef);
       if (m == 0) sgl::bomb();
       for (int32_t n = 1; n <= m; ++n) {
         const std::size_t first = out.modes.size();
@@ -238,7 +245,8 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
               for (int32_t b = 1; b <= sdim; ++b) {
                 double sum = 0.0;
                 for (int32_t c = 1; c <= dim; ++c)
-                  sum += wide(req.opd_basis[static_cast<std::size_t>((p - 1) * kCoefColumns + c - 1)]) * wide(tm[static_cast<std::size_t>((c - 1) * 3 + b - 1)]);
+                  sum += wide(req.opd_basis[static_cast<std::size_t>((p - 1) * kCoefColumns + c - 1)]) *
+                         wide(tm[static_cast<std::size_t>((c - 1) * 3 + b - 1)]);
                 u[coef_index(b, p, 1)] = store_single(sum);
               }
             int32_t nout = 0;
@@ -255,7 +263,8 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
                 for (int i = 0; i < 3; ++i) cml[static_cast<std::size_t>(i)] = vec[coef_index(i + 1, p, k)];
                 const std::array<float, 3> disp = cartesian(run.b, cartesian(run.cml_to_cinter, cml));
                 std::vector<float>& mode = out.modes[first + static_cast<std::size_t>((k - 1) * req.nvec + p - 1)];
-                for (int i = 0; i < 3; ++i) mode[static_cast<std::size_t>((atom - 1) * 3 + i)] = disp[static_cast<std::size_t>(i)];
+                for (int i = 0; i < 3; ++i)
+                  mode[static_cast<std::size_t>((atom - 1) * 3 + i)] = disp[static_cast<std::size_t>(i)];
               }
           }
         }

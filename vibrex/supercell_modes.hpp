@@ -31,15 +31,15 @@ struct ModeRequest {
 };
 
 struct SupercellAtom {
-  int32_t type = 0;  // 1-based atom type
+  int32_t type = 0;                 // 1-based atom type
   std::array<float, 3> position{};  // Cartesian
 };
 
 struct SupercellModes {
   std::vector<sgl::RationalVector> translations;  // the parent cells of the supercell, zero first
-  Mat3f vectors{};                                 // superlattice vector c in column c, Cartesian
+  Mat3f vectors{};                                // superlattice vector c in column c, Cartesian
   std::vector<SupercellAtom> atoms;
-  std::vector<std::vector<float>> modes;           // per mode, 3 Cartesian components per atom
+  std::vector<std::vector<float>> modes;  // per mode, 3 Cartesian components per atom
 };
 
 // Builds the supercell and the modes for the run's structure and current k vector. Stops through

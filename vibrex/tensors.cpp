@@ -81,7 +81,8 @@ const std::vector<Permutation>& permutation_table() {
         for (int32_t pos = n - 1; pos >= 1; --pos) {
           Permutation p;
           int32_t from = 0;
-          for (int32_t t = 1; t <= n; ++t) p.to[static_cast<std::size_t>(t - 1)] = t == pos ? n : parent.to[static_cast<std::size_t>(from++)];
+          for (int32_t t = 1; t <= n; ++t)
+            p.to[static_cast<std::size_t>(t - 1)] = t == pos ? n : parent.to[static_cast<std::size_t>(from++)];
           p.sign = parent.sign * ((n - pos) % 2 == 0 ? 1 : -1);
           next.push_back(p);
         }
@@ -232,7 +233,8 @@ void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, 
   for (const OpData& o : g) {
     float chit = 0.0f;
     for (int32_t i = 0; i < npacked; ++i) {
-      const auto& rep = tuple[static_cast<std::size_t>(ind[static_cast<std::size_t>(comp[static_cast<std::size_t>(i)] - 1)])];
+      const auto& rep =
+          tuple[static_cast<std::size_t>(ind[static_cast<std::size_t>(comp[static_cast<std::size_t>(i)] - 1)])];
       const double p = transformed(o.r, tuple[static_cast<std::size_t>(i)], rep, rank, o.sign);
       if (p != 0.0) chit = store_single(wide(chit) + wide(static_cast<float>(weight[static_cast<std::size_t>(i)])) * p);
     }
@@ -252,8 +254,8 @@ void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, 
   const std::size_t tensor_size = static_cast<std::size_t>(nind) * static_cast<std::size_t>(dim);
   basis.assign(tensor_size * static_cast<std::size_t>(mult), 0.0f);
   auto entry = [&](std::vector<float>& v, int32_t d, int32_t b, int32_t tn) -> float& {
-    return v[static_cast<std::size_t>(tn - 1) * tensor_size + static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) +
-             static_cast<std::size_t>(d - 1)];
+    return v[static_cast<std::size_t>(tn - 1) * tensor_size +
+             static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) + static_cast<std::size_t>(d - 1)];
   };
   std::vector<float> candidate(tensor_size);
   std::vector<std::vector<float>> pg(static_cast<std::size_t>(nsg), std::vector<float>(static_cast<std::size_t>(nind)));
@@ -280,7 +282,8 @@ void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, 
             sum = store_single(wide(sum) + wide(o.d[static_cast<std::size_t>((a - 1) * kStoredLead + (b - 1))]) *
                                                wide(pg[static_cast<std::size_t>(n)][static_cast<std::size_t>(d - 1)]));
           }
-          candidate[static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) + static_cast<std::size_t>(d - 1)] = sum;
+          candidate[static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) +
+                    static_cast<std::size_t>(d - 1)] = sum;
         }
       }
       bool row1 = false;
@@ -295,13 +298,16 @@ void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, 
           for (int32_t b = 1; b <= dim; ++b)
             for (int32_t d = 1; d <= nind; ++d) {
               const float v = u < tn ? entry(basis, d, b, u)
-                                     : candidate[static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) + static_cast<std::size_t>(d - 1)];
-              work[static_cast<std::size_t>(d - 1) * static_cast<std::size_t>(rows) + static_cast<std::size_t>((u - 1) * dim + b - 1)] = v;
+                                     : candidate[static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) +
+                                                 static_cast<std::size_t>(d - 1)];
+              work[static_cast<std::size_t>(d - 1) * static_cast<std::size_t>(rows) +
+                   static_cast<std::size_t>((u - 1) * dim + b - 1)] = v;
             }
         xrowop2(work, rows, nind, rows);
         bool last = false;
         for (int32_t d = 1; d <= nind; ++d)
-          last = last || ncmp(work[static_cast<std::size_t>(d - 1) * static_cast<std::size_t>(rows) + static_cast<std::size_t>(rows - 1)]) != 0;
+          last = last || ncmp(work[static_cast<std::size_t>(d - 1) * static_cast<std::size_t>(rows) +
+                                   static_cast<std::size_t>(rows - 1)]) != 0;
         if (!last) continue;
       }
       // Scale: the smallest nonzero magnitude becomes 1, the first nonzero entry positive.
@@ -315,7 +321,9 @@ void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, 
       for (int32_t b = 1; b <= dim; ++b)
         for (int32_t d = 1; d <= nind; ++d)
           entry(basis, d, b, tn) =
-              store_single(wide(candidate[static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) + static_cast<std::size_t>(d - 1)]) / scale);
+              store_single(wide(candidate[static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(nind) +
+                                          static_cast<std::size_t>(d - 1)]) /
+                           scale);
       ++tn;
       if (tn > mult) return;
     }

@@ -61,8 +61,8 @@ inline void add_line(LoadedTables& t, int32_t sg, int32_t j, const char* label, 
 // co-group operation is character(p) as a (re, im) pair of constant indices, from entry
 // `value_start` of the characters on.
 template <typename Character>
-void add_induced(LoadedTables& t, int32_t l, int32_t sg, int32_t j, std::array<int, 3> d, int32_t dim,
-                 int32_t reality, int32_t value_start, Character character, int32_t s = 1) {
+void add_induced(LoadedTables& t, int32_t l, int32_t sg, int32_t j, std::array<int, 3> d, int32_t dim, int32_t reality,
+                 int32_t value_start, Character character, int32_t s = 1) {
   CommonLittle& lt = *t.little;
   int32_t nop = 0;
   std::array<sgl::SpaceOp, sgl::kMaxGroupOps> ops{};
@@ -99,10 +99,10 @@ inline void add_p422_line(LoadedTables& t) {
   add_line(t, 89, 2, "DT", {0, 0, 1});
   add_induced(t, 9, 89, 2, {0, 0, 1}, 2, 1, 20, [&](int32_t p) -> std::array<int, 2> {
     const std::array<int, 9> r = rotation(*t.space, p);
-    if (r[0] == 1) return {kC1, kC0};                  // identity
-    if (r[0] == -1) return {kCm1, kC0};                // twofold about z
-    if (r[1] == 1) return {kC0, kC1};                  // x to y: i
-    return {kC0, kCm1};                                // y to x: -i
+    if (r[0] == 1) return {kC1, kC0};    // identity
+    if (r[0] == -1) return {kCm1, kC0};  // twofold about z
+    if (r[1] == 1) return {kC0, kC1};    // x to y: i
+    return {kC0, kCm1};                  // y to x: -i
   });
 }
 

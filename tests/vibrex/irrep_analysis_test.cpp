@@ -1,18 +1,19 @@
 // The irrep analysis: the isotropy choice and the transverse directions as pure functions, and
 // the report of whole runs on the fixture tables.
+#include "vibrex/irrep_analysis.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "library/groups/space_group.hpp"
 #include "tests/bomb_trap.hpp"
 #include "tests/table_files.hpp"
 #include "tests/text_io_child.hpp"
-#include "library/groups/space_group.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
 #include "tests/vibrex/mode_table_fixture.hpp"
-#include "vibrex/irrep_analysis.hpp"
 #include "vibrex/stored_irrep.hpp"
 
 namespace vibrex {
@@ -138,7 +139,8 @@ TEST(IrrepReport, ZoneCentreCountsActivitiesAndModes) {
       "Vectors defining superlattice\n";
   EXPECT_TRUE(has(r.out, even)) << r.out;
   // Modes list only the atoms that move: the O pair moves apart in GM1+.
-  EXPECT_TRUE(has(r.out, "  2   O      1.00000   0.00000   0.00000\n  3   O     -1.00000   0.00000   0.00000\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "  2   O      1.00000   0.00000   0.00000\n  3   O     -1.00000   0.00000   0.00000\n"))
+      << r.out;
   EXPECT_EQ(count(r.out, "------------------------------------------\n"), 9);
 }
 
@@ -151,7 +153,8 @@ TEST(IrrepReport, IrrepsThatNoAtomReachesWriteNothing) {
   EXPECT_TRUE(has(r.out, "Irrep X1-            \nDegeneracy:  1\nTotal number of modes:   3\nVectors")) << r.out;
   // X doubles the cell along a: the two Si move in opposite senses.
   EXPECT_TRUE(has(r.out, "   6.00000   0.00000   0.00000\n")) << r.out;
-  EXPECT_TRUE(has(r.out, "  1   Si     1.00000   0.00000   0.00000\n  2   Si    -1.00000   0.00000   0.00000\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "  1   Si     1.00000   0.00000   0.00000\n  2   Si    -1.00000   0.00000   0.00000\n"))
+      << r.out;
 }
 
 TEST(IrrepReport, LongitudinalDirectionNeedsAThirdWord) {
@@ -160,7 +163,8 @@ TEST(IrrepReport, LongitudinalDirectionNeedsAThirdWord) {
   EXPECT_FALSE(has(two.out, "longitudinal")) << two.out;
   const auto three = run_vibrex(structure("1\nSi 1a\n") + "1\nGM LN x\n");
   ASSERT_EQ(three.status, 0) << three.err;
-  EXPECT_TRUE(has(three.out, "Modes are longitudinal along the LN direction,\n   1.00000   0.00000   0.00000\n")) << three.out;
+  EXPECT_TRUE(has(three.out, "Modes are longitudinal along the LN direction,\n   1.00000   0.00000   0.00000\n"))
+      << three.out;
   // The one-dimensional odd irrep takes the direction as its order parameter: one block only.
   EXPECT_EQ(count(three.out, "Irrep GM1-"), 1);
 }

@@ -1,11 +1,12 @@
 // Isotropy subgroups: the superlattice of k vectors, invariant subspaces and the greedy search.
+#include "vibrex/isotropy.hpp"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "tests/bomb_trap.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
-#include "vibrex/isotropy.hpp"
 #include "vibrex/real_irrep.hpp"
 
 namespace vibrex {

@@ -1,4 +1,6 @@
 // The vector representation at the zone centre and the irreps that hold a longitudinal direction.
+#include "vibrex/longitudinal_modes.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include "tests/bomb_trap.hpp"
 #include "tests/vibrex/irrep_builder.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
-#include "vibrex/longitudinal_modes.hpp"
 
 namespace vibrex {
 namespace {

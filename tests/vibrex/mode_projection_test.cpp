@@ -1,5 +1,7 @@
 // Mode projection: the multiplicity rule, projected modes on the positions of P-1 and P1, and
 // the displacement vectors of the vector slots.
+#include "vibrex/mode_projection.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include "tests/bomb_trap.hpp"
 #include "tests/vibrex/analysis_fixture.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
-#include "vibrex/mode_projection.hpp"
 #include "vibrex/real_irrep.hpp"
 
 namespace vibrex {
@@ -24,9 +25,8 @@ TEST(ModeMultiplicity, TypeTimesSiteTypeTimesListed) {
     int32_t p, reality, sreal;
     std::optional<int32_t> m;  // none: the run stops
   };
-  const Case cases[] = {{1, 1, 1, 1}, {2, 1, 1, 2}, {1, 1, 2, 2},  {0, 1, 1, 0},           {4, 2, 1, 1},
-                        {2, 2, 2, 1}, {1, 2, 2, {}}, {1, 2, 1, {}}, {1, 3, 2, 1},          {2, 3, 1, 1},
-                        {1, 3, 1, {}}, {3, 3, 3, 3}};
+  const Case cases[] = {{1, 1, 1, 1},  {2, 1, 1, 2},  {1, 1, 2, 2}, {0, 1, 1, 0}, {4, 2, 1, 1},  {2, 2, 2, 1},
+                        {1, 2, 2, {}}, {1, 2, 1, {}}, {1, 3, 2, 1}, {2, 3, 1, 1}, {1, 3, 1, {}}, {3, 3, 3, 3}};
   BombTrap trap;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.p) + " " + std::to_string(c.reality) + " " + std::to_string(c.sreal));
@@ -114,7 +114,11 @@ TEST_F(ProjectTest, ComplexIrrepWithoutStoredTransformationStops) {
   int32_t lo = 0, m = 0;
   std::vector<float> modes;
   bool bombed = false;
-  const std::string out = testing::output_of([&] { project(tables(), 6, {1, 0, 0, 4}, w, ops, 1, lo, m, modes); }, bombed);
+  const std::string out = testing::output_of(
+      [&] {
+        project(tables(), 6, {1, 0, 0, 4}, w, ops, 1, lo, m, modes);
+      },
+      bombed);
   EXPECT_TRUE(bombed);
   EXPECT_NE(out.find("Error in project: no stored transformation for little irrep"), std::string::npos) << out;
 }
@@ -151,8 +155,8 @@ TEST_F(ProjectTest, VectorsOfTheSlotsByKindAndOperation) {
     int32_t nvec;
     double sign;  // the vectors are sign times the rotated unit vectors
   };
-  const Case cases[] = {{2, 1, 1, 3, 1}, {2, 1, inversion, 3, 1}, {1, 2, inversion, 3, -1}, {1, 2, 1, 3, 1},
-                        {1, 1, 1, 0, 1}, {2, 1, fourfold, 3, 1}};
+  const Case cases[] = {{2, 1, 1, 3, 1}, {2, 1, inversion, 3, 1}, {1, 2, inversion, 3, -1},
+                        {1, 2, 1, 3, 1}, {1, 1, 1, 0, 1},         {2, 1, fourfold, 3, 1}};
   std::vector<float> coef(3 * kCoefColumns, 0.0f);
   coef[coef_index(1, 1, 1)] = 1.0f;
   for (const Case& c : cases) {
@@ -163,7 +167,8 @@ TEST_F(ProjectTest, VectorsOfTheSlotsByKindAndOperation) {
     ASSERT_EQ(nvec, c.nvec);
     // Block k holds the slot-k unit vector, rotated.
     for (int k = 1; k <= nvec; ++k)
-      for (int i = 1; i <= 3; ++i) EXPECT_FLOAT_EQ(vec[coef_index(i, 1, k)], c.sign * t.space.point_op_rot(i, k, c.op)) << k << i;
+      for (int i = 1; i <= 3; ++i)
+        EXPECT_FLOAT_EQ(vec[coef_index(i, 1, k)], c.sign * t.space.point_op_rot(i, k, c.op)) << k << i;
   }
   // A two-dimensional site irrep listed in slot 1 also fills slot 3, which has no partner.
   int32_t nvec = 0;

@@ -1,5 +1,7 @@
 // Real irreps: stored and induced little irreps as real matrices, and the two computed
 // transformations to real form.
+#include "vibrex/real_irrep.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include "tests/bomb_trap.hpp"
 #include "tests/vibrex/analysis_fixture.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
-#include "vibrex/real_irrep.hpp"
 #include "vibrex/stars.hpp"
 
 namespace vibrex {
@@ -172,17 +173,26 @@ TEST_F(RealIrrepTest, RefusedCases) {
   // A complex irrep without its stored transformation stops with one line.
   run_.loaded().little->little_irrep_transform_start(6) = 0;
   bool bombed = false;
-  const std::string out = testing::output_of([&] { get_irrep2(tables(), 2, 6, {1, 0, 0, 1, 1}, {1, 0, 0, 8}, x, m, error); }, bombed);
+  const std::string out = testing::output_of(
+      [&] {
+        get_irrep2(tables(), 2, 6, {1, 0, 0, 1, 1}, {1, 0, 0, 8}, x, m, error);
+      },
+      bombed);
   EXPECT_TRUE(bombed);
-  EXPECT_NE(out.find("Error in get_irrep2: no stored transformation to real form for little irrep"), std::string::npos) << out;
+  EXPECT_NE(out.find("Error in get_irrep2: no stored transformation to real form for little irrep"), std::string::npos)
+      << out;
 }
 
 TEST_F(RealIrrepTest, Type1RefusesMoreThanOneHundredVariables) {
   // Pm-3m along c: six arms in three pairs; a small irrep of dimension 6 gives 3 x 36 = 108
   // variables.
   testing::add_line(run_.loaded(), 221, 2, "DT", {0, 0, 1});
-  testing::add_induced(run_.loaded(), 10, 221, 2, {0, 0, 1}, 36, 1, 40,
-                       [](int32_t) { return std::array<int, 2>{testing::kC1, testing::kC0}; }, 6);
+  testing::add_induced(
+      run_.loaded(), 10, 221, 2, {0, 0, 1}, 36, 1, 40,
+      [](int32_t) {
+        return std::array<int, 2>{testing::kC1, testing::kC0};
+      },
+      6);
   InducedMatrix tm{};
   bool bombed = false;
   const std::string out = testing::output_of([&] { transform_type1(tables(), 10, {1, 0, 0, 4}, tm); }, bombed);
@@ -201,7 +211,8 @@ class TransformType2Test : public RealIrrepTest {
     lt.little_irrep_transform_start(5) = 100;
     for (int c = 1; c <= 4; ++c)
       for (int r = 1; r <= 4; ++r) {
-        lt.little_irrep_transform_value(1, 100 + (c - 1) * 4 + r - 1) = static_cast<int8_t>(r == c ? testing::kC1 : testing::kC0);
+        lt.little_irrep_transform_value(1, 100 + (c - 1) * 4 + r - 1) =
+            static_cast<int8_t>(r == c ? testing::kC1 : testing::kC0);
         lt.little_irrep_transform_value(2, 100 + (c - 1) * 4 + r - 1) = static_cast<int8_t>(testing::kC0);
       }
   }

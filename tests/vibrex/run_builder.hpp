@@ -18,7 +18,8 @@ struct AtomLine {
   std::array<float, 3> par{};
 };
 
-inline void build_structure(VibrexRun& run, int32_t isg, std::array<float, 6> cell, const std::vector<AtomLine>& atoms) {
+inline void build_structure(VibrexRun& run, int32_t isg, std::array<float, 6> cell,
+                            const std::vector<AtomLine>& atoms) {
   const sgl::CommonSpace& cs = run.tables.space;
   const sgl::CommonWyckoff& cw = run.tables.wyckoff;
   run.isg = isg;
@@ -27,7 +28,8 @@ inline void build_structure(VibrexRun& run, int32_t isg, std::array<float, 6> ce
     sgl::RationalVector e{0, 0, 0, 1};
     e[static_cast<std::size_t>(i - 1)] = 1;
     sgl::vector_change_setting(cs, isg, "cml", "cinter", e, e);
-    for (int32_t r = 1; r <= 3; ++r) at3(run.cml_to_cinter, r, i) = static_cast<float>(static_cast<double>(e[static_cast<std::size_t>(r - 1)]) / e[3]);
+    for (int32_t r = 1; r <= 3; ++r)
+      at3(run.cml_to_cinter, r, i) = static_cast<float>(static_cast<double>(e[static_cast<std::size_t>(r - 1)]) / e[3]);
   }
   run.cell = cell;
   int32_t ierr = 0;

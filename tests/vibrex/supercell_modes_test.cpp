@@ -1,5 +1,7 @@
 // Supercell atoms and symmetry modes: folding, the sign rule, and the supercells and modes of
 // P-1 at GM and X.
+#include "vibrex/supercell_modes.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include "tests/vibrex/loaded_fixture.hpp"
 #include "tests/vibrex/run_builder.hpp"
 #include "vibrex/real_irrep.hpp"
-#include "vibrex/supercell_modes.hpp"
 
 namespace vibrex {
 namespace {
@@ -24,16 +25,26 @@ TEST(FoldCoordinate, UnitStepsAndWholeSteps) {
     float folded;
     int64_t steps;  // superlattice columns added to the fixed point
   };
-  const Case cases[] = {{0.25f, 0.25f, 0},     {0.9995f, 0.9995f - 1.0f, -1}, {-0.0005f, -0.0005f, 0}, {1.0f, 0.0f, -1},
-                        {2.5f, 0.5f, -2},      {-1.5f, 0.5f, 2},             {-3.0f, 0.0f, 3},        {-2.9995f, -2.9995f + 3.0f, 3},
-                        {7.9995f, 7.9995f - 8.0f, -8}, {3.0e7f, 0.0f, -30000000}, {-0.5f, 0.5f, 1}};
+  const Case cases[] = {{0.25f, 0.25f, 0},
+                        {0.9995f, 0.9995f - 1.0f, -1},
+                        {-0.0005f, -0.0005f, 0},
+                        {1.0f, 0.0f, -1},
+                        {2.5f, 0.5f, -2},
+                        {-1.5f, 0.5f, 2},
+                        {-3.0f, 0.0f, 3},
+                        {-2.9995f, -2.9995f + 3.0f, 3},
+                        {7.9995f, 7.9995f - 8.0f, -8},
+                        {3.0e7f, 0.0f, -30000000},
+                        {-0.5f, 0.5f, 1}};
   for (const Case& c : cases) {
     float y = c.y;
     sgl::RationalVector p{1, 1, 1, 2};
     fold_coordinate(y, {1, -2, 0}, p);
     EXPECT_FLOAT_EQ(y, c.folded) << c.y;
     // The fixed point moves by the column times its denominator per step.
-    EXPECT_EQ(p, (sgl::RationalVector{static_cast<int32_t>(1 + 2 * c.steps), static_cast<int32_t>(1 - 4 * c.steps), 1, 2})) << c.y;
+    EXPECT_EQ(p,
+              (sgl::RationalVector{static_cast<int32_t>(1 + 2 * c.steps), static_cast<int32_t>(1 - 4 * c.steps), 1, 2}))
+        << c.y;
   }
 }
 

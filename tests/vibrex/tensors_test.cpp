@@ -1,5 +1,7 @@
 // Invariant tensors: index packing, factorials, the permutation and rotation tables, and the
 // multiplicities and bases of the tensor representations.
+#include "vibrex/tensors.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,7 +14,6 @@
 #include "tests/vibrex/irrep_builder.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
 #include "vibrex/stored_irrep.hpp"
-#include "vibrex/tensors.hpp"
 
 namespace vibrex {
 namespace {
@@ -26,7 +27,7 @@ TEST(TensorIndex, PackAndUnpackAreInverseBase3Codes) {
     std::vector<int32_t> idx;
     int32_t code;
   };
-  const Case cases[] = {{2, {1, 2}, 1}, {2, {2, 1}, 3}, {2, {3, 3}, 8}, {2, {2, 3}, 5},
+  const Case cases[] = {{2, {1, 2}, 1}, {2, {2, 1}, 3}, {2, {3, 3}, 8},     {2, {2, 3}, 5},
                         {0, {}, 0},     {1, {3}, 2},    {3, {3, 1, 2}, 19}, {6, {3, 3, 3, 3, 3, 3}, 728}};
   for (const Case& c : cases) {
     common_tensor().tensor_rank = c.rank;
@@ -146,8 +147,8 @@ TEST_F(TensorBasisTest, MultiplicitiesByParityRankAndIrrep) {
     bool pair;
     int32_t mult;
   };
-  const Case cases[] = {{1, 1, 2, true, 6},  {2, 1, 2, true, 0},  {1, -1, 2, true, 0}, {2, -1, 2, true, 6},
-                        {2, 1, 1, false, 3}, {1, 1, 1, false, 0}, {1, 1, 2, false, 9}, {6, 1, 2, true, 1},
+  const Case cases[] = {{1, 1, 2, true, 6},  {2, 1, 2, true, 0},  {1, -1, 2, true, 0},  {2, -1, 2, true, 6},
+                        {2, 1, 1, false, 3}, {1, 1, 1, false, 0}, {1, 1, 2, false, 9},  {6, 1, 2, true, 1},
                         {6, 1, 1, false, 1}, {7, 1, 2, true, 2},  {7, -1, 1, false, 0}, {1, -1, 1, false, 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE("irrep " + std::to_string(c.irrep) + " parity " + std::to_string(c.parity) + " rank " +
