@@ -240,6 +240,28 @@ TEST_F(TransformType2Test, WIsKeyedOnTheLittleIrrepAndTheParameters) {
   EXPECT_EQ(transform_type2_state().computations, 2);
 }
 
+TEST_F(TransformType2Test, ThirtySixIndependentRowsAndOneMoreStop) {
+  // A six-dimensional small irrep M (ones on and 1/2 above the diagonal) on the two arms: X12 M =
+  // M X21 and X21 M = M X12 have far more than 36 independent equations in the 72 variables.
+  CommonLittle& lt = *run_.loaded().little;
+  lt.small_irrep_dimension(1, 3, 2) = 6;
+  lt.little_irrep_dimension(5) = 24;
+  lt.small_irrep_matrix_start(5) = 1;
+  for (int c = 1; c <= 6; ++c)
+    for (int r = 1; r <= 6; ++r) {
+      const int e = (c - 1) * 6 + r;
+      lt.small_irrep_matrix_value(1, e) = static_cast<int8_t>(r == c  ? testing::kC1
+                                                              : r < c ? testing::kCHalf
+                                                                      : testing::kC0);
+      lt.small_irrep_matrix_value(2, e) = static_cast<int8_t>(testing::kC0);
+    }
+  InducedMatrix tm{};
+  bool bombed = false;
+  const std::string out = testing::output_of([&] { transform_type2(tables(), 5, {1, 2, 3, 7}, tm); }, bombed);
+  EXPECT_TRUE(bombed);
+  EXPECT_EQ(out, " Error in transform_type2: neqs too large\n");
+}
+
 TEST_F(TransformType2Test, OtherRealityOrNoStoredTransformationStops) {
   InducedMatrix tm{};
   {
