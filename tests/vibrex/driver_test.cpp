@@ -39,6 +39,26 @@ ChildResult run_vibrex(const std::string& input, const std::string& xtaldir = fi
 }
 
 std::string pad78(const std::string& s) { return s + std::string(78 - s.size(), ' '); }
+
+// The output without the irrep blocks of the analysis (each from its asterisk line up to the next
+// asterisk line): the lines this driver writes itself.
+std::string headers_only(const std::string& out) {
+  const std::string stars = std::string(47, '*') + "\n";
+  std::string kept;
+  std::size_t at = 0;
+  while (at < out.size()) {
+    const std::size_t end = out.find('\n', at);
+    const std::size_t next = end == std::string::npos ? out.size() : end + 1;
+    if (out.compare(at, stars.size(), stars) == 0 && out.compare(next, 6, "Irrep ") == 0) {
+      const std::size_t block_end = out.find(stars, next);
+      at = block_end == std::string::npos ? out.size() : block_end;
+      continue;
+    }
+    kept.append(out, at, next - at);
+    at = next;
+  }
+  return kept;
+}
 std::string kStarsLine() { return std::string(47, '*') + "\n"; }
 // The asterisk line and a k-vector line, 50 characters wide.
 std::string kline(const std::string& s) { return kStarsLine() + s + std::string(50 - s.size(), ' ') + "\n"; }
@@ -69,7 +89,7 @@ TEST(Driver, WholeOutput) {
   const ChildResult r = run_vibrex(kStructure + "4\nGM\nX\nGP 1/2 1/3 1/4\nGP -1/8 3 1/-3\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, kStructureReport + kline("k vector GM = (0,0,0)") + kline("k vector X = (1/2,0,0)") +
+  EXPECT_EQ(headers_only(r.out), kStructureReport + kline("k vector GM = (0,0,0)") + kline("k vector X = (1/2,0,0)") +
                        kline("k vector GP = (1/2,1/3,1/4)") + kline("k vector GP = (-1/8,3,-1/3)") + kStars +
                        "End of output\n");
 }
@@ -85,7 +105,7 @@ TEST(Driver, NoKVectors) {
 TEST(Driver, EquivalentParameterSpellings) {
   const ChildResult r = run_vibrex(kStructure + "3\nGP 1/2 1/3 -1/5\nGP 2/4 2/6 1/-5\nGP 3 -1/2 4/20\n");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, kStructureReport + kline("k vector GP = (1/2,1/3,-1/5)") + kline("k vector GP = (1/2,1/3,-1/5)") +
+  EXPECT_EQ(headers_only(r.out), kStructureReport + kline("k vector GP = (1/2,1/3,-1/5)") + kline("k vector GP = (1/2,1/3,-1/5)") +
                        kline("k vector GP = (3,-1/2,1/5)") + kStars + "End of output\n");
 }
 
@@ -132,7 +152,7 @@ TEST_P(DriverBadInputs, StopsWithItsMessage) {
     EXPECT_EQ(r.err, b.err);
   }
   const int lines = static_cast<int>(std::count(b.out_tail.begin(), b.out_tail.end(), '\n'));
-  EXPECT_EQ(tail(r.out, lines), b.out_tail) << r.out;
+  EXPECT_EQ(tail(headers_only(r.out), lines), b.out_tail) << r.out;
 }
 
 const std::string kCell = "3.0 4.0 5.0 90 95 100";
