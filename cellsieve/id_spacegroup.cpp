@@ -1,0 +1,669 @@
+// Space-group identification by exact integer arithmetic.
+//
+// For each space group of the operators' point group (lowest number first) the group's
+// generators are matched to the given operators by point-operation kind; an assignment must
+// extend to an isomorphism of the point groups (closure check). Then an integer basis change P
+// of determinant +1 with R P = P M for every generator is sought, its undetermined entries taking
+// bounded trial values in a fixed order, and for each such P an origin shift that makes the
+// translations agree modulo the lattice. The first solution found is the answer.
+#include "cellsieve/id_spacegroup.hpp"
+
+#include <array>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "library/exact/arithmetic.hpp"
+#include "library/exact/checked_int.hpp"
+#include "library/groups/space_group.hpp"
+#include "library/tables/common_space.hpp"
+#include "library/text/bomb.hpp"
+#include "library/text/text_io.hpp"
+
+namespace cellsieve {
+
+namespace {
+
+using sgl::m3;
+using sgl::Mat3i;
+using sgl::RationalVector;
+using sgl::SpaceOp;
+
+constexpr const char* kRoutine = "id_spacegroup";
+constexpr int kMaxGenerators = 5;
+constexpr int kMaxOps = 48;
+constexpr std::array<int32_t, 5> kTrialValues{0, 1, -1, 2, -2};
+
+__extension__ typedef __int128 Int128;
+
+// Largest magnitude of an entry of P that the search accepts: the translations are carried by
+// P^-1, whose entries are 2 x 2 minors of P, in 32-bit arithmetic.
+constexpr int64_t kMaxPEntry = 4096;
+
+// Thrown inside the search, and caught where it starts, when an exact value leaves the range in
+// which it can be formed: the bounded search then counts as having found nothing.
+struct OutOfRange {};
+
+bool fits32(Int128 v) {
+  return v <= std::numeric_limits<int32_t>::max() && v >= std::numeric_limits<int32_t>::min();
+}
+
+// c = a b; false when an entry does not fit 32 bits. c may be a or b.
+bool product32(const Mat3i& a, const Mat3i& b, Mat3i& c) {
+  Mat3i out{};
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j) {
+      Int128 e = 0;
+      for (int k = 1; k <= 3; ++k) e += static_cast<Int128>(m3(a, i, k)) * m3(b, k, j);
+      if (!fits32(e)) return false;
+      m3(out, i, j) = static_cast<int32_t>(e);
+    }
+  c = out;
+  return true;
+}
+
+// w = m v on three numerators; false when a result does not fit 32 bits. w may be v.
+bool apply32(const Mat3i& m, const int32_t* v, int32_t* w) {
+  std::array<int32_t, 3> out{};
+  for (int i = 1; i <= 3; ++i) {
+    Int128 e = 0;
+    for (int k = 1; k <= 3; ++k) e += static_cast<Int128>(m3(m, i, k)) * v[k - 1];
+    if (!fits32(e)) return false;
+    out[i - 1] = static_cast<int32_t>(e);
+  }
+  for (int i = 0; i < 3; ++i) w[i] = out[i];
+  return true;
+}
+
+[[noreturn]] void stop(const std::string& text) {
+  sgl::write_free(6, {"Error in id_spacegroup:  " + text});
+  sgl::bomb();
+}
+
+Int128 gcd128(Int128 u, Int128 v) {
+  if (u < 0) u = -u;
+  if (v < 0) v = -v;
+  while (v != 0) {
+    const Int128 t = u % v;
+    u = v;
+    v = t;
+  }
+  return u;
+}
+
+// Bound on the stored entries of a reduced system: a product of two stays far inside 128 bits.
+constexpr Int128 kEntryLimit = Int128{1} << 62;
+
+// Stores row r (entries row[0..ncol-1]) of a row-major matrix divided by their greatest common
+// divisor; false when an entry stays beyond the limit.
+bool store_row(std::span<int64_t> a, int ncol, int r, const std::vector<Int128>& row) {
+  Int128 g = 0;
+  for (const Int128& e : row) g = gcd128(g, e);
+  for (int j = 1; j <= ncol; ++j) {
+    const Int128 e = g > 1 ? row[j - 1] / g : row[j - 1];
+    if (e >= kEntryLimit || e <= -kEntryLimit) return false;
+    a[static_cast<std::size_t>(r - 1) * ncol + (j - 1)] = static_cast<int64_t>(e);
+  }
+  return true;
+}
+
+// A system of integer equations (one per row), reduced by reduce_rows_exact, with the pivot
+// column of each row and the variable columns that are no row's pivot.
+struct ReducedSystem {
+  int nrow = 0;
+  int ncol = 0;
+  std::vector<int64_t> a;  // row-major
+  std::vector<int> pivot;  // per row 1..nrow, 0 for a zero row
+  std::vector<int> free;   // variable columns that are no row's pivot
+
+  ReducedSystem(int rows, int cols)
+      : nrow(rows),
+        ncol(cols),
+        a(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), 0),
+        pivot(static_cast<std::size_t>(rows) + 1, 0) {}
+  int64_t& at(int i, int j) { return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)]; }
+  int64_t at(int i, int j) const { return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)]; }
+
+  // Reduces the rows and finds the pivots (searched in row r from column r on); columns
+  // 1..nvar are variables.
+  void reduce(int nvar) {
+    if (!reduce_rows_exact(a, nrow, ncol)) throw OutOfRange{};
+    std::vector<bool> is_pivot(static_cast<std::size_t>(ncol) + 1, false);
+    for (int r = 1; r <= nrow; ++r) {
+      pivot[r] = 0;
+      for (int j = r; j <= ncol; ++j) {
+        if (at(r, j) != 0) {
+          pivot[r] = j;
+          is_pivot[j] = true;
+          break;
+        }
+      }
+    }
+    free.clear();
+    for (int j = 1; j <= nvar; ++j)
+      if (!is_pivot[j]) free.push_back(j);
+  }
+
+  bool is_pivot_column(int c) const {
+    for (int r = 1; r <= nrow; ++r)
+      if (pivot[r] == c) return true;
+    return false;
+  }
+
+  // Sum of the entries of row r after column p times the values x (1-based). Entries in other
+  // pivot columns are zero, so only free values (at most 2 in magnitude) and the constant 1 enter.
+  Int128 tail_sum(int r, int p, const std::vector<int64_t>& x) const {
+    Int128 s = 0;
+    for (int j = p + 1; j <= ncol; ++j) {
+      const int64_t e = at(r, j);
+      if (e != 0) s += static_cast<Int128>(e) * x[j];
+    }
+    return s;
+  }
+};
+
+// Calls visit() for each combination of trial values of the free columns of s, written into x:
+// combination c (from 0) gives free column k the value of digit k of c in base nvalues, the first
+// free column varying fastest. Stops at, and returns true for, the first visit that returns true.
+template <typename Visit>
+bool for_each_combination(const ReducedSystem& s, int nvalues, std::vector<int64_t>& x,
+                          Visit&& visit) {
+  int64_t total = 1;
+  for (std::size_t k = 0; k < s.free.size(); ++k) total *= nvalues;
+  for (int64_t c = 0; c < total; ++c) {
+    int64_t rest = c;
+    for (int col : s.free) {
+      x[col] = kTrialValues[static_cast<std::size_t>(rest % nvalues)];
+      rest /= nvalues;
+    }
+    if (visit()) return true;
+  }
+  return false;
+}
+
+int64_t det128(const std::array<int64_t, 9>& m) {
+  auto e = [&](int i, int j) -> Int128 { return m[(j - 1) * 3 + (i - 1)]; };
+  const Int128 d = e(1, 1) * (e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2)) -
+                   e(1, 2) * (e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1)) +
+                   e(1, 3) * (e(2, 1) * e(3, 2) - e(2, 2) * e(3, 1));
+  if (d > std::numeric_limits<int64_t>::max() || d < std::numeric_limits<int64_t>::min()) return 0;
+  return static_cast<int64_t>(d);
+}
+
+// The search over space groups for one set of operators in one basis.
+class Search {
+ public:
+  Search(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+         std::span<const Mat3i> rot)
+      : cs_(cs), nops_(nops), ops_(ops), rot_(rot) {
+    int64_t key = 0;
+    for (int32_t k = 0; k < nops_; ++k) key += cs_.point_op_key(ops_[k][4]);
+    for (int32_t g = 1; g <= sgl::kPointGroupCount && pg_ == 0; ++g)
+      if (cs_.point_group_key(g) == key) pg_ = g;
+    if (pg_ == 0) sgl::bomb();
+    position_.fill(-1);
+    for (int32_t k = 0; k < nops_; ++k)
+      if (position_[ops_[k][4]] < 0) position_[ops_[k][4]] = k;
+  }
+
+  // Passes over the range with 3, then 5 trial values; the Bravais type of the first group that
+  // yields a P of determinant +1 restricts the rest of the search.
+  bool run(int32_t mode, int passes, int32_t& sg, Mat3i& p, RationalVector& origin) {
+    const int32_t first = mode == 0 ? 1 : mode;
+    const int32_t last = mode == 0 ? sgl::kSpaceGroupCount : mode;
+    for (int pass = 1; pass <= passes; ++pass) {
+      const int nvalues = pass == 1 ? 3 : 5;
+      for (int32_t isg = first; isg <= last; ++isg) {
+        if (cs_.sg_point_group(isg) != pg_) continue;
+        if (bravais_ != 0 && cs_.sg_bravais(isg) != bravais_) continue;
+        if (try_group(isg, nvalues, p, origin)) {
+          sg = isg;
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+ private:
+  int32_t point_op(int32_t k) const { return ops_[k][4]; }
+
+  // Whether the assignment of operators to generators extends to an isomorphism of the point
+  // groups: products of the table's point operations and of the assigned operators are formed
+  // side by side until the list is complete; each table operation must meet exactly one operator.
+  bool closure_holds(const std::vector<int32_t>& gen_op, const std::vector<int32_t>& assigned) {
+    std::vector<int32_t> table;    // table point operation of each list element
+    std::vector<int32_t> operand;  // operator (0-based) of each list element
+    std::array<int32_t, sgl::kPointOpCount + 1> where{};  // table operation -> element + 1
+    std::vector<int32_t> has_op(static_cast<std::size_t>(nops_), 0);  // operator -> element + 1
+    for (std::size_t g = 0; g < gen_op.size(); ++g) {
+      if (where[gen_op[g]] != 0) return false;
+      table.push_back(gen_op[g]);
+      operand.push_back(assigned[g]);
+      where[gen_op[g]] = static_cast<int32_t>(table.size());
+      has_op[assigned[g]] = static_cast<int32_t>(table.size());
+    }
+    std::size_t fresh = 0;  // elements from here on were added in the previous sweep
+    for (;;) {
+      const std::size_t end = table.size();
+      for (std::size_t x = 0; x < end; ++x) {
+        for (std::size_t y = 0; y < end; ++y) {
+          if (x < fresh && y < fresh) continue;
+          const int32_t tp = cs_.point_op_product(table[y], table[x]);
+          const int32_t pp = cs_.point_op_product(point_op(operand[y]), point_op(operand[x]));
+          if (tp < 1 || pp < 1) return false;
+          const int32_t j = position_[pp];
+          if (j < 0) return false;  // the product's point operation has no operator
+          if (where[tp] == 0) {
+            if (has_op[j] != 0) return false;
+            table.push_back(tp);
+            operand.push_back(j);
+            where[tp] = static_cast<int32_t>(table.size());
+            has_op[j] = static_cast<int32_t>(table.size());
+          } else if (operand[where[tp] - 1] != j) {
+            return false;
+          }
+        }
+      }
+      fresh = end;
+      if (!(table.size() > end && static_cast<int32_t>(table.size()) < nops_)) break;
+    }
+    return static_cast<int32_t>(table.size()) == nops_;
+  }
+
+  bool try_group(int32_t isg, int nvalues, Mat3i& p_out, RationalVector& origin_out) {
+    const int32_t b = cs_.sg_bravais(isg);
+    const int32_t ngen = cs_.pg_generator_count(pg_);
+    if (ngen > kMaxGenerators)
+      stop("space group " + std::to_string(isg) + " has more than 5 generators");
+    if (ngen < 1) return false;
+    std::array<SpaceOp, kMaxGenerators> gens{};
+    sgl::get_generators(cs_, isg, gens, "pml");
+
+    // Generator rotations in the primitive basis.
+    std::array<Mat3i, kMaxGenerators> m{};
+    for (int32_t g = 0; g < ngen; ++g) {
+      Mat3i rot{};
+      for (int j = 1; j <= 3; ++j)
+        for (int i = 1; i <= 3; ++i) m3(rot, i, j) = cs_.point_op_rot(i, j, gens[g][4]);
+      Mat3i t1{}, t2{};
+      for (int j = 1; j <= 3; ++j)
+        for (int i = 1; i <= 3; ++i) {
+          m3(t1, i, j) = cs_.lattice_transform(i, j, 1, b);
+          m3(t2, i, j) = cs_.lattice_transform(i, j, 2, b);
+        }
+      sgl::matmlt(t1, rot, m[g]);
+      sgl::matmlt(m[g], t2, m[g]);
+      int32_t den = cs_.lattice_transform_den(1, b);
+      sgl::reduc3(m[g], den);
+      if (den != 1) sgl::bomb();
+    }
+
+    // Candidate operators of each generator: the same kind of point operation.
+    std::vector<std::vector<int32_t>> candidates(static_cast<std::size_t>(ngen));
+    int64_t assignments = 1;
+    for (int32_t g = 0; g < ngen; ++g) {
+      const int32_t key = cs_.point_op_key(gens[g][4]);
+      for (int32_t k = 0; k < nops_; ++k)
+        if (cs_.point_op_key(point_op(k)) == key) candidates[g].push_back(k);
+      assignments *= static_cast<int64_t>(candidates[g].size());
+    }
+    if (assignments == 0) return false;
+
+    std::vector<int32_t> gen_op(static_cast<std::size_t>(ngen));
+    for (int32_t g = 0; g < ngen; ++g) gen_op[g] = gens[g][4];
+    std::vector<int32_t> assigned(static_cast<std::size_t>(ngen));
+    for (int64_t c = 0; c < assignments; ++c) {
+      int64_t rest = c;
+      bool repeated = false;
+      for (int32_t g = 0; g < ngen; ++g) {
+        const int64_t n = static_cast<int64_t>(candidates[g].size());
+        assigned[g] = candidates[g][static_cast<std::size_t>(rest % n)];
+        rest /= n;
+        for (int32_t h = 0; h < g; ++h)
+          if (assigned[h] == assigned[g]) repeated = true;
+      }
+      if (repeated) continue;
+      if (!closure_holds(gen_op, assigned)) continue;
+      if (try_assignment(b, ngen, gens, m, assigned, nvalues, p_out, origin_out)) return true;
+    }
+    return false;
+  }
+
+  // The transformations P for one assignment, each with its origin system.
+  bool try_assignment(int32_t b, int32_t ngen, const std::array<SpaceOp, kMaxGenerators>& gens,
+                      const std::array<Mat3i, kMaxGenerators>& m,
+                      const std::vector<int32_t>& assigned, int nvalues, Mat3i& p_out,
+                      RationalVector& origin_out) {
+    // Entry (a, c) of P M(g) - R(J) P = 0, variables x(3(r - 1) + i) = P(r, i).
+    ReducedSystem ps(9 * ngen, 9);
+    for (int32_t g = 0; g < ngen; ++g) {
+      const Mat3i& r = rot_[assigned[g]];
+      for (int a = 1; a <= 3; ++a) {
+        for (int c = 1; c <= 3; ++c) {
+          const int row = 9 * g + 3 * (a - 1) + c;
+          std::array<int64_t, 10> e{};
+          for (int i = 1; i <= 3; ++i) e[3 * (a - 1) + i] += m3(m[g], i, c);
+          for (int k = 1; k <= 3; ++k) e[3 * (k - 1) + c] -= m3(r, a, k);
+          for (int j = 1; j <= 9; ++j) ps.at(row, j) = e[j];
+        }
+      }
+    }
+    ps.reduce(9);
+
+    std::vector<int64_t> x(10, 0);
+    return for_each_combination(ps, nvalues, x, [&] {
+      for (int r = ps.nrow; r >= 1; --r) {
+        const int pc = ps.pivot[r];
+        if (pc == 0) continue;
+        const Int128 s = ps.tail_sum(r, pc, x);
+        if (s % ps.at(r, pc) != 0) return false;
+        const Int128 v = -s / ps.at(r, pc);
+        if (v > kMaxPEntry || v < -kMaxPEntry) return false;
+        x[pc] = static_cast<int64_t>(v);
+      }
+      std::array<int64_t, 9> pw{};
+      for (int r = 1; r <= 3; ++r)
+        for (int i = 1; i <= 3; ++i) {
+          pw[(i - 1) * 3 + (r - 1)] = x[3 * (r - 1) + i];
+        }
+      if (det128(pw) != 1) return false;
+      if (bravais_ == 0) bravais_ = b;
+      Mat3i p{};
+      for (int k = 0; k < 9; ++k) p[k] = static_cast<int32_t>(pw[k]);
+      RationalVector origin{};
+      if (!solve_origin(ngen, gens, m, assigned, nvalues, p, origin)) return false;
+      p_out = p;
+      origin_out = origin;
+      return true;
+    });
+  }
+
+  // The origin shift for one P: d (I - M(g)) o + d n + e = 0 per generator and component, with
+  // e/d = P^-1 t(J) - t(g) reduced modulo the lattice and n integral.
+  bool solve_origin(int32_t ngen, const std::array<SpaceOp, kMaxGenerators>& gens,
+                    const std::array<Mat3i, kMaxGenerators>& m,
+                    const std::vector<int32_t>& assigned, int nvalues, const Mat3i& p,
+                    RationalVector& origin) {
+    Mat3i pinv{};
+    int32_t pden = 0;
+    sgl::matinv(p, pinv, pden);
+    if (pden != 1) sgl::bomb();
+
+    const int nrow = 3 * ngen;
+    const int ncol = 3 * ngen + 4;
+    ReducedSystem os(nrow, ncol);
+    for (int32_t g = 0; g < ngen; ++g) {
+      const SpaceOp& tj = ops_[assigned[g]];
+      RationalVector w{tj[0], tj[1], tj[2], tj[3]};
+      sgl::reduc2(w);  // a lattice vector less changes nothing modulo the lattice below
+      sgl::reduc1(w);
+      if (!apply32(pinv, w.data(), w.data())) throw OutOfRange{};
+      const RationalVector tg{gens[g][0], gens[g][1], gens[g][2], gens[g][3]};
+      RationalVector v{};
+      sgl::vsub(w, tg, v);
+      sgl::reduc1(v);
+      const int64_t d = v[3];
+      for (int i = 1; i <= 3; ++i) {
+        const int r = 3 * g + i;
+        for (int j = 1; j <= 3; ++j)
+          os.at(r, j) = sgl::mul64(d, (i == j ? 1 : 0) - m3(m[g], i, j), kRoutine);
+        os.at(r, 3 + r) = v[3];
+        os.at(r, ncol) = v[i - 1];
+      }
+    }
+    os.reduce(ncol - 1);
+    if (os.is_pivot_column(ncol)) return false;  // the equations contradict each other
+
+    std::vector<int64_t> x(static_cast<std::size_t>(ncol) + 1, 0);
+    x[ncol] = 1;
+    const bool found = for_each_combination(os, nvalues, x, [&] {
+      for (int r = 1; r <= nrow; ++r) {
+        const int pc = os.pivot[r];
+        if (pc <= 3) continue;  // origin rows and zero rows are not tested
+        if (os.tail_sum(r, pc, x) % os.at(r, pc) != 0) return false;
+      }
+      return true;
+    });
+    if (!found) return false;
+
+    // -o from the origin rows; a free origin coordinate keeps the trial value it was solved with.
+    std::array<int64_t, 4> num{}, den{};
+    for (int k = 1; k <= 3; ++k) {
+      num[k] = x[k];
+      den[k] = 1;
+    }
+    for (int r = 1; r <= 3 && r <= nrow; ++r) {
+      const int pc = os.pivot[r];
+      if (pc == 0 || pc > 3) break;
+      const Int128 s = os.tail_sum(r, pc, x);
+      if (!fits32(s) || !fits32(os.at(r, pc))) throw OutOfRange{};
+      num[pc] = -static_cast<int64_t>(s);
+      den[pc] = os.at(r, pc);
+    }
+    const std::array<Int128, 4> wide{static_cast<Int128>(num[1]) * den[2] * den[3],
+                                     static_cast<Int128>(num[2]) * den[1] * den[3],
+                                     static_cast<Int128>(num[3]) * den[1] * den[2],
+                                     -static_cast<Int128>(den[1]) * den[2] * den[3]};
+    Int128 g = 0;
+    for (Int128 e : wide) {
+      Int128 a = e < 0 ? -e : e;
+      while (a != 0) {
+        const Int128 t = g % a;
+        g = a;
+        a = t;
+      }
+    }
+    RationalVector o{};
+    for (int k = 0; k < 4; ++k) {
+      const Int128 e = wide[k] / g;
+      if (!fits32(e)) throw OutOfRange{};
+      o[k] = static_cast<int32_t>(e);
+    }
+    sgl::reduc2(o);
+    if (!apply32(p, o.data(), o.data())) throw OutOfRange{};
+    sgl::reduc2(o);
+    origin = o;
+    return true;
+  }
+
+  const sgl::CommonSpace& cs_;
+  int32_t nops_;
+  std::span<const SpaceOp> ops_;
+  std::span<const Mat3i> rot_;
+  int32_t pg_ = 0;
+  int32_t bravais_ = 0;
+  std::array<int32_t, sgl::kPointOpCount + 1> position_{};  // point operation -> operator
+};
+
+void check_arguments(int32_t nops, std::span<const SpaceOp> ops, std::span<const Mat3i> rot,
+                     int32_t mode) {
+  if (nops < 1 || nops > kMaxOps) stop("number of operators out of range: " + std::to_string(nops));
+  if (ops.size() < static_cast<std::size_t>(nops) || rot.size() < static_cast<std::size_t>(nops))
+    stop("operator list shorter than the number of operators");
+  for (int32_t k = 0; k < nops; ++k)
+    if (ops[k][4] < 1 || ops[k][4] > sgl::kPointOpCount)
+      stop("point operation out of range: " + std::to_string(ops[k][4]));
+  if (mode < 0 || mode > sgl::kSpaceGroupCount) stop("mode out of range: " + std::to_string(mode));
+}
+
+// Columns of a basis of the integer lattice, determinant +1, short in the metric sum R^T R that
+// every rotation of a group keeps: pairwise size reduction and the sums and differences of three
+// vectors, each step shortening one vector, until no step shortens any. The scalar products are
+// formed exactly as sums of products of the rotated vectors, which stay small once the vectors are
+// short. False when a value grows beyond the range where that is exact, or the metric is not
+// positive.
+bool reduced_basis(int32_t nops, std::span<const Mat3i> rot, Mat3i& q) {
+  using Vec = std::array<int64_t, 3>;
+  constexpr Int128 kLimit = Int128{1} << 58;  // |rotated entry|: 432 products stay in range
+  bool ok = true;
+  auto dot = [&](const Vec& u, const Vec& w) {
+    Int128 s = 0;
+    for (int32_t k = 0; k < nops && ok; ++k) {
+      for (int i = 1; i <= 3; ++i) {
+        Int128 ru = 0, rw = 0;
+        for (int j = 1; j <= 3; ++j) {
+          ru += static_cast<Int128>(m3(rot[k], i, j)) * u[j - 1];
+          rw += static_cast<Int128>(m3(rot[k], i, j)) * w[j - 1];
+        }
+        if (ru >= kLimit || ru <= -kLimit || rw >= kLimit || rw <= -kLimit) ok = false;
+        s += ru * rw;
+      }
+    }
+    return s;
+  };
+  auto entry = [&](Int128 v) {
+    if (v >= kLimit || v <= -kLimit) ok = false;
+    return static_cast<int64_t>(ok ? v : 0);
+  };
+  auto floor_div = [](Int128 a, Int128 b) {  // b > 0
+    Int128 f = a / b;
+    if (a % b != 0 && a < 0) --f;
+    return f;
+  };
+
+  std::array<Vec, 3> basis{};
+  for (int v = 0; v < 3; ++v) basis[v][v] = 1;
+  for (bool changed = true; changed && ok;) {
+    changed = false;
+    for (int i = 0; i < 3 && ok; ++i) {
+      for (int j = 0; j < 3 && ok; ++j) {
+        if (i == j) continue;
+        const Int128 njj = dot(basis[j], basis[j]);
+        if (njj <= 0) return false;
+        const Int128 hij = dot(basis[i], basis[j]);
+        if (2 * (hij < 0 ? -hij : hij) <= njj) continue;
+        const Int128 mu = floor_div(2 * hij + njj, 2 * njj);
+        for (int c = 0; c < 3; ++c) basis[i][c] = entry(basis[i][c] - mu * basis[j][c]);
+        changed = true;
+      }
+    }
+    for (int k = 0; k < 3 && ok; ++k) {
+      const int i = (k + 1) % 3;
+      const int j = (k + 2) % 3;
+      for (int si : {1, -1}) {
+        for (int sj : {1, -1}) {
+          Vec c{};
+          for (int e = 0; e < 3; ++e)
+            c[e] = entry(Int128{basis[k][e]} + si * Int128{basis[i][e]} + sj * Int128{basis[j][e]});
+          if (ok && dot(c, c) < dot(basis[k], basis[k])) {
+            basis[k] = c;
+            changed = true;
+          }
+        }
+      }
+    }
+  }
+  if (!ok) return false;
+  std::array<int64_t, 9> w{};
+  for (int v = 0; v < 3; ++v)
+    for (int i = 0; i < 3; ++i) w[v * 3 + i] = basis[v][i];
+  const int64_t det = det128(w);
+  if (det != 1 && det != -1) return false;
+  if (det == -1)
+    for (int i = 0; i < 3; ++i) w[i] = -w[i];
+  for (int k = 0; k < 9; ++k) {
+    if (w[k] > std::numeric_limits<int32_t>::max() || w[k] < std::numeric_limits<int32_t>::min())
+      return false;
+    q[k] = static_cast<int32_t>(w[k]);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
+  if (nrow <= 0 || ncol <= 0) return true;
+  auto at = [&](int i, int j) -> int64_t& {
+    return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)];
+  };
+  std::vector<Int128> row(static_cast<std::size_t>(ncol));
+  for (int r = 1; r <= nrow; ++r) {
+    for (int j = 1; j <= ncol; ++j) row[j - 1] = at(r, j);
+    if (!store_row(a, ncol, r, row)) return false;
+  }
+  int c = 0;
+  for (int i = 1; i <= nrow; ++i) {
+    int found = 0;
+    while (found == 0 && ++c <= ncol) {
+      for (int r = i; r <= nrow && found == 0; ++r) {
+        if (at(r, c) == 0) continue;
+        found = r;
+        for (int j = 1; j <= ncol; ++j) std::swap(at(i, j), at(r, j));
+      }
+    }
+    if (found == 0) break;
+    const Int128 piv = at(i, c);
+    for (int r = 1; r <= nrow; ++r) {
+      const Int128 f = at(r, c);
+      if (r == i || f == 0) continue;
+      for (int j = 1; j <= ncol; ++j) row[j - 1] = piv * at(r, j) - f * at(i, j);
+      if (!store_row(a, ncol, r, row)) return false;
+    }
+  }
+  return true;
+}
+
+void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+                          std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
+                          int32_t mode, int passes) {
+  check_arguments(nops, ops, rot, mode);
+  Search search(cs, nops, ops, rot);
+  Mat3i p_found{};
+  RationalVector origin_found{};
+  int32_t sg_found = 0;
+  try {
+    if (!search.run(mode, passes, sg_found, p_found, origin_found)) sg_found = 0;
+  } catch (const OutOfRange&) {
+    sg_found = 0;
+  }
+  sg = sg_found;
+  if (sg == 0) return;
+  p = p_found;
+  origin = origin_found;
+}
+
+void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+                   std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
+                   int32_t mode) {
+  id_spacegroup_search(cs, nops, ops, rot, sg, p, origin, mode, 2);
+  if (sg != 0) return;
+
+  // A skewed basis can need entries of P beyond the trial values: search again in a reduced basis
+  // q of the same lattice (x = q x_red) and carry the result back.
+  Mat3i q{};
+  if (!reduced_basis(nops, rot, q)) return;
+  const Mat3i unit{1, 0, 0, 0, 1, 0, 0, 0, 1};
+  if (q == unit) return;
+  Mat3i qinv{};
+  int32_t qden = 0;
+  sgl::matinv(q, qinv, qden);
+  if (qden != 1) return;
+  std::vector<SpaceOp> ops_red(static_cast<std::size_t>(nops));
+  std::vector<Mat3i> rot_red(static_cast<std::size_t>(nops));
+  for (int32_t k = 0; k < nops; ++k) {
+    RationalVector t{ops[k][0], ops[k][1], ops[k][2], ops[k][3]};
+    sgl::reduc2(t);
+    sgl::reduc1(t);
+    if (!product32(qinv, rot[k], rot_red[k]) || !product32(rot_red[k], q, rot_red[k]) ||
+        !apply32(qinv, t.data(), t.data()))
+      return;
+    sgl::reduc1(t);
+    ops_red[k] = SpaceOp{t[0], t[1], t[2], t[3], ops[k][4]};
+  }
+  int32_t sg_red = 0;
+  Mat3i p_red{};
+  RationalVector origin_red{};
+  id_spacegroup_search(cs, nops, ops_red, rot_red, sg_red, p_red, origin_red, mode, 2);
+  if (sg_red == 0) return;
+  Mat3i p_given{};
+  if (!product32(q, p_red, p_given) || !apply32(q, origin_red.data(), origin_red.data())) return;
+  sgl::reduc2(origin_red);
+  p = p_given;
+  origin = origin_red;
+  sg = sg_red;
+}
+
+}  // namespace cellsieve
