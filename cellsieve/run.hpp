@@ -13,6 +13,7 @@
 
 #include "cellsieve/point_ops.hpp"
 #include "cellsieve/real_helpers.hpp"
+#include "cellsieve/search.hpp"
 #include "cellsieve/tables.hpp"
 #include "library/tables/common_space.hpp"
 
@@ -89,6 +90,7 @@ struct Run {
   Structure s;
   AtomArrays atoms;
   GroupResult group;
+  Search search;
 
   // Start-up: floating-point mode, constants, tables, the log, the banner, the data directory,
   // the space-group tables with the preferred settings, the point operations.
@@ -99,6 +101,24 @@ struct Run {
   void input_dialogue();
   // The per-atom arrays and the atom tables of the module, for s.natoms atoms.
   void create_atom_arrays();
+  // The search. find_translations: the extra lattice translations of the structure, printed,
+  // and their composition table. enumerate_sublattices: every closed set of them, sorted by
+  // decreasing size. prepare_sublattice: the skip test, primitive basis (printed), cosets and
+  // reduced structure of one sublattice; false when the scope skips it. find_point_operations:
+  // the operations that map the reduced structure onto itself (printed). build_candidates: the
+  // element product table and the sorted candidate groups. prepare_candidate: the skip test and
+  // generator list of one candidate; false when skipped. fit_group: strain and displacement fits
+  // and the marks; false when rejected. close_group: origin, closure, identification and the
+  // conventional basis of an accepted group. search_groups runs them all in order.
+  void find_translations();
+  void enumerate_sublattices();
+  bool prepare_sublattice(int32_t cur);
+  void find_point_operations();
+  void build_candidates();
+  bool prepare_candidate(int32_t c);
+  bool fit_group(int32_t c);
+  void close_group(int32_t c);
+  void search_groups();
   // The report of one accepted group, followed by its summary entry.
   void report_group();
   void enter_summary();
