@@ -149,18 +149,25 @@ TEST(Candidates, CountTheSubgroupsOfTheStructuresGroup) {
   }
 }
 
-TEST(Candidates, PerovskiteSupercellWithItsCosets) {
-  // The 2x2x2 supercell of cubic perovskite, sublattice {zero}: 48 operations times 8 coset
+TEST(Candidates, PerovskiteSupercellsWithTheirCosets) {
+  // Supercells of cubic perovskite, sublattice {zero}: 48 operations times n^3 coset
   // representatives.
   Input in;
   in.params = {3.905, 3.905, 3.905, 90, 90, 90};
   in.atoms = {{1, 0, 0, 0}, {2, 0.5, 0.5, 0.5}, {3, 0.5, 0.5, 0}, {3, 0.5, 0, 0.5}, {3, 0, 0.5, 0.5}};
-  SearchRun r(testing::supercell(in, 2, 2, 2));
-  r.through_operations();
-  EXPECT_EQ(r->search.ncoset, 8);
-  r.phase([&] { r->build_candidates(); });
-  EXPECT_EQ(r->search.nelem, 384);
-  EXPECT_EQ(r->search.nsubgroups, 2745);
+  const struct {
+    int n;
+    int32_t candidates;
+  } cases[] = {{2, 2745}, {3, 1774}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.n);
+    SearchRun r(testing::supercell(in, c.n, c.n, c.n));
+    r.through_operations();
+    EXPECT_EQ(r->search.ncoset, c.n * c.n * c.n);
+    r.phase([&] { r->build_candidates(); });
+    EXPECT_EQ(r->search.nelem, 48 * c.n * c.n * c.n);
+    EXPECT_EQ(r->search.nsubgroups, c.candidates);
+  }
 }
 
 TEST(Candidates, NoIdentityNoCandidates) {
