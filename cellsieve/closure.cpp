@@ -21,23 +21,31 @@ constexpr int32_t kMaxElements = 48;
 }  // namespace
 
 void Run::close_group(int32_t c) {
+  choose_origin(c);
+  close_elements(c);
+  make_records();
+  identify();
+  conventional_basis();
+}
+
+Vec3 Run::reduce_strained(const Vec3& v) const {
+  Vec3 o{};
+  near_origin(group.prim_strained_inv, group.prim_strained, v, o);
+  return o;
+}
+
+Vec3 Run::wrap_strained(const Vec3& v) const {
+  Vec3 o{};
+  unitcell(group.prim_strained_inv, group.prim_strained, v, o);
+  return o;
+}
+
+void Run::choose_origin(int32_t c) {
   Search& x = search;
   Tables& t = tables;
   AtomArrays& w = atoms;
   GroupResult& g = group;
   const int32_t ngen = t.subgroup_ngens(c);
-  const Mat3& ps = g.prim_strained;
-  const Mat3& ps_inv = g.prim_strained_inv;
-  auto reduce = [&](const Vec3& v) {
-    Vec3 o{};
-    near_origin(ps_inv, ps, v, o);
-    return o;
-  };
-  auto wrap = [&](const Vec3& v) {
-    Vec3 o{};
-    unitcell(ps_inv, ps, v, o);
-    return o;
-  };
 
   // Origin: o - R_g o + n_g = t_g for every generator, every non-leading variable zero.
   const int32_t nvar = 3 * ngen + 3;
@@ -78,6 +86,14 @@ void Run::close_group(int32_t c) {
   g.origin_shift = o;
   for (int32_t n = 1; n <= x.nred; ++n)
     for (int i = 1; i <= 3; ++i) w.atom_sym(i, n) -= o[i - 1];
+}
+
+void Run::close_elements(int32_t c) {
+  Search& x = search;
+  Tables& t = tables;
+  const int32_t ngen = t.subgroup_ngens(c);
+  auto wrap = [&](const Vec3& v) { return wrap_strained(v); };
+  auto reduce = [&](const Vec3& v) { return reduce_strained(v); };
 
   // Closure: every product of two elements, both orders, checked against the element already
   // holding its operation.
@@ -114,9 +130,12 @@ void Run::close_group(int32_t c) {
       if (j != i) combine(i, j, 4);
     }
   if (x.group_nops != t.subgroup_order(c)) numbered_error(29);
+}
 
-  // Records in the strained primitive basis.
-  const sgl::CommonSpace& space = sgl::common_space();
+void Run::make_records() {
+  Search& x = search;
+  const Mat3& ps = group.prim_strained;
+  const Mat3& ps_inv = group.prim_strained_inv;
   const int32_t nops = x.group_nops;
   bool hex = false;
   for (int32_t k = 1; k <= nops; ++k)
@@ -145,6 +164,13 @@ void Run::close_group(int32_t c) {
     for (int i = 0; i < 9; ++i) x.group_matrices[k - 1][i] = static_cast<int32_t>(std::round(m[i]));
   }
 
+}
+
+void Run::identify() {
+  Search& x = search;
+  GroupResult& g = group;
+  const sgl::CommonSpace& space = sgl::common_space();
+  const int32_t nops = x.group_nops;
   sgl::RationalVector origin{0, 0, 0, 1};
   int32_t sg = 0;
   id_spacegroup(space, nops, std::span<const sgl::SpaceOp>(x.group_space_ops.data(), nops),
@@ -152,6 +178,13 @@ void Run::close_group(int32_t c) {
   if (sg == 0) numbered_error(35, {"space group not found"});
   g.sg_number = sg;
   g.id_origin = origin;
+}
+
+void Run::conventional_basis() {
+  Search& x = search;
+  GroupResult& g = group;
+  const sgl::CommonSpace& space = sgl::common_space();
+  const int32_t sg = g.sg_number;
 
   // The conventional basis: unit translations of setting "cinter" seen in setting "pml".
   for (int i = 1; i <= 3; ++i) {
@@ -171,7 +204,7 @@ void Run::close_group(int32_t c) {
   Mat3 m{};
   matrix_mlt(x.prim_in_cell, x.to_standard, m);
   matrix_mlt(s.cell, m, g.std_in_lattice);
-  matrix_mlt(ps, x.to_standard, x.std_cart);
+  matrix_mlt(g.prim_strained, x.to_standard, x.std_cart);
   for (int i = 1; i <= 3; ++i)
     for (int j = 1; j <= 3; ++j) {
       double sum = 0.0;

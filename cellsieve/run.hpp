@@ -118,6 +118,18 @@ struct Run {
   bool prepare_candidate(int32_t c);
   bool fit_group(int32_t c);
   void close_group(int32_t c);
+  // The steps of close_group: the origin from the generators (and the structure moved to it),
+  // the closure of the group with its checks, the exact records of its operators, their
+  // identification, and the conventional basis of the identified setting.
+  void choose_origin(int32_t c);
+  void close_elements(int32_t c);
+  void make_records();
+  void identify();
+  void conventional_basis();
+  // A Cartesian vector with its coordinates in the fitted primitive basis brought into
+  // (-0.5, 0.5], or into [0, 1).
+  Vec3 reduce_strained(const Vec3& v) const;
+  Vec3 wrap_strained(const Vec3& v) const;
   void search_groups();
   // The report of one accepted group, followed by its summary entry.
   void report_group();
