@@ -4,6 +4,7 @@
 // the reduced structure exactly symmetric (rms position <= dmax); then the scope marks.
 #include <vector>
 
+#include "cellsieve/displacement_fit.hpp"
 #include "cellsieve/errors.hpp"
 #include "cellsieve/real_equations.hpp"
 #include "cellsieve/run.hpp"
@@ -68,39 +69,38 @@ bool Run::fit_group(int32_t c) {
 
   // Displacements: R_g (x_a + d_a) + t_g + c_g = x_b + d_b modulo the strained lattice, for every
   // reduced atom a and generator g, b the image of a; the d of smallest norm, c free.
-  const int32_t ntr = 3 * ngen;
-  const int32_t nvar = 3 * (nred + ngen);
-  t.start_system(nvar);
-  int32_t ne = 0;
-  for (int32_t k = 1; k <= g.orbit_count; ++k)
-    for (int32_t q = 1; q <= w.orbit_size(k); ++q) {
-      const int32_t a = w.orbit_members(q, k);
-      for (int32_t j = 1; j <= ngen; ++j) {
+  DisplacementProblem prob;
+  prob.ngen = ngen;
+  prob.nred = nred;
+  prob.image.assign(static_cast<std::size_t>(ngen), std::vector<int32_t>(static_cast<std::size_t>(nred) + 1, 0));
+  prob.resid.assign(static_cast<std::size_t>(ngen), std::vector<Vec3>(static_cast<std::size_t>(nred) + 1));
+  for (int32_t k = 1; k <= g.orbit_count; ++k) {
+    std::vector<int32_t> members;
+    for (int32_t q = 1; q <= w.orbit_size(k); ++q) members.push_back(w.orbit_members(q, k));
+    prob.orbits.push_back(members);
+  }
+  for (int32_t j = 1; j <= ngen; ++j) {
+    const Mat3& r = ops.op_rot(t.gen_op(j));
+    prob.rot.push_back(r);
+    for (const auto& orbit : prob.orbits)
+      for (int32_t a : orbit) {
         const int32_t b = t.rep_image(w.opperm(a, t.gen_op(j)), t.gen_fract_index(j));
-        if (orbit_of[b] != k) numbered_error(26);
-        const Mat3& r = ops.op_rot(t.gen_op(j));
+        if (orbit_of[b] != orbit_of[a]) numbered_error(26);
         Vec3 v{};
         vector_mlt(r, column(w.atom_sym, a), v);
         vector_add(v, column(t.gen_trans, j), v);
         vector_sub(v, column(w.atom_sym, b), v);
-        const Vec3 rr = reduce(v);
-        for (int kk = 1; kk <= 3; ++kk) {
-          const int32_t e = ne + 1;
-          t.before_equation(e);
-          for (int32_t m = 1; m <= nvar + 1; ++m) t.eqs(m, e) = 0.0;
-          t.eqs(3 * (j - 1) + kk, e) = 1.0;
-          t.eqs(ntr + 3 * (b - 1) + kk, e) = -1.0;
-          for (int i = 1; i <= 3; ++i) t.eqs(ntr + 3 * (a - 1) + i, e) += at(r, kk, i);
-          t.eqs(nvar + 1, e) = -rr[kk - 1];
-          ne = e;
-        }
+        prob.image[j - 1][a] = b;
+        prob.resid[j - 1][a] = reduce(v);
       }
-    }
-  if (!fit_min_norm(t, ne, nvar, ntr + 1, nvar, sol)) return false;
+  }
+  DisplacementSolution fit;
+  if (!fit_displacements(t, prob, fit)) return false;
+  for (int32_t a = 1; a <= nred; ++a) w.atom_place(fit.place[a]) = a;
   for (int32_t j = 1; j <= ngen; ++j)
-    for (int kk = 1; kk <= 3; ++kk) t.gen_trans(kk, j) += sol[3 * (j - 1) + kk];
+    for (int kk = 1; kk <= 3; ++kk) t.gen_trans(kk, j) += fit.corr[j - 1][kk - 1];
   for (int32_t a = 1; a <= nred; ++a)
-    for (int kk = 1; kk <= 3; ++kk) w.atom_sym(kk, a) += sol[ntr + 3 * (a - 1) + kk];
+    for (int kk = 1; kk <= 3; ++kk) w.atom_sym(kk, a) += fit.disp[a][kk - 1];
 
   double sum2 = 0.0;
   for (int32_t i = 1; i <= s.natoms; ++i) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "cellsieve/displacement_fit.hpp"
 #include "cellsieve/real_equations.hpp"
 #include "cellsieve/run.hpp"
 #include "library/geometry/real_vector.hpp"
@@ -104,33 +105,38 @@ void Run::find_point_operations() {
       if (!ok) continue;
 
       // Displacements: R (s(a) + u(a)) + t + c = s(b) + u(b) modulo the strained lattice for every
-      // atom a and its image b, the translation correction c free, the u of smallest norm.
-      const int32_t nvar = 3 * nred + 3;
-      t.start_system(nvar);
-      int32_t ne = 0;
+      // atom a and its image b, the translation correction c free, the u of smallest norm; the
+      // cycles of the permutation are the orbits.
+      DisplacementProblem prob;
+      prob.nred = nred;
+      prob.rot = {r};
+      prob.image.assign(1, std::vector<int32_t>(static_cast<std::size_t>(nred) + 1, 0));
+      prob.resid.assign(1, std::vector<Vec3>(static_cast<std::size_t>(nred) + 1));
       for (int32_t a = 1; a <= nred; ++a) {
         const int32_t b = w.atom_image(a);
         Vec3 v{};
         vector_mlt(r, sp[a], v);
         vector_add(v, tr, v);
         vector_sub(v, sp[b], v);
-        const Vec3 rr = near(v);
-        for (int c = 1; c <= 3; ++c) {
-          const int32_t e = ne + 1;
-          t.before_equation(e);
-          for (int32_t mm = 1; mm <= nvar + 1; ++mm) t.eqs(mm, e) = 0.0;
-          t.eqs(c, e) = 1.0;
-          t.eqs(3 * b + c, e) = -1.0;
-          for (int l = 1; l <= 3; ++l) t.eqs(3 * a + l, e) += at(r, c, l);
-          t.eqs(nvar + 1, e) = -rr[c - 1];
-          ne = e;
-        }
+        prob.image[0][a] = b;
+        prob.resid[0][a] = near(v);
       }
-      if (!fit_min_norm(t, ne, nvar, 4, nvar, sol)) continue;
-      for (int c = 0; c < 3; ++c) tr[c] += sol[1 + c];
+      for (int32_t i = 1; i <= nred; ++i) w.visited(i) = false;
+      for (int32_t s0 = 1; s0 <= nred; ++s0) {
+        if (w.visited(s0)) continue;
+        std::vector<int32_t> cycle;
+        for (int32_t a = s0; !w.visited(a); a = w.atom_image(a)) {
+          w.visited(a) = true;
+          cycle.push_back(a);
+        }
+        prob.orbits.push_back(std::move(cycle));
+      }
+      DisplacementSolution fit;
+      if (!fit_displacements(t, prob, fit)) continue;
+      for (int32_t a = 1; a <= nred; ++a) w.atom_place(fit.place[a]) = a;
+      for (int c = 0; c < 3; ++c) tr[c] += fit.corr[0][c];
       for (int32_t a = 1; a <= nred; ++a)
-        set_column(w.atom_fitted, a,
-                   {sp[a][0] + sol[3 * a + 1], sp[a][1] + sol[3 * a + 2], sp[a][2] + sol[3 * a + 3]});
+        set_column(w.atom_fitted, a, {sp[a][0] + fit.disp[a][0], sp[a][1] + fit.disp[a][1], sp[a][2] + fit.disp[a][2]});
 
       double sum2 = 0.0;
       for (int32_t i = 1; i <= s.natoms; ++i) {
