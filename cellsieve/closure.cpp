@@ -4,6 +4,7 @@
 // conventional basis of the identified setting with its metric.
 #include <cmath>
 #include <span>
+#include <vector>
 
 #include "cellsieve/errors.hpp"
 #include "cellsieve/id_spacegroup.hpp"
@@ -21,8 +22,28 @@ constexpr int32_t kMaxElements = 48;
 }  // namespace
 
 void Run::close_group(int32_t c) {
-  choose_origin(c);
+  // The origin is chosen in Cartesian coordinates first. In a strained lattice of low symmetry
+  // the Cartesian directions that this choice leaves free are no lattice directions, and the
+  // translations may then not be fractions of the lattice: the choice is then made again in
+  // coordinates of the fitted lattice, where every free direction is a lattice direction.
+  const int32_t ngen = tables.subgroup_ngens(c);
+  std::vector<Vec3> gen_trans(static_cast<std::size_t>(ngen) + 1);
+  for (int32_t j = 1; j <= ngen; ++j) gen_trans[j] = column(tables.gen_trans, j);
+  choose_origin(c, false);
   close_elements(c);
+  bool rational = true;
+  for (int32_t k = 1; k <= search.group_nops && rational; ++k) {
+    Vec3 y{};
+    vector_mlt(group.prim_strained_inv, search.elem_trans[k], y);
+    rational = translation_denominator(y) != 0;
+  }
+  if (!rational) {
+    for (int32_t n = 1; n <= search.nred; ++n)
+      for (int i = 1; i <= 3; ++i) atoms.atom_sym(i, n) += group.origin_shift[i - 1];
+    for (int32_t j = 1; j <= ngen; ++j) set_column(tables.gen_trans, j, gen_trans[j]);
+    choose_origin(c, true);
+    close_elements(c);
+  }
   make_records();
   identify();
   conventional_basis();
@@ -40,19 +61,38 @@ Vec3 Run::wrap_strained(const Vec3& v) const {
   return o;
 }
 
-void Run::choose_origin(int32_t c) {
+int32_t translation_denominator(const Vec3& y) {
+  for (int32_t d = 1; d <= 12; ++d) {
+    bool ok = true;
+    for (double v : y) {
+      const double z = static_cast<double>(d) * v;
+      if (ncmpd(z - std::round(z)) != 0) ok = false;
+    }
+    if (ok) return d;
+  }
+  return 0;
+}
+
+void Run::choose_origin(int32_t c, bool lattice) {
   Search& x = search;
   Tables& t = tables;
   AtomArrays& w = atoms;
   GroupResult& g = group;
   const int32_t ngen = t.subgroup_ngens(c);
 
-  // Origin: o - R_g o + n_g = t_g for every generator, every non-leading variable zero.
+  // Origin: o - R_g o + n_g = t_g for every generator, every non-leading variable zero; in
+  // Cartesian coordinates, or (lattice) in coordinates of the fitted primitive basis P', where
+  // R_g is P'^-1 R_g P' rounded to integers.
   const int32_t nvar = 3 * ngen + 3;
   t.start_system(nvar);
   int32_t neq = 0;
   for (int32_t j = 1; j <= ngen; ++j) {
-    const Mat3& r = ops.op_rot(t.gen_op(j));
+    Mat3 r = ops.op_rot(t.gen_op(j));
+    Vec3 tr = column(t.gen_trans, j);
+    if (lattice) {
+      r = integer_matrix(g.prim_strained, g.prim_strained_inv, r);
+      vector_mlt(g.prim_strained_inv, tr, tr);
+    }
     for (int k = 1; k <= 3; ++k) {
       const int32_t e = neq + 1;
       t.before_equation(e);
@@ -60,7 +100,7 @@ void Run::choose_origin(int32_t c) {
       for (int i = 1; i <= 3; ++i) t.eqs(i, e) = -at(r, k, i);
       t.eqs(k, e) += 1.0;
       t.eqs(3 + 3 * (j - 1) + k, e) = 1.0;
-      t.eqs(nvar + 1, e) = t.gen_trans(k, j);
+      t.eqs(nvar + 1, e) = tr[k - 1];
       neq = e;
     }
   }
@@ -83,6 +123,14 @@ void Run::choose_origin(int32_t c) {
       const int32_t m = 3 + 3 * (j - 1) + k;
       t.gen_trans(k, j) = leading_value(m, std::min(m, neq));
     }
+  if (lattice) {
+    vector_mlt(g.prim_strained, o, o);
+    for (int32_t j = 1; j <= ngen; ++j) {
+      Vec3 v{};
+      vector_mlt(g.prim_strained, column(t.gen_trans, j), v);
+      set_column(t.gen_trans, j, v);
+    }
+  }
   g.origin_shift = o;
   for (int32_t n = 1; n <= x.nred; ++n)
     for (int i = 1; i <= 3; ++i) w.atom_sym(i, n) -= o[i - 1];
@@ -146,15 +194,7 @@ void Run::make_records() {
     if (rec[4] == 0) numbered_error(30);
     Vec3 y{};
     vector_mlt(ps_inv, x.elem_trans[k], y);
-    int32_t den = 0;
-    for (int32_t dd = 1; dd <= 12 && den == 0; ++dd) {
-      bool ok = true;
-      for (double v : y) {
-        const double z = static_cast<double>(dd) * v;
-        if (ncmpd(z - std::round(z)) != 0) ok = false;
-      }
-      if (ok) den = dd;
-    }
+    const int32_t den = translation_denominator(y);
     if (den == 0) numbered_error(11);
     for (int i = 0; i < 3; ++i) rec[i] = static_cast<int32_t>(std::round(static_cast<double>(den) * y[i]));
     rec[3] = den;

@@ -121,7 +121,7 @@ struct Run {
   // The steps of close_group: the origin from the generators (and the structure moved to it),
   // the closure of the group with its checks, the exact records of its operators, their
   // identification, and the conventional basis of the identified setting.
-  void choose_origin(int32_t c);
+  void choose_origin(int32_t c, bool lattice = false);
   void close_elements(int32_t c);
   void make_records();
   void identify();
@@ -139,6 +139,10 @@ struct Run {
   // The whole run, from start-up to the normal end.
   [[noreturn]] void execute();
 };
+
+// The smallest d in 1..12 for which d times every component of y lies within 1e-10 of an
+// integer; 0 when there is none.
+int32_t translation_denominator(const Vec3& y);
 
 // Makes a setting entry the default setting of its space group: its symbol is printed for the
 // group, its generator list is the group's column 2 and its transformation pair slot 1. An entry

@@ -156,10 +156,13 @@ class CellsieveAgainstSpglib(unittest.TestCase):
         ("rocksalt_distorted", ("4", "0.001 0.0001", "0.0005 0.0001"), 1e-3, None, False),
         ("quartz", ("1", "0.01 1e-30", "0.001 1e-30"), 1e-3, 154, True),
         ("corundum", ("1", "0.01 1e-30", "0.001 1e-30"), 1e-3, 167, True),
+        # A strained cell of low symmetry, where the origin is chosen in lattice coordinates.
+        ("tests/cellsieve/data/zno_perturbed", None, 0.05, 186, False),
     ]
 
     def check(self, name, change, symprec, expected, exact):
-        with open(os.path.join(EXAMPLES, name + ".in")) as f:
+        path = os.path.join(ROOT, name) if "/" in name else os.path.join(EXAMPLES, name)
+        with open(path + ".in") as f:
             text = f.read()
         if change:
             lines = text.split("\n")
