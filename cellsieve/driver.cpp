@@ -52,8 +52,7 @@ void Run::start() {
 void Run::execute() {
   start();
   input_dialogue();
-  // The lattice-translation search, the sublattices and the groups of each come here; until
-  // they do, no group is found.
+  search_groups();
   write_summary();
   sgl::end_run();
 }

@@ -13,6 +13,7 @@
 
 #include "cellsieve/point_ops.hpp"
 #include "cellsieve/real_helpers.hpp"
+#include "cellsieve/search.hpp"
 #include "cellsieve/tables.hpp"
 #include "library/tables/common_space.hpp"
 
@@ -89,6 +90,7 @@ struct Run {
   Structure s;
   AtomArrays atoms;
   GroupResult group;
+  Search search;
 
   // Start-up: floating-point mode, constants, tables, the log, the banner, the data directory,
   // the space-group tables with the preferred settings, the point operations.
@@ -99,6 +101,36 @@ struct Run {
   void input_dialogue();
   // The per-atom arrays and the atom tables of the module, for s.natoms atoms.
   void create_atom_arrays();
+  // The search. find_translations: the extra lattice translations of the structure, printed,
+  // and their composition table. enumerate_sublattices: every closed set of them, sorted by
+  // decreasing size. prepare_sublattice: the skip test, primitive basis (printed), cosets and
+  // reduced structure of one sublattice; false when the scope skips it. find_point_operations:
+  // the operations that map the reduced structure onto itself (printed). build_candidates: the
+  // element product table and the sorted candidate groups. prepare_candidate: the skip test and
+  // generator list of one candidate; false when skipped. fit_group: strain and displacement fits
+  // and the marks; false when rejected. close_group: origin, closure, identification and the
+  // conventional basis of an accepted group. search_groups runs them all in order.
+  void find_translations();
+  void enumerate_sublattices();
+  bool prepare_sublattice(int32_t cur);
+  void find_point_operations();
+  void build_candidates();
+  bool prepare_candidate(int32_t c);
+  bool fit_group(int32_t c);
+  void close_group(int32_t c);
+  // The steps of close_group: the origin from the generators (and the structure moved to it),
+  // the closure of the group with its checks, the exact records of its operators, their
+  // identification, and the conventional basis of the identified setting.
+  void choose_origin(int32_t c, bool lattice = false);
+  void close_elements(int32_t c);
+  void make_records();
+  void identify();
+  void conventional_basis();
+  // A Cartesian vector with its coordinates in the fitted primitive basis brought into
+  // (-0.5, 0.5], or into [0, 1).
+  Vec3 reduce_strained(const Vec3& v) const;
+  Vec3 wrap_strained(const Vec3& v) const;
+  void search_groups();
   // The report of one accepted group, followed by its summary entry.
   void report_group();
   void enter_summary();
@@ -107,6 +139,10 @@ struct Run {
   // The whole run, from start-up to the normal end.
   [[noreturn]] void execute();
 };
+
+// The smallest d in 1..12 for which d times every component of y lies within 1e-10 of an
+// integer; 0 when there is none.
+int32_t translation_denominator(const Vec3& y);
 
 // Makes a setting entry the default setting of its space group: its symbol is printed for the
 // group, its generator list is the group's column 2 and its transformation pair slot 1. An entry

@@ -11,7 +11,7 @@ coordinate form of that point must echo the same letter. Position 27 (Pmmm's "A"
 reachable through coordinates. Each input ends with an unknown keyword, so the run stops right
 after the echo whatever later phases do.
 
-The binary is $SUITE_BIN_DIR/duopath (CTest sets it), else build/plain/duopath.
+The binary is $SGL_BIN_DIR/duopath (CTest sets it), else build/plain/duopath.
 Usage: test_duopath_wyckoff_sweep.py [seed]
 """
 import os
@@ -29,7 +29,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 from tablegen import wyckoff as wy  # noqa: E402
 from tablegen.settings import R_GROUPS  # noqa: E402
 
-BINARY = os.path.join(os.environ.get("SUITE_BIN_DIR", os.path.join(ROOT, "build", "plain")), "duopath")
+BINARY = os.path.join(os.environ.get("SGL_BIN_DIR", os.path.join(ROOT, "build", "plain")), "duopath")
 DATA = os.path.join(ROOT, "data") + "/"
 SEED = int(sys.argv[1]) if len(sys.argv) > 1 and sys.argv[1].isdigit() else 20261210
 

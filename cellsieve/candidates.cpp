@@ -1,0 +1,222 @@
+// The candidate groups of a sublattice: the accepted operations combined with the coset
+// representatives form a finite element set whose products are found by composing atom
+// permutations; every subset closed under these products (and free of pure representative
+// translations) is built by adding one element at a time to a known candidate and closing it.
+// The candidates are sorted by decreasing order, creation order kept among equals.
+//
+// Speed without changing results: products are looked up through a hash of the composed atom
+// action (every representative with the same action is still compared, so two of them still stop
+// the run); closures work on member lists; the duplicate test looks only at candidates with the
+// same hash of their member set.
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+#include <vector>
+
+#include "cellsieve/errors.hpp"
+#include "cellsieve/run.hpp"
+
+namespace cellsieve {
+
+namespace {
+
+uint64_t hash_ints(const int32_t* v, int32_t n) {
+  uint64_t h = 1469598103934665603ULL;
+  for (int32_t i = 0; i < n; ++i) {
+    h ^= static_cast<uint64_t>(static_cast<uint32_t>(v[i])) + 0x9e3779b97f4a7c15ULL;
+    h *= 1099511628211ULL;
+    h ^= h >> 29;
+  }
+  return h;
+}
+
+}  // namespace
+
+void Run::build_candidates() {
+  Search& x = search;
+  Tables& t = tables;
+  const int32_t ncoset = x.ncoset;
+  const int32_t nred = x.nred;
+  x.nelem = x.nops * ncoset;
+  x.nsubgroups = 0;
+  x.members.clear();
+  // Without operations, or without the identity among them, there is no group to build.
+  if (x.nops == 0 || x.oplist[1] != 1) {
+    x.nelem = 0;
+    return;
+  }
+  const int32_t ne = x.nelem;
+
+  // The action of every element on the reduced atoms.
+  x.elem_action.assign(static_cast<std::size_t>(ne) * static_cast<std::size_t>(nred), 0);
+  for (int32_t o = 1; o <= x.nops; ++o)
+    for (int32_t tt = 1; tt <= ncoset; ++tt) {
+      const int32_t e = (o - 1) * ncoset + tt;
+      for (int32_t n = 1; n <= nred; ++n)
+        x.elem_action[static_cast<std::size_t>(e - 1) * nred + (n - 1)] =
+            t.rep_image(atoms.opperm(n, x.oplist[o]), t.fract_rep(tt));
+    }
+  std::array<int32_t, kOpCount + 1> index{};
+  for (int32_t o = 1; o <= x.nops; ++o) index[x.oplist[o]] = o;
+
+  // Per accepted operation: its representatives grouped by the hash of their action.
+  std::vector<std::unordered_multimap<uint64_t, int32_t>> by_action(static_cast<std::size_t>(x.nops) + 1);
+  for (int32_t o = 1; o <= x.nops; ++o)
+    for (int32_t tt = 1; tt <= ncoset; ++tt) {
+      const int32_t e = (o - 1) * ncoset + tt;
+      by_action[o].emplace(hash_ints(&x.elem_action[static_cast<std::size_t>(e - 1) * nred], nred), tt);
+    }
+
+  x.elprod.assign(static_cast<std::size_t>(ne) * static_cast<std::size_t>(ne), 0);
+  std::vector<int32_t> wv(static_cast<std::size_t>(nred));
+  for (int32_t o1 = 1; o1 <= x.nops; ++o1)
+    for (int32_t o2 = 1; o2 <= x.nops; ++o2) {
+      const int32_t p = ops.op_product(x.oplist[o1], x.oplist[o2]);
+      if (p == 0 || index[p] == 0) continue;
+      const int32_t o3 = index[p];
+      for (int32_t t1 = 1; t1 <= ncoset; ++t1)
+        for (int32_t t2 = 1; t2 <= ncoset; ++t2) {
+          const int32_t e1 = (o1 - 1) * ncoset + t1;
+          const int32_t e2 = (o2 - 1) * ncoset + t2;
+          for (int32_t n = 1; n <= nred; ++n) wv[n - 1] = x.action(x.action(n, e2), e1);
+          std::vector<int32_t> matches;
+          auto range = by_action[o3].equal_range(hash_ints(wv.data(), nred));
+          for (auto it = range.first; it != range.second; ++it) matches.push_back(it->second);
+          std::sort(matches.begin(), matches.end());
+          for (int32_t t3 : matches) {
+            const int32_t e3 = (o3 - 1) * ncoset + t3;
+            bool same = true;
+            for (int32_t n = 1; n <= nred && same; ++n) same = x.action(n, e3) == wv[n - 1];
+            if (!same) continue;
+            if (x.product(e1, e2) != 0) numbered_error(2);
+            x.product(e1, e2) = e3;
+          }
+        }
+    }
+
+  // No product reaches, and no product is formed with, a pure representative translation.
+  for (int32_t c = 2; c <= ncoset; ++c)
+    for (int32_t e = 1; e <= ne; ++e) {
+      x.product(c, e) = 0;
+      x.product(e, c) = 0;
+    }
+  for (int32_t& v : x.elprod)
+    if (v >= 2 && v <= ncoset) v = 0;
+
+  // Enumeration from {element 1}.
+  struct Candidate {
+    std::vector<int32_t> members;
+    std::vector<int32_t> gens;
+  };
+  std::vector<Candidate> cands;
+  cands.push_back({{1}, {1}});
+  std::unordered_multimap<uint64_t, int32_t> by_members;
+  by_members.emplace(hash_ints(cands[0].members.data(), 1), 0);
+  x.elem_done.assign(static_cast<std::size_t>(ne) + 1, 0);
+  std::vector<char> in(static_cast<std::size_t>(ne) + 1, 0);
+  std::vector<int32_t> list;
+  bool added = true;
+  while (added) {
+    added = false;
+    for (int32_t e = 2; e <= ne; ++e) {
+      const int32_t old = x.elem_done[e];
+      const int32_t top = static_cast<int32_t>(cands.size());
+      x.elem_done[e] = top;
+      for (int32_t sidx = old + 1; sidx <= top; ++sidx) {
+        const std::vector<int32_t>& base = cands[sidx - 1].members;
+        if (std::binary_search(base.begin(), base.end(), e)) continue;
+        // Closure under the products of member pairs (lower element number first).
+        list = base;
+        list.push_back(e);
+        for (int32_t m : list) in[m] = 1;
+        bool abandoned = false;
+        for (std::size_t i = 0; i < list.size() && !abandoned; ++i)
+          for (std::size_t j = 0; j <= i; ++j) {
+            if (i < base.size() && j < base.size()) continue;  // a pair of the closed base
+            const int32_t a = std::min(list[i], list[j]);
+            const int32_t b = std::max(list[i], list[j]);
+            const int32_t c = x.product(a, b);
+            if (c == 0) {
+              abandoned = true;
+              break;
+            }
+            if (!in[c]) {
+              in[c] = 1;
+              list.push_back(c);
+            }
+          }
+        for (int32_t m : list) in[m] = 0;
+        if (abandoned) continue;
+        std::sort(list.begin(), list.end());
+        const uint64_t h = hash_ints(list.data(), static_cast<int32_t>(list.size()));
+        bool duplicate = false;
+        auto range = by_members.equal_range(h);
+        for (auto it = range.first; it != range.second && !duplicate; ++it)
+          duplicate = cands[it->second].members == list;
+        if (duplicate) continue;
+        Candidate next;
+        next.members = list;
+        if (sidx != 1) next.gens = cands[sidx - 1].gens;
+        next.gens.push_back(e);
+        by_members.emplace(h, static_cast<int32_t>(cands.size()));
+        cands.push_back(std::move(next));
+        added = true;
+      }
+    }
+  }
+
+  // Stable sort by decreasing order, into the module tables.
+  std::vector<int32_t> order(cands.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+    return cands[a].members.size() > cands[b].members.size();
+  });
+  x.nsubgroups = static_cast<int32_t>(cands.size());
+  while (t.max_subgroups < x.nsubgroups + 1) t.max_subgroups *= 2;
+  std::size_t max_gens = 1;
+  for (const Candidate& c : cands) max_gens = std::max(max_gens, c.gens.size());
+  while (t.max_gens < static_cast<int32_t>(max_gens)) t.allocate_gens();
+  t.subgroup_order = Grid<int32_t>(t.max_subgroups, 1);
+  t.subgroup_ngens = Grid<int32_t>(t.max_subgroups, 1);
+  t.subgroup_mark = Grid<bool>(t.max_subgroups, 1);
+  t.subgroup_gens = Grid<int32_t>(t.max_gens, t.max_subgroups);
+  t.create_subgroup_member(ne);
+  x.members.resize(cands.size());
+  for (int32_t pos = 1; pos <= x.nsubgroups; ++pos) {
+    Candidate& c = cands[order[pos - 1]];
+    t.subgroup_order(pos) = static_cast<int32_t>(c.members.size());
+    t.subgroup_ngens(pos) = static_cast<int32_t>(c.gens.size());
+    for (std::size_t j = 0; j < c.gens.size(); ++j) t.subgroup_gens(static_cast<int32_t>(j) + 1, pos) = c.gens[j];
+    for (int32_t m : c.members) t.subgroup_member(m, pos) = true;
+    x.members[pos - 1] = std::move(c.members);
+  }
+}
+
+bool Run::prepare_candidate(int32_t c) {
+  Search& x = search;
+  Tables& t = tables;
+  const std::vector<int32_t>& mine = x.members[c - 1];
+  for (int32_t g = 1; g < c; ++g) {
+    if (!t.subgroup_mark(g)) continue;
+    bool inside = true;
+    for (int32_t m : mine)
+      if (!t.subgroup_member(m, g)) {
+        inside = false;
+        break;
+      }
+    if (inside) return false;
+  }
+  for (int32_t j = 1; j <= t.subgroup_ngens(c); ++j) {
+    const int32_t e = t.subgroup_gens(j, c);
+    const int32_t op = x.oplist[(e - 1) / x.ncoset + 1];
+    const int32_t rep = t.fract_rep((e - 1) % x.ncoset + 1);
+    t.gen_op(j) = op;
+    t.gen_fract_index(j) = rep;
+    Vec3 v{};
+    vector_add(x.optrans[op], column(t.fract, rep), v);
+    set_column(t.gen_trans, j, v);
+  }
+  return true;
+}
+
+}  // namespace cellsieve

@@ -1,0 +1,112 @@
+// State of the symmetry search of cellsieve, from the lattice translations to the identified
+// group, and small helpers shared by its phases.
+//
+// The search runs in this order: the extra lattice translations of the structure; the sublattices
+// they form; for each sublattice its primitive basis and reduced structure, the point operations
+// that map the reduced structure onto itself, the candidate groups those operations and the
+// sublattice's coset translations form, and for each candidate the fit, closure, identification
+// and report.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
+
+#include "cellsieve/real_helpers.hpp"
+#include "cellsieve/tables.hpp"
+#include "library/text/text_io.hpp"
+#include "library/types.hpp"
+
+namespace cellsieve {
+
+struct Search {
+  // Lattice translations.
+  int32_t nred = 0;         // current atom count (input atoms, then reduced atoms)
+  int32_t ntrans = 1;       // translations found, the zero translation included
+  int32_t rarest_type = 0;  // the atom type with the fewest atoms, and its first atom
+  int32_t rarest_first = 0;
+
+  // Sublattices.
+  int32_t nsublattices = 1;
+  std::vector<int32_t> trans_done;  // per translation: sublattices that existed when last tried
+  double prim_volume = 0.0;
+  Mat3 prim_basis{}, prim_basis_inv{};
+  Vec3 prim_length{};
+  Mat3 prim_in_cell{}, cell_in_prim{}, prim_in_lattice{};
+  int32_t ncoset = 0;
+
+  // Point operations of the current sublattice.
+  int32_t nops = 0;
+  std::array<int32_t, 65> oplist{};   // 1-based: accepted operations in increasing order
+  std::array<Vec3, 65> optrans{};     // 1-based by operation number: fitted translation
+  bool header_written = false;
+
+  // Candidate groups.
+  int32_t nelem = 0;
+  int32_t nsubgroups = 0;
+  std::vector<int32_t> elprod;       // (nelem, nelem): e1 applied after e2, 0 for none
+  std::vector<int32_t> elem_done;    // (nelem)
+  std::vector<int32_t> elem_action;  // (nred, nelem): reduced atom onto which e carries n
+  std::vector<std::vector<int32_t>> members;  // member elements of each candidate, ascending
+
+  // Closure and identification of the accepted group.
+  int32_t group_nops = 0;
+  std::array<int32_t, 49> elem_op{};
+  std::array<Vec3, 49> elem_trans{};
+  std::array<sgl::SpaceOp, 48> group_space_ops{};
+  std::array<sgl::Mat3i, 48> group_matrices{};
+  sgl::Mat3i id_basis{};
+  Mat3 cinter_in_pml{}, to_standard{}, std_cart{};
+
+  int32_t& product(int32_t e1, int32_t e2) {
+    return elprod[static_cast<std::size_t>(e2 - 1) * static_cast<std::size_t>(nelem) +
+                  static_cast<std::size_t>(e1 - 1)];
+  }
+  int32_t product(int32_t e1, int32_t e2) const {
+    return elprod[static_cast<std::size_t>(e2 - 1) * static_cast<std::size_t>(nelem) +
+                  static_cast<std::size_t>(e1 - 1)];
+  }
+  int32_t action(int32_t n, int32_t e) const {
+    return elem_action[static_cast<std::size_t>(e - 1) * static_cast<std::size_t>(nred) +
+                       static_cast<std::size_t>(n - 1)];
+  }
+};
+
+// Column j of a (3, n) grid as a vector, and back.
+inline Vec3 column(const Grid<double>& g, int32_t j) { return {g(1, j), g(2, j), g(3, j)}; }
+inline void set_column(Grid<double>& g, int32_t j, const Vec3& v) {
+  for (int i = 1; i <= 3; ++i) g(i, j) = v[i - 1];
+}
+inline Vec3 mat_column(const Mat3& m, int j) { return {at(m, 1, j), at(m, 2, j), at(m, 3, j)}; }
+inline double length(const Vec3& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+// One line to standard output, then the same line to the log.
+void write_both_units(std::string_view format, std::initializer_list<sgl::OutItem> items);
+
+}  // namespace cellsieve
+
+namespace cellsieve {
+
+// The rotation R as a matrix of the basis P: P^-1 R P with every entry rounded to the nearest
+// integer (halves away from zero).
+Mat3 integer_matrix(const Mat3& p, const Mat3& p_inv, const Mat3& r);
+
+// Appends the nine strain equations of R (R (P + D) = (P + D) N, D(l, i) = len(i) x_(3(i-1)+l))
+// as equations neq + 1..neq + 9 of the table, growing it as needed.
+void append_strain_equations(Tables& t, const Mat3& p, const Vec3& len, const Mat3& r, const Mat3& n,
+                             int32_t& neq);
+
+// The minimum-norm fit of the neq equations of nvar variables, x_lo..x_hi minimised; x receives
+// x_1..x_nvar (x[0] unused). False when the equations contradict each other, or when a variable
+// is not the pivot of its own equation after the reduction (the solution could not be read).
+bool fit_min_norm(Tables& t, int32_t neq, int32_t nvar, int32_t lo, int32_t hi, std::vector<double>& x);
+
+// The basis change D of the strain variables x_1..x_9 and its rms strain: the rms of the
+// eigenvalues of the symmetric part of P^-1 D.
+Mat3 strain_change(const Vec3& len, const std::vector<double>& x);
+double rms_strain_of(const Mat3& p_inv, const Mat3& d);
+
+}  // namespace cellsieve

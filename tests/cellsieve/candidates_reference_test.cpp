@@ -1,0 +1,132 @@
+// The candidate groups against the literal algorithms they speed up: the element products found
+// by comparing the composed atom action with every representative, and the enumeration by
+// sweeps over all member pairs with the duplicate test over all earlier candidates and an
+// insertion sort. Same products, same candidates in the same order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "tests/cellsieve/search_support.hpp"
+
+namespace cellsieve {
+namespace {
+
+using testing::Input;
+using testing::SearchRun;
+
+// The product table as the literal search builds it, exclusions applied.
+std::vector<int32_t> literal_products(cellsieve::Run& run) {
+  const Search& x = run.search;
+  const Tables& t = run.tables;
+  const int32_t nc = x.ncoset, ne = x.nops * nc, nred = x.nred;
+  std::vector<int32_t> prod(static_cast<std::size_t>(ne) * ne, 0);
+  auto at_ = [&](int32_t e1, int32_t e2) -> int32_t& { return prod[(e2 - 1) * ne + (e1 - 1)]; };
+  for (int32_t o1 = 1; o1 <= x.nops; ++o1)
+    for (int32_t o2 = 1; o2 <= x.nops; ++o2) {
+      const int32_t p = run.ops.op_product(x.oplist[o1], x.oplist[o2]);
+      int32_t o3 = 0;
+      for (int32_t o = 1; o <= x.nops; ++o)
+        if (x.oplist[o] == p) o3 = o;
+      if (p == 0 || o3 == 0) continue;
+      for (int32_t t1 = 1; t1 <= nc; ++t1)
+        for (int32_t t2 = 1; t2 <= nc; ++t2)
+          for (int32_t t3 = 1; t3 <= nc; ++t3) {
+            bool same = true;
+            for (int32_t n = 1; n <= nred && same; ++n) {
+              const int32_t w = t.rep_image(
+                  run.atoms.opperm(t.rep_image(run.atoms.opperm(n, x.oplist[o2]), t.fract_rep(t2)), x.oplist[o1]),
+                  t.fract_rep(t1));
+              same = t.rep_image(run.atoms.opperm(n, p), t.fract_rep(t3)) == w;
+            }
+            if (same) at_((o1 - 1) * nc + t1, (o2 - 1) * nc + t2) = (o3 - 1) * nc + t3;
+          }
+    }
+  for (int32_t c = 2; c <= nc; ++c)
+    for (int32_t e = 1; e <= ne; ++e) at_(c, e) = at_(e, c) = 0;
+  for (int32_t& v : prod)
+    if (v >= 2 && v <= nc) v = 0;
+  return prod;
+}
+
+// The candidates as the literal enumeration and sort give them: member sets in final order.
+std::vector<std::vector<bool>> literal_candidates(const std::vector<int32_t>& prod, int32_t ne) {
+  auto product = [&](int32_t a, int32_t b) { return prod[(b - 1) * ne + (a - 1)]; };
+  std::vector<std::vector<bool>> groups(1, std::vector<bool>(ne + 1, false));
+  groups[0][1] = true;
+  std::vector<int32_t> done(ne + 1, 0);
+  bool added = true;
+  while (added) {
+    added = false;
+    for (int32_t e = 2; e <= ne; ++e) {
+      const int32_t old = done[e];
+      const int32_t top = static_cast<int32_t>(groups.size());
+      done[e] = top;
+      for (int32_t s = old + 1; s <= top; ++s) {
+        if (groups[s - 1][e]) continue;
+        std::vector<bool> g = groups[s - 1];
+        g[e] = true;
+        bool abandoned = false, grew = true;
+        while (grew && !abandoned) {
+          grew = false;
+          for (int32_t a = 1; a <= ne && !abandoned; ++a)
+            for (int32_t b = a; b <= ne && !abandoned; ++b) {
+              if (!g[a] || !g[b]) continue;
+              const int32_t c = product(a, b);
+              if (c == 0) abandoned = true;
+              else if (!g[c]) g[c] = grew = true;
+            }
+        }
+        if (abandoned) continue;
+        bool duplicate = false;
+        for (const auto& h : groups) duplicate = duplicate || h == g;
+        if (duplicate) continue;
+        groups.push_back(g);
+        added = true;
+      }
+    }
+  }
+  auto order = [](const std::vector<bool>& g) { return std::count(g.begin(), g.end(), true); };
+  for (std::size_t m = 1; m < groups.size(); ++m) {
+    std::size_t q = 0;
+    while (q < m && order(groups[q]) >= order(groups[m])) ++q;
+    auto moving = groups[m];
+    for (std::size_t j = m; j > q; --j) groups[j] = groups[j - 1];
+    groups[q] = moving;
+  }
+  return groups;
+}
+
+TEST(CandidatesReference, SameProductsAndCandidates) {
+  Input rocksalt;
+  rocksalt.params = {5.64, 5.64, 5.64, 90, 90, 90};
+  rocksalt.atoms = {{1, 0, 0, 0}, {1, 0.5, 0.5, 0}, {1, 0.5, 0, 0.5}, {1, 0, 0.5, 0.5},
+                    {2, 0.5, 0, 0}, {2, 0, 0.5, 0}, {2, 0, 0, 0.5}, {2, 0.5, 0.5, 0.5}};
+  Input hcp;
+  hcp.params = {3, 3, 4.9, 90, 90, 120};
+  hcp.atoms = {{1, 1.0 / 3, 2.0 / 3, 0.25}, {1, 2.0 / 3, 1.0 / 3, 0.75}};
+  const struct {
+    const char* what;
+    Input in;
+    int32_t sublattice;  // 0: the last
+  } cases[] = {{"rock salt, the face centring as cosets", rocksalt, 0},
+               {"rock salt, the primitive cell", rocksalt, 1},
+               {"hcp", hcp, 0},
+               {"doubled cubic cell", testing::supercell(Input{}, 1, 1, 2), 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SearchRun r(c.in);
+    r.through_operations(c.sublattice);
+    r.phase([&] { r->build_candidates(); });
+    const int32_t ne = r->search.nelem;
+    const auto prod = literal_products(*r);
+    EXPECT_EQ(prod, r->search.elprod);
+    const auto groups = literal_candidates(prod, ne);
+    ASSERT_EQ(static_cast<int32_t>(groups.size()), r->search.nsubgroups);
+    for (int32_t s = 1; s <= r->search.nsubgroups; ++s)
+      for (int32_t e = 1; e <= ne; ++e) ASSERT_EQ(groups[s - 1][e], r->tables.subgroup_member(e, s)) << s << " " << e;
+  }
+}
+
+}  // namespace
+}  // namespace cellsieve

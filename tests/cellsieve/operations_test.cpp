@@ -1,0 +1,186 @@
+// The point-operation search and the candidate groups: the operations of simple lattices and of
+// hcp, the strain limit, and the number of candidate groups, which for an exactly symmetric
+// structure is the number of subgroups of its group (98 for m-3m, 54 for 6/mmm, 16 for mmm).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "tests/cellsieve/search_support.hpp"
+
+namespace cellsieve {
+namespace {
+
+using testing::Input;
+using testing::SearchRun;
+
+Input hcp() {
+  Input in;
+  in.params = {3, 3, 4.898979485566356, 90, 90, 120};
+  in.atoms = {{1, 1.0 / 3, 2.0 / 3, 0.25}, {1, 2.0 / 3, 1.0 / 3, 0.75}};
+  return in;
+}
+
+// Rows of the operation table: lines that follow the header up to the first blank-led line.
+std::vector<std::string> operation_rows(const std::string& out) {
+  std::vector<std::string> rows;
+  bool in = false;
+  for (const std::string& line : testing::lines_of(out)) {
+    if (line.rfind("Operator", 0) == 0) {
+      in = true;
+      continue;
+    }
+    if (in) {
+      if (line.empty() || line[0] == ' ') break;
+      rows.push_back(line);
+    }
+  }
+  return rows;
+}
+
+TEST(Operations, SimpleCubicAcceptsAll48) {
+  SearchRun r(Input{});
+  const std::string out = r.through_operations();
+  EXPECT_EQ(r->search.nops, 48);
+  const auto rows = operation_rows(out);
+  ASSERT_EQ(rows.size(), 48u);
+  EXPECT_EQ(rows[0], "1 c01      0.00000   0.00000   0.00000        0.00000        0.00000");
+  EXPECT_NE(out.find("Looking for elements of space group\n"
+                     "Operator                                      rms position   rms strain\n"),
+            std::string::npos);
+}
+
+TEST(Operations, HexagonalClosePackingHas24WithHalfCScrews) {
+  SearchRun r(hcp());
+  const std::string out = r.through_operations();
+  const auto rows = operation_rows(out);
+  ASSERT_EQ(rows.size(), 24u);
+  int halves = 0;
+  for (const std::string& row : rows) {
+    const std::string t = row.substr(8, 30);
+    if (t == "   0.00000   0.00000   0.50000") ++halves;
+    else
+      EXPECT_EQ(t, "   0.00000   0.00000   0.00000") << row;
+  }
+  EXPECT_EQ(halves, 12);
+}
+
+TEST(Operations, StrainLimitIsInclusive) {
+  // A slightly tetragonal one-atom cell: the fourfold axis along a needs a strain; smax equal to
+  // that strain accepts it, the next smaller double rejects it.
+  Input in;
+  in.params = {3, 3, 3.03, 90, 90, 90};
+  SearchRun probe(in);
+  probe.through_operations();
+  cellsieve::Run& run = *probe;
+  int32_t fourfold = 0;
+  for (int32_t k = 1; k <= kOpCount && fourfold == 0; ++k)
+    if (run.ops.op_cubic(k) != 0 && run.ops.op_order(k) == 4 && run.ops.op_rot(k)[0] > 0.5) fourfold = k;
+  ASSERT_NE(fourfold, 0);
+  const Mat3& rot = run.ops.op_rot(fourfold);
+  const Mat3 m = integer_matrix(run.search.prim_basis, run.search.prim_basis_inv, rot);
+  int32_t neq = 0;
+  append_strain_equations(run.tables, run.search.prim_basis, run.search.prim_length, rot, m, neq);
+  std::vector<double> x;
+  ASSERT_TRUE(fit_min_norm(run.tables, neq, 9, 1, 9, x));
+  const double strain = rms_strain_of(run.search.prim_basis_inv, strain_change(run.search.prim_length, x));
+  EXPECT_GT(strain, 1e-3);
+  for (double smax : {strain, std::nextafter(strain, 0.0)}) {
+    in.smax = smax;
+    SearchRun r(in);
+    r.through_operations();
+    bool found = false;
+    for (int32_t o = 1; o <= r->search.nops; ++o) found = found || r->search.oplist[o] == fourfold;
+    EXPECT_EQ(found, smax == strain) << smax;
+  }
+}
+
+TEST(Operations, DisplacementToleranceDecidesTheInversion) {
+  // The inversion of two atoms at +-u: the identity fits exactly, the inversion pairs them;
+  // moving one atom makes the inversion need displacements of known rms.
+  Input in;
+  in.params = {4, 4, 4, 90, 90, 90};
+  in.atoms = {{1, 0.1, 0.1, 0.1}, {1, 0.875, 0.875, 0.875}, {2, 0.5, 0.5, 0.5}};
+  SearchRun probe(in);
+  probe.through_operations();
+  // Inversion fitted: find it and its rms in the printed row.
+  bool inversion = false;
+  for (int32_t o = 1; o <= probe->search.nops; ++o) inversion = inversion || probe->search.oplist[o] == 25;
+  EXPECT_FALSE(inversion);  // 0.1 and -0.125 are not images within 0.01
+  in.dmax = 0.5;
+  SearchRun wide(in);
+  wide.through_operations();
+  inversion = false;
+  for (int32_t o = 1; o <= wide->search.nops; ++o) inversion = inversion || wide->search.oplist[o] == 25;
+  EXPECT_TRUE(inversion);
+}
+
+struct CountCase {
+  const char* what;
+  Input in;
+  int32_t candidates;
+};
+
+TEST(Candidates, CountTheSubgroupsOfTheStructuresGroup) {
+  Input ortho;
+  ortho.params = {3, 4, 5, 90, 90, 90};
+  const CountCase cases[] = {
+      {"one-atom cubic", Input{}, 98},
+      {"hcp", hcp(), 54},
+      {"one-atom orthorhombic", ortho, 16},
+  };
+  for (const CountCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    SearchRun r(c.in);
+    r.through_operations();
+    r.phase([&] { r->build_candidates(); });
+    EXPECT_EQ(r->search.nsubgroups, c.candidates);
+    // Sorted by decreasing order, {identity} last, every candidate closed.
+    const int32_t n = r->search.nsubgroups;
+    EXPECT_EQ(r->tables.subgroup_order(n), 1);
+    for (int32_t s = 2; s <= n; ++s) EXPECT_GE(r->tables.subgroup_order(s - 1), r->tables.subgroup_order(s));
+    for (int32_t s = 1; s <= n; ++s)
+      for (int32_t a : r->search.members[s - 1])
+        for (int32_t b : r->search.members[s - 1]) {
+          const int32_t p = r->search.product(a, b);
+          ASSERT_NE(p, 0);
+          EXPECT_TRUE(r->tables.subgroup_member(p, s));
+        }
+  }
+}
+
+TEST(Candidates, PerovskiteSupercellsWithTheirCosets) {
+  // Supercells of cubic perovskite, sublattice {zero}: 48 operations times n^3 coset
+  // representatives.
+  Input in;
+  in.params = {3.905, 3.905, 3.905, 90, 90, 90};
+  in.atoms = {{1, 0, 0, 0}, {2, 0.5, 0.5, 0.5}, {3, 0.5, 0.5, 0}, {3, 0.5, 0, 0.5}, {3, 0, 0.5, 0.5}};
+  const struct {
+    int n;
+    int32_t candidates;
+  } cases[] = {{2, 2745}, {3, 1774}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.n);
+    SearchRun r(testing::supercell(in, c.n, c.n, c.n));
+    r.through_operations();
+    EXPECT_EQ(r->search.ncoset, c.n * c.n * c.n);
+    r.phase([&] { r->build_candidates(); });
+    EXPECT_EQ(r->search.nelem, 48 * c.n * c.n * c.n);
+    EXPECT_EQ(r->search.nsubgroups, c.candidates);
+  }
+}
+
+TEST(Candidates, NoIdentityNoCandidates) {
+  // A negative dmax accepts no operation: the sublattice gets no candidates.
+  Input in;
+  in.dmax = -0.01;
+  SearchRun r(in);
+  const std::string out = r.through_operations();
+  EXPECT_EQ(r->search.nops, 0);
+  EXPECT_EQ(out.find("Operator"), std::string::npos);
+  r.phase([&] { r->build_candidates(); });
+  EXPECT_EQ(r->search.nsubgroups, 0);
+}
+
+}  // namespace
+}  // namespace cellsieve
