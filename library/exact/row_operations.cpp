@@ -33,11 +33,8 @@ int find_pivot_column(int i, int nrow, int ncol, int& skipped, IsNonZero nonzero
   }
 }
 
-void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda, const char* routine) {
-  if (nrow <= 0 || ncol <= 0) return;
-  if (lda < nrow) bomb();
-  WorkMatrix w(nrow, ncol);
-  linalg::load(w, a, nrow, ncol, lda);
+// Reduces rows 1..nrow, columns 1..ncol of the 64-bit work matrix w in place.
+void reduce_work_rows(WorkMatrix& w, int nrow, int ncol, const char* routine) {
   std::vector<int64_t> row(static_cast<std::size_t>(ncol));
   int skipped = 0;
   for (int i = 1; i <= nrow; ++i) {
@@ -58,6 +55,14 @@ void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda, cons
       for (int j = 1; j <= ncol; ++j) w(k, j) = row[j - 1];
     }
   }
+}
+
+void reduce_integer_rows(std::span<int32_t> a, int nrow, int ncol, int lda, const char* routine) {
+  if (nrow <= 0 || ncol <= 0) return;
+  if (lda < nrow) bomb();
+  WorkMatrix w(nrow, ncol);
+  linalg::load(w, a, nrow, ncol, lda);
+  reduce_work_rows(w, nrow, ncol, routine);
   linalg::store(w, a, nrow, ncol, lda, routine);
 }
 
@@ -70,6 +75,18 @@ void rowop(std::span<int32_t> a, int nrow, int ncol) {
 
 void rowop2(std::span<int32_t> a, int nrow, int ncol, int lda) {
   reduce_integer_rows(a, nrow, ncol, lda, "rowop2");
+}
+
+void rowop2_64(std::span<int64_t> a, int nrow, int ncol, int lda, const char* routine) {
+  if (nrow <= 0 || ncol <= 0) return;
+  if (lda < nrow) bomb();
+  linalg::require_storage(a.size(), linalg::storage_needed(nrow, ncol, lda));
+  WorkMatrix w(nrow, ncol);
+  for (int j = 1; j <= ncol; ++j)
+    for (int i = 1; i <= nrow; ++i) w(i, j) = a[linalg::at(i, j, lda)];
+  reduce_work_rows(w, nrow, ncol, routine);
+  for (int j = 1; j <= ncol; ++j)
+    for (int i = 1; i <= nrow; ++i) a[linalg::at(i, j, lda)] = w(i, j);
 }
 
 void drowop2(std::span<double> a, int nrow, int ncol, int lda) {

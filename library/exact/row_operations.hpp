@@ -24,6 +24,11 @@ void rowop(std::span<int32_t> a, int nrow, int ncol);
 // As rowop, with the leading dimension lda (at least nrow).
 void rowop2(std::span<int32_t> a, int nrow, int ncol, int lda);
 
+// As rowop2, on 64-bit entries and without narrowing: the same row operations in checked 64-bit
+// arithmetic; a step that would overflow 64 bits writes the overflow line naming `routine` and
+// stops the run.
+void rowop2_64(std::span<int64_t> a, int nrow, int ncol, int lda, const char* routine = "rowop2");
+
 // Real reduction: an entry is non-zero when its magnitude exceeds 1e-6; the pivot row is divided
 // by the pivot (columns c..ncol) and row k becomes a_kj - a_ij a_kc. Rows whose entry in the pivot
 // column counts as zero are left untouched.
