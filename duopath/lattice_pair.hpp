@@ -45,6 +45,11 @@ struct LatticePair {
 // by ",": cell vectors in conventional coordinates.
 std::string cell_vectors_text(const sgl::Mat3i& basis, int32_t den, const sgl::Mat3i& cell);
 
+// The Hermite normal form of the lattice spanned by the columns of a cell of positive
+// determinant: the basis (a,0,0), (b,c,0), (d,e,f) with a, c, f > 0, 0 <= b, d < a, 0 <= e < c,
+// as (a, b, c, d, e, f). Two cells span the same lattice exactly when their forms agree.
+std::array<int64_t, 6> lattice_key(const sgl::Mat3i& cell);
+
 // Whether cell_inverse / den times m is an integer matrix.
 bool integral_product(const sgl::Mat3i& cell_inverse, int32_t den, const sgl::Mat3i& m);
 

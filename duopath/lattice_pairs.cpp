@@ -24,6 +24,40 @@ bool integral_product(const sgl::Mat3i& cell_inverse, int32_t den, const sgl::Ma
   return true;
 }
 
+std::array<int64_t, 6> lattice_key(const sgl::Mat3i& cell) {
+  // Columns of the basis; column operations (unimodular) keep the lattice.
+  std::array<std::array<int64_t, 3>, 3> col{};
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i) col[j][i] = cell[j * 3 + i];
+  const auto combine = [&](int p, int q, int row) {
+    // Euclid on row `row` between columns p and q, leaving q's entry 0.
+    while (col[q][row] != 0) {
+      const int64_t t = col[p][row] / col[q][row];
+      for (int i = 0; i < 3; ++i) col[p][i] -= t * col[q][i];
+      std::swap(col[p], col[q]);
+    }
+  };
+  // Row 3 into column 3 alone, then row 2 into column 2 alone among columns 1 and 2.
+  combine(2, 0, 2);
+  combine(2, 1, 2);
+  combine(1, 0, 1);
+  for (int j = 0; j < 3; ++j) {
+    if (col[j][j] < 0)
+      for (int i = 0; i < 3; ++i) col[j][i] = -col[j][i];
+  }
+  const auto reduce = [&](int target, int by, int row) {
+    // Entry `row` of column target into 0 .. pivot - 1 with multiples of column by.
+    const int64_t pivot = col[by][row];
+    int64_t t = col[target][row] / pivot;
+    if (col[target][row] - t * pivot < 0) --t;
+    for (int i = 0; i < 3; ++i) col[target][i] -= t * col[by][i];
+  };
+  reduce(1, 0, 0);
+  reduce(2, 1, 1);
+  reduce(2, 0, 0);
+  return {col[0][0], col[1][0], col[1][1], col[2][0], col[2][1], col[2][2]};
+}
+
 namespace {
 
 // "(x,y,z)" of column j of basis x cell over den, each component in lowest terms.
@@ -61,29 +95,24 @@ Run::TrialOutcome Run::trial_lattice(int32_t n) {
   }
   sgl::matinv(pair.cell1, pair.cell1_inverse, pair.cell1_inverse_den);
 
-  // Novelty: neither a stored lattice of this size nor its image under a rotation of crystal 1.
-  for (const TrialLattice& stored : trial_lattices) {
-    if (stored.cell_size == pair.cell_size &&
-        integral_product(pair.cell1_inverse, pair.cell1_inverse_den, stored.cell)) {
-      return TrialOutcome::rejected;
-    }
-  }
-  if (pair.cell_size != 1) {
-    for (const TrialLattice& stored : trial_lattices) {
-      if (stored.cell_size != pair.cell_size) continue;
-      for (std::size_t k = 1; k < p1.operators.size(); ++k) {
-        sgl::Mat3i turned{};
-        sgl::matmlt(p1.primitive_rotations[static_cast<std::size_t>(p1.operators[k][4])], stored.cell, turned);
-        if (integral_product(pair.cell1_inverse, pair.cell1_inverse_den, turned)) return TrialOutcome::rejected;
-      }
-    }
-  }
-
+  // Novelty: neither a stored lattice of this size nor its image under a rotation of crystal 1
+  // (at size 1 every cell spans the whole lattice). Two cells of one size span the same lattice
+  // exactly when one is an integer combination of the other, that is when their Hermite normal
+  // forms agree; the forms of every stored lattice and of its images are kept in a set.
+  if (known_lattices.count(lattice_key(pair.cell1)) != 0) return TrialOutcome::rejected;
   if (static_cast<int32_t>(trial_lattices.size()) + 1 > max_trial_lattices) {
     sgl::write_free(6, {"maxlattices too small"});
     return TrialOutcome::table_full;
   }
   trial_lattices.push_back({pair.cell_size, pair.cell1});
+  known_lattices.insert(lattice_key(pair.cell1));
+  if (pair.cell_size != 1) {
+    for (std::size_t k = 1; k < p1.operators.size(); ++k) {
+      sgl::Mat3i turned{};
+      sgl::matmlt(p1.primitive_rotations[static_cast<std::size_t>(p1.operators[k][4])], pair.cell1, turned);
+      known_lattices.insert(lattice_key(turned));
+    }
+  }
 
   const ShortVectorList& list1 = short_lists[0];
   const std::array<std::array<int, 2>, 3> ab{{{2, 1}, {3, 1}, {3, 2}}};

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -87,6 +88,7 @@ class Run {
   // cell and neighbour lists.
   int32_t max_trial_lattices = 999;
   std::vector<TrialLattice> trial_lattices;
+  std::set<std::array<int64_t, 6>> known_lattices;  // forms of the stored lattices and their images
   LatticePair pair;
   CommonCell common;
   NeighborList neighbors;

@@ -19,6 +19,12 @@ bool vector_key(const std::array<int32_t, 3>& v, int64_t& key) {
   return true;
 }
 
+int64_t determinant(const sgl::Mat3i& m) {
+  const auto e = [&](int i, int j) { return static_cast<int64_t>(m[j * 3 + i]); };
+  return e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) - e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
+         e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
+}
+
 }  // namespace
 
 int32_t Run::crystal2_position(const std::array<int32_t, 3>& v) const {
@@ -49,6 +55,7 @@ void Run::build_short_vector_images() {
 
 void Run::search() {
   trial_lattices.clear();
+  known_lattices.clear();
   const ShortVectorList& list1 = short_lists[0];
   const int32_t nsv1 = list1.count();
   const bool given = settings.lattice_given;
@@ -67,6 +74,8 @@ void Run::search() {
               const auto& col = list1.vectors[static_cast<std::size_t>(pair.vector_triple1[c] - 1)];
               for (int i = 0; i < 3; ++i) pair.cell1[c * 3 + i] = col[i];
             }
+            // Only a cell of this size can form a trial lattice.
+            if (determinant(pair.cell1) != n) continue;
             const TrialOutcome outcome = trial_lattice(n);
             if (outcome == TrialOutcome::table_full) return;
             if (outcome == TrialOutcome::accepted) crystal2_triples();
