@@ -10,11 +10,14 @@
 #include <map>
 #include <numeric>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/duopath/duopath_child.hpp"
 #include "tests/duopath/run_phases.hpp"
+
+using duopath_test::PhaseRun;
 
 namespace {
 
@@ -191,6 +194,110 @@ TEST(TrialLattices, OrbitsOfSublatticesUnderThePointGroup) {
       const int orbits = orbit_count(c.rotations, n);
       EXPECT_EQ(orbits, c.expected[static_cast<std::size_t>(n - 1)]) << n;
       EXPECT_EQ(listed.count(n) ? listed.at(n) : 0, orbits) << n;
+    }
+  }
+}
+
+// The number of pairs that "trace lattice2" lists.
+int pairs_listed(const std::string& out) {
+  int count = 0;
+  for (std::size_t p = 0; (p = out.find("Try lattice vectors ", p)) != std::string::npos; ++p) ++count;
+  return count;
+}
+
+TEST(LatticePairs, BoundsAndLimits) {
+  const std::string sc2 = "221\n2 2 2 90 90 90\n1\nX a\n";
+  const std::string sc3 = "221\n3 3 3 90 90 90\n1\nX a\n";
+  // A crystal-2 vector exactly 1.5 times as long is no candidate: a = 2 against a = 3 pairs
+  // nothing at size 1, though its stretches would all be 1.5; a bound just above lets it in.
+  const auto exact = duopath_test::run_duopath("t\n" + sc2 + sc3 + "trace lattice2\n");
+  EXPECT_EQ(exact.status, 0);
+  EXPECT_EQ(pairs_listed(exact.out), 0) << exact.out;
+  const auto above = duopath_test::run_duopath("t\n" + sc2 + sc3 + "strain 0.66 1.50001\ntrace lattice2\n");
+  EXPECT_GE(pairs_listed(above.out), 1);
+  EXPECT_NE(above.out.find("  Principal values of strain tensor:    1.500   1.500   1.500\n"), std::string::npos) << above.out;
+
+  // A given lattice pairs once, at the size of its determinant, and not when that size is
+  // outside the range.
+  const std::string given = "lattice 1 1,0,0 0,1,0 0,0,2 1,0,0 0,1,0 0,0,2\ntrace lattice2\n";
+  const auto twice = duopath_test::run_duopath("t\n" + sc3 + sc3 + "size 1 3\n" + given);
+  EXPECT_EQ(pairs_listed(twice.out), 1);
+  EXPECT_NE(twice.out.find("  Crystal 1: (1,0,0),(0,1,0),(0,0,2)\n"), std::string::npos) << twice.out;
+  EXPECT_NE(twice.out.find("  Size wrt crystal 1 =  2\n"), std::string::npos);
+  const auto outside = duopath_test::run_duopath("t\n" + sc3 + sc3 + "size 1 1\n" + given);
+  EXPECT_EQ(outside.status, 0);
+  EXPECT_EQ(pairs_listed(outside.out), 0);
+}
+
+TEST(LatticePairs, AtomCountsDecideTheSizes) {
+  // 4 atoms per primitive cell against 3: only size 3 forms trial lattices, and they pair with
+  // crystal-2 cells of 4 primitive cells.
+  const std::string four = "1\n4 4.1 4.2 88 91 92\n4\nA 0 0 0\nA .5 .5 0\nA .5 0 .5\nA 0 .5 .5\n";
+  const std::string three = "1\n3.63 3.7 3.8 89 90 91\n3\nA 0 0 0\nA .33 .33 .33\nA .67 .67 .67\n";
+  const auto listing = duopath_test::run_duopath("t\n" + four + three + "size 1 3\ntrace lattice1\n");
+  const std::map<int, int> sizes = listed_sizes(listing.out);
+  EXPECT_EQ(sizes, (std::map<int, int>{{3, 13}}));
+  const auto pairs = duopath_test::run_duopath("t\n" + four + three + "size 1 3\ntrace lattice2\n");
+  EXPECT_GT(pairs_listed(pairs.out), 0);
+  EXPECT_EQ(pairs.out.find("Size wrt crystal 1 =  1"), std::string::npos);
+  EXPECT_EQ(pairs.out.find("Size wrt crystal 1 =  2"), std::string::npos);
+  // Crystal 2's cells (P1: conventional = primitive coordinates) hold 4 primitive cells.
+  for (std::size_t p = 0; (p = pairs.out.find("  Crystal 2: (", p)) != std::string::npos; ++p) {
+    std::string text = pairs.out.substr(p + 14, pairs.out.find('\n', p) - p - 15);
+    for (char& ch : text)
+      if (ch == '(' || ch == ')' || ch == ',') ch = ' ';
+    std::istringstream in(text);
+    M cell{};
+    for (int j = 0; j < 3; ++j)
+      for (int i = 0; i < 3; ++i) in >> cell[i][j];
+    const long det = cell[0][0] * (cell[1][1] * cell[2][2] - cell[1][2] * cell[2][1]) -
+                     cell[0][1] * (cell[1][0] * cell[2][2] - cell[1][2] * cell[2][0]) +
+                     cell[0][2] * (cell[1][0] * cell[2][1] - cell[1][1] * cell[2][0]);
+    EXPECT_EQ(det, 4) << text;
+  }
+}
+
+TEST(LatticePairs, FullTrialLatticeTableEndsTheSearch) {
+  // With room for two trial lattices, P1 at sizes 1 and 2 (1 + 7 lattices) stops at the third.
+  const std::string p1 = "1\n3 3.3 3.6 80 85 95\n1\nX 0 0 0\n";
+  const PhaseRun run = duopath_test::run_phases("t\n" + p1 + p1 + "size 1 2\ntrace lattice1\n", [](duopath::Run& r) {
+    duopath_test::prepare(r);
+    r.max_trial_lattices = 2;
+    r.search();
+    return std::to_string(r.trial_lattices.size()) + " " + std::to_string(r.counters.trial_list_number);
+  });
+  EXPECT_EQ(run.state, "2 2");
+  EXPECT_NE(run.out.find("\n maxlattices too small\n"), std::string::npos) << run.out;
+  // The full run ends normally with its closing lines, the message on standard output only.
+  const auto whole = duopath_test::run_duopath("t\n" + p1 + p1 + "size 1 6\ntrace lattice1\n");
+  EXPECT_EQ(whole.status, 0);
+  EXPECT_EQ(listed_sizes(whole.out).at(6), 91);
+}
+
+TEST(LatticePairs, LayersPairOnlyWithinThePlane) {
+  // A honeycomb layer (a = 2.46, 20 A of vacuum) against itself and against a boron nitride
+  // layer: their operations turn the third axis over, and (0, 0, -1) is in no list of a layer.
+  // Every pair keeps the third components of its columns.
+  const std::string graphene = "191\n2.46 2.46 20 90 90 120\n1\nC c\n";
+  const std::string bn = "187\n2.50 2.50 20 90 90 120\n2\nC a\nC c\n";
+  for (const auto& partner : {graphene, bn}) {
+    const auto run = duopath_test::run_duopath("t\n" + graphene + partner + "dim2\nsize 1 2\ntrace lattice2\n");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_GT(pairs_listed(run.out), 0) << run.out;
+    std::size_t p = 0;
+    while ((p = run.out.find("  Crystal 1: ", p)) != std::string::npos) {
+      const std::string c1 = run.out.substr(p + 13, run.out.find('\n', p) - p - 13);
+      const std::size_t q = run.out.find("  Crystal 2: ", p);
+      const std::string c2 = run.out.substr(q + 13, run.out.find('\n', q) - q - 13);
+      // The third component of each column: the text before each ")".
+      const auto thirds = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (std::size_t e = 0; (e = text.find(')', e)) != std::string::npos; ++e)
+          out.push_back(text.substr(text.rfind(',', e) + 1, e - text.rfind(',', e) - 1));
+        return out;
+      };
+      EXPECT_EQ(thirds(c1), thirds(c2)) << c1 << " / " << c2;
+      p = q;
     }
   }
 }
