@@ -302,4 +302,122 @@ TEST(LatticePairs, LayersPairOnlyWithinThePlane) {
   }
 }
 
+using D = std::array<std::array<double, 3>, 3>;  // [row][column]
+
+// Columns "(x,y,z),(x,y,z),(x,y,z)" with fractions p/q.
+D parse_cell(std::string text) {
+  for (char& ch : text)
+    if (ch == '(' || ch == ')' || ch == ',') ch = ' ';
+  std::istringstream in(text);
+  D m{};
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i) {
+      std::string word;
+      in >> word;
+      const std::size_t slash = word.find('/');
+      m[i][j] = slash == std::string::npos ? std::stod(word) : std::stod(word.substr(0, slash)) / std::stod(word.substr(slash + 1));
+    }
+  return m;
+}
+
+D dmul(const D& a, const D& b) {
+  D c{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) c[i][j] += a[i][k] * b[k][j];
+  return c;
+}
+
+D dinv(const D& a) {
+  const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                     a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  D inv{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      const int r1 = (j + 1) % 3, r2 = (j + 2) % 3, c1 = (i + 1) % 3, c2 = (i + 2) % 3;
+      inv[i][j] = (a[r1][c1] * a[r2][c2] - a[r1][c2] * a[r2][c1]) / det;
+    }
+  return inv;
+}
+
+bool near(const D& a, const D& b) {
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      if (std::fabs(a[i][j] - b[i][j]) > 1e-9) return false;
+  return true;
+}
+
+bool integral(const D& a) {
+  for (const auto& row : a)
+    for (double x : row)
+      if (std::fabs(x - std::round(x)) > 1e-9) return false;
+  return true;
+}
+
+long det_sign(const M& r) {
+  return r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) - r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
+         r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
+}
+
+TEST(LatticePairs, OnePairPerClassOfEquivalentTriples) {
+  // Identical crystals: two pairs (L, J) and (L, J') of one trial lattice are equivalent when
+  // J' = R2 J A for a rotation R2 of crystal 2 and a rotation R1 of crystal 1 that keeps L, with
+  // A = L^-1 R1 L, R1 and R2 of one kind (cells in the conventional axes, where the rotations are
+  // the matrices built here). The listed pairs must be pairwise inequivalent, and the identity
+  // correspondence J = L of every trial lattice must be equivalent to a listed pair.
+  struct Case {
+    std::string name, crystal;
+    std::vector<M> rotations;
+  };
+  const std::vector<Case> cases = {
+      {"cubic P", "221\n3 3 3 90 90 90\n1\nX a\n", cubic_rotations()},
+      {"cubic F", "225\n4 4 4 90 90 90\n1\nX a\n", cubic_rotations()},
+      {"hexagonal P", "191\n3 3 5 90 90 120\n1\nX a\n", hexagonal_rotations()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto run = duopath_test::run_duopath(same_twice(c.crystal, "size 1 2\ntrace lattice2\n"));
+    ASSERT_EQ(run.status, 0);
+    std::map<std::string, std::vector<D>> pairs;  // by trial lattice
+    for (std::size_t p = 0; (p = run.out.find("  Crystal 1: ", p)) != std::string::npos; ++p) {
+      const std::string l = run.out.substr(p + 13, run.out.find('\n', p) - p - 13);
+      const std::size_t q = run.out.find("  Crystal 2: ", p);
+      pairs[l].push_back(parse_cell(run.out.substr(q + 13, run.out.find('\n', q) - q - 13)));
+    }
+    ASSERT_FALSE(pairs.empty());
+    int total = 0;
+    for (const auto& [text, list] : pairs) {
+      const D l = parse_cell(text);
+      const D l_inverse = dinv(l);
+      // The operations A of the rotations that keep L, with their kind.
+      std::vector<std::pair<D, long>> keep;
+      for (const M& r1 : c.rotations) {
+        D r{};
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j) r[i][j] = static_cast<double>(r1[i][j]);
+        const D a = dmul(l_inverse, dmul(r, l));
+        if (integral(a)) keep.push_back({a, det_sign(r1)});
+      }
+      const auto equivalent = [&](const D& j, const D& j2) {
+        for (const auto& [a, kind] : keep)
+          for (const M& r2 : c.rotations) {
+            if (det_sign(r2) != kind) continue;
+            D r{};
+            for (int i = 0; i < 3; ++i)
+              for (int k = 0; k < 3; ++k) r[i][k] = static_cast<double>(r2[i][k]);
+            if (near(dmul(r, dmul(j, a)), j2)) return true;
+          }
+        return false;
+      };
+      for (std::size_t x = 0; x < list.size(); ++x)
+        for (std::size_t y = x + 1; y < list.size(); ++y) EXPECT_FALSE(equivalent(list[x], list[y])) << text;
+      bool identity_found = false;
+      for (const D& j : list) identity_found |= equivalent(l, j);
+      EXPECT_TRUE(identity_found) << text;
+      total += static_cast<int>(list.size());
+    }
+    EXPECT_GT(total, static_cast<int>(pairs.size())) << "more than the identity pairs";
+  }
+}
+
 }  // namespace
