@@ -22,16 +22,64 @@ bool in_plane_or_normal(int32_t i, int32_t j, int32_t k) { return k == 0 || (k =
 
 }  // namespace
 
+void ShortVectorList::clear() {
+  vectors.clear();
+  cartesian.clear();
+  length.clear();
+  blocks_.clear();
+  pending_ = 0;
+}
+
 void ShortVectorList::insert(const std::array<int32_t, 3>& v, const std::array<double, 3>& c, double d) {
-  std::size_t m = length.size();
-  if (!length.empty() && !(d > length.back() || !sgl::ncmpd(d - length.back()))) {
-    for (m = 0; m < length.size(); ++m) {
-      if (length[m] > d && sgl::ncmpd(length[m] - d)) break;
+  constexpr std::size_t kBlockSize = 512;
+  const Entry entry{v, c, d};
+  if (blocks_.empty()) blocks_.push_back({});
+  std::size_t b = blocks_.size() - 1;
+  std::size_t m = blocks_[b].entries.size();
+  const bool at_end = blocks_[b].entries.empty() || d > blocks_[b].entries.back().d ||
+                      !sgl::ncmpd(d - blocks_[b].entries.back().d);
+  if (!at_end) {
+    // The entry goes before the first one longer than d by more than 1e-6.
+    const auto longer = [&](double x) { return x > d && sgl::ncmpd(x - d); };
+    for (b = 0; b < blocks_.size() && !longer(blocks_[b].longest); ++b) {
+    }
+    if (b == blocks_.size()) {
+      b = blocks_.size() - 1;
+      m = blocks_[b].entries.size();
+    } else {
+      for (m = 0; !longer(blocks_[b].entries[m].d); ++m) {
+      }
     }
   }
-  vectors.insert(vectors.begin() + static_cast<std::ptrdiff_t>(m), v);
-  cartesian.insert(cartesian.begin() + static_cast<std::ptrdiff_t>(m), c);
-  length.insert(length.begin() + static_cast<std::ptrdiff_t>(m), d);
+  Block& block = blocks_[b];
+  block.entries.insert(block.entries.begin() + static_cast<std::ptrdiff_t>(m), entry);
+  block.longest = std::max(block.longest, d);
+  ++pending_;
+  if (block.entries.size() >= 2 * kBlockSize) {
+    Block tail;
+    tail.entries.assign(block.entries.begin() + kBlockSize, block.entries.end());
+    block.entries.resize(kBlockSize);
+    for (Block* part : {&block, &tail}) {
+      part->longest = 0.0;
+      for (const Entry& e : part->entries) part->longest = std::max(part->longest, e.d);
+    }
+    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
+  }
+}
+
+void ShortVectorList::finish() {
+  vectors.clear();
+  cartesian.clear();
+  length.clear();
+  for (const Block& block : blocks_) {
+    for (const Entry& e : block.entries) {
+      vectors.push_back(e.v);
+      cartesian.push_back(e.c);
+      length.push_back(e.d);
+    }
+  }
+  blocks_.clear();
+  pending_ = 0;
 }
 
 std::array<double, 3> cartesian_of(const std::array<double, 9>& basis, const std::array<int32_t, 3>& v) {
@@ -48,7 +96,6 @@ void crystal1_short_vectors(const PreparedCrystal& p, int32_t max_size, bool dim
   const int64_t side = static_cast<int64_t>(max_size) + 1;
   const int64_t total = dim2 ? side * side : side * side * side - 1;
   if (total > kMaxShortVectors) too_many();
-  list.vectors.reserve(static_cast<std::size_t>(total));
   for (int32_t r = 1; r <= max_size; ++r) {
     for (int32_t i = 0; i <= r; ++i) {
       for (int32_t j = 0; j <= r; ++j) {
@@ -62,6 +109,7 @@ void crystal1_short_vectors(const PreparedCrystal& p, int32_t max_size, bool dim
       }
     }
   }
+  list.finish();
 }
 
 void crystal2_short_vectors(const PreparedCrystal& p, double bound, bool dim2, ShortVectorList& list) {
@@ -97,6 +145,7 @@ void crystal2_short_vectors(const PreparedCrystal& p, double bound, bool dim2, S
     }
     if (!accepted) break;
   }
+  list.finish();
 }
 
 void given_short_vectors(const PreparedCrystal& p, const std::array<std::array<int32_t, 3>, 3>& given,

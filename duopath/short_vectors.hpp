@@ -18,16 +18,30 @@ struct ShortVectorList {
   std::vector<std::array<double, 3>> cartesian;
   std::vector<double> length;
 
-  int32_t count() const { return static_cast<int32_t>(vectors.size()); }
-  void clear() {
-    vectors.clear();
-    cartesian.clear();
-    length.clear();
-  }
+  int32_t count() const { return static_cast<int32_t>(vectors.size()) + pending_; }
+  void clear();
   // Inserts by length: at the end when d is larger than the last length or within 1e-6 of it,
   // else before the first entry longer than d by more than 1e-6; equal lengths (within 1e-6)
-  // keep the order in which the vectors came.
+  // keep the order in which the vectors came. The three arrays above show the inserted
+  // vectors after finish().
   void insert(const std::array<int32_t, 3>& v, const std::array<double, 3>& c, double d);
+  void finish();
+
+ private:
+  // While the list is filled it is kept in blocks, each with the largest length it holds: the
+  // first entry longer than d by more than 1e-6 lies in the first block whose largest length is,
+  // so an insertion looks at the block maxima and one block.
+  struct Entry {
+    std::array<int32_t, 3> v;
+    std::array<double, 3> c;
+    double d;
+  };
+  struct Block {
+    std::vector<Entry> entries;
+    double longest = 0.0;
+  };
+  std::vector<Block> blocks_;
+  int32_t pending_ = 0;
 };
 
 // Cartesian form of integer components in a basis (columns).

@@ -47,6 +47,7 @@ TEST(ShortVectors, InsertionKeepsArrivalOrderWithin1e6) {
   list.insert({3, 0, 0}, {}, 1.0 - 2e-6);  // shorter by more: in front
   list.insert({4, 0, 0}, {}, 1.0 + 3e-6);
   list.insert({5, 0, 0}, {}, 1.0 + 1e-6 - 1e-9);  // within 1e-6 of the last-but-one: before the last
+  list.finish();
   EXPECT_EQ(list.vectors, (std::vector<V>{{3, 0, 0}, {1, 0, 0}, {2, 0, 0}, {5, 0, 0}, {4, 0, 0}}));
 }
 
@@ -129,6 +130,28 @@ TEST(ShortVectors, LayerWithVacuumHasNoCapacityStop) {
   const auto expected = brute_force(layer, bound, true);
   EXPECT_EQ(list2.vectors, expected);
   EXPECT_GT(list2.count(), 500);
+}
+
+TEST(ShortVectors, LongListsInsertAsOne) {
+  // Thousands of insertions of lengths with near-ties (within 1e-6) and exact ties against the
+  // rule applied to one plain array.
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> pick(0, 3000);
+  ShortVectorList list;
+  std::vector<std::pair<double, int>> plain;
+  for (int n = 0; n < 5000; ++n) {
+    const double d = 1.0 + pick(rng) * 4e-7;  // steps below and above the 1e-6 tolerance
+    list.insert({n, 0, 0}, {}, d);
+    std::size_t m = plain.size();
+    if (!plain.empty() && !(d > plain.back().first || std::fabs(d - plain.back().first) <= 1e-6)) {
+      for (m = 0; m < plain.size(); ++m)
+        if (plain[m].first > d && std::fabs(plain[m].first - d) > 1e-6) break;
+    }
+    plain.insert(plain.begin() + static_cast<std::ptrdiff_t>(m), {d, n});
+  }
+  list.finish();
+  ASSERT_EQ(list.count(), 5000);
+  for (std::size_t m = 0; m < plain.size(); ++m) ASSERT_EQ(list.vectors[m][0], plain[m].second) << m;
 }
 
 TEST(ShortVectors, BoundAcceptsWithin1e6) {
