@@ -420,4 +420,22 @@ TEST(LatticePairs, OnePairPerClassOfEquivalentTriples) {
   }
 }
 
+TEST(TrialLattices, ListingLinesOfCubicF) {
+  // fcc, a = 4. Its primitive basis in the conventional axes is p1 = (0,1/2,1/2),
+  // p2 = (1/2,0,1/2), p3 = (1/2,1/2,0); crystal 1's list begins with p3, p2, p1 (a / sqrt 2, in
+  // shell order), then p2+p3, p1+p3, p1+p2 (a sqrt(3/2)); shell 2 only adds longer vectors.
+  // Size 1: the first triple of positive determinant is (1,3,2) = p3, p1, p2. Size 2: every
+  // triple of the first five vectors has determinant 0 or +-1; the first of determinant 2 is
+  // (4,5,6) = p2+p3, p1+p3, p1+p2, conventional (1,1/2,1/2), (1/2,1,1/2), (1/2,1/2,1) (the
+  // other two orbits of index 2 follow as one more line).
+  const auto run = duopath_test::run_duopath(same_twice("225\n4 4 4 90 90 90\n1\nX a\n", "size 1 2\ntrace lattice1\n"));
+  const std::string lines =
+      "    1 1   0 0 1   1 0 0   0 1 0     (1/2,1/2,0),(0,1/2,1/2),(1/2,0,1/2)\n"
+      "    2 2   0 1 1   1 0 1   1 1 0     (1,1/2,1/2),(1/2,1,1/2),(1/2,1/2,1)\n"
+      "    3 2";
+  EXPECT_NE(run.out.find("Nearest distance between atoms in crystal 2:    2.8284\n" + lines), std::string::npos) << run.out;
+  EXPECT_NE(run.log.find(lines), std::string::npos);
+  EXPECT_EQ(listed_sizes(run.out), (std::map<int, int>{{1, 1}, {2, 2}}));
+}
+
 }  // namespace
