@@ -11,6 +11,7 @@
 
 #include "duopath/short_vectors.hpp"
 #include "tests/duopath/duopath_child.hpp"
+#include "tests/duopath/run_phases.hpp"
 
 namespace {
 
@@ -171,6 +172,27 @@ TEST(ShortVectors, GivenVectorsKeepTheirOrder) {
   duopath::given_short_vectors(with_basis({1, 0, 0, 0, 1, 0, 0, 0, 1}), {{{2, 0, 0}, {0, 1, 0}, {1, 1, 1}}}, list);
   EXPECT_EQ(list.vectors, (std::vector<V>{{2, 0, 0}, {0, 1, 0}, {1, 1, 1}}));
   EXPECT_EQ(list.length, (std::vector<double>{2.0, 1.0, std::sqrt(3.0)}));
+}
+
+TEST(ShortVectors, ListsOfARun) {
+  // Without a given lattice crystal 1's list depends on the largest size alone; with "trace
+  // lattice1" crystal 2's stays empty; with a given lattice both hold the three vectors of
+  // each crystal's subgroup cell in its primitive coordinates.
+  const std::string sc = "221\n3 3 3 90 90 90\n1\nX a\n";
+  const auto counts = [](duopath::Run& r) {
+    duopath_test::prepare(r);
+    std::string s = std::to_string(r.short_lists[0].count()) + " " + std::to_string(r.short_lists[1].count());
+    for (const auto& v : r.short_lists[1].vectors) s += " (" + std::to_string(v[0]) + std::to_string(v[1]) + std::to_string(v[2]) + ")";
+    return s;
+  };
+  EXPECT_EQ(duopath_test::run_phases("t\n" + sc + sc + "size 2 2\ntrace lattice1\n", counts).state, "26 0");
+  EXPECT_EQ(duopath_test::run_phases("t\n" + sc + "225\n4 4 4 90 90 90\n1\nX a\n"
+                                     "lattice 1 0,0,2 1,0,0 0,1,0 0,0,1 1,0,0 1/2,1/2,0\n",
+                                     counts)
+                .state,
+            // fcc: p1 = (0,1/2,1/2), p2 = (1/2,0,1/2), p3 = (1/2,1/2,0), so (0,0,1) = p1+p2-p3,
+            // (1,0,0) = -p1+p2+p3, (1/2,1/2,0) = p3.
+            "3 3 (11-1) (-111) (001)");
 }
 
 TEST(ShortVectors, RunsThatStop) {
