@@ -145,4 +145,18 @@ TEST(CommonCell, ExamplesWithTheTraceOfTheirPairs) {
   }
 }
 
+TEST(CommonCell, OneSeparatorBeforeConsecutivePairs) {
+  // Pairs without a path report in between: the separator comes once, before the first block,
+  // and the pairs are numbered on.
+  const std::string sc2 = "221\n2 2 2 90 90 90\n1\nX a\n";
+  const std::string sc3 = "221\n3 3 3 90 90 90\n1\nX a\n";
+  const auto run = duopath_test::run_duopath("t\n" + sc2 + sc3 + "strain 0.66 1.50001\nsize 1 2\ntrace lattice2\n");
+  EXPECT_EQ(run.status, 0);
+  int separators = 0;
+  for (std::size_t p = 0; (p = run.out.find("---------------------------------------\n", p)) != std::string::npos; ++p) ++separators;
+  EXPECT_EQ(separators, 2);  // the first block's and the closing lines'
+  EXPECT_NE(run.out.find("  Size wrt crystal 1 =  1\nTry lattice vectors    2:\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n \n---------------------------------------\nTry lattice vectors    1:\n"), std::string::npos);
+}
+
 }  // namespace
