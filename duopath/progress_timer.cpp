@@ -1,6 +1,7 @@
 // The progress timer of the search.
 #include "duopath/progress_timer.hpp"
 
+#include <ctime>
 #include <utility>
 
 #include "library/text/clock.hpp"
@@ -18,10 +19,23 @@ void write_mark(ProgressTimer::Mark mark) {
   }
 }
 
+// The local time of day, looked up again only when the calendar time has moved on: the search
+// asks for it once per candidate, millions of times a second.
+int32_t time_of_day() {
+  static std::time_t last = -1;
+  static int32_t seconds = 0;
+  const std::time_t now = std::time(nullptr);
+  if (now != last) {
+    last = now;
+    seconds = sgl::nsec(0);
+  }
+  return seconds;
+}
+
 }  // namespace
 
 ProgressTimer::ProgressTimer(SecondsOfDay clock, Sink sink)
-    : clock_(clock ? std::move(clock) : SecondsOfDay([] { return sgl::nsec(0); })),
+    : clock_(clock ? std::move(clock) : SecondsOfDay(time_of_day)),
       sink_(sink ? std::move(sink) : Sink(write_mark)) {}
 
 void ProgressTimer::start() {

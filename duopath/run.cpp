@@ -31,13 +31,8 @@ void Run::report_free(std::initializer_list<sgl::OutItem> items) const {
   sgl::write_free(kLogUnit, items);
 }
 
-// The phases after the keywords are built with the search; until then a run passes straight
-// through them to its closing lines.
-bool Run::prepare_crystals() { return true; }
-void Run::short_vectors() {}
+// The reference energies come with the energy estimates; until then a run passes through.
 void Run::reference_energies() {}
-void Run::prepare_rotations() {}
-void Run::search() {}
 
 void Run::closing_lines() {
   sgl::write_free(6);

@@ -8,8 +8,16 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <set>
+#include <unordered_map>
+#include <vector>
 
+#include "duopath/common_cell.hpp"
 #include "duopath/crystal_input.hpp"
+#include "duopath/lattice_pair.hpp"
+#include "duopath/neighbor_list.hpp"
+#include "duopath/prepared_crystal.hpp"
+#include "duopath/short_vectors.hpp"
 #include "duopath/keyword_line.hpp"
 #include "duopath/keyword_settings.hpp"
 #include "duopath/progress_timer.hpp"
@@ -58,6 +66,43 @@ class Run {
   RunCounters counters;
   ProgressTimer timer;
   int32_t path_count = 0;
+
+  // Prepared crystals and what they share.
+  std::array<PreparedCrystal, 2> prepared;
+  std::vector<std::array<int32_t, 3>> neighbor_cells;  // components -1 .. 1, first slowest
+  int32_t neighbor_cell_count = 0;
+  int32_t max_type_name_length = 0;
+  double mean_nearest_distance = 0.0;
+  // The number of neighbour cell (t1, t2, t3), each component -1 .. 1; 0 when not in the list.
+  int32_t neighbor_cell_index(int32_t t1, int32_t t2, int32_t t3) const;
+
+  // Short vectors, and for each crystal-2 operator the position of every rotated crystal-2
+  // vector in crystal 2's list (0: not in it), indexed [operator - 1][vector - 1].
+  std::array<ShortVectorList, 2> short_lists;
+  std::vector<std::vector<int32_t>> short_vector_images;
+  // The first position of a vector in crystal 2's list, 0 when it is not there.
+  int32_t crystal2_position(const std::array<int32_t, 3>& v) const;
+  std::unordered_map<int64_t, int32_t> crystal2_index;
+
+  // The search: stored trial lattices (at most max_trial_lattices), the current pair, its common
+  // cell and neighbour lists.
+  int32_t max_trial_lattices = 999;
+  std::vector<TrialLattice> trial_lattices;
+  std::set<std::array<int64_t, 6>> known_lattices;  // forms of the stored lattices and their images
+  LatticePair pair;
+  CommonCell common;
+  NeighborList neighbors;
+  int64_t pairs_completed = 0;  // lattice pairs that reached the end of their phases
+
+  // Steps of the search, each on the current pair.
+  enum class TrialOutcome { rejected, listed, accepted, table_full };
+  TrialOutcome trial_lattice(int32_t n);  // tests of the crystal-1 triple in pair.cell1
+  void crystal2_triples();                // the lattice pairs of the current trial lattice
+  bool canonical_pair() const;            // no equivalent pair has a smaller crystal-2 triple
+  bool common_cell();                     // false when the trace ends the pair here
+  void output_atoms() const;
+  void neighbor_lists();
+  void build_short_vector_images();
 
  private:
   void read_crystal_block(int crystal);

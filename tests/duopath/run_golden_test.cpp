@@ -94,17 +94,25 @@ TEST(GoldenRun, LogIsRewrittenFromItsStartAndCut) {
 namespace {
 
 TEST(CellCheck, NearlyDegenerateCellsThatExistAreAccepted) {
-  // Angles just short of the flat limit, and a very acute cell, still span a volume.
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"5 5 5 119.99 119.99 119.99", "  Lattice parameters:    5.0000   5.0000   5.0000 119.9900 119.9900 119.9900\n"},
-      {"5 5 5 1 1 1", "  Lattice parameters:    5.0000   5.0000   5.0000   1.0000   1.0000   1.0000\n"},
-      {"5 5 5 179.9999 90 90", "  Lattice parameters:    5.0000   5.0000   5.0000 179.9999  90.0000  90.0000\n"},
+  // Angles just short of the flat limit, and a very acute cell, still span a volume: the input
+  // takes them and the preparation measures them. One atom per crystal; in the two flattest
+  // cells its images come closer than 0.1, which the preparation refuses.
+  struct Case {
+    std::string lattice, echo;
+    int status;
   };
-  for (const auto& [lattice, echo] : cases) {
+  const std::vector<Case> cases = {
+      {"5 5 5 119.99 119.99 119.99", "  Lattice parameters:    5.0000   5.0000   5.0000 119.9900 119.9900 119.9900\n", 0},
+      {"5 5 5 1 1 1", "  Lattice parameters:    5.0000   5.0000   5.0000   1.0000   1.0000   1.0000\n", 1},
+      {"5 5 5 179.9999 90 90", "  Lattice parameters:    5.0000   5.0000   5.0000 179.9999  90.0000  90.0000\n", 1},
+  };
+  for (const auto& [lattice, echo, status] : cases) {
     SCOPED_TRACE(lattice);
-    const auto run = run_duopath("t\n1\n" + lattice + "\n0\n1\n" + lattice + "\n0\n");
-    EXPECT_EQ(run.status, 0);
+    const auto run = run_duopath("t\n1\n" + lattice + "\n1\nX 0 0 0\n1\n" + lattice + "\n1\nX 0 0 0\n");
+    EXPECT_EQ(run.status, status);
     EXPECT_NE(run.out.find(echo), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Nearest distance between atoms in crystal 1:"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Error: atoms too close together") != std::string::npos, status == 1) << run.out;
   }
 }
 
