@@ -141,4 +141,15 @@ void path_report(const AcceptedPath& path, PathSubgroup& subgroup, const PathOut
   }
 }
 
+void mapping_block(const std::vector<int32_t>& partner, const std::vector<int32_t>& partner_cell,
+                   bool output_map, int log_unit) {
+  if (output_map) {
+    report(log_unit, "(a)", {"Mapping of atoms"});
+    for (std::size_t k = 0; k < partner.size(); ++k) {
+      report(log_unit, "(3i4)", {static_cast<int32_t>(k + 1), partner[k], partner_cell[k]});
+    }
+  }
+  sgl::flush(log_unit);
+}
+
 }  // namespace duopath

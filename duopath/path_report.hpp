@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "duopath/atom_types.hpp"
 #include "duopath/path_subgroup.hpp"
@@ -38,5 +39,11 @@ std::string orbit_text(const SubgroupOrbit& o, int column, const AtomTypes& type
 // path count. The midpoint parameters of each orbit (params[2]) are set here.
 void path_report(const AcceptedPath& path, PathSubgroup& subgroup, const PathOutput& out,
                  int32_t& path_count, PathReport& report);
+
+// After a path's energies: with "output map" the block "Mapping of atoms" (per common-cell atom
+// its number, its partner in crystal 2 and the partner's neighbour cell, 3I4); then, written or
+// not, the log is flushed.
+void mapping_block(const std::vector<int32_t>& partner, const std::vector<int32_t>& partner_cell,
+                   bool output_map, int log_unit);
 
 }  // namespace duopath

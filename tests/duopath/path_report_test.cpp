@@ -375,4 +375,22 @@ TEST(MidpointCell, Table) {
   }
 }
 
+// The mapping block lists each atom's partner and cell in the layout of a "map" line; without
+// "output map" nothing is written, but the log is flushed all the same.
+TEST(MappingBlock, ListsTheMappingAndFlushesTheLog) {
+  const std::string dir = text_io_test::temp_dir();
+  sgl::open_unit(30, dir + "/duopath.log", "UNKNOWN", "FORMATTED");
+  sgl::write_line(30, "(a)", {"before"});
+  ::testing::internal::CaptureStdout();
+  duopath::mapping_block({1, 4, 2}, {14, 27, 1}, false, 30);
+  EXPECT_EQ(text_io_test::slurp(dir + "/duopath.log"), "before\n");
+  duopath::mapping_block({1, 4, 2}, {14, 27, 1}, true, 30);
+  const std::string block = "Mapping of atoms\n   1   1  14\n   2   4  27\n   3   2   1\n";
+  EXPECT_EQ(text_io_test::slurp(dir + "/duopath.log"), "before\n" + block);
+  sgl::flush(6);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), block);
+  sgl::close_unit(30);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
 }  // namespace
