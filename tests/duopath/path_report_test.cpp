@@ -135,7 +135,8 @@ duopath::AtomTypes fe_types() {
   return t;
 }
 
-// The reviewed report of the Bain path. I4/mmm's cell is (a/sqrt 2, a/sqrt 2, a) in fcc and the
+// The reviewed report of the Bain path (tests/duopath/golden/bain_report.log; the crystals it
+// describes are rebuilt with cctbx and checked with spglib by tools/tests/test_duopath_report.py). I4/mmm's cell is (a/sqrt 2, a/sqrt 2, a) in fcc and the
 // cubic cell in bcc, so the stretches are 2.866 sqrt 2 / 3.591 = 1.129 and 2.866 / 3.591 = 0.798;
 // the basis (-A, -B, C) of the body-centred cell A = (1/2,-1/2,0), B = (1/2,1/2,0), C = (0,0,1)
 // of fcc is carried by the Bain correspondence onto (-1,0,0), (0,-1,0), (0,0,1) of bcc; the
@@ -145,29 +146,7 @@ TEST_F(PathReport, BainPathGolden) {
   const Outcome o = run_paths({bain_path()}, {}, fe_types());
   ASSERT_EQ(o.kept, std::vector<bool>{true});
   EXPECT_EQ(o.subgroup.common_subgroup, 139);
-  const std::string report =
-      "---------------------------------------\n"
-      "Subgroup     1\n"
-      "Principal values of strain tensor:    1.129   1.129   0.798\n"
-      "Nearest-neighbor distance along path:    2.482\n"
-      "Broken bonds:  4 out of 12\n"
-      "Maximum atomic shuffle:    0.000\n"
-      "Common subgroup: 139 I4/mmm    \n"
-      "Setting of crystal 1: \n"
-      "  Size =  1\n"
-      "  Lattice: (-1/2,1/2,0),(-1/2,-1/2,0),(0,0,1)\n"
-      "  Origin: (0,0,0)\n"
-      "  Lattice parameters:    2.5392   2.5392   3.5910  90.0000  90.0000  90.0000\n"
-      "  Fe a\n"
-      "Setting of crystal 2: \n"
-      "  Size =  1\n"
-      "  Lattice: (-1,0,0),(0,-1,0),(0,0,1)\n"
-      "  Origin: (0,0,0)\n"
-      "  Lattice parameters:    2.8660   2.8660   2.8660  90.0000  90.0000  90.0000\n"
-      "  Fe a\n"
-      "At midpoint:\n"
-      "  Lattice parameters:    2.6936   2.6936   3.2178  90.0000  90.0000  90.0000\n"
-      "  Fe a\n";
+  const std::string report = text_io_test::slurp(std::string(SGL_SOURCE_DIR) + "/tests/duopath/golden/bain_report.log");
   EXPECT_EQ(o.log, report);
   EXPECT_EQ(o.out, " \n" + report);
   // The midpoint cell really has the mean volume.
@@ -391,6 +370,45 @@ TEST(MappingBlock, ListsTheMappingAndFlushesTheLog) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), block);
   sgl::close_unit(30);
   std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// NaCl to CsCl through R-3m (Buerger's path): the fcc primitive cell of NaCl becomes the cubic
+// cell of CsCl along the three-fold axis [111], so the common cell is NaCl's primitive cell with
+// the CsCl cell vectors (1,0,0), (0,1,0), (0,0,1), and the path keeps the twelve operations of
+// Fm-3m that keep [111]. In R-3m's rhombohedral cell NaCl has a = 5.64 / sqrt 2 = 3.9881 and
+// alpha = 60, CsCl a = 4.12 and alpha = 90; Na on 1a, Cl on 1b in both. The midpoint has alpha =
+// 75 and the mean primitive volume (5.64^3 / 4 + 4.12^3) / 2. The reviewed report is
+// tests/duopath/golden/nacl_cscl_report.log (also checked with cctbx and spglib).
+TEST_F(PathReport, NaClToCsClThroughR3mGolden) {
+  duopath::AcceptedPath p = nacl_path();
+  p.space_group = {225, 221};
+  p.conventional_cartesian = {cubic_cartesian(5.64), cubic_cartesian(4.12)};
+  p.principal_stretches = {0.730, 1.033, 1.033};
+  p.nearest_approach = 2.820;
+  p.bond_count = 12;
+  p.broken_bond_count = 0;
+  const auto& cs = sgl::common_space();
+  p.path_symmetry_ops1.clear();
+  for (const auto& op : operators(225, true)) {
+    const int32_t k = op[4];
+    std::array<int32_t, 3> image{};
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j) image[static_cast<std::size_t>(i - 1)] += cs.point_op_rot(i, j, k);
+    if (image[0] == image[1] && image[1] == image[2] && std::abs(image[0]) == 1) p.path_symmetry_ops1.push_back(op);
+  }
+  ASSERT_EQ(p.path_symmetry_ops1.size(), 12u);
+  duopath::AtomTypes types;
+  types.add("Na");
+  types.add("Cl");
+  const Outcome o = run_paths({p}, {}, types);
+  ASSERT_EQ(o.kept, std::vector<bool>{true});
+  EXPECT_EQ(o.subgroup.common_subgroup, 166);
+  EXPECT_EQ(o.log, text_io_test::slurp(std::string(SGL_SOURCE_DIR) + "/tests/duopath/golden/nacl_cscl_report.log"));
+  const auto& mid = o.report.cell_parameters[2];
+  EXPECT_EQ(mid[3], 75.0);
+  const double c75 = std::cos(75.0 * M_PI / 180);
+  EXPECT_NEAR(mid[0] * mid[0] * mid[0] * std::sqrt(1 - 3 * c75 * c75 + 2 * c75 * c75 * c75),
+              (5.64 * 5.64 * 5.64 / 4 + 4.12 * 4.12 * 4.12) / 2, 1e-9);
 }
 
 }  // namespace
