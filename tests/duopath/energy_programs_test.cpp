@@ -33,7 +33,7 @@ class EnergyPrograms : public ::testing::Test {
   }
 
   EnergyRun run(const std::string& methods, std::vector<std::string> env = {}, const std::string& input = "",
-                bool standins_on_path = true) {
+                bool standins_on_path = true, bool merge_err = false) {
     EnergyRun r;
     r.dir = text_io_test::temp_dir();
     dirs_.push_back(r.dir);
@@ -46,6 +46,7 @@ class EnergyPrograms : public ::testing::Test {
     env.push_back(standins_on_path ? "PATH=" + kStandins + ":" + (path ? path : "/usr/bin:/bin")
                                    : std::string("PATH=/usr/bin:/bin"));
     child.environment = env;
+    child.merge_err = merge_err;
     const auto c = text_io_test::run_child({std::string(SGL_DRIVER_DIR) + "/duopath_energy_driver", methods}, child);
     r.out = c.out;
     r.err = c.err;
@@ -233,6 +234,19 @@ TEST_F(EnergyPrograms, ExtraLinesOfQuanthop) {
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string in = r.file("qhx.in.1");
   EXPECT_NE(in.find("0.500000000000000\n   two blanks\n plain\n \n 1\n 0\n"), std::string::npos) << in;
+}
+
+// Report lines and what the programs write on a shared output come in the order things happened:
+// nothing of standard output is held back while a command runs.
+TEST_F(EnergyPrograms, ReportLinesStayInOrderWithTheProgramsMessages) {
+  const EnergyRun r = run("kq", {"STANDIN_MODE=constant:-1", "STANDIN_SAY=1"}, "", true, true);
+  ASSERT_EQ(r.status, 0) << r.out;
+  std::istringstream in(r.out);
+  std::string order;
+  for (std::string line; std::getline(in, line);) order += line.substr(0, 10) + "|";
+  EXPECT_EQ(order,
+            "stand-in k|stand-in k|stand-in q|stand-in q|Pressure: |"
+            "stand-in k|Estimated |stand-in q|Estimated |");
 }
 
 }  // namespace

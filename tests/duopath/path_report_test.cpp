@@ -350,7 +350,9 @@ TEST(MidpointCell, Table) {
     const double cosine = m[3] == 90 ? 0.0 : ca;
     const double volume = m[0] * m[1] * m[2] * std::sqrt(1 - 3 * cosine * cosine + 2 * cosine * cosine * cosine);
     EXPECT_NEAR(volume, (c.volumes[0] + c.volumes[1]) / 2, 1e-10);
-    if (c.one == c.two) EXPECT_NEAR(m[0], c.one[0], 1e-14);
+    if (c.one == c.two) {
+      EXPECT_NEAR(m[0], c.one[0], 1e-14);
+    }
   }
 }
 

@@ -16,7 +16,8 @@ according to STANDIN_MODE:
   empty | abc | test | null | slash | nan   broken answers: an empty file, "abc", "test",
                    ",5", "/", "NaN"
   exit:E           as constant:E, then exit status 3
-STANDIN_EXTRA is the number of extra lines that qhx.in must carry (default 0).
+STANDIN_EXTRA is the number of extra lines that qhx.in must carry (default 0). With STANDIN_SAY
+set, each call also writes "stand-in <program> <n>" on standard error.
 """
 import math
 import os
@@ -165,6 +166,9 @@ def main():
     call = next_call()
     with open("%s.in.%d" % (program, call), "w") as f:
         f.write(text)
+    if os.environ.get("STANDIN_SAY"):
+        sys.stderr.write("stand-in %s %d\n" % (program, call))
+        sys.stderr.flush()
     log = os.environ.get("STANDIN_LOG")
     if log:
         with open(log, "a") as f:
