@@ -190,7 +190,8 @@ TEST_F(EnergyPrograms, ScriptedAnswers) {
 // of the fatal stop and exit status 1; a valid answer with a non-zero exit status is a result.
 TEST_F(EnergyPrograms, BrokenAnswersStopTheRun) {
   const std::string dir = text_io_test::temp_dir();
-  text_io_test::spill(dir + "/midpoint", "-4\n-4\nabc\n");
+  text_io_test::spill(dir + "/midpoint", "-4\n-4\nabc\n");       // p = 0: zero-pressure form
+  text_io_test::spill(dir + "/pressure", "-4\n-6\n,5\n");        // p != 0: pressure form
   struct Case {
     std::string methods, mode;
     bool on_path;
@@ -209,6 +210,7 @@ TEST_F(EnergyPrograms, BrokenAnswersStopTheRun) {
       {"q", "nan", true, "Error in quanthop"},
       {"q", "constant:-1", false, "Error in quanthop"},
       {"q", "script:" + dir + "/midpoint", true, "Error in qhx"},
+      {"q", "script:" + dir + "/pressure", true, "Error in qhx"},
       {"kq", "exit:-2", true, ""},
   };
   for (const Case& c : cases) {
@@ -224,6 +226,7 @@ TEST_F(EnergyPrograms, BrokenAnswersStopTheRun) {
     ASSERT_GE(r.out.size(), tail.size()) << what;
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << what << "\n" << r.out;
     EXPECT_EQ(r.log.find("Error"), std::string::npos) << what;
+    if (c.mode.ends_with("/pressure")) EXPECT_NE(r.file("qhx.in.3").find("\n 20\n"), std::string::npos);
   }
   std::system(("rm -rf '" + dir + "'").c_str());
 }
