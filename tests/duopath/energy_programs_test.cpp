@@ -226,7 +226,9 @@ TEST_F(EnergyPrograms, BrokenAnswersStopTheRun) {
     ASSERT_GE(r.out.size(), tail.size()) << what;
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << what << "\n" << r.out;
     EXPECT_EQ(r.log.find("Error"), std::string::npos) << what;
-    if (c.mode.ends_with("/pressure")) EXPECT_NE(r.file("qhx.in.3").find("\n 20\n"), std::string::npos);
+    if (c.mode.ends_with("/pressure")) {
+      EXPECT_NE(r.file("qhx.in.3").find("\n 20\n"), std::string::npos);
+    }
   }
   std::system(("rm -rf '" + dir + "'").c_str());
 }
