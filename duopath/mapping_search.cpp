@@ -65,6 +65,33 @@ MappingSearch::MappingSearch(const MappingInput& input)
       if (b > a) reverse_slots_[b].push_back({a, s});
     }
   }
+  // Positions fixed for the pair: the Cartesian start of every atom image, and which pairs of
+  // atom images are bonds of crystal 1.
+  const auto cells = static_cast<size_t>(cell_count_);
+  start_cart_.resize(static_cast<size_t>(n) * cells);
+  end_cart_.resize(static_cast<size_t>(n) * cells);
+  for (int32_t a = 1; a <= n; ++a) {
+    for (int32_t m = 1; m <= cell_count_; ++m) {
+      start_cart_[(a - 1) * cells + m - 1] =
+          times(in_.cartesian_cell1, shifted(in_.positions1[a - 1], cells_[m - 1]));
+    }
+  }
+  if (in_.bonds_given) {
+    bond1_.assign(static_cast<size_t>(n) * n * cells, false);
+    for (int32_t c = 1; c <= n; ++c) {
+      const Vec3& x1c = in_.positions1[c - 1];
+      for (int32_t a = 1; a <= c; ++a) {
+        const Vec3& x1a = in_.positions1[a - 1];
+        for (int32_t m = 1; m <= cell_count_; ++m) {
+          const CellShift& lm = cells_[m - 1];
+          Vec3 f;
+          for (int i = 0; i < 3; ++i) f[i] = x1a[i] + lm[i] - x1c[i];
+          bond1_[((c - 1) * static_cast<size_t>(n) + a - 1) * cells + m - 1] =
+              length(times(in_.cartesian_cell1, f)) <= in_.bond_length;
+        }
+      }
+    }
+  }
 }
 
 Vec3 MappingSearch::end_fraction(int32_t j, int32_t l) const {
@@ -137,28 +164,27 @@ void MappingSearch::run(const Callback& on_complete) {
 }
 
 bool MappingSearch::place(int32_t c, int32_t j, int32_t l) {
-  if (in_.bonds_given && !test_bonds(c, j, l)) return false;
-  if (!test_closest_approach(c, j, l)) return false;
+  // The tests are pure predicates on the placement, so their order does not change which
+  // placements pass nor the values kept for a placed atom; the cheap ones go first.
   if (in_.shuffle_given && !test_shuffle(c, j, l)) return false;
   if (in_.bond_neighbor_total > 0 && !test_bond_change(c, j, l)) return false;
-  return true;
+  if (in_.bonds_given && !test_bonds(c, j, l)) return false;
+  return test_closest_approach(c, j, l);
 }
 
 // A bond of crystal 1 (at most bond_length long) must stay at most bond_length long at the end.
 bool MappingSearch::test_bonds(int32_t c, int32_t j, int32_t l) const {
-  const Vec3& x1c = in_.positions1[c - 1];
   const Vec3& x2j = in_.positions2[j - 1];
   const CellShift& lc = cells_[l - 1];
   for (int32_t a = 1; a <= c; ++a) {
-    const Vec3& x1a = in_.positions1[a - 1];
     const Vec3& x2a = in_.positions2[(a == c ? j : mapping_.partner[a - 1]) - 1];
     const CellShift& la = cells_[(a == c ? l : mapping_.partner_cell[a - 1]) - 1];
     for (int32_t m = 1; m <= cell_count_; ++m) {
       if (a == c && m == home_) continue;
+      if (!bond1_[((c - 1) * static_cast<size_t>(in_.atom_count) + a - 1) * cell_count_ + m - 1]) {
+        continue;
+      }
       const CellShift& lm = cells_[m - 1];
-      Vec3 f;
-      for (int i = 0; i < 3; ++i) f[i] = x1a[i] + lm[i] - x1c[i];
-      if (!(length(times(in_.cartesian_cell1, f)) <= in_.bond_length)) continue;
       Vec3 g;
       for (int i = 0; i < 3; ++i) g[i] = x2a[i] + la[i] + lm[i] - x2j[i] - lc[i];
       if (length(times(in_.cartesian_cell2, g)) > in_.bond_length) return false;
@@ -172,24 +198,30 @@ bool MappingSearch::test_bonds(int32_t c, int32_t j, int32_t l) const {
 bool MappingSearch::test_closest_approach(int32_t c, int32_t j, int32_t l) {
   double& closest = mapping_.closest_approach[c - 1];
   closest = 1e6;
-  const Vec3 sc = times(in_.cartesian_cell1, in_.positions1[c - 1]);
-  const Vec3 ec = times(in_.cartesian_cell2, end_fraction(j, l));
+  const auto cells = static_cast<size_t>(cell_count_);
+  // The Cartesian end of every image of atom c; those of the placed atoms were kept when they
+  // were placed.
+  const Vec3 end_c = end_fraction(j, l);
+  Vec3* ec_images = &end_cart_[(c - 1) * cells];
+  for (int32_t m = 1; m <= cell_count_; ++m) {
+    ec_images[m - 1] = times(in_.cartesian_cell2, shifted(end_c, cells_[m - 1]));
+  }
+  const Vec3& sc = start_cart_[(c - 1) * cells + home_ - 1];
+  const Vec3& ec = ec_images[home_ - 1];
   const int32_t type_c = in_.types1[c - 1];
   const double limit_c =
       in_.type_min_distance.empty() ? 0.0 : in_.type_min_distance[type_c - 1];
   for (int32_t a = 1; a <= c; ++a) {
-    const Vec3& x1a = in_.positions1[a - 1];
-    const Vec3 ea_base = a == c ? end_fraction(j, l)
-                                : end_fraction(mapping_.partner[a - 1], mapping_.partner_cell[a - 1]);
     const int32_t type_a = in_.types1[a - 1];
     const double limit = std::max(
         {in_.min_distance,
          in_.type_min_distance.empty() ? 0.0 : in_.type_min_distance[type_a - 1], limit_c});
+    const Vec3* sa_images = &start_cart_[(a - 1) * cells];
+    const Vec3* ea_images = &end_cart_[(a - 1) * cells];
     for (int32_t m = 1; m <= cell_count_; ++m) {
       if (a == c && m == home_) continue;
-      const CellShift& lm = cells_[m - 1];
-      const Vec3 sa = times(in_.cartesian_cell1, shifted(x1a, lm));
-      const Vec3 ea = times(in_.cartesian_cell2, shifted(ea_base, lm));
+      const Vec3& sa = sa_images[m - 1];
+      const Vec3& ea = ea_images[m - 1];
       Vec3 r0, w;
       for (int i = 0; i < 3; ++i) {
         r0[i] = sa[i] - sc[i];

@@ -104,6 +104,9 @@ class MappingSearch {
   std::vector<std::array<Vec3, 2>> displacement_;  // Cartesian displacement in both metrics
   std::vector<double> type_high_, type_low_;
   std::vector<bool> type_seen_;
+  std::vector<Vec3> start_cart_;  // per atom and cell: cartesian_cell1 times (x1 + L(m))
+  std::vector<Vec3> end_cart_;    // per placed atom and cell: cartesian_cell2 times (end + L(m))
+  std::vector<bool> bond1_;       // per (c, a <= c, m): a bond of crystal 1 ("bonds")
 };
 
 }  // namespace duopath
