@@ -400,10 +400,10 @@ TEST(MappingOracle, SearchAndAcceptanceAgreeWithBruteForceOnSeededCells) {
     int32_t expected_accepted = 0;
     for (int attempt = 0;; ++attempt) {
       Oracle oracle(f);
-      const bool finished = oracle.enumerate(40000);
+      const bool finished = oracle.enumerate(25000);
       expected.clear();
       expected_accepted = 0;
-      if (finished && oracle.complete.size() <= 1500) {
+      if (finished && oracle.complete.size() <= 1000) {
         for (const Complete& c : oracle.complete) {
           expected.push_back(oracle.judge(c));
           expected_accepted += expected.back().accepted;
