@@ -5,6 +5,7 @@
 // denominator of the crystal-2 shift, and the stop at the 1000th saved mapping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "duopath/mapping_search.hpp"
 #include "duopath/path_acceptance.hpp"
 #include "tests/bomb_trap.hpp"
+#include "tests/duopath/mapping_fixture.hpp"
 
 namespace {
 
@@ -447,6 +449,74 @@ TEST(PathAcceptanceEdges, ThousandthSavedMappingStops) {
   EXPECT_EQ(accepted, 999);
   EXPECT_EQ(number, 1000);
   EXPECT_EQ(out, "Error: maxsave too small\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Rock salt (a = 5.64) to the caesium chloride type at the same volume per atom, in the
+// primitive cell of rock salt: the rhombohedron of 60 degrees becomes the cube, Cl at the body
+// centre. Each Na atom holds its six nearest Cl images ("bonds2 Na Cl 6 <change>"); with Na
+// first these slots point to a later atom. Returns the complete mappings.
+std::vector<AtomMapping> rock_salt_to_caesium_chloride(bool sodium_first, double max_change) {
+  const double a = 5.64;
+  const double b = std::cbrt(a * a * a / 4.0);
+  const Vec3 na{0, 0, 0}, cl{0.5, 0.5, 0.5};
+  const std::vector<Atom> atoms =
+      sodium_first ? std::vector<Atom>{{1, na}, {2, cl}} : std::vector<Atom>{{2, cl}, {1, na}};
+  MappingInput in = cubic(1, 1, atoms, atoms);
+  for (int i = 0; i < 3; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      in.cartesian_cell1[i * 3 + k] = a / 2 * (1.0 - (i == k));
+      // The cube turned by 180 degrees about [111], so that the stretch carries no rotation.
+      in.cartesian_cell2[i * 3 + k] = b * (2.0 / 3.0 - (i == k));
+    }
+  }
+  in.metric2 = duopath::testing::metric_of(in.cartesian_cell2);
+  const int32_t sodium = sodium_first ? 1 : 2, chlorine = 3 - sodium;
+  struct Image {
+    double d;
+    duopath::CellShift l;
+  };
+  std::vector<Image> images;
+  for (int32_t l1 = -2; l1 <= 2; ++l1) {
+    for (int32_t l2 = -2; l2 <= 2; ++l2) {
+      for (int32_t l3 = -2; l3 <= 2; ++l3) {
+        const Vec3 v{cl[0] + l1 - na[0], cl[1] + l2 - na[1], cl[2] + l3 - na[2]};
+        images.push_back({duopath::testing::norm(duopath::testing::cart(in.cartesian_cell1, v)), {l1, l2, l3}});
+      }
+    }
+  }
+  std::stable_sort(images.begin(), images.end(), [](const Image& x, const Image& y) { return x.d < y.d; });
+  in.bond_neighbor_total = 6;
+  in.neighbor_atom.assign(12, 0);
+  in.neighbor_offset.assign(12, {0, 0, 0});
+  in.neighbor_distance.assign(12, 0.0);
+  for (int32_t s = 0; s < 6; ++s) {
+    const size_t k = static_cast<size_t>(sodium - 1) * 6 + s;
+    in.neighbor_atom[k] = chlorine;
+    in.neighbor_offset[k] = images[s].l;
+    in.neighbor_distance[k] = images[s].d;
+  }
+  in.slot_max_change.assign(6, max_change);
+  return complete_mappings(in);
+}
+
+TEST(MappingSearchEdges, BondChangeIndependentOfTheOrderOfTheAtoms) {
+  EXPECT_TRUE(rock_salt_to_caesium_chloride(true, 0.05).empty());
+  EXPECT_TRUE(rock_salt_to_caesium_chloride(false, 0.05).empty());
+  const auto first = rock_salt_to_caesium_chloride(true, 0.3);
+  const auto second = rock_salt_to_caesium_chloride(false, 0.3);
+  ASSERT_EQ(first.size(), second.size());
+  ASSERT_FALSE(first.empty());
+  const double expected = std::cbrt(5.64 * 5.64 * 5.64 / 4.0) * std::sqrt(0.75) - 5.64 / 2;
+  for (size_t i = 0; i < first.size(); ++i) {
+    const double c1 = *std::max_element(first[i].atom_bond_change.begin(), first[i].atom_bond_change.end());
+    const double c2 = *std::max_element(second[i].atom_bond_change.begin(), second[i].atom_bond_change.end());
+    EXPECT_NEAR(c1, c2, 1e-12);
+    EXPECT_NEAR(c1, expected, 1e-9);
+  }
 }
 
 }  // namespace
