@@ -4,7 +4,18 @@
 //
 // The search works on plain data (MappingInput) so that it runs without tables: the run object
 // fills the input from the common cell, the neighbour lists and the keyword settings of the pair,
-// and receives every complete mapping through a callback.
+// and receives every complete mapping through a callback. Per lattice pair:
+//
+//   MappingInput in = ...;               // fields below
+//   PathInput path = ...;                // path_acceptance.hpp
+//   PathAcceptance acceptance(in, path);
+//   acceptance.start_pair();             // saved_count = 0
+//   MappingSearch(in).run([&](const AtomMapping& m) {
+//     if (!acceptance.accept(m, mapping_number)) return;
+//     ...                                // subgroup, report, energies, mapping block
+//   });
+//
+// The input is read, never copied: it must outlive the search and the acceptance.
 #pragma once
 
 #include <array>
@@ -25,7 +36,15 @@ std::vector<CellShift> neighbor_cells(bool dim2);
 int32_t home_cell(bool dim2);
 
 // Everything the search reads for one lattice pair. Atom numbers and cell numbers are 1-based
-// wherever they are stored as values; vectors are indexed from 0 (atom i at [i - 1]).
+// wherever they are stored as values; vectors are indexed from 0 (atom i at [i - 1]). Sources:
+// the common cell of the pair (common_atom_count, common_types, stage 1 of common_positions, in
+// its numbering: the copies of one primitive atom consecutive, the unshifted one first), the
+// lattice pair (cell2_size, cartesian_cell1, cartesian_cell2, metric2), the keyword settings
+// after the preparation has turned the "neighbor" percentages into lengths (bonds_given,
+// bond_length, min_distance, type_min_distance, shuffle_given, max_shuffle, type_max_shuffle,
+// dim2, map_given and atom_map: entry i = {atom_map.partner(i), atom_map.cell(i)}), and the
+// neighbour lists of the bond cases (neighbor_atom, neighbor_offset, neighbor_distance,
+// slot_max_change, laid out as below).
 struct MappingInput {
   // Common cell, rebuilt per lattice pair.
   int32_t atom_count = 0;            // N, common_atom_count

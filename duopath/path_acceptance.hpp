@@ -15,7 +15,10 @@ namespace duopath {
 
 inline constexpr int32_t kMaxSavedMappings = 1000;
 
-// What acceptance reads besides the MappingInput of the pair.
+// What acceptance reads besides the MappingInput of the pair. Sources: the lattice pair
+// (cell_size, cell1, cell2, lattice_ops1), the common operations (common_ops, common_op_count),
+// the common cell (internal_translations) and the prepared crystals (operators of crystal 2,
+// nearest_distance of both). Vectors are indexed from 0.
 struct PathInput {
   int32_t cell_size = 1;                  // lattice pair: primitive cells of crystal 1
   sgl::Mat3i cell1{};                     // lattice pair: common-cell vectors, crystal-1 primitive
@@ -36,7 +39,8 @@ struct PathInput {
   double nearest_distance2 = 0.0;         // prepared crystal 2
 };
 
-// The values of the last complete mapping (valid until the next one).
+// The values of the last complete mapping (valid until the next one). start and end are stage 2
+// of common_positions for crystals 1 and 2; the later phases read them from here or from a copy.
 struct PathValues {
   Vec3 mean_displacement{};
   std::vector<Vec3> start;                // stage 2 of common_positions, crystal 1
