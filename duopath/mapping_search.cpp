@@ -5,6 +5,7 @@
 
 #include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/real_vector.hpp"
+#include "library/text/bomb.hpp"
 
 namespace duopath {
 
@@ -56,6 +57,7 @@ MappingSearch::MappingSearch(const MappingInput& input)
       cell_count_(static_cast<int32_t>(cells_.size())),
       home_(home_cell(input.dim2)) {
   const int32_t n = in_.atom_count;
+  check_input();
   // Every slot is tested once both of its atoms are placed: the slots of atom c whose neighbour
   // is not above c when c is placed, the others when their neighbour is placed.
   reverse_slots_.assign(n + 1, {});
@@ -92,6 +94,29 @@ MappingSearch::MappingSearch(const MappingInput& input)
       }
     }
   }
+}
+
+// The arrays must match the common cell and every stored index must lie in its range; an input
+// that does not is a fault of the caller and stops the run.
+void MappingSearch::check_input() const {
+  const auto n = static_cast<size_t>(in_.atom_count);
+  const auto slots = n * static_cast<size_t>(std::max(in_.bond_neighbor_total, 0));
+  bool ok = in_.atom_count >= 0 && in_.cell2_size >= 1 && in_.types1.size() == n &&
+            in_.types2.size() == n && in_.positions1.size() >= n && in_.positions2.size() >= n &&
+            (in_.type_min_distance.empty() || in_.type_min_distance.size() >= static_cast<size_t>(in_.type_count)) &&
+            (in_.type_max_shuffle.empty() || in_.type_max_shuffle.size() >= static_cast<size_t>(in_.type_count)) &&
+            (!in_.map_given || in_.atom_map.size() >= n) && in_.bond_neighbor_total >= 0 &&
+            in_.neighbor_atom.size() >= slots && in_.neighbor_offset.size() >= slots &&
+            in_.neighbor_distance.size() >= slots &&
+            in_.slot_max_change.size() >= static_cast<size_t>(in_.bond_neighbor_total);
+  for (size_t i = 0; ok && i < n; ++i) {
+    ok = in_.types1[i] >= 1 && in_.types1[i] <= in_.type_count && in_.types2[i] >= 1 &&
+         in_.types2[i] <= in_.type_count;
+  }
+  for (size_t k = 0; ok && k < slots; ++k) {
+    ok = in_.neighbor_atom[k] >= 0 && in_.neighbor_atom[k] <= in_.atom_count;
+  }
+  if (!ok) sgl::bomb();
 }
 
 Vec3 MappingSearch::end_fraction(int32_t j, int32_t l) const {

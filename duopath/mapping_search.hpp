@@ -91,6 +91,7 @@ class MappingSearch {
  public:
   using Callback = std::function<void(const AtomMapping&)>;
 
+  // Stops the run (bomb) when the arrays do not match atom_count or an index is out of range.
   explicit MappingSearch(const MappingInput& input);
 
   // Enumerates every mapping in lexicographic order of (partner(1), partner_cell(1), ...,
@@ -105,6 +106,7 @@ class MappingSearch {
   int64_t complete_count = 0;
 
  private:
+  void check_input() const;
   bool place(int32_t c, int32_t j, int32_t l);
   bool test_bonds(int32_t c, int32_t j, int32_t l) const;
   bool test_closest_approach(int32_t c, int32_t j, int32_t l);

@@ -146,6 +146,35 @@ TEST(MappingSearchEdges, PinMapAndCellFilters) {
   }
 }
 
+TEST(MappingSearchEdges, InconsistentInputStops) {
+  const auto good = cubic(3, 3, {{1, {0, 0, 0}}, {2, {0.5, 0.5, 0.5}}}, {{1, {0, 0, 0}}, {2, {0.5, 0.5, 0.5}}});
+  struct Case {
+    const char* name;
+    void (*spoil)(MappingInput&);
+  };
+  const Case cases[] = {
+      {"type beyond the type table", [](MappingInput& in) { in.types2[1] = 3; }},
+      {"map shorter than the cell", [](MappingInput& in) { in.map_given = true; in.atom_map = {{1, 14}}; }},
+      {"slot pointing past the cell",
+       [](MappingInput& in) {
+         in.bond_neighbor_total = 1;
+         in.neighbor_atom = {3, 0};
+         in.neighbor_offset = {{0, 0, 0}, {0, 0, 0}};
+         in.neighbor_distance = {1, 0};
+         in.slot_max_change = {1};
+       }},
+      {"per-type limits shorter than the type table", [](MappingInput& in) { in.type_min_distance = {1.0}; }},
+  };
+  sgl::testing::BombTrap trap;
+  EXPECT_NO_THROW(MappingSearch{good});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MappingInput in = good;
+    c.spoil(in);
+    EXPECT_THROW(MappingSearch{in}, sgl::testing::Bombed);
+  }
+}
+
 TEST(MappingSearchEdges, DistanceLimits) {
   struct Case {
     const char* name;
