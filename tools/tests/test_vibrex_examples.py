@@ -46,10 +46,15 @@ STAR_LINE = "*" * 47
 DASH_LINE = "-" * 42
 
 
-def run_vibrex(name):
-    with open(os.path.join(EXAMPLES, name)) as f, tempfile.TemporaryDirectory() as tmp:
-        p = subprocess.run([BIN], stdin=f, capture_output=True, text=True, cwd=tmp,
-                           env=dict(os.environ, XTALDIR=DATA + "/"), timeout=120)
+def run_vibrex(name, k_line=None):
+    """vibrex on an example; k_line replaces the example's single k line."""
+    with open(os.path.join(EXAMPLES, name)) as f:
+        lines = f.read().splitlines()
+    if k_line is not None:
+        lines[-1] = k_line
+    with tempfile.TemporaryDirectory() as tmp:
+        p = subprocess.run([BIN], input="\n".join(lines) + "\n", capture_output=True, text=True,
+                           cwd=tmp, env=dict(os.environ, XTALDIR=DATA + "/"), timeout=120)
     return p.returncode, p.stdout
 
 
@@ -283,9 +288,10 @@ class VibrexExamples(unittest.TestCase):
         A = np.array([m.ravel() for m, _ in lon["modes"]])
         B = np.array([m.ravel() for m, _ in tra["modes"]])
         self.assertLess(np.abs(A @ B.T).max(), 1e-5)
-        # without the direction word the report has the single pass of the plain run
-        plain = self.runs["srtio3.in"]
-        self.assertEqual([b["second"] for b in plain], ["T1u", "T2u"])
+        # a direction is taken only from a line of three words: "GM DT" reports as "GM" does
+        plain = run_vibrex("srtio3.in")
+        self.assertEqual(run_vibrex("srtio3.in", "GM DT"), plain)
+        self.assertEqual([b["second"] for b in parse_report(plain[1])], ["T1u", "T2u"])
 
 
 if __name__ == "__main__":
