@@ -220,6 +220,10 @@ class VibrexExamples(unittest.TestCase):
                     order = [t[0] for t in types]
                     idx = [order.index(x) for x in b["names"]]
                     self.assertEqual(idx, sorted(idx), b["label"])
+                    ltr = sgtbx.space_group_info(isg).group().n_ltr()
+                    self.assertEqual([idx.count(k) for k in range(len(types))],
+                                     [int(re.match(r"\d+", w).group()) // ltr * cells
+                                      for _, w in types], b["label"])
                     self.assertEqual(len(b["modes"]) * b["dim"], b["total"], b["label"])
 
     def test_modes_invariants(self):
