@@ -69,15 +69,15 @@ class Scripts(unittest.TestCase):
         stand_in(self.bin, "cmake", 'echo "cmake $*" >> %s' % self.log)
         program = os.path.join(self.root, "build", "plain", "duopath")
         os.makedirs(os.path.dirname(program))
-        for name in ("duopath", "cellsieve"):
+        for name in ("duopath", "cellsieve", "vibrex"):
             stand_in(os.path.dirname(program), name, 'echo "%s XTALDIR=$XTALDIR" >> %s' % (name, self.log))
         r = self.run_script("example")
         self.assertEqual(r.returncode, 0, r.stderr)
         builds = [c for c in self.calls().splitlines() if c.startswith("cmake --build")]
         self.assertEqual(len(builds), 1)
         self.assertTrue(builds[0].endswith("--target duopath cellsieve vibrex"), builds[0])
-        self.assertIn("duopath XTALDIR=%s/data/\ncellsieve XTALDIR=%s/data/\n" % (self.root, self.root),
-                      self.calls())
+        self.assertIn("duopath XTALDIR=%s/data/\ncellsieve XTALDIR=%s/data/\nvibrex XTALDIR=%s/data/\n"
+                      % (self.root, self.root, self.root), self.calls())
 
 
 if __name__ == "__main__":
