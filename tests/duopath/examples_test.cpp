@@ -54,4 +54,21 @@ TEST(Examples, BainStretchesFollowTheLatticeParameters) {
       << run.out;
 }
 
+TEST(Examples, MappingBlockAndMappingTrace) {
+  // "output map": after the midpoint's orbit lines, each common-cell atom, its crystal-2 partner
+  // and the partner's neighbour cell (14 the home cell), on standard output and in the log.
+  // "trace map": the mapping is listed with its running number and no path is reported.
+  const std::string burgers = text_io_test::slurp(std::string(SGL_SOURCE_DIR) + "/examples/ti_burgers.in");
+  const auto mapped = duopath_test::run_duopath(burgers + "output map\n");
+  const std::string block = "  Ti c  y'= 0.29167\nMapping of atoms\n   1   1  14\n   2   2  18\n";
+  EXPECT_NE(mapped.out.find(block + " \n---------------------------------------\ndone\n"), std::string::npos) << mapped.out;
+  EXPECT_NE(mapped.log.find(block + "---------------------------------------\ndone\n"), std::string::npos) << mapped.log;
+
+  const auto traced = duopath_test::run_duopath(burgers + "trace map\n");
+  EXPECT_EQ(traced.status, 0);
+  EXPECT_NE(traced.out.find("Mapping   1\n"), std::string::npos) << traced.out;
+  EXPECT_EQ(traced.out.find("Mapping   2\n"), std::string::npos) << traced.out;
+  EXPECT_EQ(traced.out.find("Common subgroup"), std::string::npos) << traced.out;
+}
+
 }  // namespace
