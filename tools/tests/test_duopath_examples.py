@@ -5,7 +5,9 @@ Each example is run with the built duopath. For every reported path the common s
 conventional cell and orbits are read from the "Setting of crystal 1" and "Setting of crystal 2"
 blocks, the lattice parameters and orbit parameters are taken 30 % of the way from crystal 1 to
 crystal 2, the structure is rebuilt with cctbx's Wyckoff positions of H, and spglib must find
-exactly H there ("Common subgroup"); each end block must give its own crystal's group.
+exactly H there ("Common subgroup"); each end block must give its own crystal's group. With
+charges +1 and -1 on Na and Cl, the Madelung contribution that the rock-salt example prints for
+each path must agree within 0.001 eV with an Ewald sum over the structures its report describes.
 
 The binary is $SGL_BIN_DIR/duopath (CTest sets it), else build/plain/duopath.
 """
@@ -16,9 +18,11 @@ import sys
 import tempfile
 import unittest
 
+import numpy as np
 import spglib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_duopath_madelung import EV, ewald  # noqa: E402
 from test_duopath_report import ROOT, blocks, group_info, rebuild  # noqa: E402
 
 BINARY = os.path.join(os.environ.get("SGL_BIN_DIR", os.path.join(ROOT, "build", "plain")), "duopath")
@@ -37,9 +41,9 @@ def space_group(structure):
     return found["number"] if isinstance(found, dict) else found.number
 
 
-def run_example(name):
+def run_example(name, extra=""):
     with open(os.path.join(ROOT, "examples", name)) as f:
-        text = f.read()
+        text = f.read() + extra
     with tempfile.TemporaryDirectory() as work:
         done = subprocess.run([BINARY], input=text, capture_output=True, text=True, cwd=work,
                               env=dict(os.environ, XTALDIR=DATA), timeout=600)
@@ -78,6 +82,24 @@ class ExamplePaths(unittest.TestCase):
                     for (kind, letter, x1), (_, _, x2) in zip(orbits1, orbits2):
                         orbits.append((kind, letter, {k: (1 - t) * x1[k] + t * x2[k] for k in x1}))
                     self.assertEqual(space_group(rebuild(info, cell, orbits)), h)
+
+    def test_madelung_contribution_of_the_rock_salt_paths(self):
+        status, out = run_example("nacl_cscl.in", "madelung\nNa 1\nCl -1\n")
+        self.assertEqual(status, 0)
+        reports = paths(out)
+        self.assertEqual(len(reports), 2)
+        for report in reports:
+            h = int(re.search(r"Common subgroup: +(\d+)", report).group(1))
+            info = group_info(h)
+            energy = {}
+            for name, (cell, orbits) in blocks(report).items():
+                lattice, fractions, kinds = rebuild(info, cell, orbits)
+                charges = np.array([1.0 if k == 1 else -1.0 for k in kinds])
+                energy[name] = ewald(lattice, charges, fractions @ lattice) / len(charges) * EV
+            expected = energy["midpoint"] - (energy["crystal 1"] + energy["crystal 2"]) / 2
+            printed = float(re.search(r"Contribution of Madelung energy to barrier: +(\S+) eV", report).group(1))
+            with self.subTest(subgroup=h):
+                self.assertLessEqual(abs(printed - expected), 0.001, (printed, expected))
 
 
 if __name__ == "__main__":
