@@ -229,6 +229,7 @@ void Run::crystal2_triples() {
         if (!given && !canonical_pair()) continue;
         if (common_cell()) {
           neighbor_lists();
+          mapping_paths();
           ++pairs_completed;
         }
       }

@@ -31,9 +31,6 @@ void Run::report_free(std::initializer_list<sgl::OutItem> items) const {
   sgl::write_free(kLogUnit, items);
 }
 
-// The reference energies come with the energy estimates; until then a run passes through.
-void Run::reference_energies() {}
-
 void Run::closing_lines() {
   sgl::write_free(6);
   report("(a)", {"---------------------------------------"});

@@ -14,6 +14,7 @@
 
 #include "duopath/common_cell.hpp"
 #include "duopath/crystal_input.hpp"
+#include "duopath/energy_estimates.hpp"
 #include "duopath/lattice_pair.hpp"
 #include "duopath/neighbor_list.hpp"
 #include "duopath/prepared_crystal.hpp"
@@ -66,6 +67,8 @@ class Run {
   RunCounters counters;
   ProgressTimer timer;
   int32_t path_count = 0;
+  int32_t mapping_number = 0;  // accepted mappings of the whole run
+  ReferenceEnergies reference;  // energies of both end structures
 
   // Prepared crystals and what they share.
   std::array<PreparedCrystal, 2> prepared;
@@ -102,6 +105,7 @@ class Run {
   bool common_cell();                     // false when the trace ends the pair here
   void output_atoms() const;
   void neighbor_lists();
+  void mapping_paths();  // atom mappings of the pair, and the report of every accepted path
   void build_short_vector_images();
 
  private:
