@@ -8,7 +8,7 @@ midpoint (lattice parameters, primitive basis, atoms in conventional coordinates
 Coulomb energies by its own Ewald sum (charges +1 for Na, -1 for Cl) and compares the
 contribution per atom with the line the driver's Madelung run prints, within 0.001 eV.
 
-The driver is $SUITE_BIN_DIR/tests/duopath_energy_driver (CTest sets it), else under build/plain.
+The driver is $SGL_BIN_DIR/tests/duopath_energy_driver (CTest sets it), else under build/plain.
 """
 import math
 import os
@@ -21,7 +21,7 @@ import numpy as np
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
-BIN = os.path.abspath(os.environ.get("SUITE_BIN_DIR", os.path.join(ROOT, "build", "plain")))
+BIN = os.path.abspath(os.environ.get("SGL_BIN_DIR", os.path.join(ROOT, "build", "plain")))
 DRIVER = os.path.join(BIN, "tests", "duopath_energy_driver")
 EV = float(np.float32(27.196)) * float(np.float32(0.529177))
 CHARGE = {1: 1.0, 2: -1.0}

@@ -9,7 +9,7 @@ divided by its number of lattice centring vectors, and the conventional volume o
 that number of centring vectors (the determinant of the map to primitive coordinates), for the
 groups' settings that duopath reads (monoclinic unique axis b, rhombohedral axes).
 
-The binary is $SUITE_BIN_DIR/duopath (CTest sets it), else build/plain/duopath.
+The binary is $SGL_BIN_DIR/duopath (CTest sets it), else build/plain/duopath.
 """
 import concurrent.futures
 import os
@@ -27,7 +27,7 @@ ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 from tablegen.settings import R_GROUPS  # noqa: E402
 
-BINARY = os.path.join(os.environ.get("SUITE_BIN_DIR", os.path.join(ROOT, "build", "plain")), "duopath")
+BINARY = os.path.join(os.environ.get("SGL_BIN_DIR", os.path.join(ROOT, "build", "plain")), "duopath")
 DATA = os.path.join(ROOT, "data") + "/"
 
 ATOMS = re.compile(r"^Number of atoms in primitive unit cell of crystal 1:\s*(\d+)$", re.M)
