@@ -259,7 +259,6 @@ class SpecialPoint:
 
     def _real_type1(self, m, D):
         """Type 1: D in the real basis of real_basis (D realified is two copies of it)."""
-        n = D.shape[0]
         V = self.real_basis(m)
         Rf = np.block([[D.real, -D.imag], [D.imag, D.real]])
         return V.T @ Rf @ V
