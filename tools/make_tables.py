@@ -3,7 +3,11 @@
 mode analysis: data_images.bin, data_irreps.bin, data_little.bin, data_isotropy.bin and
 const.dat. It prints the extents the mode-analysis tables use.
 
-Usage: make_tables.py [OUTPUT_DIRECTORY]   (default: the repository's data/ directory)
+Usage: make_tables.py [--special-points] [OUTPUT_DIRECTORY]
+       (default directory: the repository's data/ directory)
+
+--special-points also prints the catalogue of irreps at the special points (k types without
+parameters) that the next stage of the tables must store; it changes no file.
 
 The output is deterministic: running it again reproduces the files byte for byte.
 """
@@ -54,12 +58,35 @@ def write_tables(directory, report=sys.stdout):
             report.write("  %-40s %7d of %7d\n" % (what, used, extent))
 
 
+def special_point_report(report=sys.stdout):
+    """Slots, dimensions and reality types of the irreps at the special points."""
+    from tablegen import pgirreps, specialpoints
+    arrays = space.build()
+    sh = modes.Shared(arrays, None)
+    cat = specialpoints.catalogue(sh)
+    slots = [x for *_, s in cat for x in s]
+    centre = sum(len(pgirreps.point_group_irreps(sh.pg(g))) for g in range(1, 231))
+    report.write("special points (k types without parameters, GM excluded): %d (group, k), "
+                 "%d stored irreps (with the zone centre %d of %d)\n"
+                 % (len(cat), len(slots), len(slots) + centre, modes.N_IRREP))
+    report.write("  largest: %d slots at one k, dimension %d, small dimension %d\n"
+                 % (max(len(s) for *_, s in cat), max(x[2] for x in slots),
+                    max(x[0] for x in slots)))
+    for rt in (1, 2, 3):
+        report.write("  reality type %d: %d\n" % (rt, sum(1 for x in slots if x[1] == rt)))
+
+
 def main(argv):
-    if len(argv) > 2:
-        sys.stderr.write("usage: make_tables.py [OUTPUT_DIRECTORY]\n")
+    args = argv[1:]
+    special = "--special-points" in args
+    args = [a for a in args if a != "--special-points"]
+    if len(args) > 1:
+        sys.stderr.write("usage: make_tables.py [--special-points] [OUTPUT_DIRECTORY]\n")
         return 2
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    write_tables(argv[1] if len(argv) == 2 else os.path.join(root, "data"))
+    write_tables(args[0] if args else os.path.join(root, "data"))
+    if special:
+        special_point_report()
     return 0
 
 
