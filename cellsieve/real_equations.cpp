@@ -126,8 +126,28 @@ void matrix_inverse(const Mat3& a, Mat3& b, int32_t& err) {
     err = 1;
     return;
   }
+  Mat3 x{};
   for (int32_t i = 1; i <= 3; ++i)
-    for (int32_t l = 1; l <= 3; ++l) at(b, l, i) = e(10, (i - 1) * 3 + l);
+    for (int32_t l = 1; l <= 3; ++l) at(x, l, i) = e(10, (i - 1) * 3 + l);
+  // The elimination leaves entries below its absolute zero test in place and the read-back
+  // ignores them, so a matrix with small but real entries (a slightly sheared cell) gets an
+  // inverse that is off by up to about 1e-10 relative. Lattice reductions through such an inverse
+  // move vectors by that much, enough to break the exact tests of the group closure. One step of
+  // residual correction, x + x (I - a x), restores full precision; for an exact inverse the
+  // residual is zero and x stays as it is.
+  Mat3 r{};
+  for (int32_t i = 1; i <= 3; ++i)
+    for (int32_t j = 1; j <= 3; ++j) {
+      double sum = 0.0;
+      for (int32_t k = 1; k <= 3; ++k) sum += at(a, i, k) * at(x, k, j);
+      at(r, i, j) = (i == j ? 1.0 : 0.0) - sum;
+    }
+  for (int32_t i = 1; i <= 3; ++i)
+    for (int32_t j = 1; j <= 3; ++j) {
+      double sum = 0.0;
+      for (int32_t k = 1; k <= 3; ++k) sum += at(x, i, k) * at(r, k, j);
+      at(b, i, j) = at(x, i, j) + sum;
+    }
   err = 0;
 }
 

@@ -34,7 +34,8 @@ void minimize_variables(std::span<double> a, int32_t& neq, int32_t nvar, int32_t
                         std::span<int32_t> free_vars);
 
 // B = A^-1 and err = 0; err = 1 and B untouched when A is singular, numerically tiny or has an
-// entry that is not finite. B may be A.
+// entry that is not finite. B may be A. The solver's inverse gets one step of residual correction,
+// so B is accurate to rounding also when A has small entries next to large ones.
 void matrix_inverse(const Mat3& a, Mat3& b, int32_t& err);
 
 }  // namespace cellsieve

@@ -35,6 +35,20 @@ TEST(SearchProcess, SimpleCubicTranscript) {
   EXPECT_EQ(out, r.log);
 }
 
+// A perturbed valid structure (SrTiO3 doubled along a, cell and positions moved at random) runs
+// to its end: the closure of its fitted groups once stopped it with error 028 (and similar inputs
+// with 004 or 008), through reductions by a slightly inexact inverse of the sheared basis.
+TEST(SearchProcess, PerturbedSupercellRunsToTheEnd) {
+  DataDir data;
+  sgl::testing::TempDir work;
+  const Outcome r = run_cellsieve(data_file("srtio3_2x1x1_perturbed.in"), data.slash(), work.path());
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
+  const std::size_t summary = r.out.find("Summary");
+  ASSERT_NE(summary, std::string::npos);
+  EXPECT_NE(r.out.find("221  Pm-3m     Pm-3m         2", summary), std::string::npos) << r.out.substr(summary);
+}
+
 std::string one_atom(const std::string& tolerances, const std::string& natoms, const std::string& atoms) {
   return "Fault\n1\n" + tolerances + "\n0.01 0.001\n2\n3 3 3 90 90 90\n1 0 0\n0 1 0\n0 0 1\n" + natoms + "\n" +
          atoms;
