@@ -144,6 +144,7 @@ void Run::mapping_paths() {
     midpoint_energies(midpoint, reference, settings, types, kLogUnit);
     mapping_block(path.partner, path.partner_cell, settings.output_map, kLogUnit);
   });
+  mapping_placements += mapping_search.placement_count;
 }
 
 }  // namespace duopath
