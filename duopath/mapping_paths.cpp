@@ -118,9 +118,12 @@ void Run::mapping_paths() {
 
   PathAcceptance acceptance(in, path_in);
   acceptance.start_pair();
-  MappingSearch(in).run([&](const AtomMapping& m) {
+  MappingSearch mapping_search(in);
+  mapping_search.run([&](const AtomMapping& m) {
+    ++complete_mappings;
     if (!acceptance.accept(m, mapping_number)) return;
     const PathValues& v = acceptance.values;
+    if (on_accepted_path) on_accepted_path(*this, v);
     path.partner = m.partner;
     path.partner_cell = m.partner_cell;
     path.stage2 = {v.start, v.end};
@@ -141,6 +144,7 @@ void Run::mapping_paths() {
     midpoint_energies(midpoint, reference, settings, types, kLogUnit);
     mapping_block(path.partner, path.partner_cell, settings.output_map, kLogUnit);
   });
+  mapping_placements += mapping_search.placement_count;
 }
 
 }  // namespace duopath

@@ -26,6 +26,8 @@
 
 namespace duopath {
 
+struct PathValues;
+
 // The clocks a run reads: the wall clock for the date line and the time of day in seconds for
 // the progress timer. Tests replace them.
 struct RunClock {
@@ -96,6 +98,11 @@ class Run {
   CommonCell common;
   NeighborList neighbors;
   int64_t pairs_completed = 0;  // lattice pairs that reached the end of their phases
+  int64_t complete_mappings = 0;  // complete atom mappings of all pairs, accepted or not
+  int64_t mapping_placements = 0;  // (partner, cell) placements of the atom-mapping searches
+  // Called with every accepted mapping before its subgroup is sought (drivers and benchmarks
+  // read the path from here; the run itself leaves it empty).
+  std::function<void(const Run&, const PathValues&)> on_accepted_path;
 
   // Steps of the search, each on the current pair.
   enum class TrialOutcome { rejected, listed, accepted, table_full };
