@@ -28,11 +28,16 @@ std::vector<std::pair<int, int>> reported_paths(const std::string& out) {
 
 TEST(Examples, ReportTheKnownPaths) {
   // Bain: fcc to bcc iron through I4/mmm. Burgers: bcc to hcp titanium through Cmcm with two bcc
-  // cells. Rock salt to caesium chloride: R-3m on one primitive cell, Pmmn on two.
+  // cells. Rock salt to caesium chloride: R-3m on one primitive cell, Pmmn on two. Each path
+  // both found by the search and given by its lattice ("lattice"): the same subgroup either way.
   const std::vector<ExampleCase> cases = {
       {"fe_bain.in", {{139, 1}}},
+      {"fe_bain_search.in", {{139, 1}}},
       {"ti_burgers.in", {{63, 2}}},
+      {"ti_burgers_lattice.in", {{63, 2}}},
       {"nacl_cscl.in", {{166, 1}, {59, 2}}},
+      {"nacl_cscl_r_lattice.in", {{166, 1}}},
+      {"nacl_cscl_o_lattice.in", {{59, 2}}},
   };
   for (const ExampleCase& c : cases) {
     const auto run = duopath_test::run_duopath(

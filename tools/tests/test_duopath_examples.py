@@ -5,7 +5,8 @@ Each example is run with the built duopath. For every reported path the common s
 conventional cell and orbits are read from the "Setting of crystal 1" and "Setting of crystal 2"
 blocks, the lattice parameters and orbit parameters are taken 30 % of the way from crystal 1 to
 crystal 2, the structure is rebuilt with cctbx's Wyckoff positions of H, and spglib must find
-exactly H there ("Common subgroup"); each end block must give its own crystal's group. With
+exactly H there ("Common subgroup"); each end block must give its own crystal's group, and the
+"At midpoint" block H or a supergroup of H (the midpoint may also exchange the two ends). With
 charges +1 and -1 on Na and Cl, the Madelung contribution that the rock-salt example prints for
 each path must agree within 0.001 eV with an Ewald sum over the structures its report describes.
 
@@ -31,14 +32,33 @@ DATA = os.path.join(ROOT, "data") + "/"
 # Example, the space groups of its two crystals, and the common subgroups it reports.
 CASES = [
     ("fe_bain.in", 225, 229, [139]),
+    ("fe_bain_search.in", 225, 229, [139]),
     ("ti_burgers.in", 229, 194, [63]),
+    ("ti_burgers_lattice.in", 229, 194, [63]),
     ("nacl_cscl.in", 225, 221, [166, 59]),
+    ("nacl_cscl_r_lattice.in", 225, 221, [166]),
+    ("nacl_cscl_o_lattice.in", 225, 221, [59]),
 ]
 
 
 def space_group(structure):
     found = spglib.get_symmetry_dataset(structure, symprec=1e-3)
     return found["number"] if isinstance(found, dict) else found.number
+
+
+def has_subgroup(structure, info):
+    """spglib's operations of the structure include every operation of H (the structure given in
+    H's conventional cell): the group found is H or a supergroup of H."""
+    found = spglib.get_symmetry(structure, symprec=1e-3)
+    if found is None:
+        return False
+    for op in info.group().all_ops():
+        r = np.array(op.r().as_double(), dtype=float).reshape(3, 3)
+        t = np.array(op.t().as_double(), dtype=float)
+        if not any(np.allclose(r, w) and np.allclose(np.mod(t - v + 0.5, 1.0) - 0.5, 0, atol=1e-4)
+                   for w, v in zip(found["rotations"], found["translations"])):
+            return False
+    return True
 
 
 def run_example(name, extra=""):
@@ -82,6 +102,10 @@ class ExamplePaths(unittest.TestCase):
                     for (kind, letter, x1), (_, _, x2) in zip(orbits1, orbits2):
                         orbits.append((kind, letter, {k: (1 - t) * x1[k] + t * x2[k] for k in x1}))
                     self.assertEqual(space_group(rebuild(info, cell, orbits)), h)
+                with self.subTest(example=name, subgroup=h, block="midpoint"):
+                    cell, orbits = parsed["midpoint"]
+                    self.assertEqual([(o[0], o[1]) for o in orbits], [(o[0], o[1]) for o in orbits1])
+                    self.assertTrue(has_subgroup(rebuild(info, cell, orbits), info))
 
     def test_madelung_contribution_of_the_rock_salt_paths(self):
         status, out = run_example("nacl_cscl.in", "madelung\nNa 1\nCl -1\n")
