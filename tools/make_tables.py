@@ -60,10 +60,10 @@ def write_tables(directory, report=sys.stdout):
 
 def special_point_report(report=sys.stdout):
     """Slots, dimensions and reality types of the irreps at the special points."""
-    from tablegen import pgirreps, specialpoints
+    from tablegen import pgirreps, fixed_kpoints
     arrays = space.build()
     sh = modes.Shared(arrays, None)
-    cat = specialpoints.catalogue(sh)
+    cat = fixed_kpoints.catalogue(sh)
     slots = [x for *_, s in cat for x in s]
     centre = sum(len(pgirreps.point_group_irreps(sh.pg(g))) for g in range(1, 231))
     report.write("special points (k types without parameters, GM excluded): %d (group, k), "

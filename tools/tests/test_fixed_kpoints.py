@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 from tablegen import modes, space  # noqa: E402
-from tablegen import specialpoints as sp  # noqa: E402
+from tablegen import fixed_kpoints as sp  # noqa: E402
 
 SAMPLE = (2, 14, 19, 62, 129, 148, 176, 194, 198, 205, 221, 227)
 
@@ -95,10 +95,10 @@ def main():
     if r19 != [[(2, 2, 4, 1)]]:
         fails.append("P212121 at R: %r, expected one fourfold pseudoreal irrep" % r19)
     for f in fails[:20]:
-        print("test_special_points:", f)
+        print("test_fixed_kpoints:", f)
     if fails:
         return 1
-    print("test_special_points: %d groups checked in full, %d special-point slots in all"
+    print("test_fixed_kpoints: %d groups checked in full, %d special-point slots in all"
           % (len(SAMPLE), slots))
     return 0
 

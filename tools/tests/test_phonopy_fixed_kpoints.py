@@ -10,7 +10,7 @@ sets of its small dimension s, or 2 s when time reversal joins it to a partner i
 (pseudoreal: to itself, complex: to its conjugate partner). The sizes and counts of the sets
 must agree exactly.
 
-Usage: test_phonopy_special_points.py [--all]   (CI runs the textbook sample below; --all adds
+Usage: test_phonopy_fixed_kpoints.py [--all]   (CI runs the textbook sample below; --all adds
 the seeded crystals, about ten minutes)
 """
 import os
@@ -28,7 +28,7 @@ sys.path.insert(0, os.path.join(HERE, ".."))
 import check_mode_tables as cm  # noqa: E402
 import test_mode_tables as tm  # noqa: E402
 from tablegen import modes, space  # noqa: E402
-from tablegen import specialpoints as sp  # noqa: E402
+from tablegen import fixed_kpoints as sp  # noqa: E402
 
 # (name, group, Wyckoff positions, k labels)
 SAMPLE = [

@@ -124,7 +124,7 @@ class SpecialPoint:
             for k in co:
                 q = po.product(op.k, k)
                 if q in marked:
-                    raise SystemExit("specialpoints: cosets overlap in group %d" % self.g)
+                    raise SystemExit("fixed_kpoints: cosets overlap in group %d" % self.g)
                 marked.add(q)
         self.narm = len(self.reps)
         self.rep_inv = [r.inverse() for r in self.reps]
@@ -189,7 +189,7 @@ class SpecialPoint:
             elif abs(ind) < 1e-6:
                 self.types.append(3)
             else:
-                raise SystemExit("specialpoints: group %d %s: indicator %r" % (self.g, self.label,
+                raise SystemExit("fixed_kpoints: group %d %s: indicator %r" % (self.g, self.label,
                                                                               ind))
 
     def conjugate_partner(self, m):
@@ -210,7 +210,7 @@ class SpecialPoint:
         for j, (_, c) in enumerate(self.small):
             if np.allclose(c, chars, atol=1e-6):
                 return j
-        raise SystemExit("specialpoints: group %d %s: no conjugate partner" % (self.g, self.label))
+        raise SystemExit("fixed_kpoints: group %d %s: no conjugate partner" % (self.g, self.label))
 
     def slots(self):
         """Small-irrep indices, one per physically irreducible irrep."""
@@ -223,7 +223,7 @@ class SpecialPoint:
                 p = self.conjugate_partner(m)
                 if p is not None:
                     if p == m:
-                        raise SystemExit("specialpoints: complex irrep is its own partner")
+                        raise SystemExit("fixed_kpoints: complex irrep is its own partner")
                     taken.add(p)
         return out
 
@@ -282,7 +282,7 @@ class SpecialPoint:
             vals, vecs = np.linalg.eigh(H)
             if abs(vals[n - 1] - vals[0]) > 1e-6 * max(1.0, abs(vals[0])) or \
                     abs(vals[n] - vals[n - 1]) < 1e-6 * max(1.0, abs(vals[n])):
-                raise SystemExit("specialpoints: group %d %s: no real form" % (self.g, self.label))
+                raise SystemExit("fixed_kpoints: group %d %s: no real form" % (self.g, self.label))
             self._tcache[m] = vecs[:, :n]
         return self._tcache[m]
 
