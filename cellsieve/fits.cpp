@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "cellsieve/real_equations.hpp"
+#include "cellsieve/real_helpers.hpp"
+#include "cellsieve/run.hpp"
 #include "cellsieve/search.hpp"
 
 namespace cellsieve {
@@ -73,6 +75,22 @@ double rms_strain_of(const Mat3& p_inv, const Mat3& d) {
   Vec3 lambda{};
   jacobi(e, lambda);
   return std::sqrt((lambda[0] * lambda[0] + lambda[1] * lambda[1] + lambda[2] * lambda[2]) / 3.0);
+}
+
+double Run::rms_position(const Mat3& ps, const Mat3& ps_inv, const Grid<double>& fitted) const {
+  double sum2 = 0.0;
+  for (int32_t i = 1; i <= s.natoms; ++i) {
+    Vec3 z{};
+    vector_mlt(s.cell_inv, {s.atom_pos(1, i), s.atom_pos(2, i), s.atom_pos(3, i)}, z);
+    vector_mlt(search.cell_in_prim, z, z);
+    vector_mlt(ps, z, z);
+    Vec3 dd{};
+    vector_sub(column(fitted, atoms.atom_orbit(i)), z, dd);
+    Vec3 dn{};
+    near_origin(ps_inv, ps, dd, dn);
+    sum2 += dn[0] * dn[0] + dn[1] * dn[1] + dn[2] * dn[2];
+  }
+  return std::sqrt(sum2 / static_cast<double>(s.natoms));
 }
 
 }  // namespace cellsieve

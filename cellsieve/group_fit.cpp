@@ -102,18 +102,7 @@ bool Run::fit_group(int32_t c) {
   for (int32_t a = 1; a <= nred; ++a)
     for (int kk = 1; kk <= 3; ++kk) w.atom_sym(kk, a) += fit.disp[a][kk - 1];
 
-  double sum2 = 0.0;
-  for (int32_t i = 1; i <= s.natoms; ++i) {
-    Vec3 z{};
-    vector_mlt(s.cell_inv, {s.atom_pos(1, i), s.atom_pos(2, i), s.atom_pos(3, i)}, z);
-    vector_mlt(x.cell_in_prim, z, z);
-    vector_mlt(ps, z, z);
-    Vec3 dd{};
-    vector_sub(column(w.atom_sym, w.atom_orbit(i)), z, dd);
-    const Vec3 dn = reduce(dd);
-    sum2 += dn[0] * dn[0] + dn[1] * dn[1] + dn[2] * dn[2];
-  }
-  g.rms_position = std::sqrt(sum2 / static_cast<double>(s.natoms));
+  g.rms_position = rms_position(ps, ps_inv, w.atom_sym);
   if (!(g.rms_position <= s.dmax)) return false;
 
   if ((g.rms_position < s.dmin && g.rms_strain < s.smin) || s.supergroups_only) t.subgroup_mark(c) = true;

@@ -138,18 +138,7 @@ void Run::find_point_operations() {
       for (int32_t a = 1; a <= nred; ++a)
         set_column(w.atom_fitted, a, {sp[a][0] + fit.disp[a][0], sp[a][1] + fit.disp[a][1], sp[a][2] + fit.disp[a][2]});
 
-      double sum2 = 0.0;
-      for (int32_t i = 1; i <= s.natoms; ++i) {
-        Vec3 z{};
-        vector_mlt(s.cell_inv, {s.atom_pos(1, i), s.atom_pos(2, i), s.atom_pos(3, i)}, z);
-        vector_mlt(x.cell_in_prim, z, z);
-        vector_mlt(ps, z, z);
-        Vec3 dd{};
-        vector_sub(column(w.atom_fitted, w.atom_orbit(i)), z, dd);
-        const Vec3 dn = near(dd);
-        sum2 += dn[0] * dn[0] + dn[1] * dn[1] + dn[2] * dn[2];
-      }
-      const double rms_position = std::sqrt(sum2 / static_cast<double>(s.natoms));
+      const double rms_position = Run::rms_position(ps, ps_inv, w.atom_fitted);
       if (!(rms_position < s.dmax)) continue;
 
       ++x.nops;

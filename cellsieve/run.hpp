@@ -117,6 +117,10 @@ struct Run {
   void build_candidates();
   bool prepare_candidate(int32_t c);
   bool fit_group(int32_t c);
+  // The rms distance of the input atoms from the fitted positions of their reduced atoms (the
+  // columns of `fitted`), each difference taken near the origin of the strained primitive
+  // lattice ps (ps_inv its inverse).
+  double rms_position(const Mat3& ps, const Mat3& ps_inv, const Grid<double>& fitted) const;
   void close_group(int32_t c);
   // The steps of close_group: the origin from the generators (and the structure moved to it),
   // the closure of the group with its checks, the exact records of its operators, their

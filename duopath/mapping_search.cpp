@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "duopath/cell_vectors.hpp"
 #include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/real_vector.hpp"
 #include "library/text/bomb.hpp"
@@ -10,25 +11,6 @@
 namespace duopath {
 
 namespace {
-
-// y = A x, each component summed from 0 in increasing column order.
-Vec3 times(const Mat3d& a, const Vec3& x) {
-  Vec3 y{};
-  for (int i = 0; i < 3; ++i) {
-    double s = 0.0;
-    for (int j = 0; j < 3; ++j) s += a[j * 3 + i] * x[j];
-    y[i] = s;
-  }
-  return y;
-}
-
-double dot(const Vec3& a, const Vec3& b) {
-  double s = 0.0;
-  for (int i = 0; i < 3; ++i) s += a[i] * b[i];
-  return s;
-}
-
-double length(const Vec3& v) { return std::sqrt(dot(v, v)); }
 
 Vec3 shifted(const Vec3& x, const CellShift& l) {
   return {x[0] + l[0], x[1] + l[1], x[2] + l[2]};

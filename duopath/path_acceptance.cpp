@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <numeric>
 
+#include "duopath/cell_vectors.hpp"
 #include "library/exact/arithmetic.hpp"
 #include "library/geometry/real_vector.hpp"
 #include "library/text/bomb.hpp"
@@ -14,32 +15,6 @@
 namespace duopath {
 
 namespace {
-
-Vec3 times(const Mat3d& a, const Vec3& x) {
-  Vec3 y{};
-  for (int i = 0; i < 3; ++i) {
-    double s = 0.0;
-    for (int j = 0; j < 3; ++j) s += a[j * 3 + i] * x[j];
-    y[i] = s;
-  }
-  return y;
-}
-
-Vec3 times(const sgl::Mat3i& a, const Vec3& x) {
-  Vec3 y{};
-  for (int i = 0; i < 3; ++i) {
-    double s = 0.0;
-    for (int j = 0; j < 3; ++j) s += a[j * 3 + i] * x[j];
-    y[i] = s;
-  }
-  return y;
-}
-
-double length(const Vec3& v) {
-  double s = 0.0;
-  for (int i = 0; i < 3; ++i) s += v[i] * v[i];
-  return std::sqrt(s);
-}
 
 bool within(const Vec3& a, const Vec3& b) {
   for (int i = 0; i < 3; ++i) {
