@@ -34,7 +34,7 @@ def write_tables(directory, report=sys.stdout):
     arrays = space.build()
     space_payload = binfile.serialise(binfile.SPACE_LAYOUT, arrays)
     wyc = wyckoff_arrays(arrays)
-    mode_arrays, const_text, site_arrays, extents = modes.build(arrays, wyc)
+    mode_arrays, const_text, site_arrays, extents, _ = modes.build(arrays, wyc)
     wyc.update(site_arrays)
     wyckoff_bytes = binfile.serialise(binfile.WYCKOFF_LAYOUT, wyc)
     if len(wyckoff_bytes) != binfile.WYCKOFF_PAYLOAD_SIZE:
