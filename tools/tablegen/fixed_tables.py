@@ -621,3 +621,44 @@ def stored_matrix(state, i, entry):
     p = state.starts[int(state.irr["IRREP_MATRIX_FIRST"][i - 1]) - 1 + entry]
     vals = state.elements[p - 1:p - 1 + n * n]
     return np.array([float(x) for x in vals]).reshape(n, n).T
+
+
+def whole_need(stage, sh):
+    """What the whole stage would use: the uncovered pairs stored after the covered ones,
+    without limits (on a copy; the tables are not changed). Dict of array -> count, with the
+    const.dat entries."""
+    other = Stage2(copy_state(stage.s), stage.src, {name: 10 ** 9 for name, _ in
+                                                       Stage2.EXTENTS}, check_constants=False)
+    for g, j, label, _ in stage.uncovered:
+        pair = other.attempt(sh, g, j, label)
+        if pair.stopped is not None:
+            other.uncovered.append((g, j, label, pair.stopped))
+    need = other.used()
+    need["const.dat entries"] = 2 * len(other.plan.all) + 1
+    need["pairs not storable at all"] = len(other.uncovered)
+    return need
+
+
+def copy_state(state):
+    """A copy that later stores do not share: lists, dicts, arrays and the constants copied;
+    the images themselves (never changed once registered) shared."""
+    import copy
+    from types import SimpleNamespace
+    out = SimpleNamespace()
+    for name, value in vars(state).items():
+        if isinstance(value, (list, dict, set)):
+            value = copy.copy(value)
+        elif isinstance(value, np.ndarray):
+            value = value.copy()
+        setattr(out, name, value)
+    for name in ("img", "irr", "lit"):
+        setattr(out, name, {k: v.copy() for k, v in getattr(state, name).items()})
+    reg = Registry()
+    reg.images = list(state.registry.images)
+    reg.by_profile = {k: list(v) for k, v in state.registry.by_profile.items()}
+    reg.by_keyset = dict(state.registry.by_keyset)
+    out.registry = reg
+    consts = copy.copy(state.consts)
+    consts.small, consts.large = set(state.consts.small), set(state.consts.large)
+    out.consts = consts
+    return out

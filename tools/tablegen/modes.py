@@ -556,6 +556,7 @@ def build(space, wyckoff, special_points=None, limits=None, progress=None,
                               wyc_start, wyc_count, wyc_site, wyc_mult, n_irreps)
         stage2 = fixed_tables.Stage2(state, special_points, limits, check_constants)
         stage2.run(sh, progress=progress)
+        stage2.need = fixed_tables.whole_need(stage2, sh) if stage2.uncovered else None
         n_irreps = state.n_irreps
         matrix_values.update(elements)
         images = state.registry.images
