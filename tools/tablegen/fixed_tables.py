@@ -299,10 +299,11 @@ class ConstantPlan:
         self.consts = consts
         self.small = set(v for v in consts.small if v)
         self.all = sorted(set(v for v in consts.small | consts.large if v))
+        self.allset = set(self.all)
 
     def check(self, values, small_values):
         """Name of the rule the new values break, or None."""
-        new = sorted(set(v for v in values if v) - set(self.all))
+        new = sorted(set(v for v in values if v) - self.allset)
         new_small = set(v for v in small_values if v) - self.small
         if 2 * len(self.small | new_small) + 1 > 127:
             return "const.dat int8-readable indices (127)"
@@ -325,8 +326,9 @@ class ConstantPlan:
                 self.small.add(v)
         for v in values:
             self.consts.need(v)
-            if v and v not in self.all:
+            if v and v not in self.allset:
                 bisect.insort(self.all, v)
+                self.allset.add(v)
 
 
 # --- the stage ---------------------------------------------------------------------------------
@@ -384,30 +386,21 @@ class Stage2:
                 "IRREP_WYC site-irrep list items": len(s.wyc_site)}
 
     # -- one pair -------------------------------------------------------------------------
-    def _irreps(self, sh, g, kindex, ops, L):
-        """Per slot, in slot order: (exact irrep, matrix group, matrices of the 3
-        translations and the listed operators, element index of each)."""
-        ident = ops[0].k
-        trans = [fk.translation(L, e + (ident,)) for e in ((1, 0, 0), (0, 1, 0), (0, 0, 1))]
-        out = []
-        for ir in self.src.irreps(sh, g, kindex):
-            mats = [to_float(ir.matrix(op)) for op in trans + ops]
-            group = MatrixGroup(mats)
-            out.append((ir, group, mats))
-        return out
-
-    def attempt(self, sh, g, kindex, label, commit_allowed=True):
+    def attempt(self, sh, g, kindex, label, commit_allowed=True, prefetched=None):
         """Try to store the pair; return the Pair (its `stopped` names the array that stopped
-        it, None when stored)."""
+        it, None when stored). `prefetched`: what `prefetch` returned for the pair."""
         s = self.s
         L = sh.bravais(g)
         ops = fk.group_operators(sh, g)
         pair = Pair(g, kindex, label)
-        try:
-            slots = self._irreps(sh, g, kindex, ops, L)
-        except self.src_errors() as exc:
-            pair.stopped = "exact forms (%s)" % exc
+        if prefetched is None:
+            prefetched = prefetch_with(self.src, sh, g, kindex)
+        if isinstance(prefetched, ChildStop):
+            raise SystemExit(prefetched.message)
+        if isinstance(prefetched, str):
+            pair.stopped = "exact forms (%s)" % prefetched
             return pair
+        slots = [(ir, MatrixGroup(mats), mats) for ir, mats in prefetched]
         cogroup = set(kvectors.little_cogroup(L, [op.k for op in ops],
                                               kvectors.k_types(L)[kindex - 1]))
         co = [j for j, op in enumerate(ops) if op.k in cogroup]
@@ -456,7 +449,6 @@ class Stage2:
                 if k not in s.matrix_pos and k not in new_mats:
                     new_mats[k] = M
                     new_elements += M.size
-            chars = self._char_function(ops, L, stored)
             entries = self.src.isotropy(sh, g, stored[:3], stored[3:])
             opd_refs = []
             for sg, sl, opd in entries:
@@ -467,7 +459,7 @@ class Stage2:
                     values.update(vkey(x) for v in opd for x in v)
                 opd_refs.append((sg, okey, sl))
             n_entries += len(entries)
-            lists = self.src.sites(sh, g, chars)
+            lists = ir.sites
             n_wyc += len(lists)
             n_wyc_items += sum(len(x) for x in lists)
             pair.irreps.append({"irrep": ir, "image": im, "keys": keys, "iso": opd_refs,
@@ -505,7 +497,7 @@ class Stage2:
 
 
     @staticmethod
-    def _char_function(ops, L, stored):
+    def char_function(ops, stored):
         """Real character of the stored irrep for any operator (listed one plus a lattice
         translation)."""
         listed = {op.k: (j, op) for j, op in enumerate(ops)}
@@ -581,18 +573,92 @@ class Stage2:
         self.covered.append((g, j, pair.label))
 
     # -- the whole stage ------------------------------------------------------------------
-    def run(self, sh, groups=range(1, 231), progress=None):
-        skipped = []
+    def run(self, sh, groups=range(1, 231), progress=None, workers=4):
+        """Store the pairs of the groups in order. The irreps' matrices are made `workers` at a
+        time in child processes (results taken in pair order, so the tables do not depend on
+        it); the registry and the storing run here, pair after pair."""
+        pairs = []
         for g in groups:
             types = kvectors.k_types(sh.bravais(g))
-            for j in special_kindices(sh, g):
-                pair = self.attempt(sh, g, j, types[j - 1].label)
-                if pair.stopped is not None:
-                    self.uncovered.append((g, j, pair.label, pair.stopped))
-                    skipped.append(pair)
-                if progress:
-                    progress(g, j, pair)
+            pairs += [(g, j, types[j - 1].label) for j in special_kindices(sh, g)]
+        skipped = []
+
+        def one(pair_key, pre):
+            g, j, label = pair_key
+            pair = self.attempt(sh, g, j, label, prefetched=pre)
+            if pair.stopped is not None:
+                self.uncovered.append((g, j, pair.label, pair.stopped))
+                skipped.append(pair)
+            if progress:
+                progress(g, j, pair)
+
+        if workers > 1 and len(pairs) > 1:
+            import multiprocessing
+            _CHILD.update(src=self.src, sh=sh)
+            with multiprocessing.get_context("fork").Pool(workers) as pool:
+                for pk, pre in zip(pairs, pool.imap(_prefetch_child, [p[:2] for p in pairs])):
+                    one(pk, pre)
+            _CHILD.clear()
+        else:
+            for pk in pairs:
+                one(pk, None)
         return skipped
+
+
+_CHILD = {}
+
+
+class ChildStop:
+    """A stop with a message in a child process, carried back to be raised in the maker (a
+    SystemExit in a pool's child would leave the pool waiting)."""
+
+    def __init__(self, message):
+        self.message = message
+
+
+def _prefetch_child(gj):
+    try:
+        return prefetch_with(_CHILD["src"], _CHILD["sh"], gj[0], gj[1])
+    except SystemExit as exc:
+        return ChildStop(str(exc))
+    except Exception as exc:  # carried back whole: the maker stops with it
+        return ChildStop("%s: %s" % (type(exc).__name__, exc))
+
+
+class SlotIrrep:
+    """What storing needs of one exact irrep: dimensions, reality, small-irrep index and
+    transformation (floats), picklable."""
+
+    def __init__(self, ir):
+        self.g, self.kindex, self.m = ir.g, ir.kindex, ir.m
+        self.dim, self.reality, self.small_dim, self.narm = ir.dim, ir.reality, ir.small_dim, \
+            ir.narm
+        T = ir.transform
+        self.transform = None if T is None else tuple(
+            tuple((float(a), float(b)) for a, b in row) for row in T)
+
+
+def slot_matrices(src, sh, g, kindex, ops, L):
+    """Per slot of the source: (SlotIrrep with its site lists, matrices of the three
+    translations and the listed operators). The site lists need only the characters, so they
+    are taken from the source's own matrices."""
+    ident = ops[0].k
+    trans = [fk.translation(L, e + (ident,)) for e in ((1, 0, 0), (0, 1, 0), (0, 0, 1))]
+    out = []
+    for ir in src.irreps(sh, g, kindex):
+        mats = [to_float(ir.matrix(op)) for op in trans + ops]
+        slot = SlotIrrep(ir)
+        slot.sites = src.sites(sh, g, Stage2.char_function(ops, mats))
+        out.append((slot, mats))
+    return out
+
+
+def prefetch_with(src, sh, g, kindex):
+    """[(SlotIrrep, matrices)] per slot, or the message when the source has no exact form."""
+    try:
+        return slot_matrices(src, sh, g, kindex, fk.group_operators(sh, g), sh.bravais(g))
+    except Stage2.src_errors() as exc:
+        return "%s: %s" % (type(exc).__name__, exc)
 
 
 def empty_state(n_irreps=0):
