@@ -259,9 +259,10 @@ def _point_generators(P):
 class ExactIrrep:
     """Exact real orthogonal form of the physically irreducible irrep of slot m."""
 
-    def __init__(self, P, m, small):
+    def __init__(self, P, m, small, slot=None):
         self.P = P
         self.g, self.kindex, self.m = P.g, P.kindex, m
+        self.slot = slot
         self.label = P.label
         self.reality = P.types[m]
         self.small = small
@@ -459,8 +460,8 @@ class ExactIrrep:
                             if D[i][k]:
                                 acc = acc + a.conjugate() * D[i][k] * b
                     if acc[1]:
-                        raise NoExactForm("real form of group %d %s slot %d is not real"
-                                          % (self.g, self.label, self.m))
+                        raise NoExactForm("group %d, k %s, slot %s: real form is not real"
+                                          % (self.g, self.label, self.slot))
                     row.append(acc[0])
                 out.append(tuple(row))
             out = tuple(out)
@@ -538,7 +539,7 @@ def exact_irreps(sh, g, kindex, point=None):
     for slot, m in enumerate(P.slots(), start=1):
         try:
             small, _ = nice_form(P.small[m][0], factor)
-            out.append(ExactIrrep(P, m, small))
+            out.append(ExactIrrep(P, m, small, slot))
         except (ValueError, NoExactForm) as e:
             raise NoExactForm("group %d, k %s, slot %d: %s" % (g, P.label, slot, e)) from None
     return out

@@ -109,6 +109,17 @@ def fails_nice_form(sh):
             if np.abs(W - qf.mat_float(first[1])).max() > 1e-9:
                 out.append("nice_form: group %d %s: returned basis does not give the form"
                            % (g, label))
+    # a failure names the group, the k label and the slot
+    keep = ef.nice_form
+    try:
+        ef.nice_form = lambda mats, factor=None: (_ for _ in ()).throw(ValueError("refused"))
+        ef.exact_irreps(sh, 221, point(sh, 221, "R").kindex)
+        out.append("exact_irreps: a refused small irrep went unnoticed")
+    except ef.NoExactForm as e:
+        if not str(e).startswith("group 221, k R, slot 1:"):
+            out.append("exact_irreps: unclear failure message %r" % str(e))
+    finally:
+        ef.nice_form = keep
     # a cyclic group of order 5 has no form over the field
     z = cmath.exp(2j * math.pi / 5)
     try:
