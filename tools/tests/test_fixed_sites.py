@@ -21,6 +21,7 @@ import os
 import sys
 import unittest
 from collections import Counter
+from functools import lru_cache
 
 import numpy as np
 
@@ -34,7 +35,6 @@ import test_phonopy_fixed_kpoints as pj  # noqa: E402
 from tablegen import fixed_kpoints as fk  # noqa: E402
 from tablegen import fixed_sites as fs  # noqa: E402
 from tablegen import modes  # noqa: E402
-from tablegen import pgirreps as pi  # noqa: E402
 
 END_DIM = {1: 1, 2: 4, 3: 2}       # the divisor by reality type
 
@@ -78,22 +78,27 @@ def real_character(P, m):
     return lambda op: np.trace(P.real_form(m, op)).real
 
 
-def vector_site_irreps(spg):
-    """Site irreps of the displacements of a site of point group spg, one entry per copy."""
-    return [r for r, _, _ in modes.vector_slots(spg, 1)]
+@lru_cache(maxsize=None)
+def site_irreps(spg):
+    """Per site irrep of point group spg (from the committed tables): the dimension of the
+    commutant of its real form (1 real, 2 complex)."""
+    t = tm.tables()
+    idx = [int(x) for x in t.w["PG_IRREP_INDEX"][:int(t.w["PG_IRREP_COUNT"][spg - 1]), spg - 1]]
+    return idx, [int(round(cm.reality_from_norm(t, i)[0])) for i in idx]
 
 
 def copies(sh, w, lst, reality):
     """How often the irrep occurs in the displacements of orbit w, from its site list, as the
-    mode projection counts it; None when a count is not divisible."""
+    mode projection counts it: per vector block of the site group (the committed
+    `PG_VECTOR_IRREP`) the multiplicity of its site irrep, doubled for a complex one, divided
+    by the irrep's divisor (which must divide it)."""
     spg = int(sh.w["WYC_SITE_POINT_GROUP"][w - 1])
-    irreps = pi.point_group_irreps(spg)
+    idx, ends = site_irreps(spg)
     mult = dict(lst)
     total = 0
-    for r in vector_site_irreps(spg):
-        n = mult.get(r, 0) * (2 if irreps[r - 1].reality != 1 else 1)
-        if n % END_DIM[reality]:
-            return None
+    for r, _, _ in cm.vector_blocks(tm.tables(), spg, 1, idx):
+        n = mult.get(r, 0) * ends[r - 1]
+        assert n % END_DIM[reality] == 0, (w, r, n, reality)
         total += n // END_DIM[reality]
     return total
 
@@ -126,10 +131,9 @@ class CountIdentity(unittest.TestCase):
             for m in P.slots():
                 lists = fs.site_lists(sh, g, real_character(P, m))
                 for w, lst in zip(sh.wyc_range(g), lists):
-                    spg = int(sh.w["WYC_SITE_POINT_GROUP"][w - 1])
+                    ends = site_irreps(int(sh.w["WYC_SITE_POINT_GROUP"][w - 1]))[1]
                     for s, p in lst:
-                        e = 2 if pi.point_group_irreps(spg)[s - 1].reality == 3 else 1
-                        self.assertEqual(p * e % END_DIM[P.types[m]], 0,
+                        self.assertEqual(p * ends[s - 1] % END_DIM[P.types[m]], 0,
                                          "group %d %s slot %d position %d site irrep %d"
                                          % (g, P.label, m, w, s))
                     totals[w] += P.little_dimension(m) * copies(sh, w, lst, P.types[m])
