@@ -1,21 +1,23 @@
 #!/usr/bin/python3
 """Site-irrep lists of the irreps at the special points (`tablegen/fixed_sites.py`).
 
-* At the zone centre the lists equal those committed in data_wyckoff.bin for every group
-  (characters read back from the committed tables by the checker's own reader).
+* At the zone centre the lists equal those committed in data_wyckoff.bin (a third of the
+  groups; characters read back from the committed tables by the checker's own reader).
 * Count identity at the special points: the displacements of one Wyckoff orbit whose Bloch
   vectors lie in the star of k or of -k span 3 x (orbit size per primitive cell) x (number of
   distinct vectors in the two stars) real dimensions; every irrep at k (real dimension d,
-  End dimension 1, 4, 2 by reality type) occurs in them as often as the site lists say,
-  summed over the site irreps of the displacements (slot by slot, a complex site irrep
-  counting twice) and divided by that End dimension. So sum over the irreps of d times that
-  number must be the dimension, for every position of every group of a sample, and every
-  single quotient must be an integer.
+  End dimension 1, 4, 2 by reality type) occurs in them as often as the site lists say: per
+  block of the site group's displacement representation the listed multiplicity of its site
+  irrep, doubled for a complex site irrep, divided by that End dimension (Frobenius
+  reciprocity). So the sum over the irreps of d times that number must be the dimension, for
+  every position of every group of a sample, and every single quotient must be an integer.
+* The degenerate sets predicted from the site lists equal those from the multiplicities of the
+  small irreps in the displacement characters of the whole orbit (no site lists involved).
 * phonopy judges: generic symmetric force constants in a supercell holding k; the sizes and
   counts of the degenerate frequency sets at k equal the prediction from the site lists.
 
-Usage: test_fixed_sites.py [--all]   (--all: the count identity for all 230 groups, about two
-minutes, and larger supercells for phonopy)
+Usage: test_fixed_sites.py [--all]   (--all: the zone-centre lists and the count identity for
+all 230 groups, about two minutes more)
 """
 import os
 import sys
@@ -109,10 +111,12 @@ def orbit_size(sh, g, w):
 
 
 class ZoneCentre(unittest.TestCase):
+    groups = tuple(sorted(set(range(1, 231, 3)) | set(SAMPLE)))
+
     def test_committed_lists_are_reproduced(self):
         t = tm.tables()
         sh = shared()
-        for g in range(1, 231):
+        for g in self.groups:
             index = {op[4]: j for j, op in enumerate(sh.ops(g))}
             for i in cm.zone_centre_irreps(t, g):
                 chi = cm.characters(t, i)
@@ -190,6 +194,23 @@ def predicted_sets(sh, g, kindex, atoms):
     return +sets
 
 
+class OrbitCharacters(unittest.TestCase):
+    def test_same_sets_as_the_small_irreps_in_the_orbit_characters(self):
+        # The small irreps' multiplicities in the displacement characters of the whole orbit
+        # at k (no site lists involved) give the same degenerate sets.
+        t = tm.tables()
+        sh = shared()
+        for name, g, atoms, labels in pj.FULL:
+            rng = np.random.default_rng(g)
+            _, pos, _ = pj.crystal(t, g, atoms, rng)
+            for label in labels:
+                with self.subTest(crystal=name, k=label):
+                    kindex, kappa = pj.kvector(t, t.bravais(g), label)
+                    P = fk.SpecialPoint(sh, g, kindex)
+                    self.assertEqual(predicted_sets(sh, g, kindex, atoms),
+                                     pj.predicted_sets(t, g, kindex, kappa, pos, P))
+
+
 class PhonopyJudge(unittest.TestCase):
     crystals = PHONOPY
 
@@ -212,6 +233,6 @@ class PhonopyJudge(unittest.TestCase):
 if __name__ == "__main__":
     if "--all" in sys.argv:
         sys.argv.remove("--all")
-        CountIdentity.groups = tuple(range(1, 231))
+        CountIdentity.groups = ZoneCentre.groups = tuple(range(1, 231))
     result = unittest.main(exit=False, verbosity=1).result
     sys.exit(0 if result.wasSuccessful() else 1)
