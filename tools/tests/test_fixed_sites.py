@@ -1,26 +1,29 @@
 #!/usr/bin/python3
 """Site-irrep lists of the irreps at the special points (`tablegen/fixed_sites.py`).
 
-* At the zone centre the lists equal those committed in data_wyckoff.bin for every group
-  (characters read back from the committed tables by the checker's own reader).
+* At the zone centre the lists equal those committed in data_wyckoff.bin (a third of the
+  groups; characters read back from the committed tables by the checker's own reader).
 * Count identity at the special points: the displacements of one Wyckoff orbit whose Bloch
   vectors lie in the star of k or of -k span 3 x (orbit size per primitive cell) x (number of
   distinct vectors in the two stars) real dimensions; every irrep at k (real dimension d,
-  End dimension 1, 4, 2 by reality type) occurs in them as often as the site lists say,
-  summed over the site irreps of the displacements (slot by slot, a complex site irrep
-  counting twice) and divided by that End dimension. So sum over the irreps of d times that
-  number must be the dimension, for every position of every group of a sample, and every
-  single quotient must be an integer.
+  End dimension 1, 4, 2 by reality type) occurs in them as often as the site lists say: per
+  block of the site group's displacement representation the listed multiplicity of its site
+  irrep, doubled for a complex site irrep, divided by that End dimension (Frobenius
+  reciprocity). So the sum over the irreps of d times that number must be the dimension, for
+  every position of every group of a sample, and every single quotient must be an integer.
+* The degenerate sets predicted from the site lists equal those from the multiplicities of the
+  small irreps in the displacement characters of the whole orbit (no site lists involved).
 * phonopy judges: generic symmetric force constants in a supercell holding k; the sizes and
   counts of the degenerate frequency sets at k equal the prediction from the site lists.
 
-Usage: test_fixed_sites.py [--all]   (--all: the count identity for all 230 groups, about two
-minutes, and larger supercells for phonopy)
+Usage: test_fixed_sites.py [--all]   (--all: the zone-centre lists and the count identity for
+all 230 groups, about two minutes more)
 """
 import os
 import sys
 import unittest
 from collections import Counter
+from functools import lru_cache
 
 import numpy as np
 
@@ -34,7 +37,6 @@ import test_phonopy_fixed_kpoints as pj  # noqa: E402
 from tablegen import fixed_kpoints as fk  # noqa: E402
 from tablegen import fixed_sites as fs  # noqa: E402
 from tablegen import modes  # noqa: E402
-from tablegen import pgirreps as pi  # noqa: E402
 
 END_DIM = {1: 1, 2: 4, 3: 2}       # the divisor by reality type
 
@@ -78,22 +80,27 @@ def real_character(P, m):
     return lambda op: np.trace(P.real_form(m, op)).real
 
 
-def vector_site_irreps(spg):
-    """Site irreps of the displacements of a site of point group spg, one entry per copy."""
-    return [r for r, _, _ in modes.vector_slots(spg, 1)]
+@lru_cache(maxsize=None)
+def site_irreps(spg):
+    """Per site irrep of point group spg (from the committed tables): the dimension of the
+    commutant of its real form (1 real, 2 complex)."""
+    t = tm.tables()
+    idx = [int(x) for x in t.w["PG_IRREP_INDEX"][:int(t.w["PG_IRREP_COUNT"][spg - 1]), spg - 1]]
+    return idx, [int(round(cm.reality_from_norm(t, i)[0])) for i in idx]
 
 
 def copies(sh, w, lst, reality):
     """How often the irrep occurs in the displacements of orbit w, from its site list, as the
-    mode projection counts it; None when a count is not divisible."""
+    mode projection counts it: per vector block of the site group (the committed
+    `PG_VECTOR_IRREP`) the multiplicity of its site irrep, doubled for a complex one, divided
+    by the irrep's divisor (which must divide it)."""
     spg = int(sh.w["WYC_SITE_POINT_GROUP"][w - 1])
-    irreps = pi.point_group_irreps(spg)
+    idx, ends = site_irreps(spg)
     mult = dict(lst)
     total = 0
-    for r in vector_site_irreps(spg):
-        n = mult.get(r, 0) * (2 if irreps[r - 1].reality != 1 else 1)
-        if n % END_DIM[reality]:
-            return None
+    for r, _, _ in cm.vector_blocks(tm.tables(), spg, 1, idx):
+        n = mult.get(r, 0) * ends[r - 1]
+        assert n % END_DIM[reality] == 0, (w, r, n, reality)
         total += n // END_DIM[reality]
     return total
 
@@ -104,10 +111,12 @@ def orbit_size(sh, g, w):
 
 
 class ZoneCentre(unittest.TestCase):
+    groups = tuple(sorted(set(range(1, 231, 3)) | set(SAMPLE)))
+
     def test_committed_lists_are_reproduced(self):
         t = tm.tables()
         sh = shared()
-        for g in range(1, 231):
+        for g in self.groups:
             index = {op[4]: j for j, op in enumerate(sh.ops(g))}
             for i in cm.zone_centre_irreps(t, g):
                 chi = cm.characters(t, i)
@@ -126,10 +135,9 @@ class CountIdentity(unittest.TestCase):
             for m in P.slots():
                 lists = fs.site_lists(sh, g, real_character(P, m))
                 for w, lst in zip(sh.wyc_range(g), lists):
-                    spg = int(sh.w["WYC_SITE_POINT_GROUP"][w - 1])
+                    ends = site_irreps(int(sh.w["WYC_SITE_POINT_GROUP"][w - 1]))[1]
                     for s, p in lst:
-                        e = 2 if pi.point_group_irreps(spg)[s - 1].reality == 3 else 1
-                        self.assertEqual(p * e % END_DIM[P.types[m]], 0,
+                        self.assertEqual(p * ends[s - 1] % END_DIM[P.types[m]], 0,
                                          "group %d %s slot %d position %d site irrep %d"
                                          % (g, P.label, m, w, s))
                     totals[w] += P.little_dimension(m) * copies(sh, w, lst, P.types[m])
@@ -186,6 +194,23 @@ def predicted_sets(sh, g, kindex, atoms):
     return +sets
 
 
+class OrbitCharacters(unittest.TestCase):
+    def test_same_sets_as_the_small_irreps_in_the_orbit_characters(self):
+        # The small irreps' multiplicities in the displacement characters of the whole orbit
+        # at k (no site lists involved) give the same degenerate sets.
+        t = tm.tables()
+        sh = shared()
+        for name, g, atoms, labels in pj.FULL:
+            rng = np.random.default_rng(g)
+            _, pos, _ = pj.crystal(t, g, atoms, rng)
+            for label in labels:
+                with self.subTest(crystal=name, k=label):
+                    kindex, kappa = pj.kvector(t, t.bravais(g), label)
+                    P = fk.SpecialPoint(sh, g, kindex)
+                    self.assertEqual(predicted_sets(sh, g, kindex, atoms),
+                                     pj.predicted_sets(t, g, kindex, kappa, pos, P))
+
+
 class PhonopyJudge(unittest.TestCase):
     crystals = PHONOPY
 
@@ -208,6 +233,6 @@ class PhonopyJudge(unittest.TestCase):
 if __name__ == "__main__":
     if "--all" in sys.argv:
         sys.argv.remove("--all")
-        CountIdentity.groups = tuple(range(1, 231))
+        CountIdentity.groups = ZoneCentre.groups = tuple(range(1, 231))
     result = unittest.main(exit=False, verbosity=1).result
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -50,7 +50,7 @@ FULL = [
     ("Ia-3 special", 206, ("8a", "24d"), ("H", "N")),
     ("P6122 special", 178, ("6a",), ("K", "H", "A", "L")),
     ("I41/amd special", 141, ("4a", "8e"), ("X", "N")),
-    ("R-3c special", 167, ("6a", "12c"), ("T", "L", "F")),
+    ("R-3c special", 167, ("2a", "4c"), ("T", "L", "F")),
 ]
 
 _SHARED = None
