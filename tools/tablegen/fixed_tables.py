@@ -243,14 +243,15 @@ def to_float(M):
 class Sources:
     """Where the irreps, isotropy entries and site lists come from."""
 
-    def __init__(self, irreps, isotropy, sites):
+    def __init__(self, irreps, isotropy, sites, missing=()):
         self.irreps, self.isotropy, self.sites = irreps, isotropy, sites
+        self.missing = tuple(missing)      # exceptions of `irreps` meaning: no exact form
 
     @staticmethod
     def exact():
         from . import exact_forms, fixed_isotropy, fixed_sites
         return Sources(exact_forms.exact_irreps, fixed_isotropy.isotropy_entries,
-                       fixed_sites.site_lists)
+                       fixed_sites.site_lists, (exact_forms.NoExactForm,))
 
 
 class NumericIrrep:
@@ -491,10 +492,6 @@ class Stage2:
         self._commit(pair, new_mats, new_transforms, new_opds, values, small_values)
         return pair
 
-    @staticmethod
-    def src_errors():
-        return (NotImplementedError, LookupError, ArithmeticError, ValueError)
-
 
     @staticmethod
     def char_function(ops, stored):
@@ -657,8 +654,8 @@ def prefetch_with(src, sh, g, kindex):
     """[(SlotIrrep, matrices)] per slot, or the message when the source has no exact form."""
     try:
         return slot_matrices(src, sh, g, kindex, fk.group_operators(sh, g), sh.bravais(g))
-    except Stage2.src_errors() as exc:
-        return "%s: %s" % (type(exc).__name__, exc)
+    except src.missing as exc:
+        return str(exc)
 
 
 def empty_state(n_irreps=0):
