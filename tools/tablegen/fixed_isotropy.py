@@ -289,14 +289,22 @@ def _space_group_number(S, ops, all_ops):
             fail("a rotation does not keep the superlattice")
         tn = tuple(x - (x.numerator // x.denominator) for x in rm.mul_vec(Si, t))
         mats.append((tuple(int(x) for row in Rn for x in row), tn))
-    tden = _lcm([12] + [x.denominator for _, tn in mats for x in tn])
-    grp = sgtbx.space_group("P 1", t_den=tden)
-    for Rn, tn in mats:
-        grp.expand_smx(sgtbx.rt_mx(sgtbx.rot_mx(Rn, 1),
-                                   sgtbx.tr_vec(tuple(int(x * tden) for x in tn), tden)))
-    if grp.order_z() != len(ops):
-        fail("subgroup operators do not close on the superlattice")
-    return sgtbx.space_group_info(group=grp).type().number()
+    # cctbx's type search fails for some groups on unusual bases when the translation
+    # denominator is small; a larger one (a multiple of 24, then 2, 4, 12 times it) lets it
+    # through.
+    base = _lcm([24] + [x.denominator for _, tn in mats for x in tn])
+    for tden in (base, 2 * base, 4 * base, 12 * base):
+        grp = sgtbx.space_group("P 1", t_den=tden)
+        for Rn, tn in mats:
+            grp.expand_smx(sgtbx.rt_mx(sgtbx.rot_mx(Rn, 1),
+                                       sgtbx.tr_vec(tuple(int(x * tden) for x in tn), tden)))
+        if grp.order_z() != len(ops):
+            fail("subgroup operators do not close on the superlattice")
+        try:
+            return sgtbx.space_group_info(group=grp).type().number()
+        except RuntimeError:
+            continue
+    fail("cctbx finds no space-group type for a subgroup")
 
 
 def isotropy_entries(sh, g, translations, operators):
