@@ -705,12 +705,12 @@ class FiniteImage:
 REALITY_NORM = {1: (1, 1), 2: (4, -2), 3: (2, 0)}  # (mean chi^2, mean chi(g^2)) on G/T_N
 
 
-def check_irreps(t, fail):
+def check_irreps(t, fail, groups=range(1, 231)):
     image_sets = {}
     reached = {}
     if text(t.irr["IRREP_SECOND_LABEL"][N_IRREP - 1]).strip():
         fail("M5", "IRREP_SECOND_LABEL(4777) is not blank")
-    for g in range(1, 231):
+    for g in groups:
         L = t.bravais(g)
         table = None
         for j in range(1, int(t.lit["KVEC_COUNT"][L - 1]) + 1):
@@ -736,7 +736,7 @@ def check_irreps(t, fail):
                 table = product_table(t, g)
             check_point(t, fail, g, j, numbers[:count], table, image_sets, reached)
     for i in range(1, N_IRREP + 1):
-        if int(t.irr["IRREP_SG"][i - 1]) and reached.get(i, 0) != 1:
+        if int(t.irr["IRREP_SG"][i - 1]) in groups and reached.get(i, 0) != 1:
             fail("M5", "irrep %d is reached from %d slots" % (i, reached.get(i, 0)))
 
 
@@ -756,9 +756,10 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
              % (where, len(arms), narm))
     minus_in_star = tuple(-x % 1 for x in kappa) in arms
     N = period(arms)
-    grid = list(iproduct(range(N), repeat=3))
+    grid = list(iproduct(range(N), repeat=3))  # G/(N Z^3), common to all slots
+    probe = list(iproduct(range(N + 1), repeat=3))  # translations whose characters are checked
     phase_sum = np.array([sum(np.exp(2j * np.pi * float(sum(k[a] * v[a] for a in range(3))))
-                              for k in arms) for v in grid])
+                              for k in arms) for v in probe])
     rot = [t.prim_rot(L, op[4]).astype(int) for op in ops]
     A_idx = np.array([a for a, _, _ in table])
     B_idx = np.array([b for _, b, _ in table])
@@ -838,13 +839,12 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
             fail("M5", "%s: not a homomorphism at operators %d, %d"
                  % (name, A_idx[q] + 1, B_idx[q] + 1))
         # Translation characters: the star's phases, times the small dimension, real form.
-        Tgrid = np.array([translation_matrix(T, v) for v in grid])
-        tchar = np.einsum("tii->t", Tgrid)
+        tchar = np.array([np.trace(translation_matrix(T, v)) for v in probe])
         want = f * s * phase_sum.real
         if np.abs(tchar - want).max() > TOL:
             q = int(np.argmax(np.abs(tchar - want)))
             fail("M5", "%s: character %g of translation %s, the star gives %g"
-                 % (name, tchar[q], grid[q], want[q]))
+                 % (name, tchar[q], probe[q], want[q]))
         if reality == 1 and np.abs(phase_sum.imag).max() > TOL:
             fail("M5", "%s: real type, but -k is not in the star" % name)
         # The finite group G/T_N: norm and indicator by the reality type.
@@ -876,6 +876,7 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
                      % (image, image_sets[image][0], i))
         else:
             image_sets[image] = (i, elems)
+        Tgrid = np.array([translation_matrix(T, v) for v in grid])
         grid_chars.append(np.einsum("tij,oji->to", Tgrid, D))
         total += s * s * (2 if reality == 3 and minus_in_star else 1)
     for a in range(len(grid_chars)):
@@ -1095,9 +1096,9 @@ def irrep_kindex(t):
     return out
 
 
-def check_isotropy(t, fail, seed=20261210, sample=None, special_sample=None):
+def check_isotropy(t, fail, seed=20261210, sample=None, special_sample=None, irreps=None):
     """sample: that many stored irreps at random (None: all); special_sample: all zone-centre
-    irreps and that many of the others at random."""
+    irreps and that many of the others at random; irreps: those irreps only."""
     rng = np.random.default_rng(seed)
     first = t.iso["ISOTROPY_IRREP_FIRST"]
     if first[0] != 1 or np.any(np.diff(first) < 0) or first[N_IRREP] - 1 > 15239:
@@ -1107,7 +1108,9 @@ def check_isotropy(t, fail, seed=20261210, sample=None, special_sample=None):
     for i in range(1, N_IRREP + 1):
         if i not in stored and first[i] != first[i - 1]:
             fail("M6", "irrep %d is not stored but has isotropy entries" % i)
-    if sample is not None:
+    if irreps is not None:
+        stored = [i for i in stored if i in irreps]
+    elif sample is not None:
         stored = [stored[j] for j in sorted(rng.choice(len(stored), min(sample, len(stored)),
                                                        replace=False))]
     elif special_sample is not None:
@@ -1235,7 +1238,7 @@ def reality_type(t, i):
     return int(t.img["IMAGE_REALITY_TYPE"][int(t.irr["IRREP_IMAGE"][i - 1]) - 1])
 
 
-def check_site_data(t, fail):
+def check_site_data(t, fail, groups=range(1, 231)):
     refs = {}
     for p in range(1, 33):
         idx, g, S = site_irreps(t, p)
@@ -1267,7 +1270,7 @@ def check_site_data(t, fail):
                              % (p, kind, n_list, k))
                         break
     wfirst = t.w["IRREP_WYC_FIRST"]
-    for g in range(1, 231):
+    for g in groups:
         wyc0 = int(t.w["WYC_FIRST"][g - 1])
         nw = int(t.w["WYC_COUNT"][g - 1])
         sites = [site_ops(t, g, w) for w in range(wyc0, wyc0 + nw)]
