@@ -19,25 +19,41 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
   M4 co-groups   order >= 1 everywhere; for every (group, k type) exactly the point
                  operations of the group that keep k modulo the reciprocal lattice at generic
                  parameter values, ascending; the order divides the group order
-  M5 irreps      zone centre of every group: slots, little irreps and stored irreps agree;
-                 matrices orthogonal, a homomorphism with the lattice translations,
-                 sum |chi|^2 = |G| times 1, 2, 4 by reality type, the Frobenius-Schur
-                 indicator gives the reality type, characters orthogonal and complete,
-                 S^H D S = diag(z, conj z) for the complex type, equal images equal matrix
-                 sets, labels "GM<slot>", second label 4777 blank; the vector representation
-                 holds exactly three acoustic modes as the program counts them
-  M6 isotropy    entries inside their extents, right-handed superlattices, OPD dimension
-                 equals the irrep's, OPD vectors fixed by the operators that fix them, one
-                 parameter count per irrep; the space group of the parent displaced along the
-                 OPD (spglib) is ISOTROPY_SG
+  M5 irreps      every (group, k) with slots: LITTLE_IRREP_COUNT at most 12 with the numbers
+                 in use distinct and the rest 0; at k types with parameters no irrep number;
+                 at the others every slot a stored irrep (irrep number = little-irrep number)
+                 whose arrays agree (group, k index, slot, dimension = arms x
+                 SMALL_IRREP_DIMENSION x 1 or 2, reality of the image, labels k label + slot,
+                 second label blank away from GM, extents of matrices and images), and every
+                 stored irrep reached from one slot. Per stored irrep: matrices orthogonal; a
+                 homomorphism of the whole group (translation matrices commute, D(op) T(e_c)
+                 D(op)^-1 = T(R e_c), D(a) D(b) = T(d) D(c) with T(d) = T3^d3 T2^d2 T1^d1 as
+                 the program composes them); translation characters = the sum over the star
+                 (computed from KVEC_MATRIX and the operators) of exp(2 pi i k.t), times the
+                 small dimension, times 2 for the non-real types; over the finite group G/T_N
+                 (translation images by closure) mean chi^2 = 1, 4, 2 and the Frobenius-Schur
+                 indicator 1, -2, 0 by reality type; the image's transformation T unitary
+                 with T^H D T = diag(D', conj D') (type 3) or diag(D', D') (type 2) for every
+                 stored matrix; irreps of one image generate equal matrix groups. Per
+                 (group, k): slots inequivalent (characters orthogonal on G/N Z^3), sum of
+                 the small dimensions squared (complex pairs in the star twice) = co-group
+                 order; at GM exactly three acoustic modes as the program counts them
+  M6 isotropy    entries inside their extents, right-handed superlattices whose vectors fix
+                 the OPD and whose lattice is the whole lattice of translations fixing it, OPD
+                 dimension equals the irrep's, the OPD is the fixed subspace of its stabiliser
+                 in G/T_N; the OPDs are the smallest isotropy subspaces, one per orbit, every
+                 orbit present; spglib finds ISOTROPY_SG, and no extra translation, in the
+                 supercell of three general orbits displaced along the OPD (every zone-centre
+                 irrep, a seeded sample of the others; all with --all)
   M7 site data   PG_IRREP_COUNT/PG_IRREP_INDEX name the zone-centre irreps of a primitive
                  group whose operators are the reference list; vector slots add up to 3, an
                  s-dimensional site irrep starting at a slot = 1 mod s; R(list_j) E =
                  E S(reference_j) (axial: det R R) for every list; site-irrep multiplicities
-                 recomputed from the site operators of every position, and the mode counts
-                 they give divisible by 1, 4, 2 for the irrep's reality type
+                 of every stored irrep recomputed from its matrices on the site operators
+                 (translations included) of every position, and the mode counts they give
+                 divisible by 1, 4, 2 for the irrep's reality type
 
-Usage: check_mode_tables.py [data directory]   (default: data/ beside tools/)
+Usage: check_mode_tables.py [--all] [data directory]   (default: data/ beside tools/)
 """
 import os
 import sys
