@@ -673,8 +673,41 @@ def translation_matrix(T, v):
     return A
 
 
-def matrix_key(M):
-    return np.round(np.asarray(M) * 1e4).astype(np.int64).tobytes()
+class MatrixBag:
+    """Distinct matrices up to TOL in every entry. A random linear form of the entries picks a
+    bucket of width 1e-3, and a matrix is compared with those of its bucket and the two
+    neighbours, so rounding never splits two equal matrices."""
+
+    def __init__(self, size):
+        self.form = np.random.default_rng(99).standard_normal(size)
+        self.buckets = {}
+        self.items = []
+
+    def find(self, M):
+        """(index of the equal matrix or None, bucket)."""
+        x = np.asarray(M).reshape(-1)
+        b = int(np.floor(float(x @ self.form) * 1e3))
+        for c in (b - 1, b, b + 1):
+            for q in self.buckets.get(c, ()):
+                if np.abs(self.items[q] - x).max() < TOL:
+                    return q, b
+        return None, b
+
+    def add(self, M):
+        """Index of M, added when new."""
+        q, b = self.find(M)
+        if q is None:
+            q = len(self.items)
+            self.items.append(np.asarray(M).reshape(-1).copy())
+            self.buckets.setdefault(b, []).append(q)
+        return q
+
+    def __len__(self):
+        return len(self.items)
+
+    def __eq__(self, other):
+        return len(self) == len(other) and all(other.find(x)[0] is not None
+                                               for x in self.items)
 
 
 class FiniteImage:
@@ -688,17 +721,17 @@ class FiniteImage:
         self.T = mats[:3]
         self.D = np.array(mats[3:])
         tmat, tvec = [np.eye(self.n)], [(0, 0, 0)]
-        seen = {matrix_key(tmat[0])}
+        seen = MatrixBag(self.n * self.n)
+        seen.add(tmat[0])
         q = 0
         while q < len(tmat):
             for a in range(3):
                 M = self.T[a] @ tmat[q]
-                key = matrix_key(M)
-                if key not in seen:
+                if seen.find(M)[0] is None:
                     if len(tmat) >= limit:
                         raise ValueError("irrep %d: the translation matrices generate more than "
                                          "%d matrices" % (i, limit))
-                    seen.add(key)
+                    seen.add(M)
                     tmat.append(M)
                     tvec.append(tuple(x + (b == a) for b, x in enumerate(tvec[q])))
             q += 1
@@ -713,9 +746,11 @@ class FiniteImage:
         return np.einsum("tij,oji->to", self.tmat, self.D)
 
     def matrix_set(self):
-        """The distinct matrices of the group, rounded, as a sorted integer array."""
-        E = self.elements().reshape((-1, self.n * self.n))
-        return np.unique(np.round(E * 1e4).astype(np.int64), axis=0)
+        """The distinct matrices of the group."""
+        bag = MatrixBag(self.n * self.n)
+        for M in self.elements().reshape((-1, self.n * self.n)):
+            bag.add(M)
+        return bag
 
 
 REALITY_NORM = {1: (1, 1), 2: (4, -2), 3: (2, 0)}  # (mean chi^2, mean chi(g^2)) on G/T_N
@@ -887,7 +922,7 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
                     break
         elems = fin.matrix_set()
         if image in image_sets:
-            if not np.array_equal(image_sets[image][1], elems):
+            if image_sets[image][1] != elems:
                 fail("M5", "image %d: matrix sets of irreps %d and %d differ"
                      % (image, image_sets[image][0], i))
         else:
@@ -1034,27 +1069,38 @@ def _null_space(M, tol=1e-6):
     return vh[int((sv > tol).sum()):].T
 
 
-def space_key(W):
-    """Key of the subspace spanned by the columns of W (its rounded orthogonal projector)."""
+def projector(W):
+    """Orthogonal projector onto the column space of W."""
     Q, _ = np.linalg.qr(W)
-    return matrix_key(Q @ Q.T)
+    return Q @ Q.T
 
 
 def isotropy_subspaces(E, limit=20000):
     """Every nonzero fixed subspace of a subgroup of the finite matrix group E (elements
     (k, n, n)): the whole space and all nonzero intersections of the elements' fixed
-    subspaces, as orthonormal bases by key."""
+    subspaces. Returns (bag of their projectors, orthonormal bases in the bag's order)."""
     n = E.shape[1]
     eye = np.eye(n)
-    reps = {}
+    bag = MatrixBag(n * n)
+    bases = []
+
+    def add(W):
+        q = bag.add(projector(W))
+        if q == len(bases):
+            if q >= limit:
+                raise ValueError("more than %d isotropy subspaces" % limit)
+            bases.append(W)
+            return True
+        return False
+
+    add(eye)
+    reps = []
     for M in E:
         W = _null_space(M - eye)
-        if W.shape[1] and W.shape[1] < n:
-            reps.setdefault(space_key(W), (W, M - eye))
-    A = np.array([a for _, a in reps.values()]) if reps else np.zeros((0, n, n))
-    spaces = {space_key(eye): eye}
-    spaces.update({k: w for k, (w, _) in reps.items()})
-    frontier = [w for w, _ in reps.values()]
+        if W.shape[1] and W.shape[1] < n and add(W):
+            reps.append(M - eye)
+    A = np.array(reps) if reps else np.zeros((0, n, n))
+    frontier = bases[1:]
     while frontier:
         new = []
         for W in frontier:
@@ -1062,36 +1108,31 @@ def isotropy_subspaces(E, limit=20000):
             ranks = (np.linalg.svd(X, compute_uv=False) > 1e-6).sum(axis=-1)
             for q in np.nonzero((ranks > 0) & (ranks < W.shape[1]))[0]:
                 V = W @ _null_space(X[q])
-                key = space_key(V)
-                if key not in spaces:
-                    if len(spaces) >= limit:
-                        raise ValueError("more than %d isotropy subspaces" % limit)
-                    spaces[key] = V
+                if add(V):
                     new.append(V)
         frontier = new
-    return spaces
+    return bag, bases
 
 
 def check_classes(fail, name, E, entries):
     """The entries' OPDs are the smallest isotropy subspaces, one per orbit of the group."""
-    spaces = isotropy_subspaces(E)
-    pmin = min(W.shape[1] for W in spaces.values())
-    smallest = {k: W for k, W in spaces.items() if W.shape[1] == pmin}
+    bag, bases = isotropy_subspaces(E)
+    pmin = min(W.shape[1] for W in bases)
     orbit = {}
-    for k, W in smallest.items():
-        if k in orbit:
+    norbits = 0
+    for q, W in enumerate(bases):
+        if W.shape[1] != pmin or q in orbit:
             continue
-        o = len(set(orbit.values()))
         for M in E:
-            orbit.setdefault(space_key(M @ W), o)
-    norbits = len(set(orbit.values()))
+            orbit.setdefault(bag.find(projector(M @ W))[0], norbits)
+        norbits += 1
     seen = set()
     for e, V in entries:
         if V.shape[1] != pmin:
             fail("M6", "%s entry %d: %d parameters, the smallest isotropy subspace has %d"
                  % (name, e, V.shape[1], pmin))
             return
-        o = orbit.get(space_key(V))
+        o = orbit.get(bag.find(projector(V))[0])
         if o is None:
             fail("M6", "%s entry %d: OPD is not an isotropy subspace" % (name, e))
         elif o in seen:

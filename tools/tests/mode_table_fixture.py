@@ -282,18 +282,18 @@ def write_special_points(directory, points=POINTS):
 
 
 def isotropy(t, i):
-    """(superlattice, echelon OPD basis) per orbit of the smallest isotropy subspaces."""
+    """(superlattice, orthonormal OPD basis) per orbit of the smallest isotropy subspaces."""
     fin = cm.FiniteImage(t, i)
     n = fin.n
     E = fin.elements().reshape((-1, n, n))
-    spaces = cm.isotropy_subspaces(E)
-    pmin = min(W.shape[1] for W in spaces.values())
+    bag, bases = cm.isotropy_subspaces(E)
+    pmin = min(W.shape[1] for W in bases)
     done, out = set(), []
-    for key, W in sorted(spaces.items()):
-        if W.shape[1] != pmin or key in done:
+    for q, W in enumerate(bases):
+        if W.shape[1] != pmin or q in done:
             continue
         for M in E:
-            done.add(cm.space_key(M @ W))
+            done.add(bag.find(cm.projector(M @ W))[0])
         V = W
         per = 1
         while np.abs(np.linalg.matrix_power(fin.T[0], per) - np.eye(n)).max() > 1e-6 or \
