@@ -1385,7 +1385,7 @@ CHECKS = ("M1", "M2", "M3", "M4", "M5", "M6", "M7")
 
 # Irreps away from the zone centre whose isotropy entries are checked by default (seeded
 # sample; every one with --all). The zone-centre irreps are always checked in full.
-SPECIAL_SAMPLE = 150
+SPECIAL_SAMPLE = 100
 
 
 def run_checks(data_dir, seed=20261210, isotropy_sample=None, everything=False):

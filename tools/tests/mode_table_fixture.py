@@ -157,8 +157,9 @@ def cctbx_number(ops):
     return sgtbx.space_group_info(group=group).type().number()
 
 
-def write_special_points(directory, points=POINTS):
-    """Copy of the committed tables in directory with every slot of the points added."""
+def write_special_points(directory, points=POINTS, forms=None):
+    """Copy of the committed tables in directory with every slot of the points added.
+    forms(P, slot index, generators) may give other (matrices, transformation) of a slot."""
     from tablegen import modes, space
     from tablegen import fixed_kpoints as fk
     for name in os.listdir(DATA):
@@ -188,6 +189,12 @@ def write_special_points(directory, points=POINTS):
         f.set("LITTLE_IRREP_COUNT", (g - 1) * 27 + j - 1, len(P.slots()))
         for m, sm in enumerate(P.slots(), start=1):
             rt = P.types[sm]
+            if forms is not None:
+                mats, S = forms(P, m - 1, gens)
+                chars = (lambda P, sm, rt: lambda op: (1 if rt == 1 else 2) * np.trace(
+                    P.induced(sm, op)).real)(P, sm, rt)
+                slots.append((g, label, j, m, P.small_dims()[sm], rt, mats, S, chars))
+                continue
             mats = [P.real_form(sm, op) for op in gens]
             assert max(np.abs(M.imag).max() for M in mats) < 1e-9
             mats = [M.real for M in mats]
