@@ -1217,12 +1217,12 @@ def check_irrep_isotropy(t, fail, i, rng):
                 fail("M6", "%s entry %d: OPD not fixed by superlattice vector %d"
                      % (name, e, c + 1))
         # The superlattice is the whole lattice of the translations that fix the OPD.
-        fixing = sum(1 for M in fin.tmat if np.abs(M @ V - V).max() < TOL)
+        fixing = int((np.abs(fin.tmat @ V - V).max(axis=(1, 2)) < TOL).sum())
         if fixing * det != len(fin.tmat):
             fail("M6", "%s entry %d: superlattice of determinant %d, the translations fixing "
                  "the OPD have index %d" % (name, e, det, len(fin.tmat) // max(fixing, 1)))
-        fixers = [M for M in E if np.abs(M @ V - V).max() < TOL]
-        rank = np.linalg.matrix_rank(np.vstack([M - np.eye(n) for M in fixers]), tol=1e-6)
+        fixers = E[np.abs(E @ V - V).max(axis=(1, 2)) < TOL]
+        rank = np.linalg.matrix_rank((fixers - np.eye(n)).reshape((-1, n)), tol=1e-6)
         if n - rank != V.shape[1]:
             fail("M6", "%s entry %d: the operators fixing the OPD fix %d dimensions, not %d"
                  % (name, e, n - rank, V.shape[1]))
