@@ -260,8 +260,8 @@ def write_special_points(directory, points=POINTS, forms=None):
             sg = subgroup_number(t, i, S, V)
             f.set("ISOTROPY_SG", entry - 1, sg)
             f.set("ISOTROPY_OPD", entry - 1, opd)
-            for a in range(9):
-                f.set("ISOTROPY_SUPERLATTICE", (entry - 1) * 9 + a, int(S.reshape(-1, order="F")[a]))
+            for a, x in enumerate(S.reshape(-1, order="F")):
+                f.set("ISOTROPY_SUPERLATTICE", (entry - 1) * 9 + a, int(x))
             f.set("OPD_DIMENSION", opd - 1, V.shape[0])
             f.set("OPD_PARAMETER_COUNT", opd - 1, V.shape[1])
             f.set("OPD_VECTOR_START", opd - 1, opd_comp)
@@ -302,10 +302,9 @@ def isotropy(t, i):
         for M in E:
             done.add(bag.find(cm.projector(M @ W))[0])
         V = W
-        per = 1
-        while np.abs(np.linalg.matrix_power(fin.T[0], per) - np.eye(n)).max() > 1e-6 or \
-                np.abs(np.linalg.matrix_power(fin.T[1], per) - np.eye(n)).max() > 1e-6 or \
-                np.abs(np.linalg.matrix_power(fin.T[2], per) - np.eye(n)).max() > 1e-6:
+        per = 1  # the period of the translation matrices
+        while any(np.abs(np.linalg.matrix_power(T, per) - np.eye(n)).max() > 1e-6
+                  for T in fin.T):
             per += 1
         gens = [tuple(per * e) for e in np.eye(3, dtype=int)]
         gens += [v for v in iproduct(range(per), repeat=3)
