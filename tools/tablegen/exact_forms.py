@@ -41,8 +41,6 @@ from . import pointops as po
 from . import quadfield as qf
 from .quadfield import QC, CZERO, CONE, ZERO
 
-TOL = 1e-9
-
 
 class NoExactForm(Exception):
     pass
@@ -52,7 +50,7 @@ class NoExactForm(Exception):
 
 def _product_table(A):
     """prod[a][b], w[a][b] (complex) with A[a] A[b] = w A[prod]: found numerically."""
-    n, d = A.shape[0], A.shape[1]
+    d = A.shape[1]
     P = np.einsum("aij,bjk->abik", A, A)
     # overlap of each product with every element: tr(A_c^H A_a A_b) / d
     ov = np.einsum("cji,abji->abc", A.conj(), P) / d
@@ -65,10 +63,9 @@ def _product_table(A):
 
 def _generators(prod):
     n = len(prod)
-    gens, have = [], {0}
     # element 0 need not be the identity: find it as the element e with prod[e][e] == e
     ident = next(e for e in range(n) if prod[e][e] == e)
-    have = {ident}
+    gens, have = [], {ident}
     for a in range(n):
         if a in have:
             continue
@@ -127,7 +124,7 @@ def _candidates(A, rng):
 def _fix_phases(B):
     """Diagonal phase change so that the first entry (in the listed matrices, row by row) that
     links a new basis vector to the tree is positive real."""
-    n, d = B.shape[0], B.shape[1]
+    d = B.shape[1]
     phi = [None] * d
     phi[0] = 0.0
     done = 1
@@ -187,7 +184,7 @@ def nice_form(mats, factor=None):
     matrices. Raises ValueError when no exact form is found.
     """
     A = np.array([np.asarray(M, dtype=complex) for M in mats])
-    n, d = A.shape[0], A.shape[1]
+    d = A.shape[1]
     if factor is None:
         prod, w = _product_table(A)
         w = [[qf.snap_complex(x) for x in row] for row in w]
@@ -467,6 +464,10 @@ class ExactIrrep:
             out = tuple(out)
         self._cache[key] = out
         return out
+
+    def character(self, op):
+        """Exact real character (trace of matrix(op))."""
+        return qf.trace(self.matrix(op))
 
 
 def _S(n):

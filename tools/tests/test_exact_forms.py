@@ -12,8 +12,10 @@ characters equal those of the numerical real forms of fixed_kpoints to 1e-9, the
 transformation gives T^H R T = diag(D, conj D) (type 3) or diag(D, D) (type 2), and the
 transformation depends only on the real dimension and reality type.
 
-`--all` runs every (group, k) pair (not in CI: several minutes) and prints the run time, the
-number of distinct positive values and their smallest spacing, and the failures.
+`--all` makes the forms of every (group, k) pair (not in CI: about a minute) and prints the run
+time, the distinct positive values and their smallest spacing, and the failures; `--full` adds
+the checks above for every irrep (about twenty minutes), `--part i/n` takes every n-th pair
+from pair i (0-based) so that several processes can share the sweep.
 """
 import cmath
 import math
@@ -63,8 +65,10 @@ def fails_field():
                 out.append("field: product or inverse wrong for %r, %r" % (x, y))
         if x and x.sign() != (1 if float(x) > 0 else -1):
             out.append("field: sign of %r" % (x,))
-    # a tiny nonzero value: sqrt2 * 19601 - 13860 sqrt... use 99 - 70 sqrt2 (= 0.00505...)
-    for x, s in ((QQ(99, -70), 1), (QQ(-99, 70), -1), (QQ(5, 0, -2, 0), 1),
+    # signs near zero (665857 - 470832 sqrt2 = 7.5e-7, 978122 - 564719 sqrt3 = 5.1e-7) are
+    # decided exactly, not by their floats
+    for x, s in ((QQ(665857, -470832), 1), (QQ(-665857, 470832), -1), (QQ(5, 0, -2, 0), 1),
+                 (QQ(978122, 0, -564719), 1), (QQ(0, -978122, 0, 564719), -1),
                  (QQ(0, 7, -4), 1), (QQ(0, -7, 4), -1)):
         if x.sign() != s:
             out.append("field: exact sign of %r" % (x,))
@@ -161,7 +165,7 @@ def check_irrep(P, ir, fails):
         if len(R) != ir.dim or len(R) != P.little_dimension(ir.m):
             fails.append("%s: dimension %d" % (where, len(R)))
             return
-        if abs(float(qf.trace(R)) - np.trace(P.real_form(ir.m, op)).real) > 1e-9:
+        if abs(float(ir.character(op)) - np.trace(P.real_form(ir.m, op)).real) > 1e-9:
             fails.append("%s: character differs from the numerical real form" % where)
             return
     for op in gens:
@@ -239,14 +243,24 @@ def values_of(irs, out):
                             out.add(abs(x))
 
 
-def run_all(sh):
+def run_all(sh, full, part):
+    """Every (group, k) pair (pair number % n == i for part (i, n)); full: check_irrep too."""
     t0 = time.time()
     vals, fails, pairs = set(), [], 0
+    number = 0
     for g in range(1, 231):
         for j in fk.special_kindices(sh.bravais(g)):
+            number += 1
+            if number % part[1] != part[0]:
+                continue
             pairs += 1
             try:
-                values_of(ef.exact_irreps(sh, g, j), vals)
+                P = fk.SpecialPoint(sh, g, j)
+                irs = ef.exact_irreps(sh, g, j, point=P)
+                values_of(irs, vals)
+                if full:
+                    for ir in irs:
+                        check_irrep(P, ir, fails)
             except ef.NoExactForm as e:
                 fails.append(str(e))
     dt = time.time() - t0
@@ -255,6 +269,7 @@ def run_all(sh):
     print("test_exact_forms --all: %d pairs, %d failed, %.0f s" % (pairs, len(fails), dt))
     print("distinct positive values: %d, smallest spacing %.6f, largest %.6f"
           % (len(fl), gap, fl[-1]))
+    print("values: " + " ".join(repr(v) for v in sorted(vals, key=float)))
     for f in fails:
         print("  " + f)
     return 1 if fails else 0
@@ -262,8 +277,13 @@ def run_all(sh):
 
 def main():
     sh = modes.Shared(space.build(), None)
-    if "--all" in sys.argv[1:]:
-        return run_all(sh)
+    args = sys.argv[1:]
+    if "--all" in args:
+        part = (0, 1)
+        if "--part" in args:
+            i, n = args[args.index("--part") + 1].split("/")
+            part = (int(i), int(n))
+        return run_all(sh, "--full" in args, part)
     fails = fails_field() + fails_nice_form(sh) + fails_irreps(sh)
     for f in fails[:20]:
         print("test_exact_forms:", f)

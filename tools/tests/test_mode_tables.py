@@ -19,7 +19,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..")
 DATA = os.path.join(TOOLS, "..", "data")
 sys.path.insert(0, TOOLS)
+sys.path.insert(0, HERE)
 import check_mode_tables as cm  # noqa: E402
+import mode_table_fixture as fixture  # noqa: E402
 
 _TABLES = None
 
@@ -196,15 +198,16 @@ def patch(directory, name, array, index, value):
 
 class Faults(unittest.TestCase):
 
-    def faulty(self, change, check):
+    def faulty(self, change, check, args=None, source=DATA, messages=False):
         with tempfile.TemporaryDirectory() as tmp:
-            for name in os.listdir(DATA):
-                shutil.copy(os.path.join(DATA, name), tmp)
+            for name in os.listdir(source):
+                shutil.copy(os.path.join(source, name), tmp)
             change(tmp)
             failures = []
             t = cm.Tables(tmp)
-            args = (20261210, 30) if check is cm.check_isotropy else ()
-            check(t, lambda code, msg: failures.append(code), *args)
+            if args is None:
+                args = (20261210, 30) if check is cm.check_isotropy else ()
+            check(t, lambda code, msg: failures.append(msg if messages else code), *args)
             return failures
 
     def test_faults_are_seen(self):
@@ -261,6 +264,167 @@ class Faults(unittest.TestCase):
         for change, check, code in cases:
             with self.subTest(fault=change.__name__):
                 self.assertIn(code, self.faulty(change, check))
+
+    def test_translation_image_and_superlattice_faults(self):
+        t = tables()
+        stored = range(1, 1314)
+
+        def translation(d):  # T1 of a one-dimensional irrep becomes -1: k is no longer GM
+            i = next(i for i in stored if int(t.irr["IRREP_IMAGE"][i - 1]) == 2)
+            first = int(t.irr["IRREP_MATRIX_FIRST"][i - 1])
+            j = next(j for j, D in enumerate(t.matrices(i)) if D[0, 0] < 0)
+            patch(d, "data_irreps.bin", "IRREP_MATRIX_START", first - 1,
+                  int(t.irr["IRREP_MATRIX_START"][first - 1 + j]))
+
+        def images_swapped(d):  # a D3 irrep and a D4 irrep exchange their image numbers
+            a = next(i for i in stored if int(t.irr["IRREP_IMAGE"][i - 1]) == 6)
+            b = next(i for i in stored if int(t.irr["IRREP_IMAGE"][i - 1]) == 7)
+            patch(d, "data_irreps.bin", "IRREP_IMAGE", a - 1, 7)
+            patch(d, "data_irreps.bin", "IRREP_IMAGE", b - 1, 6)
+
+        def left_handed(d):  # the first entry's superlattice with two columns exchanged
+            for q, v in enumerate((0, 1, 0, 1, 0, 0, 0, 0, 1)):
+                patch(d, "data_isotropy.bin", "ISOTROPY_SUPERLATTICE", q, v)
+
+        cases = [(translation, cm.check_irreps, None, "of translation"),
+                 (images_swapped, cm.check_irreps, None, "matrix sets"),
+                 (left_handed, cm.check_isotropy, (20261210, None, None, [1]),
+                  "not right-handed")]
+        for change, check, args, text in cases:
+            with self.subTest(fault=change.__name__):
+                msgs = self.faulty(change, check, args, messages=True)
+                self.assertTrue(any(text in m for m in msgs), msgs[:5])
+
+# --- irreps away from the zone centre ---------------------------------------------------------
+
+_SPECIAL = None
+
+
+def special():
+    """(directory, Tables, new irreps) of the committed tables with the fixture's special
+    points added (made once, removed at exit)."""
+    global _SPECIAL
+    if _SPECIAL is None:
+        import atexit
+        tmp = tempfile.mkdtemp()
+        atexit.register(shutil.rmtree, tmp, True)
+        made = fixture.write_special_points(tmp)
+        _SPECIAL = (tmp, cm.Tables(tmp), made)
+    return _SPECIAL
+
+
+def irrep_named(t, g, label):
+    return next(i for i in range(1, cm.N_IRREP + 1) if int(t.irr["IRREP_SG"][i - 1]) == g
+                and cm.text(t.irr["IRREP_LABEL"][i - 1]).strip() == label)
+
+
+class SpecialPoints(unittest.TestCase):
+
+    faulty = Faults.faulty
+
+    def checks(self, t, made):
+        return [(cm.check_irreps, ()), (cm.check_isotropy, (1, None, None, made)),
+                (cm.check_site_data, ())]
+
+    def test_added_points_pass(self):
+        tmp, t, made = special()
+        # The fixture covers all three reality types, one- to six-dimensional irreps.
+        types = {int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) for i in made}
+        self.assertEqual(types, {1, 2, 3})
+        self.assertEqual(len(made), 10 + 1 + 3 + 3)
+        for check, args in self.checks(t, made):
+            with self.subTest(check=check.__name__):
+                failures = []
+                check(t, lambda code, msg: failures.append(msg), *args)
+                self.assertEqual(failures, [])
+
+    def test_faults_at_special_points_are_seen(self):
+        tmp, t, made = special()
+        x1, x2 = irrep_named(t, 221, "X1"), irrep_named(t, 221, "X2")
+        r1, m1 = irrep_named(t, 19, "R1"), irrep_named(t, 75, "M1")
+        self.assertEqual((t.dim(x1), t.dim(x2)), (6, 6))
+        start = t.irr["IRREP_MATRIX_START"]
+        first = t.irr["IRREP_MATRIX_FIRST"]
+        j_x = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 11]].index("X")
+        j_m = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 11]].index("M")
+
+        def irreps(d, array, i, value):
+            patch(d, "data_irreps.bin", array, i - 1, value)
+
+        def translation(d):  # X1: T1 replaced by T2
+            irreps(d, "IRREP_MATRIX_START", int(first[x1 - 1]), int(start[first[x1 - 1]]))
+
+        def shared_image(d):  # X2 claims the image of X1
+            irreps(d, "IRREP_IMAGE", x2, int(t.irr["IRREP_IMAGE"][x1 - 1]))
+
+        def equivalent_slots(d):  # X2 stores the matrices of X1
+            irreps(d, "IRREP_MATRIX_FIRST", x2, int(first[x1 - 1]))
+
+        def transformation(d):  # P212121 R: one entry of the J half negated
+            image = int(t.irr["IRREP_IMAGE"][r1 - 1])
+            s = int(t.img["IMAGE_TRANSFORM_START"][image - 1])
+            n = t.dim(r1)
+            q = next(q for q in range(s - 1 + n * n, s - 1 + 2 * n * n)
+                     if int(t.img["IMAGE_TRANSFORM_VALUE"][q]) > 1)
+            patch(d, "data_images.bin", "IMAGE_TRANSFORM_VALUE", q,
+                  int(t.img["IMAGE_TRANSFORM_VALUE"][q]) ^ 1)
+
+        def reality(d):  # P212121 R claimed complex
+            patch(d, "data_little.bin", "LITTLE_IRREP_REALITY", r1 - 1, 3)
+            patch(d, "data_images.bin", "IMAGE_REALITY_TYPE",
+                  int(t.irr["IRREP_IMAGE"][r1 - 1]) - 1, 3)
+
+        def slot_dropped(d):  # Pm-3m X without its last slot
+            count = int(t.lit["LITTLE_IRREP_COUNT"][j_x, 220])
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", 220 * 27 + j_x, count - 1)
+            patch(d, "data_little.bin", "LITTLE_IRREP_NUMBER", (220 * 27 + j_x) * 12 + count - 1,
+                  0)
+
+        def small_dimension(d):  # P4 M slot 1 claims a two-dimensional small irrep
+            patch(d, "data_little.bin", "SMALL_IRREP_DIMENSION", (74 * 27 + j_m) * 12, 2)
+
+        def uncovered(d):  # Pm-3m M, not stored, gets a slot count
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", 220 * 27 + j_m, 1)
+
+        e1 = int(t.iso["ISOTROPY_IRREP_FIRST"][x1 - 1])
+
+        def superlattice(d):  # X1's first entry: the first superlattice vector doubled
+            for r in range(3):
+                patch(d, "data_isotropy.bin", "ISOTROPY_SUPERLATTICE", (e1 - 1) * 9 + r,
+                      2 * int(t.iso["ISOTROPY_SUPERLATTICE"][r, 0, e1 - 1]))
+
+        def same_class(d):  # X1's second entry repeats the OPD of the first
+            patch(d, "data_isotropy.bin", "ISOTROPY_OPD", e1,
+                  int(t.iso["ISOTROPY_OPD"][e1 - 1]))
+
+        def subgroup(d):  # X1's first entry names the parent group
+            patch(d, "data_isotropy.bin", "ISOTROPY_SG", e1 - 1, 221)
+
+        def site_list(d):  # P4 M1: a multiplicity raised
+            e = int(t.w["IRREP_WYC_FIRST"][m1 - 1])
+            q = int(t.w["IRREP_WYC_LIST_START"][e - 1])
+            patch(d, "data_wyckoff.bin", "IRREP_WYC_MULTIPLICITY", q - 1,
+                  int(t.w["IRREP_WYC_MULTIPLICITY"][q - 1]) + 1)
+
+        iso = (1, None, None, [x1])
+        groups = ((19, 75, 143, 221),)
+        cases = [(translation, cm.check_irreps, groups, "translation"),
+                 (shared_image, cm.check_irreps, groups, "matrix sets"),
+                 (equivalent_slots, cm.check_irreps, groups, "not inequivalent"),
+                 (transformation, cm.check_irreps, groups, "T^H D T"),
+                 (reality, cm.check_irreps, groups, "indicator"),
+                 (slot_dropped, cm.check_irreps, groups, "sum of the small dimensions"),
+                 (small_dimension, cm.check_irreps, groups, "dimension (arms"),
+                 (uncovered, cm.check_irreps, groups, "LITTLE_IRREP_COUNT"),
+                 (superlattice, cm.check_isotropy, iso, "index"),
+                 (same_class, cm.check_isotropy, iso, "conjugate to an earlier"),
+                 (subgroup, cm.check_isotropy, iso, "spglib finds"),
+                 (site_list, cm.check_site_data, groups, "site irreps")]
+        for change, check, args, text in cases:
+            with self.subTest(fault=change.__name__):
+                msgs = self.faulty(change, check, args, source=tmp, messages=True)
+                self.assertTrue(any(text in m for m in msgs), msgs[:5])
+
 
 
 if __name__ == "__main__":
