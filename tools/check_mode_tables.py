@@ -899,7 +899,11 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
         if reality == 1 and np.abs(phase_sum.imag).max() > TOL:
             fail("M5", "%s: real type, but -k is not in the star" % name)
         # The finite group G/T_N: norm and indicator by the reality type.
-        fin = FiniteImage(t, i)
+        try:
+            fin = FiniteImage(t, i)
+        except ValueError as exc:  # a broken matrix can make the translation group infinite
+            fail("M5", "%s: %s" % (name, exc))
+            continue
         chi = fin.characters()
         M = fin.elements()
         chi2 = np.einsum("toij,toji->to", M, M)

@@ -30,13 +30,15 @@ def wyckoff_arrays(space_arrays):
     return arrays
 
 
-def write_tables(directory, report=sys.stdout):
+def write_tables(directory, report=sys.stdout, sources=None):
+    """Writes the eight files; `sources` of the special-point irreps (default: the exact
+    forms, isotropy entries and site lists of tablegen)."""
     os.makedirs(directory, exist_ok=True)
     arrays = space.build()
     space_payload = binfile.serialise(binfile.SPACE_LAYOUT, arrays)
     wyc = wyckoff_arrays(arrays)
     mode_arrays, const_text, site_arrays, extents, stage2 = modes.build(
-        arrays, wyc, special_points=None)
+        arrays, wyc, special_points=sources or fixed_tables.Sources.exact())
     wyc.update(site_arrays)
     wyckoff_bytes = binfile.serialise(binfile.WYCKOFF_LAYOUT, wyc)
     if len(wyckoff_bytes) != binfile.WYCKOFF_PAYLOAD_SIZE:

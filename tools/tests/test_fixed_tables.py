@@ -9,7 +9,8 @@
 2. Coverage: with an artificially small `IRREP_MATRIX_ELEMENT` the pair that would overflow
    it is skipped whole (named with the array, `LITTLE_IRREP_COUNT` 0), later pairs that fit
    are still stored, irrep numbers stay consecutive.
-3. Stored matrices of every covered pair of a sample: orthogonal, a homomorphism on the listed
+3. Stored matrices of every covered pair of a sample (numerical forms, and the exact forms with
+   their isotropy entries and site lists as the maker takes them): orthogonal, a homomorphism on the listed
    operators and lattice translations (products of operators with their translations carried
    by the translation matrices), real characters equal to those of the induced irreps of the
    special-point catalogue (2 Re chi for reality types 2 and 3).
@@ -210,12 +211,22 @@ def main():
     check_registry(fails)
     free = check_coverage(sh, fails)
     check_stored(sh, free, fails, (10, 47, 221))
+    # The exact forms, isotropy entries and site lists the maker uses: P212121 (a pseudoreal
+    # irrep at R), P3 (complex irreps whose partners lie outside the star), Pm-3m.
+    exact, _ = stage(sh, (19, 143, 221), sources=ft.Sources.exact())
+    if exact.uncovered:
+        fails.append("exact forms: pairs not stored: %r" % exact.uncovered)
+    check_stored(sh, exact, fails, (19, 143, 221))
+    realities = {int(exact.s.lit["LITTLE_IRREP_REALITY"][i - 1])
+                 for i in range(1, exact.s.n_irreps + 1)}
+    if realities != {1, 2, 3}:
+        fails.append("exact sample: reality types %r, expected all three" % sorted(realities))
     for f in fails[:20]:
         print("test_fixed_tables:", f)
     if fails:
         return 1
-    print("test_fixed_tables: registry, coverage rule and stored matrices of %d pairs checked"
-          % len(free.covered))
+    print("test_fixed_tables: registry, coverage rule and stored matrices of %d + %d pairs "
+          "checked" % (len(free.covered), len(exact.covered)))
     return 0
 
 
