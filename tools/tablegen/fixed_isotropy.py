@@ -36,7 +36,6 @@ Conventions of an entry:
   component and 0 at the other free ones; vectors ordered by free component; values rounded
   to 9 digits.
 """
-from fractions import Fraction
 from functools import reduce
 from math import gcd
 
@@ -119,16 +118,6 @@ class Image:
 
 def _mask_key(mask):
     return np.packbits(mask).tobytes()
-
-
-def _orthonormal_null(A):
-    """Orthonormal basis (columns) of the null space of A (rows x d)."""
-    d = A.shape[1]
-    if A.shape[0] == 0:
-        return np.eye(d)
-    _, s, Vh = np.linalg.svd(A)
-    rank = int((s > TOL).sum())
-    return Vh[rank:].T
 
 
 def fixed_subspaces(img):
