@@ -864,10 +864,9 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
             if got != want:
                 fail("M5", "%s: %s %r, expected %r" % (name, what, got, want))
         mats = t.matrices(i)
-        for D in mats:
-            if np.abs(D @ D.T - np.eye(n)).max() > TOL:
-                fail("M5", "%s: a matrix is not orthogonal" % name)
-                break
+        if any(np.abs(D @ D.T - np.eye(n)).max() > TOL for D in mats):
+            fail("M5", "%s: a matrix is not orthogonal" % name)
+            continue  # no finite group to speak of
         T, D = mats[:3], np.array(mats[3:])
         # A homomorphism of the whole group: translations commute, an operator conjugates
         # them as its rotation moves the lattice, products of listed operators.
@@ -901,7 +900,7 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
         # The finite group G/T_N: norm and indicator by the reality type.
         try:
             fin = FiniteImage(t, i)
-        except ValueError as exc:  # a broken matrix can make the translation group infinite
+        except ValueError as exc:
             fail("M5", "%s: %s" % (name, exc))
             continue
         chi = fin.characters()
@@ -993,23 +992,50 @@ def primitive_basis(t, L):
 def cell_translations(S):
     """Lattice vectors of the parent inside the cell spanned by the columns of S (one per coset
     of the superlattice)."""
-    Sinv = np.linalg.inv(S)
+    S = np.asarray(S, dtype=np.int64)
+    det = int(round(np.linalg.det(S)))
+    adj = np.rint(np.linalg.inv(S) * det).astype(np.int64)  # S^-1 = adj / det, exactly
     corners = np.array([S @ np.array(c) for c in iproduct((0, 1), repeat=3)])
-    lo, hi = corners.min(axis=0).astype(int), corners.max(axis=0).astype(int)
+    lo, hi = corners.min(axis=0), corners.max(axis=0)
     out = []
     for v in iproduct(*[range(lo[a], hi[a] + 1) for a in range(3)]):
-        x = Sinv @ np.array(v)
-        if np.all(x > -1e-9) and np.all(x < 1 - 1e-9):
+        x = adj @ np.array(v) * np.sign(det)  # det times the cell coordinates
+        if np.all(x >= 0) and np.all(x < abs(det)):
             out.append(v)
+    if len(out) != abs(det):
+        raise ValueError("superlattice %s: %d cell translations" % (S.tolist(), len(out)))
     return out
 
 
 def displaced_group(t, i, eta, rng, S=None):
-    for _ in range(5):  # spglib refuses structures with atoms too close: draw again
+    for _ in range(10):  # spglib refuses structures with atoms too close: draw again
         found = _displaced_group(t, i, eta, rng, S)
         if found is not None:
             return found
-    raise RuntimeError("irrep %d: spglib found no group in five structures" % i)
+    raise RuntimeError("irrep %d: spglib found no group in ten structures" % i)
+
+
+def separated_points(t, g, lattice, rng, count, gap, tries=100):
+    """count random points whose orbits under the operators of g (primitive cell, lattice
+    columns Cartesian) keep all atoms at least gap apart."""
+    L = t.bravais(g)
+    rot = [t.prim_rot(L, op[4]) for op in t.ops(g)]
+    tau = [np.array(op[:3]) / op[3] for op in t.ops(g)]
+    shifts = np.array(list(iproduct((-1, 0, 1), repeat=3)))
+    for _ in range(tries):
+        x0s = rng.random((count, 3))
+        pts = np.array([R @ x + s for x in x0s for R, s in zip(rot, tau)]) % 1.0
+        d = pts[:, None, :] - pts[None, :, :]
+        d = d - np.round(d)
+        near = np.inf
+        for sh in shifts:
+            c = (d + sh) @ lattice.T
+            dist = np.sqrt((c ** 2).sum(axis=-1))
+            np.fill_diagonal(dist, np.inf)
+            near = min(near, dist.min())
+        if near >= gap:
+            return x0s
+    raise RuntimeError("group %d: no %d orbits %g apart" % (g, count, gap))
 
 
 def _displaced_group(t, i, eta, rng, S=None):
@@ -1030,8 +1056,11 @@ def _displaced_group(t, i, eta, rng, S=None):
     cells = cell_translations(S)
     Tcell = [translation_matrix(T, v) for v in cells]
     pos, disp, types = [], [], []
-    for orbit in (1, 2, 3):  # three general orbits: one or two could add an inversion
-        x0 = rng.random(3)
+    # three general orbits (one or two could add an inversion), no two atoms closer than
+    # 0.01 before the displacements (at most 0.003): in a supercell of thousands of atoms
+    # a random point near a symmetry element would otherwise come too close to its image.
+    x0s = separated_points(t, g, lattice, rng, 3, 0.01)
+    for orbit, x0 in enumerate(x0s, start=1):
         xi = rng.standard_normal(len(eta))
         v = rng.standard_normal(3)
         for j, op in enumerate(t.ops(g)):
@@ -1045,11 +1074,13 @@ def _displaced_group(t, i, eta, rng, S=None):
     disp = np.array(disp)
     scale = np.abs(disp).max()
     if scale > 1e-9:
-        disp *= 0.03 / scale
+        disp *= 0.003 / scale
     frac = np.array(pos) + disp @ np.linalg.inv(lattice).T
     frac = frac @ np.linalg.inv(S).T
     cell = ((lattice @ S).T, frac % 1.0, types)
-    data = spglib.get_symmetry_dataset(cell, symprec=1e-3)
+    # The positions are exact to about 1e-7, the displacements break a lost symmetry by
+    # about 1e-3.
+    data = spglib.get_symmetry_dataset(cell, symprec=1e-4)
     if data is None:
         return None
     number = data.number if hasattr(data, "number") else data["number"]

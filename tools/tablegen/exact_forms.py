@@ -289,10 +289,11 @@ class ExactIrrep:
         n = self.cdim
         rows = [[CZERO] * n for _ in range(n)]
         for a in range(self.narm):
+            left = po.product(P.rep_inv[a].k, op.k)
             for b in range(self.narm):
-                h = P.rep_inv[a] * op * P.reps[b]
-                if h.k not in P.pos:
+                if po.product(left, P.reps[b].k) not in P.pos:
                     continue
+                h = P.rep_inv[a] * op * P.reps[b]
                 ph = _phase(P.kappa, h.t)
                 G = self.small[P.pos[h.k]]
                 for i in range(s):

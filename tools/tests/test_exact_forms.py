@@ -14,7 +14,7 @@ transformation depends only on the real dimension and reality type.
 
 `--all` makes the forms of every (group, k) pair (not in CI: about a minute) and prints the run
 time, the distinct positive values and their smallest spacing, and the failures; `--full` adds
-the checks above for every irrep (about twenty minutes), `--part i/n` takes every n-th pair
+the checks above for every irrep (about six minutes), `--part i/n` takes every n-th pair
 from pair i (0-based) so that several processes can share the sweep.
 """
 import cmath

@@ -27,12 +27,14 @@ from fractions import Fraction
 
 import numpy as np
 import spglib
+from cctbx import sgtbx
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 from tablegen import modes, space, wyckoff  # noqa: E402
 from tablegen import pgirreps as pi  # noqa: E402
+from tablegen import numfield as nf  # noqa: E402
 from tablegen import fixed_kpoints as fk  # noqa: E402
 from tablegen import fixed_isotropy as fi  # noqa: E402
 
@@ -239,8 +241,9 @@ def zone_centre(sh):
                 sub = tuple(op for op in ops if phi[op[4]] in H)
                 ref.append((modes.identify(L, sub),
                             tuple(tuple(round(float(x), 9) for x in v) for v in F)))
-            I = np.eye(ir.dim)
-            O = [[[float(x) for x in row] for row in ir.matrix(phi[op[4]])] for op in ops]
+            # Exact matrices (a + b sqrt3) as the zone-centre tables hold them.
+            I = nf.identity(ir.dim)
+            O = [ir.matrix(phi[op[4]]) for op in ops]
             ent = fi.isotropy_entries(sh, g, [I] * 3, O)
             mine = [(sg, opd) for sg, _, opd in ent]
             check(mine == ref, "group %d GM%d: entries %r, zone-centre tables %r"
@@ -354,38 +357,70 @@ def spglib_sample(sh):
     return count
 
 
+def invariants(P, T, O, entries, where):
+    """Cheap checks of every entry: right-handed superlattice whose columns fix the direction,
+    the translations in the box that fix it are exactly the superlattice, and the listed
+    operators that fix it with some translation are as many as the point group of sg has."""
+    n = int(np.lcm.reduce([order(M) for M in T]))
+    box = [(a, b, c) for a in range(n) for b in range(n) for c in range(n)]
+    Tn = {t: irrep_matrix(T, [np.eye(len(T[0]))], 0, t) for t in box}
+    for sg, S, opd in entries:
+        V = np.array(opd, dtype=float).T
+        tag = "%s (%d)" % (where, sg)
+        check(det3(S) > 0, tag + ": superlattice %r not right-handed" % (S,))
+        Si = np.linalg.inv(np.array(S, dtype=float))
+        lat = {t for t in box if np.allclose(Si @ t, np.rint(Si @ t), atol=1e-9)}
+        fix = {t for t in box if np.allclose(Tn[t] @ V, V, atol=1e-7)}
+        check(lat == fix, tag + ": translations fixing the direction are not the superlattice")
+        pops = sum(1 for Oj in O if any(np.allclose(Tn[t] @ Oj @ V, V, atol=1e-7) for t in box))
+        want = sgtbx.space_group_info(number=sg).group().order_p()
+        check(pops == want, tag + ": %d point operations fix the direction, group %d has %d"
+              % (pops, sg, want))
+
+
 def run_all(sh):
+    """Every stored irrep at every special point: counts, run time and the invariants."""
     t0 = time.time()
     entries = irreps = 0
     opds = set()
     worst = (0.0, None)
+    dets = []
+    over = []
     for g in range(1, 231):
         for j in fk.special_kindices(sh.bravais(g)):
             P = fk.SpecialPoint(sh, g, j)
             for m in P.slots():
-                t1 = time.time()
                 T, O = matrices(P, m)
+                t1 = time.time()
                 ent = fi.isotropy_entries(sh, g, T, O)
                 dt = time.time() - t1
-                worst = max(worst, (dt, "%d %s slot %d" % (g, P.label, m)))
+                where = "group %d %s slot %d" % (g, P.label, m)
+                worst = max(worst, (dt, where))
                 irreps += 1
                 entries += len(ent)
                 for sg, S, opd in ent:
                     opds.add((len(T[0]), opd))
-                    if det3(S) <= 0:
-                        print("left-handed superlattice:", g, P.label, m, S)
+                    dets.append(det3(S))
+                if min(det3(S) for _, S, _ in ent) > 100:
+                    over.append(where)
+                invariants(P, T, O, ent, where)
         print("group %d done, %d irreps, %d entries, %.0f s" % (g, irreps, entries,
                                                                time.time() - t0), flush=True)
+    for f in FAILS[:30]:
+        print("test_fixed_isotropy:", f)
     print("special points: %d irreps, %d isotropy entries, %d distinct order-parameter "
-          "directions (numerical forms), %.0f s; slowest irrep %.1f s (%s)"
-          % (irreps, entries, len(opds), time.time() - t0, worst[0], worst[1]))
+          "directions (numerical forms), largest superlattice %d, %d entries above 100, "
+          "irreps without an entry of at most 100: %r; %d failures; %.0f s in all, "
+          "slowest irrep %.1f s (%s)"
+          % (irreps, entries, len(opds), max(dets), sum(1 for d in dets if d > 100), over,
+             len(FAILS), time.time() - t0, worst[0], worst[1]))
 
 
 def main():
     sh = shared()
     if "--all" in sys.argv[1:]:
         run_all(sh)
-        return 0
+        return 1 if FAILS else 0
     check_superlattice_rule()
     srtio3(sh)
     zone_centre(sh)

@@ -198,7 +198,8 @@ def patch(directory, name, array, index, value):
 
 class Faults(unittest.TestCase):
 
-    def faulty(self, change, check, args=None, source=DATA, messages=False):
+    def faulty(self, change, check, args=None, source=None, messages=False):
+        source = source or DATA
         with tempfile.TemporaryDirectory() as tmp:
             for name in os.listdir(source):
                 shutil.copy(os.path.join(source, name), tmp)
@@ -300,67 +301,101 @@ class Faults(unittest.TestCase):
 _SPECIAL = None
 
 
+def special_irreps(t):
+    """Stored irreps of the tables at k types other than GM."""
+    return [i for i in range(1, cm.N_IRREP + 1) if int(t.irr["IRREP_SG"][i - 1])
+            and not cm.text(t.irr["IRREP_LABEL"][i - 1]).startswith("GM")]
+
+
 def special():
-    """(directory, Tables, new irreps) of the committed tables with the fixture's special
-    points added (made once, removed at exit)."""
+    """(directory, Tables, irreps away from GM, made by the fixture): the committed tables
+    when they hold special points, else a copy with the fixture's points added (made once,
+    removed at exit)."""
     global _SPECIAL
     if _SPECIAL is None:
-        import atexit
-        tmp = tempfile.mkdtemp()
-        atexit.register(shutil.rmtree, tmp, True)
-        made = fixture.write_special_points(tmp)
-        _SPECIAL = (tmp, cm.Tables(tmp), made)
+        t = tables()
+        if special_irreps(t):
+            _SPECIAL = (DATA, t, special_irreps(t), False)
+        else:
+            import atexit
+            tmp = tempfile.mkdtemp()
+            atexit.register(shutil.rmtree, tmp, True)
+            made = fixture.write_special_points(tmp)
+            _SPECIAL = (tmp, cm.Tables(tmp), made, True)
     return _SPECIAL
 
 
-def irrep_named(t, g, label):
-    return next(i for i in range(1, cm.N_IRREP + 1) if int(t.irr["IRREP_SG"][i - 1]) == g
-                and cm.text(t.irr["IRREP_LABEL"][i - 1]).strip() == label)
+def place(t, i):
+    """(group, k index, slot) of a stored irrep."""
+    g = int(t.irr["IRREP_SG"][i - 1])
+    j = int(t.lit["LITTLE_IRREP_KVEC"][i - 1])
+    return g, j, int(t.lit["LITTLE_IRREP_SMALL_IRREP"][i - 1])
+
+
+def entries(t, i):
+    return range(int(t.iso["ISOTROPY_IRREP_FIRST"][i - 1]), int(t.iso["ISOTROPY_IRREP_FIRST"][i]))
 
 
 class SpecialPoints(unittest.TestCase):
 
     faulty = Faults.faulty
 
-    def checks(self, t, made):
-        return [(cm.check_irreps, ()), (cm.check_isotropy, (1, None, None, made)),
-                (cm.check_site_data, ())]
-
     def test_added_points_pass(self):
-        tmp, t, made = special()
-        # The fixture covers all three reality types, one- to six-dimensional irreps.
-        types = {int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) for i in made}
+        tmp, t, irreps, made = special()
+        types = {int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) for i in irreps}
         self.assertEqual(types, {1, 2, 3})
-        self.assertEqual(len(made), 10 + 1 + 3 + 3)
-        for check, args in self.checks(t, made):
+        if made:  # Pm-3m X (10 slots), P212121 R (1), P3 K (3), P4 M (3)
+            self.assertEqual(len(irreps), 10 + 1 + 3 + 3)
+        else:  # the committed tables: their own check covers them; here the isotropy sample
+            irreps = irreps[::max(1, len(irreps) // 20)]
+        groups = sorted({int(t.irr["IRREP_SG"][i - 1]) for i in irreps})
+        for check, args in ((cm.check_irreps, (groups,)),
+                            (cm.check_isotropy, (1, None, None, irreps)),
+                            (cm.check_site_data, (groups,))):
             with self.subTest(check=check.__name__):
                 failures = []
                 check(t, lambda code, msg: failures.append(msg), *args)
                 self.assertEqual(failures, [])
 
     def test_faults_at_special_points_are_seen(self):
-        tmp, t, made = special()
-        x1, x2 = irrep_named(t, 221, "X1"), irrep_named(t, 221, "X2")
-        r1, m1 = irrep_named(t, 19, "R1"), irrep_named(t, 75, "M1")
-        self.assertEqual((t.dim(x1), t.dim(x2)), (6, 6))
+        tmp, t, irreps, _ = special()
+        real = [i for i in irreps if int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) == 1]
+        # Two real slots of one point with one dimension and other images, the first with
+        # two isotropy entries.
+        image = t.irr["IRREP_IMAGE"]
+        x1, x2 = next((a, b) for a in real for b in real if len(entries(t, a)) > 1
+                      and place(t, a)[:2] == place(t, b)[:2] and t.dim(a) == t.dim(b)
+                      and image[a - 1] != image[b - 1])
+        r1 = next(i for i in irreps if int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) == 2)
+        s1, e_site = next((i, e) for i in irreps for e in range(
+            int(t.w["IRREP_WYC_FIRST"][i - 1]), int(t.w["IRREP_WYC_FIRST"][i - 1])
+            + int(t.w["WYC_COUNT"][int(t.irr["IRREP_SG"][i - 1]) - 1]))
+            if int(t.w["IRREP_WYC_LIST_COUNT"][e - 1]))
+        g, j, _ = place(t, x1)
+        L = t.bravais(g)
+        line = next(k for k in range(1, int(t.lit["KVEC_COUNT"][L - 1]) + 1)
+                    if int(t.lit["KVEC_PARAMETER_COUNT"][k - 1, L - 1])
+                    and not int(t.lit["LITTLE_IRREP_COUNT"][k - 1, g - 1]))
+        count = int(t.lit["LITTLE_IRREP_COUNT"][j - 1, g - 1])
         start = t.irr["IRREP_MATRIX_START"]
         first = t.irr["IRREP_MATRIX_FIRST"]
-        j_x = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 11]].index("X")
-        j_m = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 11]].index("M")
+        e1 = entries(t, x1)[0]
 
-        def irreps(d, array, i, value):
+        def irreps_(d, array, i, value):
             patch(d, "data_irreps.bin", array, i - 1, value)
 
-        def translation(d):  # X1: T1 replaced by T2
-            irreps(d, "IRREP_MATRIX_START", int(first[x1 - 1]), int(start[first[x1 - 1]]))
+        def translation(d):  # a translation matrix other than 1 replaced by the unit matrix
+            a = next(a for a in range(3) if np.abs(t.matrices(x1)[a] - np.eye(t.dim(x1))).max())
+            irreps_(d, "IRREP_MATRIX_START", int(first[x1 - 1]) + a,
+                    int(start[first[x1 - 1] + 2]))
 
-        def shared_image(d):  # X2 claims the image of X1
-            irreps(d, "IRREP_IMAGE", x2, int(t.irr["IRREP_IMAGE"][x1 - 1]))
+        def shared_image(d):  # a slot claims the image of another
+            irreps_(d, "IRREP_IMAGE", x2, int(t.irr["IRREP_IMAGE"][x1 - 1]))
 
-        def equivalent_slots(d):  # X2 stores the matrices of X1
-            irreps(d, "IRREP_MATRIX_FIRST", x2, int(first[x1 - 1]))
+        def equivalent_slots(d):  # a slot stores the matrices of another
+            irreps_(d, "IRREP_MATRIX_FIRST", x2, int(first[x1 - 1]))
 
-        def transformation(d):  # P212121 R: one entry of the J half negated
+        def transformation(d):  # a pseudoreal irrep: one entry of the J half negated
             image = int(t.irr["IRREP_IMAGE"][r1 - 1])
             s = int(t.img["IMAGE_TRANSFORM_START"][image - 1])
             n = t.dim(r1)
@@ -369,45 +404,43 @@ class SpecialPoints(unittest.TestCase):
             patch(d, "data_images.bin", "IMAGE_TRANSFORM_VALUE", q,
                   int(t.img["IMAGE_TRANSFORM_VALUE"][q]) ^ 1)
 
-        def reality(d):  # P212121 R claimed complex
+        def reality(d):  # the pseudoreal irrep claimed complex
             patch(d, "data_little.bin", "LITTLE_IRREP_REALITY", r1 - 1, 3)
             patch(d, "data_images.bin", "IMAGE_REALITY_TYPE",
                   int(t.irr["IRREP_IMAGE"][r1 - 1]) - 1, 3)
 
-        def slot_dropped(d):  # Pm-3m X without its last slot
-            count = int(t.lit["LITTLE_IRREP_COUNT"][j_x, 220])
-            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", 220 * 27 + j_x, count - 1)
-            patch(d, "data_little.bin", "LITTLE_IRREP_NUMBER", (220 * 27 + j_x) * 12 + count - 1,
-                  0)
+        def slot_dropped(d):  # the point without its last slot
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", (g - 1) * 27 + j - 1, count - 1)
+            patch(d, "data_little.bin", "LITTLE_IRREP_NUMBER", ((g - 1) * 27 + j - 1) * 12
+                  + count - 1, 0)
 
-        def small_dimension(d):  # P4 M slot 1 claims a two-dimensional small irrep
-            patch(d, "data_little.bin", "SMALL_IRREP_DIMENSION", (74 * 27 + j_m) * 12, 2)
+        def small_dimension(d):  # slot 1 claims a small irrep one larger
+            patch(d, "data_little.bin", "SMALL_IRREP_DIMENSION", ((g - 1) * 27 + j - 1) * 12,
+                  int(t.lit["SMALL_IRREP_DIMENSION"][0, j - 1, g - 1]) + 1)
 
-        def uncovered(d):  # Pm-3m M, not stored, gets a slot count
-            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", 220 * 27 + j_m, 1)
+        def uncovered(d):  # a k type without irreps gets a slot count
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", (g - 1) * 27 + line - 1, 1)
 
-        e1 = int(t.iso["ISOTROPY_IRREP_FIRST"][x1 - 1])
-
-        def superlattice(d):  # X1's first entry: the first superlattice vector doubled
+        def superlattice(d):  # the first superlattice vector doubled
             for r in range(3):
                 patch(d, "data_isotropy.bin", "ISOTROPY_SUPERLATTICE", (e1 - 1) * 9 + r,
                       2 * int(t.iso["ISOTROPY_SUPERLATTICE"][r, 0, e1 - 1]))
 
-        def same_class(d):  # X1's second entry repeats the OPD of the first
+        def same_class(d):  # the second entry repeats the OPD of the first
             patch(d, "data_isotropy.bin", "ISOTROPY_OPD", e1,
                   int(t.iso["ISOTROPY_OPD"][e1 - 1]))
 
-        def subgroup(d):  # X1's first entry names the parent group
-            patch(d, "data_isotropy.bin", "ISOTROPY_SG", e1 - 1, 221)
+        def subgroup(d):  # the first entry names another group
+            sg = int(t.iso["ISOTROPY_SG"][e1 - 1])
+            patch(d, "data_isotropy.bin", "ISOTROPY_SG", e1 - 1, 1 if sg != 1 else 2)
 
-        def site_list(d):  # P4 M1: a multiplicity raised
-            e = int(t.w["IRREP_WYC_FIRST"][m1 - 1])
-            q = int(t.w["IRREP_WYC_LIST_START"][e - 1])
+        def site_list(d):  # a multiplicity raised
+            q = int(t.w["IRREP_WYC_LIST_START"][e_site - 1])
             patch(d, "data_wyckoff.bin", "IRREP_WYC_MULTIPLICITY", q - 1,
                   int(t.w["IRREP_WYC_MULTIPLICITY"][q - 1]) + 1)
 
         iso = (1, None, None, [x1])
-        groups = ((19, 75, 143, 221),)
+        groups = (sorted({g, place(t, r1)[0], place(t, s1)[0]}),)
         cases = [(translation, cm.check_irreps, groups, "translation"),
                  (shared_image, cm.check_irreps, groups, "matrix sets"),
                  (equivalent_slots, cm.check_irreps, groups, "not inequivalent"),
@@ -424,7 +457,6 @@ class SpecialPoints(unittest.TestCase):
             with self.subTest(fault=change.__name__):
                 msgs = self.faulty(change, check, args, source=tmp, messages=True)
                 self.assertTrue(any(text in m for m in msgs), msgs[:5])
-
 
 
 if __name__ == "__main__":
