@@ -1,7 +1,7 @@
 """A small table with irreps away from the zone centre, for the tests of the table checker.
 
-`write_special_points` copies the committed tables, clears what they store away from the zone
-centre (`zone_centre_only`) and adds every slot of a few (group, k) pairs at special points, in the numbering and layout
+The committed tables hold irreps at the zone centre only. `write_special_points` copies them
+and adds every slot of a few (group, k) pairs at special points, in the numbering and layout
 the tables use (irrep number = little-irrep number, labels k label + slot, one image per irrep,
 matrices by columns, constants appended to const.dat):
 
@@ -157,91 +157,13 @@ def cctbx_number(ops):
     return sgtbx.space_group_info(group=group).type().number()
 
 
-def zone_centre_only(directory):
-    """Clears, in the tables of directory, everything stored away from the zone centre (the
-    committed tables hold the special points too): irreps after the last "GM" one, their
-    matrices, images, transformations, OPDs, isotropy entries and site lists, and the slots
-    of every k type other than GM. The zone-centre part is stored first in every array, so
-    it stays as it is."""
-    t = cm.Tables(directory)
-    f = Files(directory)
-    n = 0
-    while n < cm.N_IRREP and cm.text(t.irr["IRREP_LABEL"][n]).startswith("GM"):
-        n += 1
-    if n == cm.N_IRREP or not int(t.irr["IRREP_SG"][n]):
-        return
-    gm = range(1, n + 1)
-    start_end = int(t.irr["IRREP_MATRIX_FIRST"][n - 1]) + 2 + len(t.ops(int(t.irr["IRREP_SG"][
-        n - 1])))
-    elem_end = 0
-    for i in gm:
-        d = t.dim(i)
-        first = int(t.irr["IRREP_MATRIX_FIRST"][i - 1])
-        for e in range(first, first + 3 + len(t.ops(int(t.irr["IRREP_SG"][i - 1])))):
-            elem_end = max(elem_end, int(t.irr["IRREP_MATRIX_START"][e - 1]) + d * d - 1)
-    images = max(int(t.irr["IRREP_IMAGE"][i - 1]) for i in gm)
-    tv_end = max([int(t.img["IMAGE_TRANSFORM_START"][m - 1]) +
-                  2 * int(t.img["IMAGE_DIMENSION"][m - 1]) ** 2 - 1
-                  for m in range(1, images + 1) if int(t.img["IMAGE_TRANSFORM_START"][m - 1])]
-                 + [0])
-    iso_end = int(t.iso["ISOTROPY_IRREP_FIRST"][n]) - 1
-    opd_end = max(int(t.iso["ISOTROPY_OPD"][e]) for e in range(iso_end))
-    opdc_end = max(int(t.img["OPD_VECTOR_START"][o]) - 1 + int(t.img["OPD_DIMENSION"][o]) *
-                   int(t.img["OPD_PARAMETER_COUNT"][o]) for o in range(opd_end))
-    wyc_end = int(t.w["IRREP_WYC_FIRST"][n - 1]) - 1 + int(t.w["WYC_COUNT"][
-        int(t.irr["IRREP_SG"][n - 1]) - 1])
-    item_end = max(int(t.w["IRREP_WYC_LIST_START"][e]) - 1 + int(t.w["IRREP_WYC_LIST_COUNT"][e])
-                   for e in range(wyc_end))
-
-    def clear(array, begin, end, value=0):
-        for x in range(begin, end):
-            f.set(array, x, value)
-
-    for name in ("IRREP_MATRIX_FIRST", "IRREP_SG", "IRREP_IMAGE"):
-        clear(name, n, cm.N_IRREP)
-    clear("IRREP_LABEL", n, cm.N_IRREP, "")
-    clear("IRREP_MATRIX_START", start_end, last_used(t.irr["IRREP_MATRIX_START"]))
-    clear("IRREP_MATRIX_ELEMENT", elem_end, last_used(t.irr["IRREP_MATRIX_ELEMENT"]))
-    for name in ("IMAGE_DIMENSION", "IMAGE_REALITY_TYPE", "IMAGE_TRANSFORM_START"):
-        clear(name, images, last_used(t.img[name]))
-    clear("IMAGE_TRANSFORM_VALUE", tv_end, last_used(t.img["IMAGE_TRANSFORM_VALUE"]))
-    for name in ("OPD_VECTOR_START", "OPD_DIMENSION", "OPD_PARAMETER_COUNT"):
-        clear(name, opd_end, last_used(t.img[name]))
-    clear("OPD_VECTOR_COMPONENT", opdc_end, last_used(t.img["OPD_VECTOR_COMPONENT"]))
-    clear("ISOTROPY_SG", iso_end, last_used(t.iso["ISOTROPY_SG"]))
-    clear("ISOTROPY_OPD", iso_end, last_used(t.iso["ISOTROPY_OPD"]))
-    clear("ISOTROPY_SUPERLATTICE", 9 * iso_end, last_used(t.iso["ISOTROPY_SUPERLATTICE"]))
-    clear("ISOTROPY_IRREP_FIRST", n + 1, cm.N_IRREP + 1, iso_end + 1)
-    clear("IRREP_WYC_FIRST", n, cm.N_IRREP)
-    clear("IRREP_WYC_LIST_START", wyc_end, last_used(t.w["IRREP_WYC_LIST_START"]))
-    clear("IRREP_WYC_LIST_COUNT", wyc_end, last_used(t.w["IRREP_WYC_LIST_COUNT"]))
-    clear("IRREP_WYC_SITE_IRREP", item_end, last_used(t.w["IRREP_WYC_SITE_IRREP"]))
-    clear("IRREP_WYC_MULTIPLICITY", item_end, last_used(t.w["IRREP_WYC_MULTIPLICITY"]))
-    for g in range(1, 231):
-        for j in range(2, 28):
-            if int(t.lit["LITTLE_IRREP_COUNT"][j - 1, g - 1]):
-                f.set("LITTLE_IRREP_COUNT", (g - 1) * 27 + j - 1, 0)
-                clear("LITTLE_IRREP_NUMBER", ((g - 1) * 27 + j - 1) * 12,
-                      ((g - 1) * 27 + j) * 12)
-                clear("SMALL_IRREP_DIMENSION", ((g - 1) * 27 + j - 1) * 12,
-                      ((g - 1) * 27 + j) * 12)
-    last = last_used(t.lit["LITTLE_IRREP_SG"])
-    for name in ("LITTLE_IRREP_TO_IRREP", "LITTLE_IRREP_SG", "LITTLE_IRREP_DIMENSION",
-                 "LITTLE_IRREP_REALITY", "LITTLE_IRREP_KVEC", "LITTLE_IRREP_SMALL_IRREP"):
-        clear(name, n, last)
-    clear("LITTLE_IRREP_LABEL", n, last, "")
-    f.save()
-
-
 def write_special_points(directory, points=POINTS, forms=None):
-    """Copy of the committed tables in directory, reduced to the zone centre, with every slot
-    of the points added. forms(P, slot index, generators) may give other (matrices,
-    transformation) of a slot."""
+    """Copy of the committed tables in directory with every slot of the points added.
+    forms(P, slot index, generators) may give other (matrices, transformation) of a slot."""
     from tablegen import modes, space
     from tablegen import fixed_kpoints as fk
     for name in os.listdir(DATA):
         shutil.copy(os.path.join(DATA, name), directory)
-    zone_centre_only(directory)
     t = cm.Tables(directory)
     f = Files(directory)
     const = Constants(t)
