@@ -387,9 +387,9 @@ class Stage2:
                 "IRREP_WYC site-irrep list items": len(s.wyc_site)}
 
     # -- one pair -------------------------------------------------------------------------
-    def attempt(self, sh, g, kindex, label, commit_allowed=True, prefetched=None):
+    def attempt(self, sh, g, kindex, label, prefetched=None):
         """Try to store the pair; return the Pair (its `stopped` names the array that stopped
-        it, None when stored). `prefetched`: what `prefetch` returned for the pair."""
+        it, None when stored). `prefetched`: what `prefetch_with` returned for the pair."""
         s = self.s
         L = sh.bravais(g)
         ops = fk.group_operators(sh, g)
@@ -479,19 +479,17 @@ class Stage2:
         pair.add = add
         for M in new_mats.values():
             values.update(vkey(x) for x in M.ravel())
-        for name, extent in self.EXTENTS:
+        for name, _ in self.EXTENTS:
             if used[name] + add[name] > self.limits[name]:
                 pair.stopped = name
                 break
         if pair.stopped is None and self.check_constants:
             pair.stopped = self.plan.check(values, small_values)
-        pair.values, pair.small_values = values, small_values
-        if pair.stopped is not None or not commit_allowed:
+        if pair.stopped is not None:
             s.registry.truncate(n_images)
             return pair
         self._commit(pair, new_mats, new_transforms, new_opds, values, small_values)
         return pair
-
 
     @staticmethod
     def char_function(ops, stored):
