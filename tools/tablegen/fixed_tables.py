@@ -16,9 +16,11 @@
   three translation matrices and one per listed operator in `IRREP_MATRIX_START`.
 * Coverage. Pairs are taken in the order g = 1..230, k index ascending. A pair is stored whole
   or not at all: when its new images, matrices, transformations, order-parameter directions,
-  isotropy entries, site lists or constants would overflow an extent, the pair is skipped,
-  named with the array that stopped it, and later pairs that fit are still stored. A skipped
-  pair keeps `LITTLE_IRREP_COUNT` 0.
+  isotropy entries, site lists or constants would overflow an extent or break a rule of
+  const.dat (600 entries, 0.002 apart, int8-read values at indices up to 127), or when the
+  source has no exact form for it, the pair is skipped, named with what stopped it, and later
+  pairs that fit are still stored. A skipped pair keeps `LITTLE_IRREP_COUNT` 0. `whole_need`
+  tells what storing every pair would need.
 * Numbering. Special-point irreps follow the zone-centre ones in pair order; the little irrep
   has the same number (`LITTLE_IRREP_TO_IRREP`(l) = l). Labels: k label and slot number, both
   `IRREP_LABEL` and `LITTLE_IRREP_LABEL`; the second label stays blank. Slots are ordered by
@@ -31,7 +33,10 @@ product of exact values; it is rounded to 9 digits only when const.dat is writte
 are compared by their entries rounded to 7 digits.
 
 The sources of the irreps, isotropy entries and site lists are passed in (`Sources`), so that
-the registry and the coverage rule can be exercised on small cases.
+the registry and the coverage rule can be exercised on small cases. The irreps' matrices and
+site lists (which need only characters) are made in child processes; the registry, the
+isotropy entries (which depend on the stored basis) and the storing run pair after pair in the
+maker, so the tables do not depend on the number of processes.
 """
 import bisect
 from fractions import Fraction
