@@ -52,10 +52,10 @@ def write_tables(directory, report=sys.stdout):
         with open(os.path.join(directory, name), "wb") as f:
             f.write(data)
     if report is not None:
-        report.write("mode-analysis tables: zone centre of all 230 groups; k lists and "
-                     "little co-groups of all k types\n")
+        report.write("mode-analysis tables: zone centre and k types with parameters of all "
+                     "230 groups; k lists and little co-groups of all k types\n")
         for what, used, extent in extents:
-            report.write("  %-40s %7d of %7d\n" % (what, used, extent))
+            report.write("  %-52s %7d of %7d\n" % (what, used, extent))
 
 
 def special_point_report(report=sys.stdout):

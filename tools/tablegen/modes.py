@@ -6,8 +6,9 @@ const.dat, the values of the Wyckoff block's mode-analysis arrays and an extents
 inputs are the finished arrays of the shared tables (index i of the tables is i - 1 here).
 
 Coverage: the k lists and little co-groups of all k types of all groups; irreps at the zone
-centre (k index 1) of all 230 groups, stored as real orthogonal matrices (every other k type
-has no irreps yet: `LITTLE_IRREP_COUNT` 0).
+centre (k index 1) of all 230 groups, stored as real orthogonal matrices; the little irreps of
+every k type with parameters (parameter_kpoints: small irreps, induced at run time). The
+special points other than the zone centre have no irreps yet (`LITTLE_IRREP_COUNT` 0).
 
 Conventions:
 
@@ -43,7 +44,7 @@ from functools import lru_cache
 import numpy as np
 from cctbx import sgtbx
 
-from . import binfile, kvectors, modelayout
+from . import binfile, kvectors, modelayout, parameter_kpoints
 from . import numfield as nf
 from . import pgirreps as pi
 from . import pointops as po
@@ -539,6 +540,11 @@ def build(space, wyckoff):
                         consts.need(E[x][c], small=True)
                 bases.append((n_list, kind, E))
 
+    # Little irreps at the k types with parameters (induced at run time), numbered after the
+    # last little irrep in use.
+    first_number = int(lit["LITTLE_IRREP_NUMBER"].max()) + 1
+    write_parameter_points = parameter_kpoints.build(sh, lit, consts, first_number, report)
+
     # Constant table.
     for x in matrix_values:
         consts.need(x)
@@ -550,6 +556,7 @@ def build(space, wyckoff):
     consts.finish()
 
     # Write the value arrays.
+    write_parameter_points()
     img["IMAGE_TRANSFORM_VALUE"][:len(transform_values)] = [consts(x) for x in transform_values]
     for n_list, kind, E in bases:
         for x in range(3):
@@ -601,7 +608,7 @@ def build(space, wyckoff):
     report.append(("IRREP_WYC site-irrep list items", len(wyc_site), 61000))
     report.append(("images", len(images), 132))
     report.append(("IMAGE_TRANSFORM_VALUE", len(transform_values), 4840))
-    report.append(("little irreps", n_irreps, 10300))
+    report.append(("little irreps at the zone centre", n_irreps, 10300))
     report.append(("k types", sum(len(kvectors.k_types(L)) for L in range(1, 15)), 14 * 27))
     report.append(("constant table entries", consts.count, 600))
     return {"data_images.bin": img, "data_irreps.bin": irr, "data_little.bin": lit,
