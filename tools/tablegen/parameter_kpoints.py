@@ -39,7 +39,7 @@ import numpy as np
 from . import kvectors
 from . import pgirreps as pi
 from . import pointops as po
-from .fixed_kpoints import Operator, group_operators, translation
+from .fixed_kpoints import group_operators, translation
 
 TOL = 1e-8
 # Generic parameter values (two sets, the results must agree).
@@ -55,6 +55,25 @@ EXTENTS = {
     "LITTLE_IRREP_WYC_LIST_START": 47000,
     "LITTLE_IRREP_WYC_SITE_IRREP": 104000,
 }
+
+
+_PRODUCTS = None
+_CACHE = {}
+
+
+def _product(a, b):
+    """Point-operation product from the table (computed once)."""
+    global _PRODUCTS
+    if _PRODUCTS is None:
+        _PRODUCTS = po.product_table()
+    return _PRODUCTS[a - 1][b - 1]
+
+
+def _operators(sh, g):
+    key = ("ops", id(sh), g)
+    if key not in _CACHE:
+        _CACHE[key] = group_operators(sh, g)
+    return _CACHE[key]
 
 
 def fail(msg):
@@ -147,7 +166,7 @@ class ParameterPoint:
         if not kt.npar:
             raise ValueError("k type %s has no parameter" % kt.label)
         self.label = kt.label
-        self.ops = group_operators(sh, g)
+        self.ops = _operators(sh, g)
         pops = [op.k for op in self.ops]
         self.co = kvectors.little_cogroup(L, pops, kt)
         listed = {op.k: op for op in self.ops}
@@ -171,7 +190,7 @@ class ParameterPoint:
                 continue
             self.reps.append(op)
             for k in co:
-                q = po.product(op.k, k)
+                q = _product(op.k, k)
                 if q in marked:
                     fail("group %d %s: cosets overlap" % (self.g, self.label))
                 marked.add(q)
@@ -183,7 +202,7 @@ class ParameterPoint:
         """w(a, b) as an exact angle: kappa . (R_a t_b - t_b) mod 1, the same for both generic
         parameter values."""
         n = len(self.co)
-        self.prod = [[self.pos[po.product(a, b)] for b in self.co] for a in self.co]
+        self.prod = [[self.pos[_product(a, b)] for b in self.co] for a in self.co]
         W = []
         for kap in self.kappas:
             rows = []
@@ -392,6 +411,8 @@ class ParameterPoint:
         for op in self.ops:
             arms, us, ts, rinv = [], [], [], []
             for a in range(self.narm):
+                if _product(self.rep_inv[a].k, _product(op.k, self.reps[a].k)) not in self.pos:
+                    continue
                 h = self.rep_inv[a] * op * self.reps[a]
                 if h.k in self.pos:
                     arms.append(a)
@@ -431,7 +452,14 @@ def parameter_kindices(L):
 
 def site_operators(sh, g, wyc, ops):
     """Operators (listed operator plus the lattice translation) of g that fix every point of
-    Wyckoff position wyc, and their point operations."""
+    Wyckoff position wyc."""
+    key = ("site", id(sh), g, wyc)
+    if key not in _CACHE:
+        _CACHE[key] = _site_operators(sh, g, wyc, ops)
+    return _CACHE[key]
+
+
+def _site_operators(sh, g, wyc, ops):
     W = sh.w["WYC_MATRIX_TABLE"][:, :, wyc - 1]
     const = [Fraction(int(W[i, 0]), int(W[3, 0])) for i in range(3)]
     dirs = [[int(W[i, c]) for i in range(3)] for c in range(1, 4) if W[3, c] != 0]
@@ -534,6 +562,7 @@ def build(sh, lit, consts, first_number, report, groups=range(1, 231)):
     """Fill the little irreps at every k type with parameters of the given groups, numbers
     from first_number on. Registers every value with consts (int8-readable) and returns the
     function that writes the constant indices once the constant table is final."""
+    _CACHE.clear()
     chars = _Store("SMALL_IRREP_1D_VALUE", EXTENTS["SMALL_IRREP_1D_VALUE"])
     matrices = _Store("SMALL_IRREP_MATRIX_VALUE", EXTENTS["SMALL_IRREP_MATRIX_VALUE"])
     transforms = _Store("LITTLE_IRREP_TRANSFORM_VALUE", EXTENTS["LITTLE_IRREP_TRANSFORM_VALUE"])
