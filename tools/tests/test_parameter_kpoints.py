@@ -494,8 +494,43 @@ class PhonopyJudge(unittest.TestCase):
                 self.assertEqual(got, want)
 
 
+# --- vibrex on the tables ------------------------------------------------------------------------
+
+# (input, k line, {(degeneracy, count): number of irreps}, modes per arm): SrTiO3 along DT, LD,
+# SM (4 D1 + D2 + 5 D5, 4 L1 + L2 + 5 L3, 5 S1 + S2 + 5 S3 + 4 S4 in the usual names), a
+# pseudoreal line of P212121 and the complex line of P61 without its partner in the star.
+SRTIO3 = "SrTiO3\n221\n3.905 3.905 3.905 90 90 90\n3\nSr 1b\nTi 1a\nO 3d\n"
+P212121 = "P212121 general\n19\n4.1 5.2 6.3 90 90 90\n1\nO 4a 0.11 0.23 0.37\n"
+P61 = "P61 general\n169\n4.1 4.1 6.3 90 90 120\n1\nO 6a 0.11 0.23 0.37\n"
+RUNS = [
+    (SRTIO3, "DT 1/4", {(6, 4): 1, (6, 1): 1, (12, 5): 1}),
+    (SRTIO3, "LD 1/6", {(8, 4): 1, (8, 1): 1, (16, 5): 1}),
+    (SRTIO3, "SM 1/5", {(12, 5): 2, (12, 1): 1, (12, 4): 1}),
+    (P212121, "E 1/5", {(4, 3): 2}),
+    (P61, "DT 1/7", {(2, 3): 6}),
+]
+
+
+class VibrexRuns(unittest.TestCase):
+
+    def test_lines(self):
+        import subprocess
+        import tempfile
+        import test_vibrex_examples as tv
+        if not os.path.exists(tv.BIN):
+            self.skipTest("vibrex not built")
+        for text, kline, want in RUNS:
+            with self.subTest(k=kline), tempfile.TemporaryDirectory() as tmp:
+                p = subprocess.run([tv.BIN], input=text + "1\n" + kline + "\n",
+                                   capture_output=True, text=True, cwd=tmp,
+                                   env=dict(os.environ, XTALDIR=DATA + "/"), timeout=300)
+                self.assertEqual(p.returncode, 0, p.stdout[-500:])
+                got = Counter((b["dim"], b["total"] // b["dim"]) for b in tv.parse_report(p.stdout))
+                self.assertEqual(dict(got), want)
+
+
 if __name__ == "__main__":
-    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+    if len(sys.argv) > 1 and os.path.isdir(sys.argv[1]):
         DATA = sys.argv.pop(1)
     result = unittest.main(exit=False, verbosity=1).result
     sys.exit(0 if result.wasSuccessful() else 1)
