@@ -41,7 +41,6 @@ from . import pgirreps as pi
 from . import pointops as po
 from .fixed_kpoints import group_operators, translation
 
-TOL = 1e-8
 # Generic parameter values (two sets, the results must agree).
 GENERIC = ((Fraction(1234567, 9876543), Fraction(2345671, 8765437), Fraction(3456713, 7654327)),
            (Fraction(4567139, 6543217), Fraction(5671393, 5432173), Fraction(6713933, 4321739)))
@@ -131,20 +130,13 @@ class Monomial:
         return sum((_phase(a) for i, (c, a) in enumerate(zip(self.col, self.ang)) if c == i), 0j)
 
     def entries_by_columns(self):
-        """[(cos, sin) or None for 0] of the entries, column by column (row fastest)."""
+        """Angle of each entry (None for 0), column by column (row fastest)."""
         s = len(self.col)
         out = []
         for c in range(s):
             for r in range(s):
                 out.append(self.ang[r] if self.col[r] == c else None)
         return out
-
-    def array(self):
-        s = len(self.col)
-        M = np.zeros((s, s), dtype=complex)
-        for r in range(s):
-            M[r, self.col[r]] = _phase(self.ang[r])
-        return M
 
 
 def _snap_angle(z):
@@ -386,22 +378,7 @@ class ParameterPoint:
     def little_dimension(self, m):
         return self.narm * self.small_dim(m) * (1 if self.types[m] == 1 else 2)
 
-    # -- induced irreps (what vibrex computes) ------------------------------------------------
-    def induced(self, m, op, kappa):
-        """Complex induced matrix of small irrep m at kappa for operator op (any
-        translation)."""
-        mats = self.small[m]
-        s = self.small_dim(m)
-        D = np.zeros((self.narm * s, self.narm * s), dtype=complex)
-        for a in range(self.narm):
-            for b in range(self.narm):
-                h = self.rep_inv[a] * op * self.reps[b]
-                if h.k not in self.pos:
-                    continue
-                D[a * s:(a + 1) * s, b * s:(b + 1) * s] = \
-                    _phase(_dot(kappa, h.t)) * mats[self.pos[h.k]].array()
-        return D
-
+    # -- induced characters ------------------------------------------------------------------
     def _conjugates(self):
         """Per point operation K of the group: arms a with g_a^-1 (K|t_K) g_a in the little
         group, the co-group positions, the translations of those products and R_a^-1."""
@@ -409,13 +386,12 @@ class ParameterPoint:
             return self._conj
         self._conj = {}
         for op in self.ops:
-            arms, us, ts, rinv = [], [], [], []
+            us, ts, rinv = [], [], []
             for a in range(self.narm):
                 if _product(self.rep_inv[a].k, _product(op.k, self.reps[a].k)) not in self.pos:
                     continue
                 h = self.rep_inv[a] * op * self.reps[a]
                 if h.k in self.pos:
-                    arms.append(a)
                     us.append(self.pos[h.k])
                     ts.append([float(x) for x in h.t])
                     rinv.append(self.rep_inv[a].rot)

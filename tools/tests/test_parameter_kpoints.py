@@ -19,7 +19,8 @@ and phonopy judges: generic symmetric force constants in a supercell holding k g
 degenerate sets at k of the sizes and counts that the small irreps predict (SrTiO3 at DT
 u = 1/4, P212121 at SM u = 1/4).
 
-Usage: test_parameter_kpoints.py [DATA_DIRECTORY]   (default the repository's data/)
+Usage: test_parameter_kpoints.py [DATA_DIRECTORY] [--all]   (default the repository's data/;
+--all checks every k type with parameters of every group instead of the sample, long)
 """
 import os
 import sys
@@ -529,8 +530,22 @@ class VibrexRuns(unittest.TestCase):
                 self.assertEqual(dict(got), want)
 
 
+def every_point(t):
+    """(group, labels) of every k type with parameters of every group."""
+    out = []
+    for g in range(1, 231):
+        L = t.bravais(g)
+        out.append((g, tuple(cm.text(t.lit["KVEC_LABEL"][j, L - 1]).strip()
+                             for j in range(int(t.lit["KVEC_COUNT"][L - 1]))
+                             if int(t.lit["KVEC_PARAMETER_COUNT"][j, L - 1]))))
+    return out
+
+
 if __name__ == "__main__":
     if len(sys.argv) > 1 and os.path.isdir(sys.argv[1]):
         DATA = sys.argv.pop(1)
+    if "--all" in sys.argv:
+        sys.argv.remove("--all")
+        SAMPLE = every_point(tables())
     result = unittest.main(exit=False, verbosity=1).result
     sys.exit(0 if result.wasSuccessful() else 1)
