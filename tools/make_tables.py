@@ -62,24 +62,24 @@ def write_tables(directory, report=sys.stdout, sources=None):
 def write_extents(report, extents, stage2):
     """The extents used, the special points not stored and what storing all would need."""
     if stage2 is None:
-        report.write("mode-analysis tables: zone centre of all 230 groups; k lists and "
-                     "little co-groups of all k types\n")
+        report.write("mode-analysis tables: zone centre and k types with parameters of all "
+                     "230 groups; k lists and little co-groups of all k types\n")
         for what, used, extent in extents:
-            report.write("  %-40s %7d of %7d\n" % (what, used, extent))
+            report.write("  %-52s %7d of %7d\n" % (what, used, extent))
         return
     n_pairs = len(stage2.covered) + len(stage2.uncovered)
-    report.write("mode-analysis tables: irreps at the zone centre of all 230 groups and at "
-                 "%d of %d special points (group, k); k lists and little co-groups of all "
-                 "k types\n" % (len(stage2.covered), n_pairs))
+    report.write("mode-analysis tables: irreps at the zone centre and the k types with "
+                 "parameters of all 230 groups and at %d of %d special points (group, k); k "
+                 "lists and little co-groups of all k types\n" % (len(stage2.covered), n_pairs))
     for what, used, extent in extents:
-        report.write("  %-40s %7d of %7d\n" % (what, used, extent))
+        report.write("  %-52s %7d of %7d\n" % (what, used, extent))
     report.write("special points not stored: %d\n" % len(stage2.uncovered))
     for g, j, label, why in stage2.uncovered:
         report.write("  group %3d k %-2s (index %2d): %s\n" % (g, label, j, why))
     if stage2.need:
         report.write("all special points stored would need:\n")
         for what, used in stage2.need.items():
-            report.write("  %-40s %7d\n" % (what, used))
+            report.write("  %-52s %7d\n" % (what, used))
 
 
 def special_point_report(report=sys.stdout):

@@ -9,8 +9,8 @@ tables is i - 1 here).
 
 Coverage: the k lists and little co-groups of all k types of all groups; irreps at the zone
 centre (k index 1) of all 230 groups, stored as real orthogonal matrices; after them the
-irreps at the special points that fit (`fixed_tables`); the k types with parameters have no
-irreps yet (`LITTLE_IRREP_COUNT` 0).
+irreps at the special points that fit (`fixed_tables`); then the little irreps of every k type
+with parameters (`parameter_kpoints`: small irreps, induced at run time).
 
 Conventions:
 
@@ -47,7 +47,7 @@ from types import SimpleNamespace
 import numpy as np
 from cctbx import sgtbx
 
-from . import binfile, fixed_tables, kvectors, modelayout
+from . import binfile, fixed_tables, kvectors, modelayout, parameter_kpoints
 from . import numfield as nf
 from . import pgirreps as pi
 from . import pointops as po
@@ -569,6 +569,10 @@ def build(space, wyckoff, special_points=None, limits=None, progress=None,
             if im.reality != 1:
                 img["IMAGE_TRANSFORM_START"][im.number - 1] = im.transform
     report.append(("stored irreps (all)", n_irreps, N_IRREP))
+    # Little irreps at the k types with parameters (induced at run time), numbered after the
+    # last little irrep in use.
+    first_number = int(lit["LITTLE_IRREP_NUMBER"].max()) + 1
+    write_parameter_points = parameter_kpoints.build(sh, lit, consts, first_number, report)
 
     # Constant table.
     for x in matrix_values:
@@ -585,6 +589,7 @@ def build(space, wyckoff, special_points=None, limits=None, progress=None,
     # Write the value arrays.
     if len(transform_values) > 4840:
         fail("IMAGE_TRANSFORM_VALUE full")
+    write_parameter_points()
     img["IMAGE_TRANSFORM_VALUE"][:len(transform_values)] = [consts(x) for x in transform_values]
     for n_list, kind, E in bases:
         for x in range(3):
@@ -636,7 +641,7 @@ def build(space, wyckoff, special_points=None, limits=None, progress=None,
     report.append(("IRREP_WYC site-irrep list items", len(wyc_site), 61000))
     report.append(("images", len(images), 132))
     report.append(("IMAGE_TRANSFORM_VALUE", len(transform_values), 4840))
-    report.append(("little irreps", n_irreps, 10300))
+    report.append(("little irreps at k types without parameters", n_irreps, 10300))
     report.append(("k types", sum(len(kvectors.k_types(L)) for L in range(1, 15)), 14 * 27))
     report.append(("constant table entries", consts.count, 600))
     if len(images) > 132:
