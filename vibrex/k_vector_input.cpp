@@ -6,6 +6,7 @@
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
+#include "vibrex/isotropy.hpp"
 
 namespace vibrex {
 
@@ -49,8 +50,7 @@ void read_k_vector(VibrexRun& run) {
       break;
     }
   }
-  // A k vector at which the tables list no irreps of the group is not covered either.
-  if (kv.j == 0 || t.little.little_irrep_count(kv.j, run.isg) == 0) sgl::stop_run("Error:  k vector not in data base");
+  if (kv.j == 0) sgl::stop_run("Error:  k vector not in data base");
   kv.npar = t.little.kvec_parameter_count(kv.j, run.lattice);
   if (kv.nw < kv.npar + 1) sgl::stop_run("Error:  missing k-vector parameters");
 
@@ -65,6 +65,13 @@ void read_k_vector(VibrexRun& run) {
     col[3] = sgl::narrow32(sgl::mul64(col[3], kv.kpar[3], "k vector"), "k vector");
     sgl::vadd(kv.k, col, kv.k);
   }
+  // The superlattice on which k is periodic has as many cells as k's reduced denominator; the
+  // isotropy search goes no further than 64 cells and its cost grows as the cube of that number,
+  // so such a line is refused here, before its header is written.
+  if (kv.npar > 0 && kv.k[3] > kMaxSuperlatticeCells)
+    sgl::stop_run("Error:  k vector needs a superlattice of more than 64 cells");
+  // A k vector at which the tables list no irreps of the group is not covered.
+  if (t.little.little_irrep_count(kv.j, run.isg) == 0) sgl::stop_run("Error:  k vector not in data base");
   // Parameter values that put k at a point of higher symmetry would give a reducible "irrep".
   if (is_k_special(t, run.isg, kv.j, kv.k) != 0) sgl::stop_run("Error:  k vector parameters give a special point");
   kvector_change_setting(t.space, run.isg, "pml", "cinter", kv.k, kv.kc);
