@@ -512,6 +512,20 @@ class VibrexZoneBoundary(unittest.TestCase):
                     self.assertEqual(base.spglib_number(b["lattice"], b["pos"] + u, b["names"]),
                                      chosen_isotropy_sg(self.tables, isg, j, b["label"]))
 
+    def test_refused_k_lines(self):
+        # DT 1/65 needs 65 cells, refused at the k line whatever the tables hold; DT 1/2 is the
+        # special point X, refused once the tables cover DT.
+        k_header = "k vector "
+        rc, out, err = run_k_line("srtio3_xmr.in", "DT 1/65")
+        self.assertEqual((rc, err), (1, " STOP Error:  k vector needs a superlattice of more than 64 cells\n"))
+        self.assertNotIn(k_header, out)
+        rc, out, err = run_k_line("srtio3_xmr.in", "DT 1/2")
+        self.assertNotIn(k_header, out)
+        if NOT_COVERED in err:
+            print("SKIPPED srtio3_xmr.in, k line DT 1/2: " + NOT_COVERED.strip(), file=sys.stderr)
+            self.skipTest("DT 1/2: " + NOT_COVERED.strip())
+        self.assertEqual((rc, err), (1, " STOP Error:  k vector parameters give a special point\n"))
+
     def tilt_block(self, k_line, phase_sets):
         """The block of SrTiO3 at k_line whose modes hold an octahedral tilt, with that tilt."""
         a = CRYSTALS["srtio3_xmr.in"]["a"]
