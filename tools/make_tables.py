@@ -16,7 +16,8 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from tablegen import binfile, modelayout, modes, space, symmetry_dat, wyckoff  # noqa: E402
+from tablegen import binfile, fixed_tables, modelayout, modes  # noqa: E402
+from tablegen import space, symmetry_dat, wyckoff  # noqa: E402
 
 
 def wyckoff_arrays(space_arrays):
@@ -29,12 +30,15 @@ def wyckoff_arrays(space_arrays):
     return arrays
 
 
-def write_tables(directory, report=sys.stdout):
+def write_tables(directory, report=sys.stdout, sources=None):
+    """Writes the eight files; `sources` of the special-point irreps (default: the exact
+    forms, isotropy entries and site lists of tablegen)."""
     os.makedirs(directory, exist_ok=True)
     arrays = space.build()
     space_payload = binfile.serialise(binfile.SPACE_LAYOUT, arrays)
     wyc = wyckoff_arrays(arrays)
-    mode_arrays, const_text, site_arrays, extents = modes.build(arrays, wyc)
+    mode_arrays, const_text, site_arrays, extents, stage2 = modes.build(
+        arrays, wyc, special_points=sources or fixed_tables.Sources.exact())
     wyc.update(site_arrays)
     wyckoff_bytes = binfile.serialise(binfile.WYCKOFF_LAYOUT, wyc)
     if len(wyckoff_bytes) != binfile.WYCKOFF_PAYLOAD_SIZE:
@@ -52,10 +56,30 @@ def write_tables(directory, report=sys.stdout):
         with open(os.path.join(directory, name), "wb") as f:
             f.write(data)
     if report is not None:
+        write_extents(report, extents, stage2)
+
+
+def write_extents(report, extents, stage2):
+    """The extents used, the special points not stored and what storing all would need."""
+    if stage2 is None:
         report.write("mode-analysis tables: zone centre of all 230 groups; k lists and "
                      "little co-groups of all k types\n")
         for what, used, extent in extents:
             report.write("  %-40s %7d of %7d\n" % (what, used, extent))
+        return
+    n_pairs = len(stage2.covered) + len(stage2.uncovered)
+    report.write("mode-analysis tables: irreps at the zone centre of all 230 groups and at "
+                 "%d of %d special points (group, k); k lists and little co-groups of all "
+                 "k types\n" % (len(stage2.covered), n_pairs))
+    for what, used, extent in extents:
+        report.write("  %-40s %7d of %7d\n" % (what, used, extent))
+    report.write("special points not stored: %d\n" % len(stage2.uncovered))
+    for g, j, label, why in stage2.uncovered:
+        report.write("  group %3d k %-2s (index %2d): %s\n" % (g, label, j, why))
+    if stage2.need:
+        report.write("all special points stored would need:\n")
+        for what, used in stage2.need.items():
+            report.write("  %-40s %7d\n" % (what, used))
 
 
 def special_point_report(report=sys.stdout):

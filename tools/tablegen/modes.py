@@ -39,11 +39,12 @@ Conventions:
 """
 from fractions import Fraction
 from functools import lru_cache
+from types import SimpleNamespace
 
 import numpy as np
 from cctbx import sgtbx
 
-from . import binfile, kvectors, modelayout
+from . import binfile, fixed_tables, kvectors, modelayout
 from . import numfield as nf
 from . import pgirreps as pi
 from . import pointops as po
@@ -55,6 +56,7 @@ SYMMORPHIC_P = (1, 2, 3, 6, 10, 16, 25, 47, 75, 81, 83, 89, 99, 111, 123, 143, 1
 
 N_IRREP = 4777
 BLANK_IRREP = 4777
+UNIT_LATTICE = ((1, 0, 0), (0, 1, 0), (0, 0, 1))
 R2 = 0.7071067811865476  # 1/sqrt 2 of the stored transformation
 
 
@@ -381,7 +383,8 @@ def site_point_ops(sh, g, wyc):
     return out
 
 
-def build(space, wyckoff):
+def build(space, wyckoff, special_points=None, limits=None, progress=None,
+          check_constants=True):
     sh = Shared(space, wyckoff)
     consts = Constants()
     img = binfile.empty_arrays(modelayout.IMAGE_LAYOUT)
@@ -488,7 +491,7 @@ def build(space, wyckoff):
                 if key not in opds:
                     opds[key] = len(opd_list) + 1
                     opd_list.append((ir.dim, F))
-                entries.append((sg, opds[key], len(sub)))
+                entries.append((sg, opds[key], UNIT_LATTICE))
             iso_entries.append(entries)
             # Site irreps of every Wyckoff position.
             wyc_first.append(len(wyc_start) + 1)
@@ -539,6 +542,31 @@ def build(space, wyckoff):
                         consts.need(E[x][c], small=True)
                 bases.append((n_list, kind, E))
 
+    # Irreps at the special points.
+    stage2 = None
+    if special_points is not None:
+        for x in matrix_values:
+            consts.need(x)
+        for _, F in opd_list:
+            for v in F:
+                for x in v:
+                    consts.need(x)
+        state = _stage2_state(images, img, irr, lit, consts, starts, elements, matrix_pos,
+                              transform_values, opds, opd_list, iso_entries, wyc_first,
+                              wyc_start, wyc_count, wyc_site, wyc_mult, n_irreps)
+        stage2 = fixed_tables.Stage2(state, special_points, limits, check_constants)
+        stage2.run(sh, progress=progress)
+        stage2.need = fixed_tables.whole_need(stage2, sh) if stage2.uncovered else None
+        n_irreps = state.n_irreps
+        matrix_values.update(elements)
+        images = state.registry.images
+        for im in images:
+            img["IMAGE_DIMENSION"][im.number - 1] = im.dim
+            img["IMAGE_REALITY_TYPE"][im.number - 1] = im.reality
+            if im.reality != 1:
+                img["IMAGE_TRANSFORM_START"][im.number - 1] = im.transform
+    report.append(("stored irreps (all)", n_irreps, N_IRREP))
+
     # Constant table.
     for x in matrix_values:
         consts.need(x)
@@ -547,9 +575,13 @@ def build(space, wyckoff):
             for x in v:
                 consts.need(x)
     consts.need(1.0, small=True)
+    for x in transform_values:
+        consts.need(x, small=True)
     consts.finish()
 
     # Write the value arrays.
+    if len(transform_values) > 4840:
+        fail("IMAGE_TRANSFORM_VALUE full")
     img["IMAGE_TRANSFORM_VALUE"][:len(transform_values)] = [consts(x) for x in transform_values]
     for n_list, kind, E in bases:
         for x in range(3):
@@ -580,10 +612,10 @@ def build(space, wyckoff):
     for i in range(1, N_IRREP + 1):
         iso["ISOTROPY_IRREP_FIRST"][i - 1] = e
         if i <= n_irreps:
-            for sg, o, _ in iso_entries[i - 1]:
+            for sg, o, lattice in iso_entries[i - 1]:
                 iso["ISOTROPY_SG"][e - 1] = sg
                 iso["ISOTROPY_OPD"][e - 1] = o
-                iso["ISOTROPY_SUPERLATTICE"][:, :, e - 1] = np.eye(3, dtype=np.int64)
+                iso["ISOTROPY_SUPERLATTICE"][:, :, e - 1] = np.array(lattice, dtype=np.int64)
                 e += 1
     iso["ISOTROPY_IRREP_FIRST"][N_IRREP] = e
     if e - 1 > 15239:
@@ -604,8 +636,33 @@ def build(space, wyckoff):
     report.append(("little irreps", n_irreps, 10300))
     report.append(("k types", sum(len(kvectors.k_types(L)) for L in range(1, 15)), 14 * 27))
     report.append(("constant table entries", consts.count, 600))
+    if len(images) > 132:
+        fail("%d images, at most 132" % len(images))
     return {"data_images.bin": img, "data_irreps.bin": irr, "data_little.bin": lit,
-            "data_isotropy.bin": iso}, consts.text(), wyc, report
+            "data_isotropy.bin": iso}, consts.text(), wyc, report, stage2
+
+
+def _stage2_state(images, img, irr, lit, consts, starts, elements, matrix_pos, transform_values,
+                  opds, opd_list, iso_entries, wyc_first, wyc_start, wyc_count, wyc_site,
+                  wyc_mult, n_irreps):
+    """What the special points continue from: the zone-centre arrays and lists, matrix
+    positions by value, the zone-centre images registered first (numbers 1-13)."""
+    registry = fixed_tables.Registry()
+    for im in images:
+        group = fixed_tables.MatrixGroup([_float(M) for M in im.matrices])
+        registry.add(group, im.reality, 1 if im.reality != 1 else 0)
+    key_of_s = tuple(round(float(x), 9) for x in (R2, 0, R2, 0, 0, -R2, 0, R2))
+    return SimpleNamespace(
+        registry=registry, img=img, irr=irr, lit=lit, consts=consts, starts=starts,
+        elements=elements,
+        matrix_pos={fixed_tables.mkey(_float(M)): p for M, p in matrix_pos.items()},
+        transform_values=transform_values, transform_pos={key_of_s: 1}, opds=opds,
+        opd_list=opd_list, iso_entries=iso_entries, wyc_first=wyc_first, wyc_start=wyc_start,
+        wyc_count=wyc_count, wyc_site=wyc_site, wyc_mult=wyc_mult, n_irreps=n_irreps)
+
+
+def _float(M):
+    return np.array([[float(x) for x in row] for row in M], dtype=float)
 
 
 def slot_index(slots, n):

@@ -19,7 +19,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..")
 DATA = os.path.join(TOOLS, "..", "data")
 sys.path.insert(0, TOOLS)
+sys.path.insert(0, HERE)
 import check_mode_tables as cm  # noqa: E402
+import mode_table_fixture as fixture  # noqa: E402
 
 _TABLES = None
 
@@ -196,15 +198,17 @@ def patch(directory, name, array, index, value):
 
 class Faults(unittest.TestCase):
 
-    def faulty(self, change, check):
+    def faulty(self, change, check, args=None, source=None, messages=False):
+        source = source or DATA
         with tempfile.TemporaryDirectory() as tmp:
-            for name in os.listdir(DATA):
-                shutil.copy(os.path.join(DATA, name), tmp)
+            for name in os.listdir(source):
+                shutil.copy(os.path.join(source, name), tmp)
             change(tmp)
             failures = []
             t = cm.Tables(tmp)
-            args = (20261210, 30) if check is cm.check_isotropy else ()
-            check(t, lambda code, msg: failures.append(code), *args)
+            if args is None:
+                args = (20261210, 30) if check is cm.check_isotropy else ()
+            check(t, lambda code, msg: failures.append(msg if messages else code), *args)
             return failures
 
     def test_faults_are_seen(self):
@@ -261,6 +265,198 @@ class Faults(unittest.TestCase):
         for change, check, code in cases:
             with self.subTest(fault=change.__name__):
                 self.assertIn(code, self.faulty(change, check))
+
+    def test_translation_image_and_superlattice_faults(self):
+        t = tables()
+        stored = range(1, 1314)
+
+        def translation(d):  # T1 of a one-dimensional irrep becomes -1: k is no longer GM
+            i = next(i for i in stored if int(t.irr["IRREP_IMAGE"][i - 1]) == 2)
+            first = int(t.irr["IRREP_MATRIX_FIRST"][i - 1])
+            j = next(j for j, D in enumerate(t.matrices(i)) if D[0, 0] < 0)
+            patch(d, "data_irreps.bin", "IRREP_MATRIX_START", first - 1,
+                  int(t.irr["IRREP_MATRIX_START"][first - 1 + j]))
+
+        def images_swapped(d):  # a D3 irrep and a D4 irrep exchange their image numbers
+            a = next(i for i in stored if int(t.irr["IRREP_IMAGE"][i - 1]) == 6)
+            b = next(i for i in stored if int(t.irr["IRREP_IMAGE"][i - 1]) == 7)
+            patch(d, "data_irreps.bin", "IRREP_IMAGE", a - 1, 7)
+            patch(d, "data_irreps.bin", "IRREP_IMAGE", b - 1, 6)
+
+        def left_handed(d):  # the first entry's superlattice with two columns exchanged
+            for q, v in enumerate((0, 1, 0, 1, 0, 0, 0, 0, 1)):
+                patch(d, "data_isotropy.bin", "ISOTROPY_SUPERLATTICE", q, v)
+
+        cases = [(translation, cm.check_irreps, None, "of translation"),
+                 (images_swapped, cm.check_irreps, None, "matrix sets"),
+                 (left_handed, cm.check_isotropy, (20261210, None, None, [1]),
+                  "not right-handed")]
+        for change, check, args, text in cases:
+            with self.subTest(fault=change.__name__):
+                msgs = self.faulty(change, check, args, messages=True)
+                self.assertTrue(any(text in m for m in msgs), msgs[:5])
+
+# --- irreps away from the zone centre ---------------------------------------------------------
+
+_SPECIAL = None
+
+
+def special_irreps(t):
+    """Stored irreps of the tables at k types other than GM."""
+    return [i for i in range(1, cm.N_IRREP + 1) if int(t.irr["IRREP_SG"][i - 1])
+            and not cm.text(t.irr["IRREP_LABEL"][i - 1]).startswith("GM")]
+
+
+def special():
+    """(directory, Tables, irreps away from GM, made by the fixture): the committed tables
+    when they hold special points, else a copy with the fixture's points added (made once,
+    removed at exit)."""
+    global _SPECIAL
+    if _SPECIAL is None:
+        t = tables()
+        if special_irreps(t):
+            _SPECIAL = (DATA, t, special_irreps(t), False)
+        else:
+            import atexit
+            tmp = tempfile.mkdtemp()
+            atexit.register(shutil.rmtree, tmp, True)
+            made = fixture.write_special_points(tmp)
+            _SPECIAL = (tmp, cm.Tables(tmp), made, True)
+    return _SPECIAL
+
+
+def place(t, i):
+    """(group, k index, slot) of a stored irrep."""
+    g = int(t.irr["IRREP_SG"][i - 1])
+    j = int(t.lit["LITTLE_IRREP_KVEC"][i - 1])
+    return g, j, int(t.lit["LITTLE_IRREP_SMALL_IRREP"][i - 1])
+
+
+def entries(t, i):
+    return range(int(t.iso["ISOTROPY_IRREP_FIRST"][i - 1]), int(t.iso["ISOTROPY_IRREP_FIRST"][i]))
+
+
+class SpecialPoints(unittest.TestCase):
+
+    faulty = Faults.faulty
+
+    def test_added_points_pass(self):
+        tmp, t, irreps, made = special()
+        types = {int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) for i in irreps}
+        self.assertEqual(types, {1, 2, 3})
+        if made:  # Pm-3m X (10 slots), P212121 R (1), P3 K (3), P4 M (3)
+            self.assertEqual(len(irreps), 10 + 1 + 3 + 3)
+        else:  # the committed tables: their own check covers them; here the isotropy sample
+            irreps = irreps[::max(1, len(irreps) // 20)]
+        groups = sorted({int(t.irr["IRREP_SG"][i - 1]) for i in irreps})
+        for check, args in ((cm.check_irreps, (groups,)),
+                            (cm.check_isotropy, (1, None, None, irreps)),
+                            (cm.check_site_data, (groups,))):
+            with self.subTest(check=check.__name__):
+                failures = []
+                check(t, lambda code, msg: failures.append(msg), *args)
+                self.assertEqual(failures, [])
+
+    def test_faults_at_special_points_are_seen(self):
+        tmp, t, irreps, _ = special()
+        real = [i for i in irreps if int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) == 1]
+        # Two real slots of one point with one dimension and other images, the first with
+        # two isotropy entries.
+        image = t.irr["IRREP_IMAGE"]
+        x1, x2 = next((a, b) for a in real for b in real if len(entries(t, a)) > 1
+                      and place(t, a)[:2] == place(t, b)[:2] and t.dim(a) == t.dim(b)
+                      and image[a - 1] != image[b - 1])
+        r1 = next(i for i in irreps if int(t.lit["LITTLE_IRREP_REALITY"][i - 1]) == 2)
+        s1, e_site = next((i, e) for i in irreps for e in range(
+            int(t.w["IRREP_WYC_FIRST"][i - 1]), int(t.w["IRREP_WYC_FIRST"][i - 1])
+            + int(t.w["WYC_COUNT"][int(t.irr["IRREP_SG"][i - 1]) - 1]))
+            if int(t.w["IRREP_WYC_LIST_COUNT"][e - 1]))
+        g, j, _ = place(t, x1)
+        L = t.bravais(g)
+        line = next(k for k in range(1, int(t.lit["KVEC_COUNT"][L - 1]) + 1)
+                    if int(t.lit["KVEC_PARAMETER_COUNT"][k - 1, L - 1])
+                    and not int(t.lit["LITTLE_IRREP_COUNT"][k - 1, g - 1]))
+        count = int(t.lit["LITTLE_IRREP_COUNT"][j - 1, g - 1])
+        start = t.irr["IRREP_MATRIX_START"]
+        first = t.irr["IRREP_MATRIX_FIRST"]
+        e1 = entries(t, x1)[0]
+
+        def irreps_(d, array, i, value):
+            patch(d, "data_irreps.bin", array, i - 1, value)
+
+        def translation(d):  # a translation matrix other than 1 replaced by the unit matrix
+            a = next(a for a in range(3) if np.abs(t.matrices(x1)[a] - np.eye(t.dim(x1))).max())
+            irreps_(d, "IRREP_MATRIX_START", int(first[x1 - 1]) + a,
+                    int(start[first[x1 - 1] + 2]))
+
+        def shared_image(d):  # a slot claims the image of another
+            irreps_(d, "IRREP_IMAGE", x2, int(t.irr["IRREP_IMAGE"][x1 - 1]))
+
+        def equivalent_slots(d):  # a slot stores the matrices of another
+            irreps_(d, "IRREP_MATRIX_FIRST", x2, int(first[x1 - 1]))
+
+        def transformation(d):  # a pseudoreal irrep: one entry of the J half negated
+            image = int(t.irr["IRREP_IMAGE"][r1 - 1])
+            s = int(t.img["IMAGE_TRANSFORM_START"][image - 1])
+            n = t.dim(r1)
+            q = next(q for q in range(s - 1 + n * n, s - 1 + 2 * n * n)
+                     if int(t.img["IMAGE_TRANSFORM_VALUE"][q]) > 1)
+            patch(d, "data_images.bin", "IMAGE_TRANSFORM_VALUE", q,
+                  int(t.img["IMAGE_TRANSFORM_VALUE"][q]) ^ 1)
+
+        def reality(d):  # the pseudoreal irrep claimed complex
+            patch(d, "data_little.bin", "LITTLE_IRREP_REALITY", r1 - 1, 3)
+            patch(d, "data_images.bin", "IMAGE_REALITY_TYPE",
+                  int(t.irr["IRREP_IMAGE"][r1 - 1]) - 1, 3)
+
+        def slot_dropped(d):  # the point without its last slot
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", (g - 1) * 27 + j - 1, count - 1)
+            patch(d, "data_little.bin", "LITTLE_IRREP_NUMBER", ((g - 1) * 27 + j - 1) * 12
+                  + count - 1, 0)
+
+        def small_dimension(d):  # slot 1 claims a small irrep one larger
+            patch(d, "data_little.bin", "SMALL_IRREP_DIMENSION", ((g - 1) * 27 + j - 1) * 12,
+                  int(t.lit["SMALL_IRREP_DIMENSION"][0, j - 1, g - 1]) + 1)
+
+        def uncovered(d):  # a k type without irreps gets a slot count
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", (g - 1) * 27 + line - 1, 1)
+
+        def superlattice(d):  # the first superlattice vector doubled
+            for r in range(3):
+                patch(d, "data_isotropy.bin", "ISOTROPY_SUPERLATTICE", (e1 - 1) * 9 + r,
+                      2 * int(t.iso["ISOTROPY_SUPERLATTICE"][r, 0, e1 - 1]))
+
+        def same_class(d):  # the second entry repeats the OPD of the first
+            patch(d, "data_isotropy.bin", "ISOTROPY_OPD", e1,
+                  int(t.iso["ISOTROPY_OPD"][e1 - 1]))
+
+        def subgroup(d):  # the first entry names another group
+            sg = int(t.iso["ISOTROPY_SG"][e1 - 1])
+            patch(d, "data_isotropy.bin", "ISOTROPY_SG", e1 - 1, 1 if sg != 1 else 2)
+
+        def site_list(d):  # a multiplicity raised
+            q = int(t.w["IRREP_WYC_LIST_START"][e_site - 1])
+            patch(d, "data_wyckoff.bin", "IRREP_WYC_MULTIPLICITY", q - 1,
+                  int(t.w["IRREP_WYC_MULTIPLICITY"][q - 1]) + 1)
+
+        iso = (1, None, None, [x1])
+        groups = (sorted({g, place(t, r1)[0], place(t, s1)[0]}),)
+        cases = [(translation, cm.check_irreps, groups, "translation"),
+                 (shared_image, cm.check_irreps, groups, "matrix sets"),
+                 (equivalent_slots, cm.check_irreps, groups, "not inequivalent"),
+                 (transformation, cm.check_irreps, groups, "T^H D T"),
+                 (reality, cm.check_irreps, groups, "indicator"),
+                 (slot_dropped, cm.check_irreps, groups, "sum of the small dimensions"),
+                 (small_dimension, cm.check_irreps, groups, "dimension (arms"),
+                 (uncovered, cm.check_irreps, groups, "LITTLE_IRREP_COUNT"),
+                 (superlattice, cm.check_isotropy, iso, "index"),
+                 (same_class, cm.check_isotropy, iso, "conjugate to an earlier"),
+                 (subgroup, cm.check_isotropy, iso, "spglib finds"),
+                 (site_list, cm.check_site_data, groups, "site irreps")]
+        for change, check, args, text in cases:
+            with self.subTest(fault=change.__name__):
+                msgs = self.faulty(change, check, args, source=tmp, messages=True)
+                self.assertTrue(any(text in m for m in msgs), msgs[:5])
 
 
 if __name__ == "__main__":

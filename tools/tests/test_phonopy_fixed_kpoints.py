@@ -50,7 +50,7 @@ FULL = [
     ("Ia-3 special", 206, ("8a", "24d"), ("H", "N")),
     ("P6122 special", 178, ("6a",), ("K", "H", "A", "L")),
     ("I41/amd special", 141, ("4a", "8e"), ("X", "N")),
-    ("R-3c special", 167, ("6a", "12c"), ("T", "L", "F")),
+    ("R-3c special", 167, ("2a", "4c"), ("T", "L", "F")),
 ]
 
 _SHARED = None
@@ -87,27 +87,33 @@ def keys(frac):
     return [tuple(int(v) for v in row) for row in np.rint(frac * 14400).astype(int) % 14400]
 
 
-def phonopy_sets(t, g, lattice, pos, types, kappa, rng):
+def phonopy_sets(t, g, lattice, pos, types, kappa, rng, cells=None):
+    """Degenerate-set sizes and counts at kappa; the supercell is diag(cells) of the primitive
+    cell (it must hold kappa and be invariant under the group), by default N times it."""
     from phonopy import Phonopy
     from phonopy.structure.atoms import PhonopyAtoms
     L = t.bravais(g)
     B = cm.conventional_basis(L)
-    N = lcm(*(x.denominator for x in kappa))
+    if cells is None:
+        N = lcm(*(x.denominator for x in kappa))
+        cells = (N, N, N)
+    N = np.array(cells)
     symbols = ["H", "Li", "C", "O", "F"]
     cell = PhonopyAtoms(symbols=[symbols[x - 1] for x in types], cell=lattice.T,
                         scaled_positions=np.array([[float(v) for v in x] for x in pos]))
-    ph = Phonopy(cell, supercell_matrix=N * np.eye(3, dtype=int), log_level=0)
+    ph = Phonopy(cell, supercell_matrix=np.diag(N), log_level=0)
     spos = ph.supercell.scaled_positions
     n = len(spos)
     A = rng.standard_normal((n, 3, n, 3))
     phi = np.zeros_like(A)
     index = {k: i for i, k in enumerate(keys(spos))}
-    shifts = [np.array((a, b, c)) for a in range(N) for b in range(N) for c in range(N)]
+    shifts = [np.array((a, b, c)) for a in range(N[0]) for b in range(N[1]) for c in range(N[2])]
     for op in t.ops(g):
         R = t.prim_rot(L, op[4])
+        Rs = R * N[np.newaxis, :] / N[:, np.newaxis]   # R on the supercell basis
         Rc = B @ t.rot(op[4]) @ np.linalg.inv(B)
         rotated = np.einsum("ij,ajbk,lk->aibl", Rc, A, Rc)
-        base = spos @ R.T + np.array(op[:3]) / op[3] / N
+        base = spos @ Rs.T + np.array(op[:3]) / op[3] / N
         for s in shifts:
             perm = [index[k] for k in keys(base + s / N)]
             phi[np.ix_(perm, range(3), perm, range(3))] += rotated
