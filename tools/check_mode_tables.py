@@ -1452,6 +1452,22 @@ def run_checks(data_dir, seed=20261210, isotropy_sample=None, everything=False):
     return failures
 
 
+def coverage(t):
+    """(pairs with stored irreps, [(group, k label)] of the k types without parameters that
+    have none)."""
+    covered, empty = 0, []
+    for g in range(1, 231):
+        L = t.bravais(g)
+        for j in range(1, int(t.lit["KVEC_COUNT"][L - 1]) + 1):
+            if int(t.lit["KVEC_PARAMETER_COUNT"][j - 1, L - 1]):
+                continue
+            if int(t.lit["LITTLE_IRREP_COUNT"][j - 1, g - 1]):
+                covered += 1
+            else:
+                empty.append((g, text(t.lit["KVEC_LABEL"][j - 1, L - 1]).strip()))
+    return covered, empty
+
+
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     args = [a for a in argv[1:] if a != "--all"]
@@ -1464,6 +1480,10 @@ def main(argv):
         for m in msgs[:10]:
             print("   ", m)
         bad += bool(msgs)
+    covered, empty = coverage(Tables(data_dir))
+    print("stored irreps at %d (group, k) pairs without parameters (GM included); none at %d%s"
+          % (covered, len(empty), ": " + ", ".join("%d %s" % x for x in empty[:20])
+             if empty else ""))
     print("%d passed, %d failed" % (len(CHECKS) - bad, bad))
     return 1 if bad else 0
 

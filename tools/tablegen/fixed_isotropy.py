@@ -9,7 +9,8 @@ smallest dimension.
 Method. The irrep's image G is a finite matrix group (the translations act through a finite
 quotient). An isotropy subgroup is the preimage of a subgroup K of G with K = Stab(Fix(K)) and
 Fix(K) != 0; these fixed subspaces are exactly the nonzero intersections of the fixed spaces
-Fix(h), h in G. They are found by descending from the whole space (stabiliser the identity):
+Fix(h), h in G. Elements of G are found by a fixed generic linear form of their entries and
+compared entry by entry (no rounding boundary). The fixed subspaces are found by descending from the whole space (stabiliser the identity):
 each step intersects a fixed subspace V with Fix(h) for an h outside Stab(V); every such
 subspace is reached by a chain of single steps. Subspaces are kept by their stabiliser (a
 subset of G, exact) and explored once per conjugacy class.
@@ -29,8 +30,9 @@ Conventions of an entry:
   in three passes: for each column i and each other column j (increasing), with sign -1 then
   +1, column i + sign column j replaces column i when its largest |entry| is strictly smaller.
   Both steps keep the determinant, which is the index (> 0: right-handed).
-* sg: cctbx's space-group number of the subgroup's operators written on the superlattice basis
-  (translations modulo the superlattice, which is exactly the subgroup's lattice).
+* sg: cctbx's space-group number of the subgroup's operators written on a basis of the
+  superlattice (translations modulo the superlattice, which is exactly the subgroup's
+  lattice); cctbx gets the basis reduced in a metric the parent's rotations keep.
 * opd: the reduced echelon basis of Fix(K): the free components are those found last when the
   basis is eliminated from the last component to the first; each vector has 1 at its free
   component and 0 at the other free ones; vectors ordered by free component; values rounded
@@ -53,15 +55,23 @@ def fail(msg):
     raise SystemExit("make_tables (isotropy): " + msg)
 
 
-def _as_real(M):
-    A = np.asarray(M)
-    if A.dtype == object:
-        A = np.array([[float(x) for x in row] for row in M], dtype=float)
-    elif np.iscomplexobj(A):
-        if np.abs(A.imag).max(initial=0.0) > TOL:
+def _real_value(x):
+    if isinstance(x, (complex, np.complexfloating)):
+        if abs(x.imag) > TOL:
             fail("a matrix of the irrep is not real")
-        A = A.real
-    return np.array(A, dtype=float)
+        return float(x.real)
+    return float(x)
+
+
+def _as_real(M):
+    """A float array of a matrix given as an array or as rows of anything float() accepts."""
+    if isinstance(M, np.ndarray) and M.dtype != object:
+        if np.iscomplexobj(M):
+            if np.abs(M.imag).max(initial=0.0) > TOL:
+                fail("a matrix of the irrep is not real")
+            M = M.real
+        return np.array(M, dtype=float)
+    return np.array([[_real_value(x) for x in row] for row in M], dtype=float)
 
 
 def _key(M):

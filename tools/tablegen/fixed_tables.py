@@ -16,9 +16,11 @@
   three translation matrices and one per listed operator in `IRREP_MATRIX_START`.
 * Coverage. Pairs are taken in the order g = 1..230, k index ascending. A pair is stored whole
   or not at all: when its new images, matrices, transformations, order-parameter directions,
-  isotropy entries, site lists or constants would overflow an extent, the pair is skipped,
-  named with the array that stopped it, and later pairs that fit are still stored. A skipped
-  pair keeps `LITTLE_IRREP_COUNT` 0.
+  isotropy entries, site lists or constants would overflow an extent or break a rule of
+  const.dat (600 entries, 0.002 apart, int8-read values at indices up to 127), or when the
+  source has no exact form for it, the pair is skipped, named with what stopped it, and later
+  pairs that fit are still stored. A skipped pair keeps `LITTLE_IRREP_COUNT` 0. `whole_need`
+  tells what storing every pair would need.
 * Numbering. Special-point irreps follow the zone-centre ones in pair order; the little irrep
   has the same number (`LITTLE_IRREP_TO_IRREP`(l) = l). Labels: k label and slot number, both
   `IRREP_LABEL` and `LITTLE_IRREP_LABEL`; the second label stays blank. Slots are ordered by
@@ -31,7 +33,10 @@ product of exact values; it is rounded to 9 digits only when const.dat is writte
 are compared by their entries rounded to 7 digits.
 
 The sources of the irreps, isotropy entries and site lists are passed in (`Sources`), so that
-the registry and the coverage rule can be exercised on small cases.
+the registry and the coverage rule can be exercised on small cases. The irreps' matrices and
+site lists (which need only characters) are made in child processes; the registry, the
+isotropy entries (which depend on the stored basis) and the storing run pair after pair in the
+maker, so the tables do not depend on the number of processes.
 """
 import bisect
 from fractions import Fraction
@@ -387,9 +392,9 @@ class Stage2:
                 "IRREP_WYC site-irrep list items": len(s.wyc_site)}
 
     # -- one pair -------------------------------------------------------------------------
-    def attempt(self, sh, g, kindex, label, commit_allowed=True, prefetched=None):
+    def attempt(self, sh, g, kindex, label, prefetched=None):
         """Try to store the pair; return the Pair (its `stopped` names the array that stopped
-        it, None when stored). `prefetched`: what `prefetch` returned for the pair."""
+        it, None when stored). `prefetched`: what `prefetch_with` returned for the pair."""
         s = self.s
         L = sh.bravais(g)
         ops = fk.group_operators(sh, g)
@@ -479,19 +484,17 @@ class Stage2:
         pair.add = add
         for M in new_mats.values():
             values.update(vkey(x) for x in M.ravel())
-        for name, extent in self.EXTENTS:
+        for name, _ in self.EXTENTS:
             if used[name] + add[name] > self.limits[name]:
                 pair.stopped = name
                 break
         if pair.stopped is None and self.check_constants:
             pair.stopped = self.plan.check(values, small_values)
-        pair.values, pair.small_values = values, small_values
-        if pair.stopped is not None or not commit_allowed:
+        if pair.stopped is not None:
             s.registry.truncate(n_images)
             return pair
         self._commit(pair, new_mats, new_transforms, new_opds, values, small_values)
         return pair
-
 
     @staticmethod
     def char_function(ops, stored):

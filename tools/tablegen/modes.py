@@ -1,13 +1,16 @@
 """The mode-analysis tables: data_images.bin, data_irreps.bin, data_little.bin,
 data_isotropy.bin, const.dat and the site arrays of data_wyckoff.bin.
 
-`build(space_arrays, wyckoff_arrays)` returns the four payload array dicts, the text of
-const.dat, the values of the Wyckoff block's mode-analysis arrays and an extents report. The
-inputs are the finished arrays of the shared tables (index i of the tables is i - 1 here).
+`build(space_arrays, wyckoff_arrays, special_points)` returns the four payload array dicts,
+the text of const.dat, the values of the Wyckoff block's mode-analysis arrays, an extents
+report and the special-point stage (None without `special_points`, the `fixed_tables.Sources`
+of their irreps). The inputs are the finished arrays of the shared tables (index i of the
+tables is i - 1 here).
 
 Coverage: the k lists and little co-groups of all k types of all groups; irreps at the zone
-centre (k index 1) of all 230 groups, stored as real orthogonal matrices (every other k type
-has no irreps yet: `LITTLE_IRREP_COUNT` 0).
+centre (k index 1) of all 230 groups, stored as real orthogonal matrices; after them the
+irreps at the special points that fit (`fixed_tables`); the k types with parameters have no
+irreps yet (`LITTLE_IRREP_COUNT` 0).
 
 Conventions:
 

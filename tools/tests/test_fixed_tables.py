@@ -10,10 +10,10 @@
    it is skipped whole (named with the array, `LITTLE_IRREP_COUNT` 0), later pairs that fit
    are still stored, irrep numbers stay consecutive.
 3. Stored matrices of every covered pair of a sample (numerical forms, and the exact forms with
-   their isotropy entries and site lists as the maker takes them): orthogonal, a homomorphism on the listed
-   operators and lattice translations (products of operators with their translations carried
-   by the translation matrices), real characters equal to those of the induced irreps of the
-   special-point catalogue (2 Re chi for reality types 2 and 3).
+   their isotropy entries and site lists as the maker takes them): orthogonal, a homomorphism
+   on the listed operators and lattice translations (products of operators with their
+   translations carried by the translation matrices), real characters equal to those of the
+   induced irreps of the special-point catalogue (2 Re chi for reality types 2 and 3).
 """
 import math
 import os
