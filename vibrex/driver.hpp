@@ -20,7 +20,8 @@ std::string start_up();
 void read_structure(VibrexRun& run);
 
 // Reads one k line and builds the current k vector from it (label, parameters, k, kc); stops on
-// input errors, on a k vector the tables do not cover and on parameters that give a special point.
+// input errors, on parameters whose k vector needs a superlattice of more than 64 cells, on a k
+// vector the tables do not cover and on parameters that give a special point.
 void read_k_vector(VibrexRun& run);
 
 // The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.

@@ -254,9 +254,6 @@ std::array<float, 3> transverse_direction(int32_t dim, const std::array<float, 3
 void analyse_irreps(VibrexRun& run) {
   const Tables& t = run.tables;
   const KVectorState& kv = run.kv;
-  // NEWLAT's superlattice of a k vector with parameters has as many cells as its denominator.
-  if (kv.npar > 0 && kv.k[3] > kMaxSuperlatticeCells)
-    sgl::stop_run("Error:  k vector needs a superlattice of more than 64 cells");
   Direction dir;
   ZoneCentreCounts& zc = zone_centre_counts();
   if (kv.j == 1) {

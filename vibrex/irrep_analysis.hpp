@@ -29,10 +29,9 @@ ZoneCentreCounts& zone_centre_counts();
 // stored irrep (with a line).
 void count_zone_centre_modes(const Tables& t, int32_t isg, const sgl::RationalVector& kpar, ZoneCentreCounts& counts);
 
-// Every irrep at the current k vector, reported block by block after the k-vector header. A k
-// vector with parameters whose denominator exceeds 64 stops with "Error:  k vector needs a
-// superlattice of more than 64 cells"; the zone-centre direction's input errors stop with their
-// messages; everything else stops through bomb().
+// Every irrep at the current k vector, reported block by block after the k-vector header. The
+// zone-centre direction's input errors stop with their messages; everything else stops through
+// bomb().
 void analyse_irreps(VibrexRun& run);
 
 // One isotropy entry as the choice sees it: its order-parameter direction's parameter count,

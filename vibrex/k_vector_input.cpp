@@ -1,11 +1,13 @@
 // The k line: label, parameter values, the k vector in "pml" and "cinter", and its header line.
 #include <string_view>
+#include <vector>
 
 #include "library/exact/arithmetic.hpp"
 #include "library/exact/checked_int.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
+#include "vibrex/isotropy.hpp"
 
 namespace vibrex {
 
@@ -32,6 +34,48 @@ sgl::RationalVector parameter_value(const std::string& word, int32_t p) {
   return v;
 }
 
+__extension__ typedef __int128 Wide;
+
+Wide gcd_wide(Wide a, Wide b) {
+  if (a < 0) a = -a;
+  if (b < 0) b = -b;
+  while (b != 0) {
+    const Wide r = a % b;
+    a = b;
+    b = r;
+  }
+  return a;
+}
+
+// Whether the k vector of the tabulated form m at the parameter values (value p in component p
+// of values[p - 1], over its denominator) has a reduced denominator above bound. Exact in 128
+// bits: a term's numerator and denominator stay below 2^38 (table entries below 2^7, input
+// integers below 2^31), so a component of four terms over the product of their denominators
+// stays below 2^124. Decided before k is built in 32-bit arithmetic, which such denominators
+// would overflow.
+bool k_denominator_exceeds(const KMatrix& m, int32_t npar, const std::vector<sgl::RationalVector>& values,
+                           int32_t bound) {
+  Wide common = 1;
+  for (int i = 0; i < 3; ++i) {
+    const sgl::RationalVector c0 = kmatrix_column(m, 1);
+    Wide num = c0[i], den = c0[3];
+    for (int32_t p = 1; p <= npar; ++p) {
+      const sgl::RationalVector col = kmatrix_column(m, p + 1);
+      const sgl::RationalVector& v = values[static_cast<std::size_t>(p - 1)];
+      const Wide tn = static_cast<Wide>(col[i]) * v[static_cast<std::size_t>(p - 1)];
+      const Wide td = static_cast<Wide>(col[3]) * v[3];
+      num = num * td + tn * den;
+      den = den * td;
+    }
+    const Wide g = gcd_wide(num, den);
+    den = den / g;
+    if (den < 0) den = -den;
+    if (den > bound) return true;
+    common = common / gcd_wide(common, den) * den;  // an lcm of numbers up to 64: below 2^93
+  }
+  return common > bound;
+}
+
 }  // namespace
 
 void read_k_vector(VibrexRun& run) {
@@ -49,15 +93,25 @@ void read_k_vector(VibrexRun& run) {
       break;
     }
   }
-  // A k vector at which the tables list no irreps of the group is not covered either.
-  if (kv.j == 0 || t.little.little_irrep_count(kv.j, run.isg) == 0) sgl::stop_run("Error:  k vector not in data base");
+  if (kv.j == 0) sgl::stop_run("Error:  k vector not in data base");
   kv.npar = t.little.kvec_parameter_count(kv.j, run.lattice);
   if (kv.nw < kv.npar + 1) sgl::stop_run("Error:  missing k-vector parameters");
 
-  kv.kpar = {0, 0, 0, 1};
-  for (int32_t p = 1; p <= kv.npar; ++p) sgl::vadd(kv.kpar, parameter_value(kv.words[p], p), kv.kpar);
-
+  std::vector<sgl::RationalVector> values;
+  for (int32_t p = 1; p <= kv.npar; ++p) values.push_back(parameter_value(kv.words[p], p));
   const KMatrix m = table_kmatrix(t.little, kv.j, run.lattice);
+  // The superlattice on which k is periodic has as many cells as k's reduced denominator; the
+  // isotropy search goes no further than 64 cells and its cost grows as the cube of that number,
+  // so such a line is refused here, before its header is written. (A zero denominator is left
+  // to the construction below, which stops on it.)
+  bool zero_denominator = false;
+  for (const sgl::RationalVector& v : values) zero_denominator = zero_denominator || v[3] == 0;
+  if (kv.npar > 0 && !zero_denominator && k_denominator_exceeds(m, kv.npar, values, kMaxSuperlatticeCells))
+    sgl::stop_run("Error:  k vector needs a superlattice of more than 64 cells");
+
+  kv.kpar = {0, 0, 0, 1};
+  for (const sgl::RationalVector& v : values) sgl::vadd(kv.kpar, v, kv.kpar);
+
   kv.k = kmatrix_column(m, 1);
   for (int32_t p = 1; p <= kv.npar; ++p) {
     sgl::RationalVector col = kmatrix_column(m, p + 1);
@@ -65,6 +119,8 @@ void read_k_vector(VibrexRun& run) {
     col[3] = sgl::narrow32(sgl::mul64(col[3], kv.kpar[3], "k vector"), "k vector");
     sgl::vadd(kv.k, col, kv.k);
   }
+  // A k vector at which the tables list no irreps of the group is not covered.
+  if (t.little.little_irrep_count(kv.j, run.isg) == 0) sgl::stop_run("Error:  k vector not in data base");
   // Parameter values that put k at a point of higher symmetry would give a reducible "irrep".
   if (is_k_special(t, run.isg, kv.j, kv.k) != 0) sgl::stop_run("Error:  k vector parameters give a special point");
   kvector_change_setting(t.space, run.isg, "pml", "cinter", kv.k, kv.kc);

@@ -204,12 +204,38 @@ INSTANTIATE_TEST_SUITE_P(
                  kline("k vector GP = (1/3,1/4,1/5)"), stop("Error:  k vector parameters give a special point"), 1},
         BadInput{"special point of P1", structure_with("1", kCell, "1\nSi 1a\n1\nGP 1/2 0 0\n"), pad78("Si 1a") + "\n",
                  stop("Error:  k vector parameters give a special point"), 1},
+        BadInput{"k vector of 65 cells", kStructure + "1\nGP 1/65 0 0\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 stop("Error:  k vector needs a superlattice of more than 64 cells"), 1},
+        BadInput{"65 cells written 2/-130", kStructure + "1\nGP 0 2/-130 0\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 stop("Error:  k vector needs a superlattice of more than 64 cells"), 1},
+        BadInput{"390 cells from small denominators", kStructure + "1\nGP 1/2 1/3 1/65\n",
+                 pad78("O  2i 0.1 -0.2 0.3") + "\n", stop("Error:  k vector needs a superlattice of more than 64 cells"),
+                 1},
+        BadInput{"denominators whose product overflows 32 bits", kStructure + "1\nGP 1/100000 1/100003 -1/100019\n",
+                 pad78("O  2i 0.1 -0.2 0.3") + "\n", stop("Error:  k vector needs a superlattice of more than 64 cells"),
+                 1},
+        BadInput{"72 cells on the second k line", kStructure + "2\nGP 1/3 1/4 1/5\nGP 1/8 1/8 1/9\n",
+                 kline("k vector GP = (1/3,1/4,1/5)"),
+                 stop("Error:  k vector needs a superlattice of more than 64 cells"), 1},
         BadInput{"zero denominator", kStructure + "1\nGP 1/0 1/3 1/4\n", pad78("O  2i 0.1 -0.2 0.3") + "\n" + kBombed,
                  " STOP  \n", 1},
         BadInput{"decimal k parameter", kStructure + "1\nGP 0.5 1/3 1/4\n", pad78("O  2i 0.1 -0.2 0.3") + "\n", "?",
                  255},
         BadInput{"end of input among the k lines", kStructure + "2\nGP 1/3 1/4 1/5\n",
                  kline("k vector GP = (1/3,1/4,1/5)"), "?", 255}));
+
+// A k vector whose reduced denominator is 64 or less passes the k line's superlattice bound and
+// is analysed; numerators beyond the bound do not count.
+TEST(Driver, SuperlatticeBoundAdmits64Cells) {
+  for (const char* k : {"GP 1/4 1/16 1/64", "GP 65/64 0 0", "GP 2/128 -1/2 0"}) {
+    SCOPED_TRACE(k);
+    const ChildResult r = run_vibrex(kStructure + "1\n" + k + "\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("k vector GP = ("), std::string::npos) << r.out;
+    EXPECT_EQ(tail(r.out, 2), kStars + "End of output\n");
+  }
+}
 
 TEST(Driver, WordsAfterTheFifthAreIgnored) {
   const ChildResult r = run_vibrex(structure_with("2", kCell, "1\nO 2i 0.1 0.2 0.3 0.4 junk\n0\n"));
@@ -314,8 +340,9 @@ TEST(Driver, CommittedTables) {
   for (int32_t j = 1; j <= t.little.kvec_count(lattice); ++j) {
     if (t.little.little_irrep_count(j, 221) != 0) continue;
     const int32_t npar = t.little.kvec_parameter_count(j, lattice);
-    // Generic parameter values, so no special point is met first.
-    const char* values[] = {" 1/7", " 2/11", " 3/13"};
+    // Generic parameter values, so no special point is met first, with a small common
+    // denominator, so the superlattice bound is not met first.
+    const char* values[] = {" 1/7", " 2/7", " 3/7"};
     std::string line(t.little.kvec_label(j, lattice).trimmed());
     for (int32_t p = 0; p < npar; ++p) line += values[p];
     SCOPED_TRACE(line);
@@ -323,6 +350,37 @@ TEST(Driver, CommittedTables) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, stop("Error:  k vector not in data base"));
     EXPECT_EQ(r.out, report);
+  }
+
+  // The superlattice bound belongs to the k line: DT 1/65 is refused before its header whether
+  // or not the tables cover DT; DT 1/64 passes it and is then either analysed or, while the
+  // tables hold no irreps at DT, refused as not covered, again before its header.
+  const ChildResult dt65 = run_vibrex(srtio3 + "2\nGM\nDT 1/65\n", data);
+  EXPECT_EQ(dt65.status, 1);
+  EXPECT_EQ(dt65.err, stop("Error:  k vector needs a superlattice of more than 64 cells"));
+  // The whole GM report, then nothing more: the closing lines are not written after a stop.
+  const std::string closing = kStars + "End of output\n";
+  EXPECT_EQ(dt65.out, gm.out.substr(0, gm.out.size() - closing.size()));
+  const ChildResult alone = run_vibrex(srtio3 + "1\nDT 1/65\n", data);
+  EXPECT_EQ(alone.status, 1);
+  EXPECT_EQ(alone.err, stop("Error:  k vector needs a superlattice of more than 64 cells"));
+  EXPECT_EQ(alone.out, report);
+  const int32_t dt = [&] {
+    for (int32_t j = 1; j <= t.little.kvec_count(lattice); ++j)
+      if (t.little.kvec_label(j, lattice).trimmed() == "DT") return j;
+    return 0;
+  }();
+  ASSERT_NE(dt, 0);
+  const ChildResult dt64 = run_vibrex(srtio3 + "1\nDT 1/64\n", data);
+  if (t.little.little_irrep_count(dt, 221) == 0) {
+    EXPECT_EQ(dt64.status, 1);
+    EXPECT_EQ(dt64.err, stop("Error:  k vector not in data base"));
+    EXPECT_EQ(dt64.out, report);
+  } else {
+    EXPECT_EQ(dt64.status, 0);
+    EXPECT_EQ(dt64.err, "");
+    EXPECT_NE(dt64.out.find(kline("k vector DT = (0,1/64,0)")), std::string::npos);
+    EXPECT_EQ(tail(dt64.out, 2), kStars + "End of output\n");
   }
 }
 

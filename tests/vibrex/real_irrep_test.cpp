@@ -18,6 +18,7 @@ namespace vibrex {
 namespace {
 
 using sgl::SpaceOp;
+using namespace std::complex_literals;
 using sgl::testing::Bombed;
 using sgl::testing::BombTrap;
 
@@ -275,6 +276,131 @@ TEST_F(TransformType2Test, OtherRealityOrNoStoredTransformationStops) {
   const std::string out = testing::output_of([&] { transform_type2(tables(), 5, {1, 2, 3, 7}, tm); }, bombed);
   EXPECT_TRUE(bombed);
   EXPECT_NE(out.find("no stored transformation"), std::string::npos) << out;
+}
+
+// P-4 along c, k = (0, 0, g): the little co-group is {1, 2z} and the fourfold rotoinversion
+// carries k to -k. Induced from the small irrep with character -1 for 2z the irrep is
+// pseudoreal (the rotoinversion squares to 2z), and at g = 1/4 its matrices form the quaternion
+// group. W must intertwine the induced irrep D with its conjugate for every operation, not only
+// the generators the equations use: W D(g) = conj(D(g)) W; W conj(W) = -1 (a quaternionic
+// structure; a real irrep would give +1); every block of unit determinant; and T = S diag(I, W)
+// for the stored S.
+class QuaternionImageTest : public RealIrrepTest {
+ protected:
+  static constexpr int32_t kL = 11;
+  QuaternionImageTest() {
+    testing::LoadedTables& t = run_.loaded();
+    testing::add_line(t, 81, 2, "DT", {0, 0, 1});
+    testing::add_induced(t, kL, 81, 2, {0, 0, 1}, 4, 2, 40, [&](int32_t p) -> std::array<int, 2> {
+      return testing::rotation(*t.space, p)[0] == 1 ? std::array<int, 2>{testing::kC1, testing::kC0}
+                                                    : std::array<int, 2>{testing::kCm1, testing::kC0};
+    });
+    // S: columns e1, i e3, -e2, -i e4.
+    CommonLittle& lt = *t.little;
+    lt.little_irrep_transform_start(kL) = 200;
+    for (int c = 1; c <= 4; ++c)
+      for (int r = 1; r <= 4; ++r) {
+        const std::complex<double> v = stored_s(r, c);
+        auto index = [](double x) { return x == 1 ? testing::kC1 : x == -1 ? testing::kCm1 : testing::kC0; };
+        lt.little_irrep_transform_value(1, 200 + (c - 1) * 4 + r - 1) = static_cast<int8_t>(index(v.real()));
+        lt.little_irrep_transform_value(2, 200 + (c - 1) * 4 + r - 1) = static_cast<int8_t>(index(v.imag()));
+      }
+  }
+  static std::complex<double> stored_s(int r, int c) {
+    const int row[4] = {1, 3, 2, 4};
+    const std::complex<double> value[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+    return row[c - 1] == r ? value[c - 1] : std::complex<double>{0, 0};
+  }
+
+  using M2 = std::array<std::complex<double>, 4>;  // 2 x 2 by rows
+  static M2 mul(const M2& a, const M2& b) {
+    return {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3], a[2] * b[0] + a[3] * b[2],
+            a[2] * b[1] + a[3] * b[3]};
+  }
+  static double distance(const M2& a, const M2& b) {
+    double d = 0;
+    for (int i = 0; i < 4; ++i) d = std::max(d, std::abs(a[i] - b[i]));
+    return d;
+  }
+  static M2 conj(const M2& a) { return {std::conj(a[0]), std::conj(a[1]), std::conj(a[2]), std::conj(a[3])}; }
+
+  // The induced matrices of every operator of P-4 combined with the translations 0..3 along c.
+  std::vector<M2> images(const sgl::RationalVector& par) {
+    const Tables t = tables();
+    int32_t nop = 0;
+    std::array<SpaceOp, kMaxOps> ops{};
+    sgl::generate_space_group(t.space, 81, nop, ops);
+    std::vector<M2> out;
+    for (int32_t i = 0; i < nop; ++i)
+      for (int32_t tz = 0; tz < 4; ++tz) {
+        SpaceOp g = ops[i];
+        g[2] += tz * g[3];
+        Complex8 z{};
+        InducedMatrix d{};
+        int32_t error = -1;
+        get_irrep_complex(t, 2, kL, g, par, z, d, error);
+        EXPECT_EQ(error, 0);
+        out.push_back({zat(d, 1, 1).wide().re + 1i * zat(d, 1, 1).wide().im,
+                       zat(d, 1, 2).wide().re + 1i * zat(d, 1, 2).wide().im,
+                       zat(d, 2, 1).wide().re + 1i * zat(d, 2, 1).wide().im,
+                       zat(d, 2, 2).wide().re + 1i * zat(d, 2, 2).wide().im});
+      }
+    return out;
+  }
+};
+
+TEST_F(QuaternionImageTest, TheImageAtAQuarterIsTheQuaternionGroup) {
+  std::vector<M2> distinct;
+  for (const M2& m : images({1, 0, 0, 4})) {
+    bool seen = false;
+    for (const M2& d : distinct) seen = seen || distance(d, m) < 1e-5;
+    if (!seen) distinct.push_back(m);
+  }
+  // Order 8, non-abelian, -1 its only element of order 2: the quaternion group.
+  ASSERT_EQ(distinct.size(), 8u);
+  const M2 one{1, 0, 0, 1}, minus{-1, 0, 0, -1};
+  int involutions = 0;
+  bool abelian = true;
+  for (const M2& a : distinct) {
+    if (distance(mul(a, a), one) < 1e-5 && distance(a, one) > 1e-5) {
+      ++involutions;
+      EXPECT_LT(distance(a, minus), 1e-5);
+    }
+    for (const M2& b : distinct) abelian = abelian && distance(mul(a, b), mul(b, a)) < 1e-5;
+  }
+  EXPECT_EQ(involutions, 1);
+  EXPECT_FALSE(abelian);
+}
+
+TEST_F(QuaternionImageTest, WIsAQuaternionicIntertwiner) {
+  for (const sgl::RationalVector& par : {sgl::RationalVector{1, 0, 0, 4}, sgl::RationalVector{1, 0, 0, 8},
+                                         sgl::RationalVector{3, 0, 0, 10}}) {
+    SCOPED_TRACE(par[0] * 100 / par[3]);
+    InducedMatrix tm{};
+    transform_type2(tables(), kL, par, tm);
+    const auto& w = transform_type2_state().w;
+    auto at = [&](int r, int c) {
+      const Complex8 z = w[static_cast<std::size_t>((c - 1) * 24 + (r - 1))];
+      return std::complex<double>(z.re, z.im);
+    };
+    const M2 W{at(1, 1), at(1, 2), at(2, 1), at(2, 2)};
+    for (const M2& d : images(par)) EXPECT_LT(distance(mul(W, d), mul(conj(d), W)), 1e-5);
+    EXPECT_LT(distance(mul(W, conj(W)), M2{-1, 0, 0, -1}), 1e-5);
+    // One variable per block: the arm blocks (1, 2) and (2, 1), each of modulus 1.
+    EXPECT_NEAR(std::abs(W[1]), 1.0, 1e-5);
+    EXPECT_NEAR(std::abs(W[2]), 1.0, 1e-5);
+    EXPECT_EQ(W[0], 0.0);
+    EXPECT_EQ(W[3], 0.0);
+    for (int r = 1; r <= 4; ++r) {
+      for (int c = 1; c <= 2; ++c) {
+        const std::complex<double> left(zat(tm, r, c).re, zat(tm, r, c).im);
+        EXPECT_LT(std::abs(left - stored_s(r, c)), 1e-6);
+        std::complex<double> right = 0;
+        for (int j = 1; j <= 2; ++j) right += stored_s(r, 2 + j) * W[(j - 1) * 2 + (c - 1)];
+        EXPECT_LT(std::abs(std::complex<double>(zat(tm, r, 2 + c).re, zat(tm, r, 2 + c).im) - right), 1e-6);
+      }
+    }
+  }
 }
 
 }  // namespace

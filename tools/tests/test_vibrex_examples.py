@@ -47,11 +47,12 @@ DASH_LINE = "-" * 42
 
 
 def run_vibrex(name, k_line=None):
-    """vibrex on an example; k_line replaces the example's single k line."""
+    """vibrex on an example; k_line replaces the example's k lines (one or more)."""
     with open(os.path.join(EXAMPLES, name)) as f:
         lines = f.read().splitlines()
     if k_line is not None:
-        lines[-1] = k_line
+        ntypes = int(lines[3].split()[0])
+        lines = lines[:4 + ntypes] + ["1", k_line]
     with tempfile.TemporaryDirectory() as tmp:
         p = subprocess.run([BIN], input="\n".join(lines) + "\n", capture_output=True, text=True,
                            cwd=tmp, env=dict(os.environ, XTALDIR=DATA + "/"), timeout=120)
