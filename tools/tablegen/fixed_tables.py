@@ -14,6 +14,10 @@
   distinct transformation is stored once in `IMAGE_TRANSFORM_VALUE`.
 * Matrices. Every distinct matrix is stored once in `IRREP_MATRIX_ELEMENT`; each irrep has the
   three translation matrices and one per listed operator in `IRREP_MATRIX_START`.
+* Order-parameter directions. The isotropy entries' reduced echelon vectors, each scaled
+  (`spaced_opd`) when a component would lie within 0.002 of, but not equal to, a reference
+  value: the zone-centre constants and every value of the matrices and transformations of
+  all pairs' exact forms, gathered before any pair is stored (so no order dependence).
 * Coverage. Pairs are taken in the order g = 1..230, k index ascending. A pair is stored whole
   or not at all: when its new images, matrices, transformations, order-parameter directions,
   isotropy entries, site lists or constants would overflow an extent or break a rule of
@@ -45,6 +49,7 @@ import numpy as np
 
 from . import fixed_kpoints as fk
 from . import kvectors
+from . import quadfield as qf
 
 N_IRREP = 4777
 MAX_IMAGES = 132
@@ -337,6 +342,55 @@ class ConstantPlan:
                 self.allset.add(v)
 
 
+def _clashes(x, reference, gap=0.002):
+    """True when |x| is nonzero and lies within `gap` of 0 or of a value of `reference` (a
+    sorted list of const.dat keys) without being equal to it."""
+    v = vkey(x)
+    if not v:
+        return False
+    if v <= gap:
+        return True
+    i = bisect.bisect_left(reference, v - gap)
+    while i < len(reference) and reference[i] <= v + gap:
+        if reference[i] != v:
+            return True
+        i += 1
+    return False
+
+
+def _scaled(x, a):
+    """x / a to 9 digits; x and a are 9-digit roundings, so a quotient within 2e-9 of a number
+    of Q(sqrt2, sqrt3) is taken as that number (1 / (1 + sqrt2) gives sqrt2 - 1 exactly as
+    the other tables hold it)."""
+    if a == 1.0:
+        return float(x)
+    w = float(x) / a
+    exact = qf.snap(w, tol=2e-9)
+    if exact is not None:
+        w = float(exact)
+    return round(w, 9) + 0.0
+
+
+def spaced_opd(opd, reference, gap=0.002):
+    """The order-parameter direction `opd` (reduced echelon vectors) with each vector scaled so
+    that none of its components lies within `gap` of a reference value (or of 0) without
+    being equal to it: the vector as it is, else divided by its largest |component|, else by
+    the next largest distinct |component|, the first choice that clashes with nothing (the
+    vector as it is when none does). Scaling single vectors keeps the span; quotients are
+    read as in `_scaled`."""
+    out = []
+    for v in opd:
+        scales = sorted({vkey(x) for x in v if vkey(x)} - {1.0}, reverse=True)
+        choice = v
+        for a in [1.0] + scales:
+            w = tuple(_scaled(x, a) for x in v)
+            if not any(_clashes(x, reference, gap) for x in w):
+                choice = w
+                break
+        out.append(tuple(choice))
+    return tuple(out)
+
+
 # --- the stage ---------------------------------------------------------------------------------
 
 def special_kindices(sh, g):
@@ -375,6 +429,10 @@ class Stage2:
             self.limits.update(limits)
         self.plan = ConstantPlan(state.consts)
         self.check_constants = check_constants
+        # Values the order-parameter directions keep clear of (`spaced_opd`): the constants
+        # registered before the stage (the zone centre's) and, through `add_reference`, the
+        # matrix and transformation values of every pair the stage stores.
+        self.reference = sorted(set(self.plan.all))
         self.covered, self.uncovered = [], []
         self.need = None
 
@@ -390,6 +448,18 @@ class Stage2:
                 "isotropy entries": sum(len(e) for e in s.iso_entries),
                 "IRREP_WYC entries (irrep, position)": len(s.wyc_start),
                 "IRREP_WYC site-irrep list items": len(s.wyc_site)}
+
+    def add_reference(self, prefetched):
+        """Adds the matrix and transformation values of one pair's slots to the reference."""
+        if not isinstance(prefetched, list):
+            return
+        ref = set(self.reference)
+        for ir, mats in prefetched:
+            ref.update(ir.values)
+            if ir.transform is not None:
+                ref.update(vkey(x) for row in ir.transform for c in row for x in c)
+        ref.discard(0.0)
+        self.reference = sorted(ref)
 
     # -- one pair -------------------------------------------------------------------------
     def attempt(self, sh, g, kindex, label, prefetched=None):
@@ -458,6 +528,7 @@ class Stage2:
             entries = self.src.isotropy(sh, g, stored[:3], stored[3:])
             opd_refs = []
             for sg, sl, opd in entries:
+                opd = spaced_opd(opd, self.reference)
                 okey = (im.dim, tuple(round(float(x), 9) for v in opd for x in v))
                 if okey not in s.opds and okey not in new_opds:
                     new_opds[okey] = opd
@@ -592,16 +663,20 @@ class Stage2:
             if progress:
                 progress(g, j, pair)
 
+        # Every pair's exact forms come first: their values are the reference the
+        # order-parameter directions keep clear of, whatever order the pairs are stored in.
         if workers > 1 and len(pairs) > 1:
             import multiprocessing
             _CHILD.update(src=self.src, sh=sh)
             with multiprocessing.get_context("fork").Pool(workers) as pool:
-                for pk, pre in zip(pairs, pool.imap(_prefetch_child, [p[:2] for p in pairs])):
-                    one(pk, pre)
+                pres = list(pool.imap(_prefetch_child, [p[:2] for p in pairs]))
             _CHILD.clear()
         else:
-            for pk in pairs:
-                one(pk, None)
+            pres = [prefetch_with(self.src, sh, g, j) for g, j, _ in pairs]
+        for pre in pres:
+            self.add_reference(pre)
+        for pk, pre in zip(pairs, pres):
+            one(pk, pre)
         return skipped
 
 
@@ -648,6 +723,7 @@ def slot_matrices(src, sh, g, kindex, ops, L):
     for ir in src.irreps(sh, g, kindex):
         mats = [to_float(ir.matrix(op)) for op in trans + ops]
         slot = SlotIrrep(ir)
+        slot.values = sorted({vkey(x) for E in MatrixGroup(mats).elems for x in E.ravel()})
         slot.sites = src.sites(sh, g, Stage2.char_function(ops, mats))
         out.append((slot, mats))
     return out

@@ -14,6 +14,10 @@
    on the listed operators and lattice translations (products of operators with their
    translations carried by the translation matrices), real characters equal to those of the
    induced irreps of the special-point catalogue (2 Re chi for reality types 2 and 3).
+4. Order-parameter directions kept clear of the reference values: a vector with a component
+   within 0.002 of a reference value (not equal to it) is divided by its largest |component|
+   other than 1, or by the next one when that clashes too; values equal to a reference value or far
+   from every one stay; each vector is treated alone, so the span is kept.
 """
 import math
 import os
@@ -203,11 +207,50 @@ def check_stored(sh, st, fails, groups_checked):
         fails.append("no image shared by irreps of two space groups")
 
 
+def check_spaced_opd(fails):
+    r6 = round(math.sqrt(6) / 4, 9)                      # 0.612372436, a matrix value
+    ref = sorted({0.5, r6, round(math.sqrt(0.5), 9), 1.0})
+    cases = (  # (opd, expected)
+        (((1.0, 0.614014407, -0.3),), ((1.62862628, 1.0, -0.488587884),)),  # clash
+        (((1.0, r6, -0.3),), "same"),                    # equal to a reference value
+        (((0.2, 0.3, 1.0),), "same"),                    # nothing near
+        (((1.0, 2.414213562, 0.6135),), "sqrt2-1"),       # 1 / 2.414213562 read as sqrt2 - 1
+        (((1.0, 0.0), (0.0, 1.0)), "same"),
+        (((1.0, 0.0, 0.0), (0.0, 1.0, 0.6135)), None),   # the second vector alone rescaled
+        (((1.0, 1.2255, 0.0),), "same"),
+    )
+    for opd, expected in cases:
+        got = ft.spaced_opd(opd, ref)
+        where = "spaced_opd(%r)" % (opd,)
+        if expected == "same" and got != opd:
+            fails.append("%s: %r, expected unchanged" % (where, got))
+        elif expected == "sqrt2-1" and got[0][:2] != (0.414213562, 1.0):
+            fails.append("%s: %r, expected sqrt2 - 1 = 0.414213562 first" % (where, got))
+        elif isinstance(expected, tuple) and got != expected:
+            fails.append("%s: %r, expected %r" % (where, got, expected))
+        if len(got) != len(opd):
+            fails.append("%s: %d vectors" % (where, len(got)))
+            continue
+        for v, w in zip(opd, got):
+            if np.linalg.matrix_rank(np.array([v, w]), tol=1e-6) != 1:
+                fails.append("%s: %r is not a multiple of %r" % (where, w, v))
+            for x in w:
+                a = abs(x)
+                if a and any(0 < abs(a - r) <= 0.002 for r in ref + [0.0]):
+                    fails.append("%s: component %r clashes with a reference value" % (where, x))
+    # Scaled by the largest |component| (1.0012) it still clashes (0.9988 near 1, 0.6128 near
+    # sqrt6 / 4): the next one is taken.
+    got = ft.spaced_opd(((1.0, 0.6135, 1.0012),), ref)
+    if got[0][1] != 1.0 or abs(got[0][2] - 1.0012 / 0.6135) > 1e-8:
+        fails.append("spaced_opd next scale: %r" % (got,))
+
+
 def main():
     import make_tables
     arrays = space.build()
     sh = modes.Shared(arrays, make_tables.wyckoff_arrays(arrays))
     fails = []
+    check_spaced_opd(fails)
     check_registry(fails)
     free = check_coverage(sh, fails)
     check_stored(sh, free, fails, (10, 47, 221))
