@@ -138,11 +138,12 @@ def parse_report(out):
     return blocks
 
 
-def chosen_isotropy_sg(t, isg, little_label):
-    """ISOTROPY_SG of the entry the choice rule picks for the zone-centre irrep so labelled."""
+def chosen_entry(t, isg, kindex, little_label):
+    """(ISOTROPY_SG, superlattice determinant) of the entry the program's choice rule picks for
+    the little irrep so labelled at k index kindex (a k vector without parameters)."""
     irrep = None
-    for m in range(1, int(t.lit["LITTLE_IRREP_COUNT"][0, isg - 1]) + 1):
-        l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, 0, isg - 1])
+    for m in range(1, int(t.lit["LITTLE_IRREP_COUNT"][kindex - 1, isg - 1]) + 1):
+        l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, kindex - 1, isg - 1])
         if l and text(t.lit["LITTLE_IRREP_LABEL"][l - 1]).strip() == little_label:
             irrep = int(t.lit["LITTLE_IRREP_TO_IRREP"][l - 1])
     assert irrep, little_label
@@ -163,7 +164,12 @@ def chosen_isotropy_sg(t, isg, little_label):
                 or (det == bestdet and order == bestorder and inv == 1 and bestinv == 0)):
             chosen, bestdet, bestorder, bestinv = e, det, order, inv
     assert chosen, little_label
-    return int(t.iso["ISOTROPY_SG"][chosen - 1])
+    return int(t.iso["ISOTROPY_SG"][chosen - 1]), bestdet
+
+
+def chosen_isotropy_sg(t, isg, little_label, kindex=1):
+    """ISOTROPY_SG of the entry the choice rule picks (zone centre unless kindex is given)."""
+    return chosen_entry(t, isg, kindex, little_label)[0]
 
 
 def spglib_number(lattice, cart, names):

@@ -25,34 +25,6 @@ CASES = [("srtio3.in", "R", 1, 5), ("srtio3.in", "M", 3, 5), ("srtio3.in", "X", 
          ("diamond.in", "X", 3, 2), ("diamond.in", "L", 4, 2)]
 
 
-def chosen_entry(t, isg, kindex, little_label):
-    """(ISOTROPY_SG, superlattice determinant) of the entry the choice rule picks."""
-    irrep = None
-    for m in range(1, int(t.lit["LITTLE_IRREP_COUNT"][kindex - 1, isg - 1]) + 1):
-        l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, kindex - 1, isg - 1])
-        if l and text(t.lit["LITTLE_IRREP_LABEL"][l - 1]).strip() == little_label:
-            irrep = int(t.lit["LITTLE_IRREP_TO_IRREP"][l - 1])
-    assert irrep, little_label
-    first = t.iso["ISOTROPY_IRREP_FIRST"]
-    chosen, bestdet, minpar, bestorder, bestinv = 0, 100, 100, 0, 0
-    for e in range(int(first[irrep - 1]), int(first[irrep])):
-        o = int(t.iso["ISOTROPY_OPD"][e - 1])
-        p = int(t.img["OPD_PARAMETER_COUNT"][o - 1])
-        if p > minpar:
-            continue
-        minpar = p
-        det = int(round(np.linalg.det(t.iso["ISOTROPY_SUPERLATTICE"][:, :, e - 1])))
-        sg = int(t.iso["ISOTROPY_SG"][e - 1])
-        pg = int(t.s["SG_POINT_GROUP"][sg - 1])
-        order = int(t.s["PG_ORDER"][pg - 1])
-        inv = int(any(int(x) in (25, 61) for x in t.s["PG_GENERATORS"][:, pg - 1]))
-        if (det < bestdet or (det == bestdet and order > bestorder)
-                or (det == bestdet and order == bestorder and inv == 1 and bestinv == 0)):
-            chosen, bestdet, bestorder, bestinv = e, det, order, inv
-    assert chosen, little_label
-    return int(t.iso["ISOTROPY_SG"][chosen - 1]), bestdet
-
-
 class SpecialPoints(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -83,7 +55,7 @@ class SpecialPoints(unittest.TestCase):
             for b in blocks:
                 with self.subTest(name=name, k=k, irrep=b["label"]):
                     self.assertTrue(b["label"].startswith(k))
-                    sg, det = chosen_entry(self.tables, isg, j, b["label"])
+                    sg, det = ve.chosen_entry(self.tables, isg, j, b["label"])
                     cells = round(abs(np.linalg.det(b["lattice"])) / vprim)
                     self.assertEqual(cells, det)
                     self.assertEqual(len(b["names"]), natoms * cells)
@@ -129,7 +101,7 @@ class SpecialPoints(unittest.TestCase):
     def test_srtio3_tilts_at_r(self):
         found = []
         for b in self.runs[("srtio3.in", "R")]:
-            sg, det = chosen_entry(self.tables, 221, self.kindex(221, "R"), b["label"])
+            sg, det = ve.chosen_entry(self.tables, 221, self.kindex(221, "R"), b["label"])
             if sg == 140:
                 found.append((b["label"], b["dim"], det, set(b["names"][a] for _, moved in
                                                              b["modes"] for a in moved)))

@@ -294,30 +294,7 @@ def kvec_index(t, isg, label):
 def chosen_isotropy_sg(t, isg, j, little_label):
     """ISOTROPY_SG of the entry the choice rule picks for the little irrep so labelled at k
     index j (a k vector without parameters)."""
-    irrep = None
-    for m in range(1, int(t.lit["LITTLE_IRREP_COUNT"][j - 1, isg - 1]) + 1):
-        l = int(t.lit["LITTLE_IRREP_NUMBER"][m - 1, j - 1, isg - 1])
-        if l and text(t.lit["LITTLE_IRREP_LABEL"][l - 1]).strip() == little_label:
-            irrep = int(t.lit["LITTLE_IRREP_TO_IRREP"][l - 1])
-    assert irrep, little_label
-    first = t.iso["ISOTROPY_IRREP_FIRST"]
-    chosen, bestdet, minpar, bestorder, bestinv = 0, 100, 100, 0, 0
-    for e in range(int(first[irrep - 1]), int(first[irrep])):
-        o = int(t.iso["ISOTROPY_OPD"][e - 1])
-        p = int(t.img["OPD_PARAMETER_COUNT"][o - 1])
-        if p > minpar:
-            continue
-        minpar = p
-        det = int(round(np.linalg.det(t.iso["ISOTROPY_SUPERLATTICE"][:, :, e - 1])))
-        sg = int(t.iso["ISOTROPY_SG"][e - 1])
-        pg = int(t.s["SG_POINT_GROUP"][sg - 1])
-        order = int(t.s["PG_ORDER"][pg - 1])
-        inv = int(any(int(x) in (25, 61) for x in t.s["PG_GENERATORS"][:, pg - 1]))
-        if (det < bestdet or (det == bestdet and order > bestorder)
-                or (det == bestdet and order == bestorder and inv == 1 and bestinv == 0)):
-            chosen, bestdet, bestorder, bestinv = e, det, order, inv
-    assert chosen, little_label
-    return int(t.iso["ISOTROPY_SG"][chosen - 1])
+    return base.chosen_isotropy_sg(t, isg, little_label, j)
 
 
 def embed(cr, b):
