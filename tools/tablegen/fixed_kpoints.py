@@ -90,6 +90,38 @@ def _integral(v):
     return all(x.denominator == 1 for x in v)
 
 
+
+def small_irreps(prod, W, seed):
+    """The projective irreps of a co-group with product table prod (positions) and factor
+    system W (complex), as [(matrices, characters)] up to equivalence: a generic hermitian
+    element of the commutant of the projective regular representation (random, from seed)
+    splits it into irreducible subspaces."""
+    n = len(prod)
+    reg = []
+    for a in range(n):
+        M = np.zeros((n, n), dtype=complex)
+        for b in range(n):
+            M[prod[a][b], b] = W[a][b]
+        reg.append(M)
+    rng = np.random.default_rng(seed)
+    X = rng.normal(size=(n, n)) + 1j * rng.normal(size=(n, n))
+    X = X + X.conj().T
+    H = sum(M @ X @ M.conj().T for M in reg)
+    vals, vecs = np.linalg.eigh(H)
+    groups, start = [], 0
+    for i in range(1, n + 1):
+        if i == n or abs(vals[i] - vals[start]) > 1e-6 * max(1.0, abs(vals[start])):
+            groups.append(vecs[:, start:i])
+            start = i
+    irreps = []
+    for V in groups:
+        mats = [V.conj().T @ M @ V for M in reg]
+        chars = np.array([np.trace(M) for M in mats])
+        if any(np.allclose(chars, c, atol=1e-6) for _, c in irreps):
+            continue
+        irreps.append((mats, chars))
+    return irreps
+
 class SpecialPoint:
     """Small irreps, reality types, slots and induced matrices of group g at a k type without
     parameters."""
@@ -140,29 +172,7 @@ class SpecialPoint:
         n = len(self.co)
         prod = [[self.pos[po.product(a, b)] for b in self.co] for a in self.co]
         W = [[self.omega(a, b) for b in range(n)] for a in range(n)]
-        reg = []
-        for a in range(n):
-            M = np.zeros((n, n), dtype=complex)
-            for b in range(n):
-                M[prod[a][b], b] = W[a][b]
-            reg.append(M)
-        rng = np.random.default_rng(12345 + 1000 * self.g + self.kindex)
-        X = rng.normal(size=(n, n)) + 1j * rng.normal(size=(n, n))
-        X = X + X.conj().T
-        H = sum(M @ X @ M.conj().T for M in reg)
-        vals, vecs = np.linalg.eigh(H)
-        groups, start = [], 0
-        for i in range(1, n + 1):
-            if i == n or abs(vals[i] - vals[start]) > 1e-6 * max(1.0, abs(vals[start])):
-                groups.append(vecs[:, start:i])
-                start = i
-        irreps = []
-        for V in groups:
-            mats = [V.conj().T @ M @ V for M in reg]
-            chars = np.array([np.trace(M) for M in mats])
-            if any(np.allclose(chars, c, atol=1e-6) for _, c in irreps):
-                continue
-            irreps.append((mats, chars))
+        irreps = small_irreps(prod, W, 12345 + 1000 * self.g + self.kindex)
         self.small = irreps
         self.prod, self.W = prod, W
 

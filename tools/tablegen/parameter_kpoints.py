@@ -39,7 +39,7 @@ import numpy as np
 from . import kvectors
 from . import pgirreps as pi
 from . import pointops as po
-from .fixed_kpoints import group_operators, translation
+from .fixed_kpoints import group_operators, small_irreps, translation
 
 # Generic parameter values (two sets, the results must agree).
 GENERIC = ((Fraction(1234567, 9876543), Fraction(2345671, 8765437), Fraction(3456713, 7654327)),
@@ -213,29 +213,9 @@ class ParameterPoint:
     # -- small irreps -----------------------------------------------------------------------
     def _small_irreps(self):
         n = self.nco
-        reg = []
-        for a in range(n):
-            M = np.zeros((n, n), dtype=complex)
-            for b in range(n):
-                M[self.prod[a][b], b] = _phase(self.w[a][b])
-            reg.append(M)
-        rng = np.random.default_rng(4321 + 1000 * self.g + self.kindex)
-        X = rng.normal(size=(n, n)) + 1j * rng.normal(size=(n, n))
-        X = X + X.conj().T
-        H = sum(M @ X @ M.conj().T for M in reg)
-        vals, vecs = np.linalg.eigh(H)
-        groups, start = [], 0
-        for i in range(1, n + 1):
-            if i == n or abs(vals[i] - vals[start]) > 1e-6 * max(1.0, abs(vals[start])):
-                groups.append(vecs[:, start:i])
-                start = i
-        numeric = []
-        for V in groups:
-            mats = [V.conj().T @ M @ V for M in reg]
-            chars = np.array([np.trace(M) for M in mats])
-            if any(np.allclose(chars, c, atol=1e-6) for _, c in numeric):
-                continue
-            numeric.append((mats, chars))
+        numeric = small_irreps(
+            self.prod, [[_phase(x) for x in row] for row in self.w],
+            4321 + 1000 * self.g + self.kindex)
         if sum(m[0].shape[0] ** 2 for m, _ in numeric) != n:
             fail("group %d %s: small irreps do not fill the co-group" % (self.g, self.label))
         self.small = [self._exact(mats) for mats, _ in numeric]
