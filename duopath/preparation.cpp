@@ -36,7 +36,9 @@ void given_lattice(const sgl::CommonSpace& cs, int c, const PreparedCrystal& p, 
     const sgl::RationalVector& given = vectors[static_cast<std::size_t>(j)];
     for (int i = 1; i <= 3; ++i) {
       int64_t sum = 0;
-      for (int k = 1; k <= 3; ++k) sum += int64_t{sgl::m3(p.to_primitive, i, k)} * given[static_cast<std::size_t>(k - 1)];
+      for (int k = 1; k <= 3; ++k) {
+        sum += int64_t{sgl::m3(p.to_primitive, i, k)} * given[static_cast<std::size_t>(k - 1)];
+      }
       if (sum % given[3] != 0) invalid_lattice_vectors(c);
       sgl::m3(l, i, j + 1) = sgl::narrow32(sum / given[3], "given_lattice");
     }
