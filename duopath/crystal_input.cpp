@@ -3,6 +3,7 @@
 #include "duopath/crystal_input.hpp"
 
 #include <cmath>
+#include <string>
 
 #include "duopath/run.hpp"
 #include "duopath/value_word.hpp"
@@ -26,15 +27,23 @@ constexpr double kDegree = 0.017453292519943295;
   sgl::bomb();
 }
 
-// Whether the six lattice parameters span a cell: the height of c above the a-b plane, computed
-// as the Cartesian frame of the crystal computes it, must not vanish (nor be imaginary).
+// Lengths and coordinates have an upper bound of their own. A length of 10000 or more is no
+// crystal's cell edge in any unit the program is used with (its nearest distances must be 0.1 or
+// more in the same unit), and the report could not show it. A coordinate or Wyckoff parameter
+// above 1000 in magnitude has a fractional part that no longer carries the precision with which
+// positions are wrapped into the cell and compared (1e-12), so the position it names is noise.
+constexpr double kMaxLength = 10000.0;
+constexpr double kMaxCoordinate = 1000.0;
+
+// Whether the three angles span a cell: the height of c above the a-b plane, as the Cartesian
+// frame of the crystal computes it, must not vanish (nor be imaginary). Taken for a unit length
+// of c, so that the test depends on the angles alone and no length can overflow or underflow it.
 bool forms_cell(const std::array<double, 6>& p) {
   const double alpha = p[3] * kDegree, beta = p[4] * kDegree, gamma = p[5] * kDegree;
-  const double c = p[2];
-  const double cx = c * std::cos(beta);
-  const double cy = c * (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
-  const double height2 = c * c - cx * cx - cy * cy;
-  return height2 > 1e-12 * (c * c);
+  const double cx = std::cos(beta);
+  const double cy = (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
+  const double height2 = 1.0 - cx * cx - cy * cy;
+  return height2 > 1e-12;
 }
 
 }  // namespace
@@ -66,7 +75,8 @@ void Run::read_crystal_block(int crystal) {
   p.fill(0.0);
   sgl::read_free(5, {p[0], p[1], p[2], p[3], p[4], p[5]});
   for (int k = 0; k < 6; ++k) {
-    const bool bad = !(p[k] > 0.0) || !std::isfinite(p[k]) || (k >= 3 && p[k] >= 180.0);
+    const bool bad = !(p[k] > 0.0) || !std::isfinite(p[k]) || (k >= 3 && p[k] >= 180.0) ||
+                     (k < 3 && p[k] >= kMaxLength);
     if (bad) {
       sgl::write_free(6, {"Error:  invalid lattice parameter ", p[k]});
       sgl::bomb();
@@ -130,6 +140,11 @@ void Run::read_atom_line(int crystal) {
   const auto number = [&](int k) {
     double value = 0.0;
     if (!read_real_word(word(k), value)) fail_line("Error: invalid number in line: ", line);
+    if (std::fabs(value) > kMaxCoordinate) {
+      fail_line("Error: coordinate " + std::string(trim_right(word(k))) +
+                    " too large (more than 1000 in magnitude) in line: ",
+                line);
+    }
     return value;
   };
 

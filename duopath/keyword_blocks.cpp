@@ -1,5 +1,6 @@
 // The keywords that read lines of their own: "map" (a prescribed part of the atom mapping) and
 // "kelmo", "quanthop" and "madelung" (energy estimates, with data per atom type).
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -23,6 +24,9 @@ namespace {
   [[maybe_unused]] ssize_t n = ::write(2, text.data(), text.size());
   std::_Exit(255);
 }
+
+// Largest magnitude of a Madelung point charge, in elementary charges.
+constexpr double kMaxCharge = 1000.0;
 
 // A message followed by the line on a line of its own, then the fatal stop.
 [[noreturn]] void fail_line(std::string_view message, std::string_view line) {
@@ -134,7 +138,11 @@ void Run::keyword_madelung() {
   for (int32_t n = 1; n <= types.count(); ++n) {
     int32_t t = 0;
     const KeywordLine line = read_type_line(t);
-    settings.madelung_charges[static_cast<std::size_t>(t - 1)] = line.real(2);
+    // A point charge is a few elementary charges; one beyond kMaxCharge is a slip, and its
+    // products in the Ewald sums would leave the range of reals (an energy of NaN).
+    const double charge = line.real(2);
+    if (std::fabs(charge) > kMaxCharge) line.fail_word(line.word(2));
+    settings.madelung_charges[static_cast<std::size_t>(t - 1)] = charge;
   }
 }
 

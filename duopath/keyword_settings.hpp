@@ -13,6 +13,12 @@ namespace duopath {
 
 inline constexpr int32_t kMaxBondCases = 10;
 
+// The largest cell size a run may search: crystal 1's short-vector list holds every vector with
+// components 0 .. max_size, (max_size + 1)^3 - 1 of them ((max_size + 1)^2 with dim2), and its
+// capacity is kMaxShortVectors (short_vectors.hpp), one million.
+inline constexpr int32_t kLargestSize = 99;
+inline constexpr int32_t kLargestSizeDim2 = 999;
+
 // The prescribed part of the atom mapping ("map"): for atom i (1 .. atom_count) of crystal 1 in
 // the common cell, the crystal-2 atom it must move to and the neighbour cell that partner must
 // lie in (0 = any). Only the atoms that map lines name are held; every other atom has 0 and 0.
@@ -34,9 +40,11 @@ struct KeywordSettings {
   // "strain": bounds of matched length ratios and principal stretches.
   double min_strain = static_cast<double>(0.66f);
   double max_strain = 1.5;
-  // "size": the cell sizes, in primitive cells of crystal 1, that the search walks.
+  // "size": the cell sizes, in primitive cells of crystal 1, that the search walks; size_line is
+  // the last "size" line (comment blanked, trailing blanks removed), which a refusal names.
   int32_t min_size = 1;
   int32_t max_size = 1;
+  std::string size_line;
   // "bonds": conserve bonds shorter than bond_length.
   bool bonds_given = false;
   double bond_length = 0.0;

@@ -1,4 +1,6 @@
 // The keyword lines: the loop up to the end of input and the keywords of one line each.
+#include <string>
+
 #include "duopath/run.hpp"
 #include "duopath/value_word.hpp"
 #include "library/text/bomb.hpp"
@@ -10,7 +12,27 @@ void Run::read_keywords() {
   settings.type_max_shuffle.assign(static_cast<std::size_t>(types.count()), 1e9);
   settings.type_min_distance.assign(static_cast<std::size_t>(types.count()), 0.0);
   counters = RunCounters{};
+  read_keyword_lines();
+  check_size();
+}
 
+// The largest size depends on "dim2", which may come before or after the "size" line, so it is
+// checked once every keyword has been read. A larger size could never be searched: crystal 1's
+// list would outgrow its capacity. With a given lattice the list holds three vectors, but the walk
+// over the sizes and the room kept for the subgroup orbits of a path (atoms times the largest
+// size) grow with it, so the same bound holds.
+void Run::check_size() const {
+  const int32_t largest = settings.dim2 ? kLargestSizeDim2 : kLargestSize;
+  if (settings.max_size <= largest) return;
+  const std::string limit = settings.dim2 ? "the largest size allowed with dim2 is " + std::to_string(largest)
+                                          : "the largest size allowed is " + std::to_string(largest);
+  sgl::write_line(6, "(a)", {"Error: cell size " + std::to_string(settings.max_size) + " too large (" + limit +
+                                 ") in line: ",
+                             settings.size_line});
+  sgl::bomb();
+}
+
+void Run::read_keyword_lines() {
   for (;;) {
     std::string text(KeywordLine::kLineLength, ' ');
     if (sgl::read_line(5, "(a80)", {text}, {.end_branch = true}) == sgl::ReadOutcome::end) return;
@@ -73,6 +95,7 @@ void Run::keyword_size(const KeywordLine& line) {
   } else {
     settings.max_size = first;
   }
+  settings.size_line = std::string(line.trimmed_line());
   report("(a,i3)", {"Minimum size of unit cell: ", settings.min_size});
   report("(a,i3)", {"Maximum size of unit cell: ", settings.max_size});
 }

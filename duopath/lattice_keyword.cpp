@@ -1,6 +1,8 @@
 // The keyword "lattice": the one lattice pair of a run, given as the common subgroup and three
 // lattice vectors of it per crystal, each vector a word of three comma-separated fractions.
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <limits>
 #include <numeric>
 
@@ -23,6 +25,17 @@ void append_vector(int32_t& p, std::string& text, const sgl::RationalVector& v) 
   text[static_cast<std::size_t>(p++)] = ')';
 }
 
+// Largest magnitude of a component of a given lattice vector, in conventional cells.
+constexpr int32_t kMaxLatticeComponent = 1000;
+
+__extension__ using Int128 = __int128;
+
+Int128 wide_determinant(const sgl::Mat3i& m) {
+  const auto e = [&](int i, int j) { return static_cast<Int128>(sgl::m3(m, i, j)); };
+  return e(1, 1) * (e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2)) - e(1, 2) * (e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1)) +
+         e(1, 3) * (e(2, 1) * e(3, 2) - e(2, 2) * e(3, 1));
+}
+
 }  // namespace
 
 void Run::keyword_lattice(const KeywordLine& line) {
@@ -36,6 +49,7 @@ void Run::keyword_lattice(const KeywordLine& line) {
     std::string word;
     for (int j = 0; j < 3; ++j) {
       word = line.word(3 + 3 * crystal + j);
+      const std::string written(trim_right(word));
       int32_t n = 0;
       std::array<std::string, sgl::kMaxWords> fields;
       fields.fill(std::string(sgl::kWordLength, ' '));
@@ -45,6 +59,17 @@ void Run::keyword_lattice(const KeywordLine& line) {
       for (std::size_t i = 0; i < 3; ++i) {
         sgl::read_fraction(fields[i], num[i], den[i]);
         if (den[i] == 0) line.fail_word(fields[i]);
+      }
+      // A cell edge more than kMaxLatticeComponent conventional cells long in any direction is
+      // no cell the search could take (its sizes are small), and its products with the crystal's
+      // bases and operators would leave the 32-bit integers of the exact routines.
+      for (std::size_t i = 0; i < 3; ++i) {
+        if (std::abs(int64_t{num[i]}) > int64_t{kMaxLatticeComponent} * den[i]) {
+          sgl::write_line(6, "(a)", {"Error: lattice vector " + written + " too large (components of at most " +
+                                         std::to_string(kMaxLatticeComponent) + " allowed) in line: ",
+                                     line.trimmed_line()});
+          sgl::bomb();
+        }
       }
       // The vector over the product of the three denominators in lowest terms, that is over
       // the least common multiple of the reduced denominators; formed in 64 bits and refused when
@@ -77,7 +102,8 @@ void Run::keyword_lattice(const KeywordLine& line) {
                                   [static_cast<std::size_t>(i - 1)];
       }
     }
-    const int32_t det = sgl::ndet(m);
+    // The numerators may reach the 32-bit range, so their determinant is formed in 128 bits.
+    const Int128 det = wide_determinant(m);
     if (det == 0) {
       sgl::write_line(6, "(a)", {"Lattice vectors are not linearly independent: " + word});
       sgl::bomb();

@@ -6,6 +6,7 @@
 
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
+#include "library/exact/checked_int.hpp"
 #include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/nearest_atoms.hpp"
 #include "library/geometry/real_vector.hpp"
@@ -29,12 +30,18 @@ void given_lattice(const sgl::CommonSpace& cs, int c, const PreparedCrystal& p, 
                    std::array<sgl::RationalVector, 3>& vectors) {
   sgl::Mat3i l{};
   for (int j = 0; j < 3; ++j) {
-    sgl::RationalVector v{};
-    sgl::vmlt(p.to_primitive, vectors[static_cast<std::size_t>(j)].data(), v.data());
-    v[3] = vectors[static_cast<std::size_t>(j)][3];
-    sgl::reduc2(v);
-    if (v[3] != 1) invalid_lattice_vectors(c);
-    for (int i = 0; i < 3; ++i) l[j * 3 + i] = v[i];
+    // The numerators of a given vector may be large when its denominator is (a vector such as
+    // 1000,1/9999,0), so the product is formed in 64 bits: the vector is a lattice vector of the
+    // crystal exactly when the denominator divides every component of the product.
+    const sgl::RationalVector& given = vectors[static_cast<std::size_t>(j)];
+    for (int i = 1; i <= 3; ++i) {
+      int64_t sum = 0;
+      for (int k = 1; k <= 3; ++k) {
+        sum += int64_t{sgl::m3(p.to_primitive, i, k)} * given[static_cast<std::size_t>(k - 1)];
+      }
+      if (sum % given[3] != 0) invalid_lattice_vectors(c);
+      sgl::m3(l, i, j + 1) = sgl::narrow32(sum / given[3], "given_lattice");
+    }
   }
   for (int j = 0; j < 3; ++j) {
     sgl::RationalVector e{0, 0, 0, 1};

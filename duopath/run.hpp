@@ -48,7 +48,7 @@ class Run {
   // Phases.
   void start_up();            // floating-point mode, log, banner, date line, data tables
   void read_crystals();       // title and both crystal blocks
-  void read_keywords();       // keyword lines up to the end of input
+  void read_keywords();       // keyword lines up to the end of input, then the size check
   bool prepare_crystals();    // first preparation step; false when the compositions differ
   void short_vectors();       // short-vector lists of both crystals
   void reference_energies();  // energies of both end structures by each method asked for
@@ -118,6 +118,10 @@ class Run {
  private:
   void read_crystal_block(int crystal);
   void read_atom_line(int crystal);
+
+  void read_keyword_lines();
+  // Refuses a largest cell size beyond the capacity of the search, naming the "size" line.
+  void check_size() const;
 
   // Keyword handlers; each gets the line with its words.
   void keyword_strain(const KeywordLine& line);

@@ -1,5 +1,7 @@
 // The search nest: cell sizes, then the crystal-1 triples taken at their newest vector; and the
 // table of images of crystal 2's short vectors under its rotations.
+#include <algorithm>
+
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
 
@@ -59,7 +61,9 @@ void Run::search() {
   const ShortVectorList& list1 = short_lists[0];
   const int32_t nsv1 = list1.count();
   const bool given = settings.lattice_given;
-  for (int32_t n = settings.min_size; n <= settings.max_size; ++n) {
+  // No cell has a size below 1: the walk starts at 1 at the lowest, so that a very negative
+  // smallest size does not run through sizes that can find nothing.
+  for (int32_t n = std::max(settings.min_size, 1); n <= settings.max_size; ++n) {
     for (int32_t v = 3; v <= nsv1; ++v) {
       for (int32_t i1 = 1; i1 <= v - 2; ++i1) {
         if (given && i1 != 1) continue;

@@ -93,7 +93,10 @@ std::array<double, 3> cartesian_of(const std::array<double, 9>& basis, const std
 void crystal1_short_vectors(const PreparedCrystal& p, int32_t max_size, bool dim2, ShortVectorList& list) {
   list.clear();
   if (max_size < 1) too_many();
+  // The count (side^2, or side^3 - 1) is formed only once side^2 is known to be within the
+  // capacity, so it cannot overflow whatever the size.
   const int64_t side = static_cast<int64_t>(max_size) + 1;
+  if (side * side > kMaxShortVectors) too_many();
   const int64_t total = dim2 ? side * side : side * side * side - 1;
   if (total > kMaxShortVectors) too_many();
   for (int32_t r = 1; r <= max_size; ++r) {

@@ -229,6 +229,81 @@ TEST(RunErrors, KeywordBlocks) {
   }
 }
 
+// Inputs that once overflowed, hung or were taken for valid: sizes beyond the search's capacity,
+// lattice vectors and coordinates of absurd magnitude, lengths and charges that leave the range
+// of reals in later phases. Each stops with a message naming the value and its line, or runs.
+TEST(RunErrors, HostileInputs) {
+  const std::string fe =
+      "Fe\n225\n3.6468 3.6468 3.6468 90 90 90\n1\nFe a\n229\n2.8664 2.8664 2.8664 90 90 90\n1\nFe a\n";
+  const std::string fe_p = "Fe\n225\n3.6468 3.6468 3.6468 90 90 90\n1\nFe a\n221\n2.4 2.4 2.4 90 90 90\n1\nFe a\n";
+  const std::string bain = "lattice 139 1/2,-1/2,0 1/2,1/2,0 0,0,1 1,0,0 0,1,0 0,0,1\n";
+  const std::string sizes = "Minimum size of unit cell:   1\nMaximum size of unit cell: ***\n";
+  const auto too_large = [](const std::string& size, const std::string& limit, const std::string& line) {
+    return "Error: cell size " + size + " too large (the largest size allowed " + limit + ") in line: \n" + line +
+           "\n" + kBombed;
+  };
+  const std::string nacl_echo = "  Number of Wyckoff positions:   1\n";
+  const std::string crystal2_xx = "221\n4 4 4 90 90 90\n1\nXx 0 0 0\n";
+  const std::vector<ErrorCase> cases = {
+      // Sizes: the count of crystal 1's short vectors, the cube of the search side, overflowed
+      // 64 bits at 2097152 and the search ran on without end.
+      {"size 2097152", kCrystals + "size 2097152\n", too_large("2097152", "is 99", "size 2097152"), kStop, 1, sizes},
+      {"size 100, one beyond the capacity", kCrystals + "size 1 100 ! comment\n",
+       too_large("100", "is 99", "size 1 100"), kStop, 1,
+       "Minimum size of unit cell:   1\nMaximum size of unit cell: 100\n"},
+      {"dim2 after the size line", kCrystals + "size 1000\ndim2\n",
+       too_large("1000", "with dim2 is 999", "size 1000"), kStop, 1, sizes + "2-Dimensional Crystals\n"},
+      {"the last size line is named", kCrystals + "size 2 3\nsize 500\n", too_large("500", "is 99", "size 500"), kStop, 1,
+       "Minimum size of unit cell:   2\nMaximum size of unit cell: 500\n"},
+      {"size with a given lattice", fe + bain + "size 2147483647 2147483647\n",
+       too_large("2147483647", "is 99", "size 2147483647 2147483647"), kStop, 1,
+       "Minimum size of unit cell: ***\nMaximum size of unit cell: ***\n"},
+      {"smallest size far below 1", fe + bain + "size -2147483648 1\n", "", "", 0,
+       "---------------------------------------\ndone\n"},
+      // Lattice vectors: a determinant beyond 32 bits stopped with the overflow line of ndet; a
+      // large numerator over a large denominator with that of vmlt.
+      {"lattice vectors of 99999 cells", fe + "lattice 139 99999,0,0 0,99999,0 0,0,99999 1,0,0 0,1,0 0,0,1\n",
+       "Error: lattice vector 99999,0,0 too large (components of at most 1000 allowed) in line: \n"
+       "lattice 139 99999,0,0 0,99999,0 0,0,99999 1,0,0 0,1,0 0,0,1\n" + kBombed},
+      {"crystal 2's vector of -1000.5 cells", fe + "lattice 139 1/2,-1/2,0 1/2,1/2,0 0,0,1 1,0,0 0,1,0 0,0,-2001/2\n",
+       "Error: lattice vector 0,0,-2001/2 too large (components of at most 1000 allowed) in line: \n"
+       "lattice 139 1/2,-1/2,0 1/2,1/2,0 0,0,1 1,0,0 0,1,0 0,0,-2001/2\n" + kBombed},
+      {"large numerators over a large denominator",
+       fe_p + "lattice 1 0,1/2,1/2 1/2,0,1/2 1000,1000,1/2147483 1,0,0 0,1,0 0,0,1\n",
+       "Invalid lattice vectors chosen for subgroup wrt crystal 1\n" + kBombed, kStop, 1,
+       "Lattice vectors of subgroup   1:\n  crystal 1: (0,1/2,1/2),(1/2,0,1/2),(1000,1000,1/2147483)\n"
+       "  crystal 2: (1,0,0),(0,1,0),(0,0,1)\n"},
+      // Coordinates and Wyckoff parameters: 1e300 was taken as a whole number of cells and
+      // identified as position a.
+      {"coordinate 1e300", crystal1(kCubic, "Na 1e300 0 0\n"),
+       "Error: coordinate 1e300 too large (more than 1000 in magnitude) in line: \nNa 1e300 0 0\n" + kBombed, kStop, 1,
+       nacl_echo},
+      {"Wyckoff parameter -1000.5", crystal1(kCubic, "Na e -1000.5\n"),
+       "Error: coordinate -1000.5 too large (more than 1000 in magnitude) in line: \nNa e -1000.5\n" + kBombed, kStop,
+       1, nacl_echo},
+      {"coordinate 1000 is taken", crystal1(kCubic, "Na 1000 0.5 -0.5\n") + crystal2_xx,
+       "Error: type of atom in crystal not found in crystal 1\n" + kBombed, kStop, 1, nacl_echo},
+      // Lattice lengths: 1e200 overflowed the test of the angles ("do not form a cell"), and a
+      // tiny c underflowed it.
+      {"length 1e200", "t\n221\n1e200 1e200 1e200 90 90 90\n",
+       " Error:  invalid lattice parameter   1.000000000000000E+200\n" + kBombed, kStop, 1,
+       "  Space group: 221 Pm-3m     \n"},
+      {"length 10000", "t\n1\n4 4 10000 90 90 90\n", " Error:  invalid lattice parameter   10000.0000000000\n" + kBombed,
+       kStop, 1, "  Space group:   1 P1        \n"},
+      {"length 9999.9999 is taken", "t\n1\n4 4 9999.9999 90 90 90\n1\nNa 0 0 0\n1\n" + kCubic + "\n1\nXx 0 0 0\n",
+       "Error: type of atom in crystal not found in crystal 1\n" + kBombed, kStop, 1, nacl_echo},
+      {"length 1e-200 reaches the nearest distance", "t\n1\n4 4 1e-200 90 90 90\n1\nNa 0 0 0\n1\n" + kCubic + "\n1\nNa 0 0 0\n",
+       " Error: atoms too close together\n" + kBombed, kStop, 1,
+       "Nearest distance between atoms in crystal 1:    0.0000\n"},
+      // Madelung charges: 1e300 gave an energy of NaN.
+      {"charge 1e300", kCrystals + "madelung\nNa 1e300\n", form_w(pad20("1e300"), "Na 1e300"), kStop, 1,
+       "Use madelung energy to estimate energy barrier\n"},
+      {"charge -1001", kCrystals + "madelung\nNa 1\nCl -1001\n", form_w(pad20("-1001"), "Cl -1001"), kStop, 1,
+       "Use madelung energy to estimate energy barrier\n"},
+  };
+  for (const ErrorCase& c : cases) check(c);
+}
+
 TEST(RunErrors, Environment) {
   const std::string data_less = text_io_test::temp_dir();
   const std::vector<std::pair<ErrorCase, DuopathOptions>> cases = {

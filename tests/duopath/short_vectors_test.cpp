@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "duopath/short_vectors.hpp"
+#include "tests/bomb_trap.hpp"
 #include "tests/duopath/duopath_child.hpp"
 #include "tests/duopath/run_phases.hpp"
 
@@ -193,6 +195,22 @@ TEST(ShortVectors, ListsOfARun) {
             // fcc: p1 = (0,1/2,1/2), p2 = (1/2,0,1/2), p3 = (1/2,1/2,0), so (0,0,1) = p1+p2-p3,
             // (1,0,0) = -p1+p2+p3, (1/2,1/2,0) = p3.
             "3 3 (11-1) (-111) (001)");
+}
+
+// Crystal 1's count, (size + 1)^3 - 1, overflowed 64 bits from size 2097152 on and the shells
+// ran on; every size beyond the capacity stops before a vector is counted.
+TEST(ShortVectors, SizesBeyondTheCapacityStop) {
+  const PreparedCrystal p = with_basis({3, 0, 0, 0, 3, 0, 0, 0, 3});
+  for (const bool dim2 : {false, true}) {
+    for (const int32_t size : {dim2 ? 1000 : 100, 2097151, 2097152, std::numeric_limits<int32_t>::max()}) {
+      SCOPED_TRACE(std::to_string(size) + (dim2 ? " dim2" : ""));
+      ShortVectorList list;
+      const std::string out =
+          sgl::testing::stop_output([&] { duopath::crystal1_short_vectors(p, size, dim2, list); });
+      EXPECT_EQ(out, " Error: more than maxshort vectors\n");
+      EXPECT_EQ(list.count(), 0);
+    }
+  }
 }
 
 TEST(ShortVectors, RunsThatStop) {
