@@ -266,7 +266,7 @@ void Run::input_dialogue() {
   // the first type is read.
   if (atom_array_bytes(s.natoms, tables.max_fract) > memory_available())
     numbered_error(43, {"Invalid input:  " + std::to_string(s.natoms) +
-                        " atoms need more memory than this machine has"});
+                        " atoms need more memory than is available"});
   create_atom_arrays();
 
   write_both("(a18)", {"Type of each atom:"});
@@ -299,11 +299,12 @@ void Run::input_dialogue() {
 }
 
 void Run::check_coincident_atoms() const {
-  // Two atoms of one type closer than the displacement tolerance (or at one point) would both be
-  // matched onto the same atom: no operation, not even the identity, would map the structure onto
-  // itself. Distances are taken to the nearest image modulo the unit cell: the difference is
-  // reduced into the cell around the origin, and when the tolerance is not small against the
-  // cell's shortest extent its 26 neighbouring images are tried as well.
+  // Two atoms of one type closer than the displacement tolerance (which is at least 1e-10 here)
+  // would both be matched onto the same atom: no operation, not even the identity, would map the
+  // structure onto itself. Distances are taken to the nearest image modulo the unit cell: the
+  // difference is reduced into the cell around the origin (cell coordinates in (-0.5, 0.5]). An
+  // image closer than dmax has cell coordinates of norm below dmax times the norm of the inverse
+  // cell; when that bound reaches 0.5 the 26 neighbouring images are tried as well.
   const int32_t n = s.natoms;
   std::vector<Vec3> cart(static_cast<std::size_t>(n) + 1);
   for (int32_t a = 1; a <= n; ++a)
@@ -325,7 +326,7 @@ void Run::check_coincident_atoms() const {
               vector_add(d, e, e);
               closest = std::min(closest, length(e));
             }
-      if (closest >= s.dmax && closest >= zero_tol) continue;
+      if (closest >= s.dmax) continue;
       const std::string pair = "Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) +
                                " of type " + std::to_string(s.atom_type(a));
       if (closest < zero_tol) numbered_error(44, {pair + " lie at the same point"});

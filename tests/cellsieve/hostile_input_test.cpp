@@ -121,7 +121,7 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
       // An atom count whose arrays no memory holds is refused before they are made (and zeroed).
       {"2,000,000,000 atoms", kCubic + kIdentityCell + "2000000000\n1 1\n", 1,
        "Number of atoms in unit cell:\n****\n",
-       error("043", "Invalid input:  2000000000 atoms need more memory than this machine has")},
+       error("043", "Invalid input:  2000000000 atoms need more memory than is available")},
       // symmetry.dat damaged: a slash typed for a decimal point ends the free-format read of
       // record h02's matrix, which stays mostly zero (ZnO came out as Cmc21); a swapped pair of
       // rotations is orthogonal but names the wrong operations; an absurd entry.
