@@ -299,9 +299,9 @@ void Run::input_dialogue() {
 }
 
 void Run::check_coincident_atoms() const {
-  // Two atoms of one type closer than the displacement tolerance (which is at least 1e-10 here)
-  // would both be matched onto the same atom: no operation, not even the identity, would map the
-  // structure onto itself. Distances are taken to the nearest image modulo the unit cell: the
+  // Two atoms of one type closer than the displacement tolerance, or at one point up to rounding
+  // (within 1e-10), would both be matched onto the same atom: no operation, not even the
+  // identity, would map the structure onto itself. Distances are taken to the nearest image modulo the unit cell: the
   // difference is reduced into the cell around the origin (cell coordinates in (-0.5, 0.5]). An
   // image closer than dmax has cell coordinates of norm below dmax times the norm of the inverse
   // cell; when that bound reaches 0.5 the 26 neighbouring images are tried as well.
@@ -309,7 +309,7 @@ void Run::check_coincident_atoms() const {
   std::vector<Vec3> cart(static_cast<std::size_t>(n) + 1);
   for (int32_t a = 1; a <= n; ++a)
     vector_mlt(s.lattice, {s.atom_pos(1, a), s.atom_pos(2, a), s.atom_pos(3, a)}, cart[a]);
-  const bool neighbours = s.dmax * frobenius(s.cell_cart_inv) >= 0.5;
+  const bool neighbours = std::max(s.dmax, zero_tol) * frobenius(s.cell_cart_inv) >= 0.5;
   for (int32_t a = 1; a <= n; ++a)
     for (int32_t b = a + 1; b <= n; ++b) {
       if (s.atom_type(a) != s.atom_type(b)) continue;
@@ -326,7 +326,7 @@ void Run::check_coincident_atoms() const {
               vector_add(d, e, e);
               closest = std::min(closest, length(e));
             }
-      if (closest >= s.dmax) continue;
+      if (closest >= std::max(s.dmax, zero_tol)) continue;
       const std::string pair = "Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) +
                                " of type " + std::to_string(s.atom_type(a));
       if (closest < zero_tol) numbered_error(44, {pair + " lie at the same point"});
