@@ -1,7 +1,14 @@
 // The input dialogue of cellsieve: prompts, reads and echoes, the checks of the answers, and the
 // lattice, unit cell and atom arrays derived from them.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "cellsieve/errors.hpp"
@@ -40,6 +47,58 @@ void require_finite(std::initializer_list<double> values) {
   numbered_error(9, {"Invalid input:  vectors a,b,c are coplanar"});
 }
 
+// The working range of lengths. The search tests Cartesian quantities against fixed absolute
+// tolerances of 1e-10 in the units of the lattice parameters, so lengths and positions far beyond
+// 1e4 leave too few digits below that tolerance, and lengths far below 1e-4 come too close to it.
+constexpr double kMinLength = 1e-4;
+constexpr double kMaxLength = 1e4;
+
+// The largest condition number (Frobenius norms of a basis and of its inverse; 3 for an
+// orthonormal basis) of the lattice and of the Cartesian unit cell. Beyond it the rounding of
+// coordinates reaches the search's tolerances, and the reductions modulo a strongly oblique cell
+// no longer find the nearest images.
+constexpr double kMaxCondition = 1e3;
+
+bool within_range(double length) { return length >= kMinLength && length <= kMaxLength; }
+
+double frobenius(const Mat3& m) {
+  double sum = 0.0;
+  for (double v : m) sum += v * v;
+  return std::sqrt(sum);
+}
+
+bool well_conditioned(const Mat3& m, const Mat3& m_inv) {
+  return frobenius(m) * frobenius(m_inv) <= kMaxCondition;
+}
+
+double column_length(const Mat3& m, int j) {
+  return std::sqrt(at(m, 1, j) * at(m, 1, j) + at(m, 2, j) * at(m, 2, j) + at(m, 3, j) * at(m, 3, j));
+}
+
+// The bytes of the per-atom arrays that create_atom_arrays and the reads of the types make for n
+// atoms (the lists of the type read and echo included).
+double atom_array_bytes(int32_t n, int32_t max_fract) {
+  const double atoms = static_cast<double>(n);
+  const double ints = atoms * (6.0 + kOpCount + 48.0 + 2.0 * max_fract);
+  const double reals = 3.0 * (7.0 * atoms + 3.0);
+  const double lists = atoms * static_cast<double>(sizeof(sgl::InItem) + sizeof(sgl::OutItem));
+  return ints * sizeof(int32_t) + reals * sizeof(double) + atoms * sizeof(bool) + lists;
+}
+
+// The memory the run may use: the physical memory, or less when the process is limited.
+double memory_available() {
+  double bytes = std::numeric_limits<double>::infinity();
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && page_size > 0) bytes = static_cast<double>(pages) * static_cast<double>(page_size);
+  for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit limit{};
+    if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+      bytes = std::min(bytes, static_cast<double>(limit.rlim_cur));
+  }
+  return bytes;
+}
+
 // The lattice basis in the standard orientation: a along x, b in the xy plane with positive y,
 // c with non-negative z. Parameters that describe no cell stop the run with error 009: the
 // radicand of z must reach 1e-10 c^2 (coplanar vectors leave a rounding residue of about 1e-16
@@ -57,6 +116,10 @@ Mat3 standard_orientation(const std::array<double, 6>& p, double deg_to_rad) {
   for (double v : m)
     if (!std::isfinite(v)) coplanar_lattice();
   return m;
+}
+
+[[noreturn]] void lengths_out_of_range() {
+  numbered_error(41, {"Invalid input:  lengths a,b,c must lie between 0.0001 and 10000"});
 }
 
 }  // namespace
@@ -107,10 +170,13 @@ void Run::input_dialogue() {
   sgl::read_free(kIn, {s.dmax, s.dmin});
   write_both("(2e10.3)", {s.dmax, s.dmin});
   require_finite({s.dmax, s.dmin});
+  // A negative maximum would reject every operation, the identity included: no group at all.
+  if (s.dmax < 0.0) numbered_error(38, {"Invalid input:  maximum rms displacement must not be negative"});
   write_both("(a38)", {"Maximum and minimum rms average strain"});
   sgl::read_free(kIn, {s.smax, s.smin});
   write_both("(2e10.3)", {s.smax, s.smin});
   require_finite({s.smax, s.smin});
+  if (s.smax < 0.0) numbered_error(38, {"Invalid input:  maximum rms strain must not be negative"});
   for (double* t : {&s.dmax, &s.dmin, &s.smax, &s.smin})
     if (*t == 0.0) *t = zero_tol;
 
@@ -146,15 +212,29 @@ void Run::input_dialogue() {
       sgl::write_line(u, "(a43)", {"Lattice parameters, a,b,c,alpha,beta,gamma:"});
       sgl::write_line(u, "(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
     });
+    for (double x : v) require_finite({x});
+    // A zero vector leaves the three coplanar (error 009 below).
+    for (int j = 0; j < 3; ++j)
+      if (p[j] != 0.0 && !within_range(p[j])) lengths_out_of_range();
   } else {
     write_both("(a43)", {"Lattice parameters, a,b,c,alpha,beta,gamma:"});
     sgl::read_free(kIn, {p[0], p[1], p[2], p[3], p[4], p[5]});
     write_both("(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
+    for (double x : p) require_finite({x});
+    for (int j = 0; j < 3; ++j)
+      if (!(p[j] > 0.0)) numbered_error(39, {"Invalid input:  lengths a,b,c must be positive"});
+    for (int j = 3; j < 6; ++j)
+      if (!(p[j] > 0.0 && p[j] < 180.0))
+        numbered_error(40, {"Invalid input:  angles alpha,beta,gamma must lie strictly between 0 and 180"});
+    for (int j = 0; j < 3; ++j)
+      if (!within_range(p[j])) lengths_out_of_range();
   }
   s.lattice = standard_orientation(p, deg_to_rad);
   int32_t err = 0;
   matrix_inverse(s.lattice, s.lattice_inv, err);
   if (err != 0) coplanar_lattice();
+  if (!well_conditioned(s.lattice, s.lattice_inv))
+    numbered_error(42, {"Invalid input:  vectors a,b,c too oblique or too unequal in length"});
 
   // Unit cell.
   write_both("(a59)", {"Vectors defining the unit cell (dimensionless coordinates):"});
@@ -168,8 +248,13 @@ void Run::input_dialogue() {
   for (double x : s.cell_inv)
     if (!sgl::iszero(x - std::round(x), zero_tol)) s.cell_inv_integral = false;
   matrix_mlt(s.lattice, s.cell, s.cell_cart);
+  for (int j = 1; j <= 3; ++j)
+    if (!within_range(column_length(s.cell_cart, j)))
+      numbered_error(41, {"Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long"});
   matrix_inverse(s.cell_cart, s.cell_cart_inv, err);
-  if (err != 0) numbered_error(1);
+  if (err != 0) numbered_error(1, {"Invalid input:  the unit cell has no inverse in cartesian coordinates"});
+  if (!well_conditioned(s.cell_cart, s.cell_cart_inv))
+    numbered_error(42, {"Invalid input:  unit cell too oblique or too unequal in length"});
   s.cell_volume = std::fabs(detmat(s.cell_cart));
 
   // Atoms.
@@ -177,6 +262,11 @@ void Run::input_dialogue() {
   sgl::read_free(kIn, {s.natoms});
   write_both("(i4)", {s.natoms});
   if (s.natoms <= 0) numbered_error(36, {"Invalid input:  number of atoms must be positive"});
+  // Refused before anything is allocated: the arrays would be created (and zeroed) in full before
+  // the first type is read.
+  if (atom_array_bytes(s.natoms, tables.max_fract) > memory_available())
+    numbered_error(43, {"Invalid input:  " + std::to_string(s.natoms) +
+                        " atoms need more memory than is available"});
   create_atom_arrays();
 
   write_both("(a18)", {"Type of each atom:"});
@@ -199,6 +289,49 @@ void Run::input_dialogue() {
     write_both("(i4,3f10.5)", {n, s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
   for (int32_t n = 1; n <= s.natoms; ++n)
     require_finite({s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
+  for (int32_t n = 1; n <= s.natoms; ++n) {
+    Vec3 c{};
+    vector_mlt(s.lattice, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)}, c);
+    if (!(length(c) <= kMaxLength))
+      numbered_error(41, {"Invalid input:  atom " + std::to_string(n) + " lies farther than 10000 from the origin"});
+  }
+  check_coincident_atoms();
+}
+
+void Run::check_coincident_atoms() const {
+  // Two atoms of one type closer than the displacement tolerance, or at one point up to rounding
+  // (within 1e-10), would both be matched onto the same atom: no operation, not even the
+  // identity, would map the structure onto itself. Distances are taken to the nearest image modulo the unit cell: the
+  // difference is reduced into the cell around the origin (cell coordinates in (-0.5, 0.5]). An
+  // image closer than dmax has cell coordinates of norm below dmax times the norm of the inverse
+  // cell; when that bound reaches 0.5 the 26 neighbouring images are tried as well.
+  const int32_t n = s.natoms;
+  std::vector<Vec3> cart(static_cast<std::size_t>(n) + 1);
+  for (int32_t a = 1; a <= n; ++a)
+    vector_mlt(s.lattice, {s.atom_pos(1, a), s.atom_pos(2, a), s.atom_pos(3, a)}, cart[a]);
+  const bool neighbours = std::max(s.dmax, zero_tol) * frobenius(s.cell_cart_inv) >= 0.5;
+  for (int32_t a = 1; a <= n; ++a)
+    for (int32_t b = a + 1; b <= n; ++b) {
+      if (s.atom_type(a) != s.atom_type(b)) continue;
+      Vec3 d{};
+      vector_sub(cart[b], cart[a], d);
+      near_origin(s.cell_cart_inv, s.cell_cart, d, d);
+      double closest = length(d);
+      if (neighbours)
+        for (int i = -1; i <= 1; ++i)
+          for (int j = -1; j <= 1; ++j)
+            for (int k = -1; k <= 1; ++k) {
+              Vec3 e{};
+              vector_mlt(s.cell_cart, {static_cast<double>(i), static_cast<double>(j), static_cast<double>(k)}, e);
+              vector_add(d, e, e);
+              closest = std::min(closest, length(e));
+            }
+      if (closest >= std::max(s.dmax, zero_tol)) continue;
+      const std::string pair = "Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) +
+                               " of type " + std::to_string(s.atom_type(a));
+      if (closest < zero_tol) numbered_error(44, {pair + " lie at the same point"});
+      numbered_error(44, {pair + " lie closer together than the maximum rms displacement"});
+    }
 }
 
 }  // namespace cellsieve

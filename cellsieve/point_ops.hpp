@@ -44,11 +44,14 @@ struct PointOps {
 // Reads the 64 records of "symmetry.dat" in the directory (the file name appended directly) and
 // builds the product table and the orders from the space block's point_op_product. A missing or
 // short file or an unreadable field ends the run through the text layer (exit status 255).
-// Numbers that break the file's promises stop the run with one line "Error in symmetry.dat:
-// record <k>..." (a cubic number other than the record's own in 1..48 or any after 48, a
-// hexagonal number outside 49..72, a matrix entry that is not finite, powers that do not come
-// back to record 1 within 64 steps); two readings of one product that disagree stop it with
-// error 015, a hexagonal product that no record carries with error 016.
+// Records that break the file's promises stop the run with one line "Error in symmetry.dat:
+// record <k> (<name>):  ..." (a cubic number other than the record's own in 1..48 or any after
+// 48, a hexagonal number outside 49..72, a matrix entry that is not finite, powers that do not
+// come back to record 1 within 64 steps; then, once the tables stand, a matrix that is not
+// orthogonal with determinant +1 or -1, one that is not the library's operation of its cubic or
+// hexagonal number in the Cartesian frame); two readings
+// of one product that disagree stop it with error 015, a hexagonal product that no record carries
+// with error 016.
 void read_point_ops(std::string_view directory, const sgl::CommonSpace& space, PointOps& ops);
 
 }  // namespace cellsieve

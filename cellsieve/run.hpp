@@ -99,6 +99,9 @@ struct Run {
   void open_log(std::string_view path = "cellsieve.log");
   // The input dialogue: title, scope, tolerances, lattice, unit cell, atoms.
   void input_dialogue();
+  // Stops the run when two atoms of one type lie closer together than the maximum rms
+  // displacement (or at one point), modulo the unit cell.
+  void check_coincident_atoms() const;
   // The per-atom arrays and the atom tables of the module, for s.natoms atoms.
   void create_atom_arrays();
   // The search. find_translations: the extra lattice translations of the structure, printed,

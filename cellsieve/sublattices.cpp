@@ -149,7 +149,7 @@ bool Run::prepare_sublattice(int32_t cur) {
         x.prim_basis_inv = binv;
         found = true;
       }
-  if (!found) numbered_error(8);
+  if (!found) numbered_error(8, {"Numerical failure:  no primitive basis found for the lattice translations"});
 
   for (int c = 1; c <= 3; ++c) x.prim_length[c - 1] = length(mat_column(x.prim_basis, c));
   matrix_mlt(s.cell_cart_inv, x.prim_basis, x.prim_in_cell);

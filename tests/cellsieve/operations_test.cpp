@@ -171,10 +171,10 @@ TEST(Candidates, PerovskiteSupercellsWithTheirCosets) {
 }
 
 TEST(Candidates, NoIdentityNoCandidates) {
-  // A negative dmax accepts no operation: the sublattice gets no candidates.
-  Input in;
-  in.dmax = -0.01;
-  SearchRun r(in);
+  // A negative dmax accepts no operation: the sublattice gets no candidates. (The dialogue refuses
+  // a negative dmax; it is set behind its back here.)
+  SearchRun r(Input{});
+  r->s.dmax = -0.01;
   const std::string out = r.through_operations();
   EXPECT_EQ(r->search.nops, 0);
   EXPECT_EQ(out.find("Operator"), std::string::npos);

@@ -74,7 +74,7 @@ TEST(Process, StartUpAndDialogueErrors) {
       {"angles 120 120 120", Xtal::committed, head("2") + "1 1 1 120 120 120\n", 1,
        kParamsPrompt + "   1.00000   1.00000   1.00000 120.00000 120.00000 120.00000\n", coplanar},
       {"lattice parameter NaN", Xtal::committed, head("2") + "1 NaN 1 90 90 90\n", 1,
-       kParamsPrompt + "   1.00000       NaN   1.00000  90.00000  90.00000  90.00000\n", coplanar},
+       kParamsPrompt + "   1.00000       NaN   1.00000  90.00000  90.00000  90.00000\n", finite},
       {"coplanar unit cell", Xtal::committed, head("2") + "1 1 1 90 90 90\n1 0 0\n0 1 0\n1 1 0\n", 1,
        "   1.00000   1.00000   0.00000\n",
        " Error 007 in cellsieve\n Invalid input:  basis vectors of unit cell are coplanar\n"},

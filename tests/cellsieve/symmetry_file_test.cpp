@@ -43,15 +43,15 @@ TEST(SymmetryFile, DoctoredCopies) {
        },
        1, " Error 015 in cellsieve\n"},
       {"cubic number out of order", [](Lines& l) { header(l, 5).replace(6, 3, "  6"); }, 1,
-       " Error in symmetry.dat:  record 5:  cubic number is not the record number\n"},
+       " Error in symmetry.dat:  record 5 (3 c05):  cubic number is not the record number\n"},
       {"cubic number after record 48", [](Lines& l) { header(l, 49).replace(6, 3, "  3"); }, 1,
-       " Error in symmetry.dat:  record 49:  cubic number after record 48\n"},
+       " Error in symmetry.dat:  record 49 (3 h02):  cubic number after record 48\n"},
       {"hexagonal number 73", [](Lines& l) { header(l, 50).replace(9, 3, " 73"); }, 1,
-       " Error in symmetry.dat:  record 50:  hexagonal number outside 49-72\n"},
+       " Error in symmetry.dat:  record 50 (3 h03):  hexagonal number outside 49-72\n"},
       {"hexagonal number 48", [](Lines& l) { header(l, 7).replace(9, 3, " 48"); }, 1,
-       " Error in symmetry.dat:  record 7:  hexagonal number outside 49-72\n"},
+       " Error in symmetry.dat:  record 7 (3 c07):  hexagonal number outside 49-72\n"},
       {"matrix entry NaN", [](Lines& l) { matrix(l, 30) = "0 1 0 0 0 1 -1 0 NaN"; }, 1,
-       " Error in symmetry.dat:  record 30:  matrix entry not finite\n"},
+       " Error in symmetry.dat:  record 30 (-3c30):  matrix entry not finite\n"},
       {"blank number fields read as 0", [](Lines& l) { header(l, 49) = "3 h02"; }, 1,
        " Error 016 in cellsieve\n"},
       {"63 records", [](Lines& l) { l.resize(126); }, 255, ""},
@@ -89,7 +89,7 @@ TEST(SymmetryFile, PowersThatNeverReachTheIdentity) {
   sgl::testing::write_record_file(data.file("data_space.bin"), sgl::testing::payload_of(*space));
   const Outcome r = run_cellsieve("title\n", data.slash(), work.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + std::string(" Error in symmetry.dat:  record 5:  powers do not return to record 1\n"));
+  EXPECT_EQ(r.out, kBanner + std::string(" Error in symmetry.dat:  record 5 (3 c05):  powers do not return to record 1\n"));
   EXPECT_EQ(r.err, kBombed);
 }
 
