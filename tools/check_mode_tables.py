@@ -13,7 +13,9 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
                  at most 127
   M3 k lists     counts, two-character labels unique per type, "GM" first with k = 0,
                  positive denominators in every column, parameter counts, lines through the
-                 zone centre with zero constant part; every point of a grid of step 1/12
+                 zone centre with zero constant part; every k type without parameters
+                 labelled with the standard letter of the point lying in it (STANDARD_K_POINTS,
+                 up to the holohedry and the reciprocal lattice), every standard point met once; every point of a grid of step 1/12
                  lies, up to the holohedry, in exactly one k type at a generic parameter
                  (same stabiliser order), and every k type is reached
   M4 co-groups   order >= 1 everywhere; for every (group, k type) exactly the point
@@ -23,9 +25,13 @@ group theory (numpy, floating point within 1e-6). docs/mode-tables.md states the
                  in use distinct and the rest 0; at k types with parameters no irrep number;
                  at the others every slot a stored irrep (irrep number = little-irrep number)
                  whose arrays agree (group, k index, slot, dimension = arms x
-                 SMALL_IRREP_DIMENSION x 1 or 2, reality of the image, labels k label + slot,
-                 second label blank away from GM, extents of matrices and images), and every
-                 stored irrep reached from one slot. Per stored irrep: matrices orthogonal; a
+                 SMALL_IRREP_DIMENSION x 1 or 2, reality of the image, little label = irrep
+                 label, second label blank away from GM, extents of matrices and images), and
+                 every stored irrep reached from one slot. Labels: the standard label that
+                 tools/standard_irrep_labels.txt gives the fingerprint of the irrep's real
+                 characters on G/T_N (recomputed here from the stored matrices), a joined
+                 label (two labels of the k letter) exactly for a complex irrep with -k in the
+                 star, every standard irrep of the point once. Per stored irrep: matrices orthogonal; a
                  homomorphism of the whole group (translation matrices commute, D(op) T(e_c)
                  D(op)^-1 = T(R e_c), D(a) D(b) = T(d) D(c) with T(d) = T3^d3 T2^d2 T1^d1 as
                  the program composes them); translation characters = the sum over the star
@@ -468,6 +474,76 @@ def check_klists(t, fail):
         fail("M3", "%d k types, expected 211" % total)
 
 
+# The standard letters of the k points (k types without parameters) of the 14 lattice types,
+# each with a representative in conventional reciprocal coordinates ("cml"; hexagonal axes for
+# hR), as the standard tables of space-group irreps name them.
+STANDARD_K_POINTS = {
+    1: "GM 0,0,0; X 1/2,0,0; Y 0,1/2,0; Z 0,0,1/2; V 1/2,1/2,0; U 1/2,0,1/2; T 0,1/2,1/2; "
+       "R 1/2,1/2,1/2",
+    2: "GM 0,0,0; Y 1/2,0,0; Z 0,1/2,0; B 0,0,1/2; C 1/2,1/2,0; D 0,1/2,1/2; A 1/2,0,1/2; "
+       "E 1/2,1/2,1/2",
+    3: "GM 0,0,0; Y 0,1,0; A 0,0,1/2; M 0,1,1/2; V 1/2,1/2,0; L 1/2,1/2,1/2",
+    4: "GM 0,0,0; X 1/2,0,0; Y 0,1/2,0; Z 0,0,1/2; S 1/2,1/2,0; U 1/2,0,1/2; T 0,1/2,1/2; "
+       "R 1/2,1/2,1/2",
+    5: "GM 0,0,0; Y 1,0,0; Z 0,0,1/2; T 1,0,1/2; S 1/2,1/2,0; R 1/2,1/2,1/2",
+    6: "GM 0,0,0; T 1,0,0; Y 0,1,0; Z 0,0,1; L 1/2,1/2,1/2",
+    7: "GM 0,0,0; X 1,1,1; S 0,1/2,1/2; R 1/2,0,1/2; T 1/2,1/2,0; W 1/2,1/2,1/2",
+    8: "GM 0,0,0; Z 0,0,1/2; M 1/2,1/2,0; A 1/2,1/2,1/2; X 0,1/2,0; R 0,1/2,1/2",
+    9: "GM 0,0,0; M 1,1,1; X 1/2,1/2,0; N 1/2,0,1/2; P 1/2,1/2,1/2",
+    10: "GM 0,0,0; A 0,0,1/2; K 1/3,1/3,0; H 1/3,1/3,1/2; M 1/2,0,0; L 1/2,0,1/2",
+    11: "GM 0,0,0; T 0,0,3/2; F 0,1/2,1; L -1/2,1/2,1/2",
+    12: "GM 0,0,0; X 0,1/2,0; M 1/2,1/2,0; R 1/2,1/2,1/2",
+    13: "GM 0,0,0; X 0,1,0; L 1/2,1/2,1/2; W 1/2,1,0",
+    14: "GM 0,0,0; H 1,1,1; N 1/2,1/2,0; P 1/2,1/2,1/2",
+}
+
+
+def standard_k_points(L):
+    """[(letter, conventional k as Fractions)] of lattice type L."""
+    out = []
+    for item in STANDARD_K_POINTS[L].split(";"):
+        letter, k = item.split()
+        out.append((letter, tuple(Fraction(x) for x in k.split(","))))
+    return out
+
+
+def check_kletters(t, fail):
+    """Every k type without parameters carries the standard letter of the point lying in it:
+    the representative, carried to the primitive reciprocal basis (kappa = P^T k), equals the
+    stored constant part under an operation of the holohedry up to a reciprocal lattice vector;
+    every standard point is met by exactly one k type."""
+    for L in range(1, 15):
+        n = int(t.lit["KVEC_COUNT"][L - 1])
+        P = t.s["LATTICE_TRANSFORM"][:, :, 1, L - 1]
+        den = int(t.s["LATTICE_TRANSFORM_DEN"][0, L - 1])
+        hol = int(t.s["BRAVAIS_POINT_GROUP"][L - 1])
+        rots = [t.k_rot(L, p) for p in t.lists(hol)[0][1]]
+        points = [j for j in range(1, n + 1)
+                  if not int(t.lit["KVEC_PARAMETER_COUNT"][j - 1, L - 1])]
+        met = {}
+        for letter, k in standard_k_points(L):
+            kappa = [sum(Fraction(int(P[r, i]), den) * k[r] for r in range(3)) for i in range(3)]
+            hits = []
+            for j in points:
+                c = kappa_of(t, j, L)
+                if any(all((sum(int(A[r, q]) * kappa[q] for q in range(3)) - c[r]).denominator
+                           == 1 for r in range(3)) for A in rots):
+                    hits.append(j)
+            if len(hits) != 1:
+                fail("M3", "type %d: the standard point %s lies in %d k types" % (L, letter,
+                                                                                 len(hits)))
+                continue
+            j = hits[0]
+            met[j] = letter
+            got = text(t.lit["KVEC_LABEL"][j - 1, L - 1]).strip()
+            if got != letter:
+                fail("M3", "type %d k %d: label %r, the standard letter is %r" % (L, j, got,
+                                                                                  letter))
+        for j in points:
+            if j not in met:
+                fail("M3", "type %d k %d: a point without a standard letter" % (L, j))
+
+
 def _integer_annihilator(dirs):
     """Integer vectors a (rows) with a . d = 0 for all integer directions d."""
     if not dirs:
@@ -753,12 +829,53 @@ class FiniteImage:
         return bag
 
 
+LABEL_TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                           "standard_irrep_labels.txt")
+
+
+def standard_labels(path=LABEL_TABLE):
+    """{(group, k letter): [(label, fingerprint)]} of the label table (its header says what the
+    fingerprint is)."""
+    out = {}
+    with open(path) as f:
+        for line in f:
+            if line.startswith("#") or not line.strip():
+                continue
+            g, letter, *items = line.split()
+            out[(int(g), letter)] = [tuple(x.split(":")) for x in items]
+    return out
+
+
+def fingerprint(chars):
+    """Fingerprint of the real characters on G/T_N (translation grid outer, listed operators
+    inner): SHA-1 of the values written "%.3f", blank-separated, first eight hexadecimal
+    digits; None when a value lies within 1e-4 of a rounding boundary."""
+    import hashlib
+    x = np.asarray(chars, dtype=float).ravel()
+    frac = x * 1000.0 - np.floor(x * 1000.0)
+    if np.any(np.abs(frac - 0.5) < 0.1):
+        return None
+    words = ["%.3f" % v for v in x]
+    words = ["0.000" if w == "-0.000" else w for w in words]
+    return hashlib.sha1(" ".join(words).encode("ascii")).hexdigest()[:8]
+
+
+def label_parts(label):
+    """The standard labels a (possibly joined) label is made of: "R2R3" -> ["R2", "R3"],
+    "GM4+GM6+" -> ["GM4+", "GM6+"]; None when it is not such a label."""
+    import re
+    parts = re.findall(r"[A-Z]+[0-9]+[+-]?", label)
+    return parts if parts and "".join(parts) == label else None
+
+
 REALITY_NORM = {1: (1, 1), 2: (4, -2), 3: (2, 0)}  # (mean chi^2, mean chi(g^2)) on G/T_N
 
 
-def check_irreps(t, fail, groups=range(1, 231)):
+def check_irreps(t, fail, groups=range(1, 231), standard=None):
     image_sets = {}
     reached = {}
+    if standard is None:
+        standard = standard_labels()
     if text(t.irr["IRREP_SECOND_LABEL"][N_IRREP - 1]).strip():
         fail("M5", "IRREP_SECOND_LABEL(4777) is not blank")
     for g in groups:
@@ -785,14 +902,15 @@ def check_irreps(t, fail, groups=range(1, 231)):
                 continue
             if table is None:
                 table = product_table(t, g)
-            check_point(t, fail, g, j, numbers[:count], table, image_sets, reached)
+            check_point(t, fail, g, j, numbers[:count], table, image_sets, reached, standard)
     for i in range(1, N_IRREP + 1):
         if int(t.irr["IRREP_SG"][i - 1]) in groups and reached.get(i, 0) != 1:
             fail("M5", "irrep %d is reached from %d slots" % (i, reached.get(i, 0)))
 
 
-def check_point(t, fail, g, j, littles, table, image_sets, reached):
-    """Every slot of group g at the k index j (a k type without parameters)."""
+def check_point(t, fail, g, j, littles, table, image_sets, reached, standard):
+    """Every slot of group g at the k index j (a k type without parameters); `standard` the
+    label table (`standard_labels`)."""
     L = t.bravais(g)
     ops = t.ops(g)
     nops = len(ops)
@@ -818,6 +936,7 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
     shifts = sorted({tuple(c[1]) for _, _, c in table})
     S_idx = np.array([shifts.index(tuple(c[1])) for _, _, c in table])
     grid_chars = []
+    labelled = []
     total = 0
     for m, l in enumerate(littles, start=1):
         i = int(t.lit["LITTLE_IRREP_TO_IRREP"][l - 1])
@@ -846,7 +965,6 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
             continue
         f = 1 if reality == 1 else 2
         s = int(t.lit["SMALL_IRREP_DIMENSION"][m - 1, j - 1, g - 1])
-        label = "%s%d" % (klabel, m)
         checks = [(int(t.irr["IRREP_SG"][i - 1]), g, "IRREP_SG"),
                   (int(t.lit["LITTLE_IRREP_SG"][l - 1]), g, "LITTLE_IRREP_SG"),
                   (i, l, "irrep number (the little irrep's)"),
@@ -855,8 +973,8 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
                   (int(t.lit["LITTLE_IRREP_KVEC"][l - 1]), j, "k index"),
                   (int(t.lit["LITTLE_IRREP_SMALL_IRREP"][l - 1]), m, "small irrep"),
                   (int(t.img["IMAGE_REALITY_TYPE"][image - 1]), reality, "image reality"),
-                  (text(t.irr["IRREP_LABEL"][i - 1]).rstrip(), label, "label"),
-                  (text(t.lit["LITTLE_IRREP_LABEL"][l - 1]).rstrip(), label, "little label")]
+                  (text(t.lit["LITTLE_IRREP_LABEL"][l - 1]).rstrip(),
+                   text(t.irr["IRREP_LABEL"][i - 1]).rstrip(), "little label (the irrep's)")]
         if j > 1:
             checks.append((text(t.irr["IRREP_SECOND_LABEL"][i - 1]).strip(), "",
                            "second label"))
@@ -933,6 +1051,29 @@ def check_point(t, fail, g, j, littles, table, image_sets, reached):
         Tgrid = np.array([translation_matrix(T, v) for v in grid])
         grid_chars.append(np.einsum("tij,oji->to", Tgrid, D))
         total += s * s * (2 if reality == 3 and minus_in_star else 1)
+        # The standard label: the one the label table gives the irrep with these characters.
+        label = text(t.irr["IRREP_LABEL"][i - 1]).rstrip()
+        fp = fingerprint(grid_chars[-1])
+        want = dict((f, x) for x, f in standard.get((g, klabel), ())).get(fp)
+        if want is None:
+            fail("M5", "%s: label %r, no standard irrep has these characters (fingerprint %s)"
+                 % (name, label, fp))
+        elif label != want:
+            fail("M5", "%s: label %r, the standard label of these characters is %r"
+                 % (name, label, want))
+        else:
+            labelled.append(label)
+        parts = label_parts(label)
+        if (parts is None or any(not x.startswith(klabel) or x[len(klabel)] not in "0123456789"
+                                 for x in parts)
+                or len(parts) != (2 if reality == 3 and minus_in_star else 1)):
+            fail("M5", "%s: label %r is not %s of k %s" % (
+                name, label, "a joined pair label" if reality == 3 and minus_in_star
+                else "a single label", klabel))
+    wanted = sorted(x for x, _ in standard.get((g, klabel), ()))
+    if sorted(labelled) != wanted and len(labelled) == len(littles):
+        fail("M5", "%s: labels %s, the standard irreps there are %s" % (where, sorted(labelled),
+                                                                         wanted))
     for a in range(len(grid_chars)):
         for b in range(a):
             if abs((grid_chars[a] * grid_chars[b]).mean()) > TOL:
@@ -1443,6 +1584,7 @@ def run_checks(data_dir, seed=20261210, isotropy_sample=None, everything=False):
     run("M1", check_layout)
     run("M2", check_constants)
     run("M3", check_klists)
+    run("M3", check_kletters)
     run("M3", check_grid)
     run("M4", check_cogroups)
     run("M5", check_irreps)

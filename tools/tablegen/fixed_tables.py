@@ -26,10 +26,10 @@
   pairs that fit are still stored. A skipped pair keeps `LITTLE_IRREP_COUNT` 0. `whole_need`
   tells what storing every pair would need.
 * Numbering. Special-point irreps follow the zone-centre ones in pair order; the little irrep
-  has the same number (`LITTLE_IRREP_TO_IRREP`(l) = l). Labels: k label and slot number, both
-  `IRREP_LABEL` and `LITTLE_IRREP_LABEL`; the second label stays blank. Slots are ordered by
-  real dimension, then reality type, then the real characters of the co-group operators (in
-  the listed order) descending. `LITTLE_IRREP_SMALL_IRREP` is the slot number and
+  has the same number (`LITTLE_IRREP_TO_IRREP`(l) = l). Labels: the standard one of the stored
+  matrices' characters (`standard_labels`), both `IRREP_LABEL` and `LITTLE_IRREP_LABEL`; the
+  second label stays blank. Slots are ordered by real dimension, then reality type, then the
+  real characters of the co-group operators (in the listed order) descending. `LITTLE_IRREP_SMALL_IRREP` is the slot number and
   `SMALL_IRREP_DIMENSION`(slot, k, g) the small irrep's complex dimension.
 
 Matrices are handled as floating-point arrays computed from the exact forms (every value is a
@@ -50,6 +50,7 @@ import numpy as np
 from . import fixed_kpoints as fk
 from . import kvectors
 from . import quadfield as qf
+from . import standard_labels
 
 N_IRREP = 4777
 MAX_IMAGES = 132
@@ -469,6 +470,7 @@ class Stage2:
         L = sh.bravais(g)
         ops = fk.group_operators(sh, g)
         pair = Pair(g, kindex, label)
+        pair.bravais = L
         if prefetched is None:
             prefetched = prefetch_with(self.src, sh, g, kindex)
         if isinstance(prefetched, ChildStop):
@@ -540,7 +542,7 @@ class Stage2:
             n_wyc += len(lists)
             n_wyc_items += sum(len(x) for x in lists)
             pair.irreps.append({"irrep": ir, "image": im, "keys": keys, "iso": opd_refs,
-                                "sites": lists})
+                                "sites": lists, "stored": stored})
         # Extents.
         used = self.used()
         add = {"images": len(s.registry.images) - n_images, "stored irreps": len(slots),
@@ -613,11 +615,13 @@ class Stage2:
         g, j = pair.g, pair.kindex
         lit, irr = s.lit, s.irr
         lit["LITTLE_IRREP_COUNT"][j - 1, g - 1] = len(pair.irreps)
+        kappa = kvectors.k_types(pair.bravais)[j - 1].const
         for slot, x in enumerate(pair.irreps, start=1):
             ir, im = x["irrep"], x["image"]
             s.n_irreps += 1
             i = s.n_irreps
-            label = ("%s%d" % (pair.label, slot)).encode()
+            label = standard_labels.label(g, pair.label, x["stored"][:3], x["stored"][3:],
+                                          kappa).encode()
             irr["IRREP_SG"][i - 1] = g
             irr["IRREP_IMAGE"][i - 1] = im.number
             irr["IRREP_LABEL"][i - 1] = label

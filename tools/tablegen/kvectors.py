@@ -26,12 +26,15 @@ from . import settings as st
 HOLOHEDRY_OF_TYPE = (2, 5, 5, 8, 8, 8, 8, 15, 15, 27, 20, 32, 32, 32)
 
 # Conventional Brillouin-zone labels: (label, triplet in reciprocal coordinates of "cml"
-# (for hR the rhombohedral reciprocal basis of "pml")); "u" is the parameter of a line, "u", "v" of a plane.
+# (for hR the rhombohedral reciprocal basis of "pml")); "u" is the parameter of a line, "u", "v"
+# of a plane. The letters of the points are those of the standard (CDML) tables of space-group
+# irreps for the same k, which the standard irrep labels (tools/standard_irrep_labels.txt)
+# begin with; a line or plane keeps a systematic name where no letter is listed here.
 LABELLED = {
     1: (("X", "1/2,0,0"), ("Y", "0,1/2,0"), ("Z", "0,0,1/2"), ("V", "1/2,1/2,0"),
         ("U", "1/2,0,1/2"), ("T", "0,1/2,1/2"), ("R", "1/2,1/2,1/2")),
-    2: (("Z", "0,1/2,0"), ("B", "1/2,0,0"), ("Y", "0,0,1/2"), ("A", "1/2,0,1/2"),
-        ("C", "0,1/2,1/2"), ("D", "1/2,1/2,0"), ("E", "1/2,1/2,1/2"),
+    2: (("Z", "0,1/2,0"), ("Y", "1/2,0,0"), ("B", "0,0,1/2"), ("A", "1/2,0,1/2"),
+        ("D", "0,1/2,1/2"), ("C", "1/2,1/2,0"), ("E", "1/2,1/2,1/2"),
         ("LD", "0,u,0"), ("V", "1/2,u,0"), ("W", "0,u,1/2"), ("U", "1/2,u,1/2")),
     3: (("A", "0,0,1/2"), ("Y", "1,0,0"), ("M", "1,0,1/2"), ("V", "1/2,1/2,0"),
         ("L", "1/2,1/2,1/2"), ("LD", "0,u,0")),
@@ -42,9 +45,10 @@ LABELLED = {
         ("P", "1/2,1/2,u"), ("Q", "1/2,u,1/2"), ("G", "1/2,0,u"), ("H", "0,1/2,u")),
     5: (("Z", "0,0,1/2"), ("S", "1/2,1/2,0"), ("R", "1/2,1/2,1/2"), ("Y", "1,0,0"),
         ("T", "1,0,1/2"), ("SM", "u,0,0"), ("DT", "0,u,0"), ("LD", "0,0,u")),
-    6: (("Z", "0,0,1"), ("Y", "0,1,0"), ("X", "1,0,0"), ("L", "1/2,1/2,1/2"),
+    6: (("Z", "0,0,1"), ("Y", "0,1,0"), ("T", "1,0,0"), ("L", "1/2,1/2,1/2"),
         ("SM", "u,0,0"), ("DT", "0,u,0"), ("LD", "0,0,u")),
-    7: (("W", "1/2,1/2,1/2"), ("S", "1/2,0,1/2"), ("R", "0,1/2,1/2"), ("T", "1/2,1/2,0"),
+    7: (("W", "1/2,1/2,1/2"), ("R", "1/2,0,1/2"), ("S", "0,1/2,1/2"), ("T", "1/2,1/2,0"),
+        ("X", "0,0,1"),
         ("SM", "u,0,0"), ("DT", "0,u,0"), ("LD", "0,0,u")),
     8: (("Z", "0,0,1/2"), ("M", "1/2,1/2,0"), ("A", "1/2,1/2,1/2"), ("R", "0,1/2,1/2"),
         ("X", "0,1/2,0"), ("DT", "0,u,0"), ("LD", "0,0,u"), ("SM", "u,u,0"),

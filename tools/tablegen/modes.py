@@ -21,8 +21,9 @@ Conventions:
   `PG_ELEMENT_LIST` to place j of the reference list. The matrix of an operator is the matrix
   of its point operation; the three primitive translations have the unit matrix.
 * Irrep numbers run over the groups in order and, within a group, over the slots; little-irrep
-  numbers are the same at the zone centre. Labels "GM<slot>"; second label the Mulliken
-  symbol; entry 4777 of the second labels is blank.
+  numbers are the same at the zone centre. Labels: the standard ones ("GM1+", "GM3GM4", looked
+  up by characters in tools/standard_irrep_labels.txt, `standard_labels`); second label the
+  Mulliken symbol; entry 4777 of the second labels is blank.
 * Images 1-13 as pgirreps numbers them; the complex-type images 3-5 share one stored
   transformation S = (1/sqrt 2)((1, 1), (-i, i)), so that each stored matrix is
   S diag(z, conj z) S^H.
@@ -48,6 +49,7 @@ import numpy as np
 from cctbx import sgtbx
 
 from . import binfile, fixed_tables, kvectors, modelayout, parameter_kpoints
+from . import standard_labels
 from . import numfield as nf
 from . import pgirreps as pi
 from . import pointops as po
@@ -461,12 +463,15 @@ def build(space, wyckoff, special_points=None, limits=None, progress=None,
             number += 1
             i = number
             irrep_of[(g, r)] = i
+            mats = [nf.identity(ir.dim)] * 3 + [ir.matrix(phi[op[4]]) for op in ops]
+            label = standard_labels.label(
+                g, "GM", [_float(M) for M in mats[:3]],
+                [_float(M) for M in mats[3:]], (Fraction(0),) * 3).encode()
             irr["IRREP_SG"][i - 1] = g
             irr["IRREP_IMAGE"][i - 1] = ir.image.number
-            irr["IRREP_LABEL"][i - 1] = ("GM%d" % r).encode()
+            irr["IRREP_LABEL"][i - 1] = label
             irr["IRREP_SECOND_LABEL"][i - 1] = ir.label.encode()
             irr["IRREP_MATRIX_FIRST"][i - 1] = len(starts) + 1
-            mats = [nf.identity(ir.dim)] * 3 + [ir.matrix(phi[op[4]]) for op in ops]
             for M in mats:
                 if M not in matrix_pos:
                     matrix_pos[M] = len(elements) + 1
@@ -483,7 +488,7 @@ def build(space, wyckoff, special_points=None, limits=None, progress=None,
             lit["LITTLE_IRREP_REALITY"][i - 1] = ir.reality
             lit["LITTLE_IRREP_KVEC"][i - 1] = 1
             lit["LITTLE_IRREP_SMALL_IRREP"][i - 1] = r
-            lit["LITTLE_IRREP_LABEL"][i - 1] = ("GM%d" % r).encode()
+            lit["LITTLE_IRREP_LABEL"][i - 1] = label
             lit["SMALL_IRREP_DIMENSION"][r - 1, 0, g - 1] = ir.dim // (2 if ir.reality != 1 else 1)
             # Isotropy subgroups.
             entries = []

@@ -2,7 +2,8 @@
 
 The committed tables hold irreps at the zone centre only. `write_special_points` copies them
 and adds every slot of a few (group, k) pairs at special points, in the numbering and layout
-the tables use (irrep number = little-irrep number, labels k label + slot, one image per irrep,
+the tables use (irrep number = little-irrep number, the standard labels of the label table
+found by the irreps' characters, one image per irrep,
 matrices by columns, constants appended to const.dat):
 
 * the matrices are the numerical real forms of the special-point catalogue of the table maker
@@ -157,6 +158,17 @@ def cctbx_number(ops):
     return sgtbx.space_group_info(group=group).type().number()
 
 
+def standard_label(t, g, j, klabel, mats):
+    """The label table's label of the irrep with these matrices (three translations, then the
+    listed operators) at k index j of group g: found by its characters on G/T_N."""
+    L = t.bravais(g)
+    N = cm.period([cm.kappa_of(t, j, L)])
+    T, D = mats[:3], np.array(mats[3:])
+    grid = np.array([cm.translation_matrix(T, v) for v in iproduct(range(N), repeat=3)])
+    fp = cm.fingerprint(np.einsum("tij,oji->to", grid, D))
+    return dict((f, x) for x, f in cm.standard_labels()[(g, klabel)])[fp]
+
+
 def write_special_points(directory, points=POINTS, forms=None):
     """Copy of the committed tables in directory with every slot of the points added.
     forms(P, slot index, generators) may give other (matrices, transformation) of a slot."""
@@ -231,7 +243,8 @@ def write_special_points(directory, points=POINTS, forms=None):
         f.set("IMAGE_REALITY_TYPE", image - 1, rt)
         f.set("IRREP_IMAGE", irrep - 1, image)
         f.set("IRREP_SG", irrep - 1, g)
-        f.set("IRREP_LABEL", irrep - 1, "%s%d" % (label, m))
+        name = standard_label(t, g, j, label, mats)
+        f.set("IRREP_LABEL", irrep - 1, name)
         f.set("IRREP_MATRIX_FIRST", irrep - 1, start)
         for M in mats:
             f.set("IRREP_MATRIX_START", start - 1, element)
@@ -245,7 +258,7 @@ def write_special_points(directory, points=POINTS, forms=None):
         for array, value in (("LITTLE_IRREP_TO_IRREP", irrep), ("LITTLE_IRREP_SG", g),
                              ("LITTLE_IRREP_DIMENSION", n), ("LITTLE_IRREP_KVEC", j),
                              ("LITTLE_IRREP_SMALL_IRREP", m), ("LITTLE_IRREP_REALITY", rt),
-                             ("LITTLE_IRREP_LABEL", "%s%d" % (label, m))):
+                             ("LITTLE_IRREP_LABEL", name)):
             f.set(array, l - 1, value)
         made.append((irrep, g, chars))
         irrep += 1

@@ -14,7 +14,12 @@
    on the listed operators and lattice translations (products of operators with their
    translations carried by the translation matrices), real characters equal to those of the
    induced irreps of the special-point catalogue (2 Re chi for reality types 2 and 3).
-4. Order-parameter directions kept clear of the reference values: a vector with a component
+4. Labels: the standard label of an irrep is found by its characters, so it is the same in any
+   orthogonal basis; the irreps of Pm-3m R and Fm-3m W get the table's labels, each once, and
+   the pairs not yet stored get the published ones (Fd-3c W: the complex pair W1W2; Ia-3d N:
+   N1 and N2); characters of no irrep stop the maker. Every covered pair of the samples of 3
+   carries the labels of the table, each once.
+5. Order-parameter directions kept clear of the reference values: a vector with a component
    within 0.002 of a reference value (not equal to it) is divided by its largest |component|
    other than 1, or by the next one when that clashes too; values equal to a reference value or far
    from every one stay; each vector is treated alone, so the span is kept.
@@ -22,6 +27,7 @@
 import math
 import os
 import sys
+from fractions import Fraction
 
 import numpy as np
 
@@ -31,6 +37,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 from tablegen import fixed_kpoints as fk  # noqa: E402
 from tablegen import fixed_tables as ft  # noqa: E402
 from tablegen import modes, pointops as po, space  # noqa: E402
+from tablegen import kvectors, standard_labels as sl  # noqa: E402
 
 
 def rot2(t):
@@ -201,8 +208,15 @@ def check_stored(sh, st, fails, groups_checked):
             if not any(np.allclose(mine, c, atol=1e-6) for c in real_chars):
                 fails.append("%s: characters match no irrep of the catalogue" % where)
             if int(lit["LITTLE_IRREP_TO_IRREP"][i - 1]) != i or \
-                    st.s.irr["IRREP_LABEL"][i - 1].decode().strip() != "%s%d" % (label, slot):
+                    lit["LITTLE_IRREP_LABEL"][i - 1] != st.s.irr["IRREP_LABEL"][i - 1]:
                 fails.append("%s: little irrep number or label" % where)
+        # The standard labels, each once: the irreps there are those of the label table.
+        got = sorted(st.s.irr["IRREP_LABEL"][int(lit["LITTLE_IRREP_NUMBER"][m, j - 1, g - 1])
+                                            - 1].decode().strip() for m in range(count))
+        want = sorted(sl.table()[(g, label)].values())
+        if got != want:
+            fails.append("group %d %s: labels %s, the standard irreps are %s"
+                         % (g, label, got, want))
     if not any(len(v) > 1 for v in shared.values()):
         fails.append("no image shared by irreps of two space groups")
 
@@ -245,6 +259,50 @@ def check_spaced_opd(fails):
         fails.append("spaced_opd next scale: %r" % (got,))
 
 
+def numeric_slot_matrices(sh, g, j):
+    """Per slot of the catalogue: (translation matrices, listed operators' matrices), the
+    numerical real forms."""
+    L = sh.bravais(g)
+    ops = fk.group_operators(sh, g)
+    trans = [fk.translation(L, e + (ops[0].k,)) for e in ((1, 0, 0), (0, 1, 0), (0, 0, 1))]
+    out = []
+    for ir in ft.numeric_irreps(sh, g, j):
+        mats = [ir.matrix(op) for op in trans + ops]
+        out.append((mats[:3], mats[3:]))
+    return out
+
+
+def check_labels(sh, fails):
+    """Labels found by characters: the same in any orthogonal basis, the table's irreps each
+    once; the two pairs the tables do not hold yet (Fd-3c W: one complex pair, Ia-3d N: two
+    real irreps) labelled as the published tables label them; characters of no irrep stop."""
+    rng = np.random.default_rng(26)
+    for g, letter, want in ((221, "R", None), (225, "W", None), (228, "W", ["W1W2"]),
+                            (230, "N", ["N1", "N2"])):
+        L = sh.bravais(g)
+        j = next(n for n, t in enumerate(kvectors.k_types(L), start=1) if t.label == letter)
+        kappa = kvectors.k_types(L)[j - 1].const
+        got = []
+        for T, D in numeric_slot_matrices(sh, g, j):
+            x = sl.label(g, letter, T, D, kappa)
+            Q, _ = np.linalg.qr(rng.normal(size=(len(T[0]), len(T[0]))))
+            y = sl.label(g, letter, [Q @ M @ Q.T for M in T], [Q @ M @ Q.T for M in D], kappa)
+            if x != y:
+                fails.append("labels: group %d %s: %s, in another basis %s" % (g, letter, x, y))
+            got.append(x)
+        expected = sorted(want or sl.table()[(g, letter)].values())
+        if sorted(got) != expected:
+            fails.append("labels: group %d %s: %s, expected %s" % (g, letter, sorted(got),
+                                                                   expected))
+    T, D = numeric_slot_matrices(sh, 221, 2)[0]       # Pm-3m R, one slot, operators negated
+    try:
+        sl.label(221, "R", T, [-M for M in D], (Fraction(1, 2),) * 3)
+        fails.append("labels: characters of no irrep got a label")
+    except SystemExit as exc:
+        if "no standard label" not in str(exc):
+            fails.append("labels: %s" % exc)
+
+
 def main():
     import make_tables
     arrays = space.build()
@@ -252,6 +310,7 @@ def main():
     fails = []
     check_spaced_opd(fails)
     check_registry(fails)
+    check_labels(sh, fails)
     free = check_coverage(sh, fails)
     check_stored(sh, free, fails, (10, 47, 221))
     # The exact forms, isotropy entries and site lists the maker uses: P212121 (a pseudoreal

@@ -196,6 +196,15 @@ def patch(directory, name, array, index, value):
         f.write(struct.pack("<" + {1: "b", 2: "h", 4: "i"}[size], value))
 
 
+def patch_text(directory, name, array, index, value):
+    """Overwrite one entry of a text array (blank-padded) in a copied file."""
+    offset, kind = _offset(name, array)
+    w = int(kind[1:])
+    with open(os.path.join(directory, name), "r+b") as f:
+        f.seek(4 + offset + w * index)
+        f.write(value.ljust(w).encode("ascii"))
+
+
 class Faults(unittest.TestCase):
 
     def faulty(self, change, check, args=None, source=None, messages=False):
@@ -266,7 +275,7 @@ class Faults(unittest.TestCase):
             with self.subTest(fault=change.__name__):
                 self.assertIn(code, self.faulty(change, check))
 
-    def test_translation_image_and_superlattice_faults(self):
+    def test_translation_image_superlattice_label_and_letter_faults(self):
         t = tables()
         stored = range(1, 1314)
 
@@ -287,10 +296,55 @@ class Faults(unittest.TestCase):
             for q, v in enumerate((0, 1, 0, 1, 0, 0, 0, 0, 1)):
                 patch(d, "data_isotropy.bin", "ISOTROPY_SUPERLATTICE", q, v)
 
+        def by_label(g, klabel, label):
+            L = t.bravais(g)
+            j = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, L - 1]].index(klabel) + 1
+            return next(i for i in cm.irreps_at(t, g, j)
+                        if cm.text(t.irr["IRREP_LABEL"][i - 1]).strip() == label)
+
+        def labels_exchanged(d):  # Pm-3m R: the tilt R4+ and R5+ exchange their labels
+            a, b = by_label(221, "R", "R4+"), by_label(221, "R", "R5+")
+            for i, label in ((a, "R5+"), (b, "R4+")):
+                patch_text(d, "data_irreps.bin", "IRREP_LABEL", i - 1, label)
+                patch_text(d, "data_little.bin", "LITTLE_IRREP_LABEL", i - 1, label)
+
+        def pair_split(d):  # P4 M: the complex pair M3M4 labelled as M3 alone
+            i = by_label(75, "M", "M3M4")
+            patch_text(d, "data_irreps.bin", "IRREP_LABEL", i - 1, "M3")
+            patch_text(d, "data_little.bin", "LITTLE_IRREP_LABEL", i - 1, "M3")
+
+        def slot_number(d):  # Fm-3m GM: the old slot label GM9 for T1u (GM4-)
+            i = by_label(225, "GM", "GM4-")
+            patch_text(d, "data_irreps.bin", "IRREP_LABEL", i - 1, "GM9")
+            patch_text(d, "data_little.bin", "LITTLE_IRREP_LABEL", i - 1, "GM9")
+
+        def little_label(d):  # the little irrep's label differs from its irrep's
+            i = by_label(221, "X", "X5-")
+            patch_text(d, "data_little.bin", "LITTLE_IRREP_LABEL", i - 1, "X5+")
+
+        def letters_exchanged(d):  # mP: B and Y exchanged, as the tables had them before
+            names = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 1]]
+            for a, b in (("B", "Y"), ("Y", "B")):
+                patch_text(d, "data_little.bin", "KVEC_LABEL", 27 + names.index(a), b)
+
+        def letter_renamed(d):  # oI: the point X under a systematic name
+            names = [cm.text(x).strip() for x in t.lit["KVEC_LABEL"][:, 6]]
+            patch_text(d, "data_little.bin", "KVEC_LABEL", 6 * 27 + names.index("X"), "Q1")
+
         cases = [(translation, cm.check_irreps, None, "of translation"),
                  (images_swapped, cm.check_irreps, None, "matrix sets"),
                  (left_handed, cm.check_isotropy, (20261210, None, None, [1]),
-                  "not right-handed")]
+                  "not right-handed"),
+                 (labels_exchanged, cm.check_irreps, ([221],),
+                  "label 'R5+', the standard label of these characters is 'R4+'"),
+                 (pair_split, cm.check_irreps, ([75],), "'M3' is not a joined pair label"),
+                 (slot_number, cm.check_irreps, ([225],),
+                  "label 'GM9', the standard label of these characters is 'GM4-'"),
+                 (little_label, cm.check_irreps, ([221],), "little label (the irrep's)"),
+                 (letters_exchanged, cm.check_kletters, None,
+                  "label 'B', the standard letter is 'Y'"),
+                 (letter_renamed, cm.check_kletters, None,
+                  "label 'Q1', the standard letter is 'X'")]
         for change, check, args, text in cases:
             with self.subTest(fault=change.__name__):
                 msgs = self.faulty(change, check, args, messages=True)

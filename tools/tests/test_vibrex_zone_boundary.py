@@ -12,7 +12,8 @@ such isotypic part with "Degeneracy" and "Total number of modes" as reported. Fu
 rule over the star, the invariants of the symmetry modes, and spglib on the printed supercell
 displaced along the printed modes (the isotropy subgroup the choice rule picks on the tables),
 with the octahedral tilts of SrTiO3 built here: at R I4/mcm, and with the parent's threefold
-rotation (a,a,0) Imma and (a,a,a) R-3c; at M the in-phase tilt P4/mbm.
+rotation (a,a,0) Imma and (a,a,a) R-3c; at M the in-phase tilt P4/mbm; the irreps holding the
+tilts print their standard labels, R4+ and M3+.
 
 A k line that the tables do not cover yet ("k vector not in data base") is reported as SKIPPED
 with its reason; the zone centre of the same structures runs as a control of the method.
@@ -533,6 +534,8 @@ class VibrexZoneBoundary(unittest.TestCase):
                 group = base.spglib_number(b["lattice"], b["pos"] + eps * u, b["names"])
                 self.assertEqual(group, SG_I4MCM if k_line == "R" else SG_P4MBM)
                 self.assertEqual(chosen_isotropy_sg(self.tables, isg, j, b["label"]), group)
+                # The standard names of the tilts (Ti at the origin): R4+ and M3+.
+                self.assertEqual(b["label"], "R4+" if k_line == "R" else "M3+")
                 if k_line == "R":
                     u2 = rotated_field(b, u, C3)
                     u3 = rotated_field(b, u2, C3)
