@@ -30,6 +30,7 @@ TEST(Examples, ReportTheKnownPaths) {
   // Bain: fcc to bcc iron through I4/mmm. Burgers: bcc to hcp titanium through Cmcm with two bcc
   // cells. Rock salt to caesium chloride: R-3m on one primitive cell, Pmmn on two. Each path
   // both found by the search and given by its lattice ("lattice"): the same subgroup either way.
+  // Wurtzite to rock salt (ZnO): one wurtzite cell, shuffles up to 1 A, Cmc2_1 alone.
   const std::vector<ExampleCase> cases = {
       {"fe_bain.in", {{139, 1}}},
       {"fe_bain_search.in", {{139, 1}}},
@@ -38,6 +39,7 @@ TEST(Examples, ReportTheKnownPaths) {
       {"nacl_cscl.in", {{166, 1}, {59, 2}}},
       {"nacl_cscl_r_lattice.in", {{166, 1}}},
       {"nacl_cscl_o_lattice.in", {{59, 2}}},
+      {"zno_wurtzite_rocksalt.in", {{36, 1}}},
   };
   for (const ExampleCase& c : cases) {
     const auto run = duopath_test::run_duopath(

@@ -38,6 +38,7 @@ CASES = [
     ("nacl_cscl.in", 225, 221, [166, 59]),
     ("nacl_cscl_r_lattice.in", 225, 221, [166]),
     ("nacl_cscl_o_lattice.in", 225, 221, [59]),
+    ("zno_wurtzite_rocksalt.in", 186, 225, [36]),
 ]
 
 
