@@ -5,6 +5,6 @@
 
 namespace vibrex {
 
-void analyse_k_vector(VibrexRun& run) { analyse_irreps(run); }
+void analyse_k_vector(VibrexRun& run, SupercellBuilder build) { analyse_irreps(run, build); }
 
 }  // namespace vibrex

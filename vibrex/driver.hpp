@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "vibrex/run_state.hpp"
+#include "vibrex/supercell_modes.hpp"
 
 namespace vibrex {
 
@@ -27,10 +28,11 @@ void read_k_vector(VibrexRun& run);
 // The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.
 std::string k_vector_line(const VibrexRun& run);
 
-// The analysis of one k vector, run after its header; writes nothing yet.
-void analyse_k_vector(VibrexRun& run);
+// The analysis of one k vector, run after its header, with the supercells and modes from `build`.
+void analyse_k_vector(VibrexRun& run, SupercellBuilder build);
 
-// The whole run: start-up, structure, the k loop, "End of output"; ends the process.
-[[noreturn]] void run_program();
+// The whole run: start-up, structure, the k loop, "End of output"; ends the process. The
+// supercells and modes come from `build` (a test driver runs the literal builder).
+[[noreturn]] void run_program(SupercellBuilder build = build_supercell_modes);
 
 }  // namespace vibrex

@@ -251,7 +251,7 @@ std::array<float, 3> transverse_direction(int32_t dim, const std::array<float, 3
   return {-c[1], c[0], 0.0f};
 }
 
-void analyse_irreps(VibrexRun& run) {
+void analyse_irreps(VibrexRun& run, SupercellBuilder build) {
   const Tables& t = run.tables;
   const KVectorState& kv = run.kv;
   Direction dir;
@@ -306,7 +306,7 @@ void analyse_irreps(VibrexRun& run) {
           req.opd_basis[static_cast<std::size_t>(a - 1)] = v[static_cast<std::size_t>(a - 1)];
       }
       SupercellModes sc;
-      build_supercell_modes(run, req, sc);
+      build(run, req, sc);
       write_block(run, m, l, irrep, dim, req, sc, lflag && pass == 0, dir);
     }
   }

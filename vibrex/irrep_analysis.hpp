@@ -10,6 +10,7 @@
 
 #include "vibrex/longitudinal_modes.hpp"
 #include "vibrex/run_state.hpp"
+#include "vibrex/supercell_modes.hpp"
 
 namespace vibrex {
 
@@ -29,10 +30,11 @@ ZoneCentreCounts& zone_centre_counts();
 // stored irrep (with a line).
 void count_zone_centre_modes(const Tables& t, int32_t isg, const sgl::RationalVector& kpar, ZoneCentreCounts& counts);
 
-// Every irrep at the current k vector, reported block by block after the k-vector header. The
-// zone-centre direction's input errors stop with their messages; everything else stops through
-// bomb().
-void analyse_irreps(VibrexRun& run);
+// Every irrep at the current k vector, reported block by block after the k-vector header, each
+// supercell and its modes from `build` (the literal builder gives the same bytes; the tests run
+// both). The zone-centre direction's input errors stop with their messages; everything else
+// stops through bomb().
+void analyse_irreps(VibrexRun& run, SupercellBuilder build = build_supercell_modes);
 
 // One isotropy entry as the choice sees it: its order-parameter direction's parameter count,
 // the signed determinant of its superlattice, the order of its point group and whether that

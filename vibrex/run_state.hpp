@@ -8,6 +8,7 @@
 
 #include "library/text/words.hpp"
 #include "library/types.hpp"
+#include "vibrex/irrep_matrix_cache.hpp"
 #include "vibrex/mode_tables.hpp"
 #include "vibrex/numeric_kernel.hpp"
 #include "vibrex/stars.hpp"
@@ -55,6 +56,8 @@ struct VibrexRun {
   std::vector<AtomType> atoms;
   int32_t nk = 0;
   KVectorState kv;
+  // The irrep matrices of the supercell modes of the current irrep, kept as they are computed.
+  mutable IrrepMatrixCache irrep_matrices;
 };
 
 }  // namespace vibrex
