@@ -5,6 +5,6 @@
 
 namespace vibrex {
 
-void analyse_k_vector(VibrexRun& run, SupercellBuilder build) { analyse_irreps(run, build); }
+void analyse_k_vector(VibrexRun& run, IrrepMatrices matrices) { analyse_irreps(run, matrices); }
 
 }  // namespace vibrex

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "vibrex/run_state.hpp"
-#include "vibrex/supercell_modes.hpp"
 
 namespace vibrex {
 
@@ -28,11 +27,11 @@ void read_k_vector(VibrexRun& run);
 // The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.
 std::string k_vector_line(const VibrexRun& run);
 
-// The analysis of one k vector, run after its header, with the supercells and modes from `build`.
-void analyse_k_vector(VibrexRun& run, SupercellBuilder build);
+// The analysis of one k vector, run after its header, with its irrep matrices as `matrices` says.
+void analyse_k_vector(VibrexRun& run, IrrepMatrices matrices);
 
-// The whole run: start-up, structure, the k loop, "End of output"; ends the process. The
-// supercells and modes come from `build` (a test driver runs the literal builder).
-[[noreturn]] void run_program(SupercellBuilder build = build_supercell_modes);
+// The whole run: start-up, structure, the k loop, "End of output"; ends the process. The irrep
+// matrices are cached (a test driver runs the literal analysis).
+[[noreturn]] void run_program(IrrepMatrices matrices = IrrepMatrices::cached);
 
 }  // namespace vibrex

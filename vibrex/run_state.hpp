@@ -43,6 +43,9 @@ struct KVectorState {
   std::array<std::string, sgl::kMaxWords> words;
 };
 
+// Where the analysis takes its irrep matrices from: the run's cache, or get_irrep2 at every use.
+enum class IrrepMatrices { cached, literal };
+
 struct VibrexRun {
   explicit VibrexRun(const Tables& t) : tables(t) {}
 

@@ -55,8 +55,6 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
 // that build_supercell_modes must match.
 void build_supercell_modes_literal(const VibrexRun& run, const ModeRequest& req, SupercellModes& out);
 
-using SupercellBuilder = void (*)(const VibrexRun& run, const ModeRequest& req, SupercellModes& out);
-
 // Folds y into [0, 1) as the unit steps do (a value within 0.001 below 1 goes to near 0, one
 // within 0.001 below 0 stays), shifting the fixed point numerators by the superlattice column
 // times its denominator for every step; large values take their whole steps at once.
