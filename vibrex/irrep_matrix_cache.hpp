@@ -1,8 +1,9 @@
-// The real irrep matrices of the supercell modes, each computed once: the modes of one irrep ask
-// for the matrix of the same operator again for every site irrep, every projected mode and every
-// pass, and get_irrep2 gives the same values on every call with the same arguments (its own
-// caches are keyed on them, and the constant table only grows at its end, so a value snapped once
-// snaps to the same entry again).
+// The real irrep matrices of the isotropy search and the supercell modes, each computed once: the
+// search asks again for every operation it has kept at each new trial, and the modes of one irrep
+// ask for the same operator for every site irrep, every projected mode and every pass. get_irrep2
+// gives the same values on every call with the same arguments (its own caches are keyed on them,
+// and the constant table only grows at its end, so a value snapped once snaps to the same entry
+// again), so a kept matrix is the one a new call would return.
 #pragma once
 
 #include <cstdint>

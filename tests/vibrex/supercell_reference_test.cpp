@@ -1,6 +1,6 @@
-// The supercell modes with each irrep matrix computed once per operator against the literal
-// builder, which calls get_irrep2 for every operation of every projected mode: the program and a
-// driver that runs the literal builder must print the same bytes on the examples, on a garnet
+// The isotropy search and the supercell modes with each irrep matrix computed once per operator
+// against the literal analysis, which calls get_irrep2 at every use: the program and a driver
+// that runs the literal analysis must print the same bytes on the examples, on a garnet
 // cell (stored irreps at H and P, induced real ones along DT, a k line given twice) and on
 // wurtzite along DT (induced irreps that are not real). Then the cache itself on the fixture
 // tables.
@@ -32,7 +32,7 @@ const std::string kGarnet =
     "Y3Al5O12 garnet Ia-3d\n230\n12.00 12.00 12.00 90 90 90\n4\nY 24c\nAl 16a\nAl 24d\n"
     "O 96h -0.0306 0.0512 0.1500\n";
 
-TEST(SupercellReference, ProgramMatchesTheLiteralBuilder) {
+TEST(SupercellReference, ProgramMatchesTheLiteralAnalysis) {
   if (!testing::mode_tables_present()) GTEST_SKIP() << "no mode tables in data/";
   std::vector<std::pair<std::string, std::string>> cases = {
       {"garnet at H and P", kGarnet + "2\nH\nP\n"},
