@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,6 +41,44 @@ struct LatticePair {
   std::array<int32_t, kPointOpSlots> lattice_ops1_den{};
   // Lengths of vector i_a - i_b of crystal 1 for (a, b) = (2, 1), (3, 1), (3, 2).
   std::array<double, 3> pair_distances1{};
+};
+
+// The pair-distance test of one crystal-1 distance p: the ratio |a - b| / p within [low, high],
+// with the difference, its squared length (summed from the first component) and the square root
+// taken as dvsub and vlength take them. The squared length alone decides when it lies outside the
+// squared bounds widened by a relative 1e-9, or inside them narrowed by as much (rounding moves
+// the ratio by a few parts in 10^16); only a distance within that margin of a bound takes the
+// square root and the division. Bounds or a distance that are not positive and finite always
+// take them.
+class DistanceWindow {
+ public:
+  DistanceWindow(double p, double low, double high) : p_(p), low_(low), high_(high) {
+    shortcut_ = std::isfinite(p) && std::isfinite(low) && std::isfinite(high) && p > 0.0 && low > 0.0 && high > 0.0;
+    if (!shortcut_) return;
+    const double l = low * p, h = high * p;
+    out_low_ = l * l * (1.0 - 1e-9);
+    in_low_ = l * l * (1.0 + 1e-9);
+    in_high_ = h * h * (1.0 - 1e-9);
+    out_high_ = h * h * (1.0 + 1e-9);
+  }
+  bool fits(const std::array<double, 3>& a, const std::array<double, 3>& b) const {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      const double d = a[i] - b[i];
+      sum += d * d;
+    }
+    if (shortcut_) {
+      if (sum < out_low_ || sum > out_high_) return false;
+      if (sum > in_low_ && sum < in_high_) return true;
+    }
+    const double ratio = std::sqrt(sum) / p_;
+    return ratio >= low_ && ratio <= high_;
+  }
+
+ private:
+  double p_, low_, high_;
+  bool shortcut_ = false;
+  double out_low_ = 0.0, in_low_ = 0.0, in_high_ = 0.0, out_high_ = 0.0;
 };
 
 // The columns of basis x cell over den, each "(x,y,z)" with components in lowest terms, joined

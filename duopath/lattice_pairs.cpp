@@ -1,6 +1,9 @@
 // Trial lattices of crystal 1 and their partner cells of crystal 2 within the strain bounds.
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
@@ -93,19 +96,21 @@ Run::TrialOutcome Run::trial_lattice(int32_t n) {
   if (static_cast<int64_t>(p1.atom_count) * pair.cell_size % prepared[1].atom_count != 0) {
     return TrialOutcome::rejected;
   }
-  sgl::matinv(pair.cell1, pair.cell1_inverse, pair.cell1_inverse_den);
 
   // Novelty: neither a stored lattice of this size nor its image under a rotation of crystal 1
   // (at size 1 every cell spans the whole lattice). Two cells of one size span the same lattice
   // exactly when one is an integer combination of the other, that is when their Hermite normal
   // forms agree; the forms of every stored lattice and of its images are kept in a set.
-  if (known_lattices.count(lattice_key(pair.cell1)) != 0) return TrialOutcome::rejected;
+  const std::array<int64_t, 6> key = lattice_key(pair.cell1);
+  if (known_lattices.count(key) != 0) return TrialOutcome::rejected;
   if (static_cast<int32_t>(trial_lattices.size()) + 1 > max_trial_lattices) {
     sgl::write_free(6, {"maxlattices too small"});
     return TrialOutcome::table_full;
   }
+  // The inverse is needed only from here on (a cell of positive size always has one).
+  sgl::matinv(pair.cell1, pair.cell1_inverse, pair.cell1_inverse_den);
   trial_lattices.push_back({pair.cell_size, pair.cell1});
-  known_lattices.insert(lattice_key(pair.cell1));
+  known_lattices.insert(key);
   if (pair.cell_size != 1) {
     for (std::size_t k = 1; k < p1.operators.size(); ++k) {
       sgl::Mat3i turned{};
@@ -150,14 +155,12 @@ Run::TrialOutcome Run::trial_lattice(int32_t n) {
   return TrialOutcome::accepted;
 }
 
-void Run::crystal2_triples() {
+bool Run::candidate_ranges(std::array<int32_t, 3>& lo, std::array<int32_t, 3>& hi) const {
   const ShortVectorList& list1 = short_lists[0];
   const ShortVectorList& list2 = short_lists[1];
   const int32_t nsv2 = list2.count();
-  const bool given = settings.lattice_given;
-  std::array<int32_t, 3> lo{}, hi{};
   for (int c = 0; c < 3; ++c) {
-    if (given) {
+    if (settings.lattice_given) {
       lo[c] = 1;
       hi[c] = 3;
       continue;
@@ -177,63 +180,221 @@ void Run::crystal2_triples() {
         break;
       }
     }
-    if (lo[c] == 0 || hi[c] == 0) return;
+    if (lo[c] == 0 || hi[c] == 0) return false;
   }
-  const auto third = [](const ShortVectorList& l, int32_t j) { return l.vectors[static_cast<std::size_t>(j - 1)][2]; };
-  const auto fits = [&](int c, int32_t j) {
-    if (settings.dim2 && third(list2, j) != third(list1, pair.vector_triple1[c])) return false;
-    return !given || j == c + 1;
-  };
-  const int64_t atoms1 = static_cast<int64_t>(prepared[0].atom_count) * pair.cell_size;
-  const std::array<std::array<int, 2>, 3> ab{{{2, 1}, {3, 1}, {3, 2}}};
+  return true;
+}
 
+bool Run::column_fits(int c, int32_t j) const {
+  const auto third = [](const ShortVectorList& l, int32_t k) { return l.vectors[static_cast<std::size_t>(k - 1)][2]; };
+  if (settings.dim2 && third(short_lists[1], j) != third(short_lists[0], pair.vector_triple1[c])) return false;
+  return !settings.lattice_given || j == c + 1;
+}
+
+void Run::examine_pair() {
+  const ShortVectorList& list1 = short_lists[0];
+  const ShortVectorList& list2 = short_lists[1];
+  bool within = true;
+  for (int c = 0; c < 3; ++c) {
+    for (int i = 0; i < 3; ++i) {
+      pair.cartesian_cell1[c * 3 + i] = list1.cartesian[static_cast<std::size_t>(pair.vector_triple1[c] - 1)][i];
+      pair.cartesian_cell2[c * 3 + i] = list2.cartesian[static_cast<std::size_t>(pair.vector_triple2[c] - 1)][i];
+    }
+  }
+  sgl::magic_strain(pair.cartesian_cell1, pair.cartesian_cell2, pair.principal_stretches);
+  for (double s : pair.principal_stretches) {
+    within = within && s >= settings.min_strain && s <= settings.max_strain;
+  }
+  if (!within) return;
+  sgl::dget_gmat2(pair.cartesian_cell1, pair.metric1);
+  sgl::dget_gmat2(pair.cartesian_cell2, pair.metric2);
+  sgl::matinv(pair.cell2, pair.cell2_inverse, pair.cell2_inverse_den);
+  if (!settings.lattice_given && !canonical_pair()) return;
+  if (common_cell()) {
+    neighbor_lists();
+    mapping_paths();
+    ++pairs_completed;
+  }
+}
+
+void Run::set_crystal2_triple(int32_t j1, int32_t j2, int32_t j3) {
+  pair.vector_triple2 = {j1, j2, j3};
+  for (int c = 0; c < 3; ++c) {
+    const auto& col = short_lists[1].vectors[static_cast<std::size_t>(pair.vector_triple2[c] - 1)];
+    for (int i = 0; i < 3; ++i) pair.cell2[c * 3 + i] = col[i];
+  }
+}
+
+void Run::crystal2_triples_literal() {
+  std::array<int32_t, 3> lo{}, hi{};
+  if (!candidate_ranges(lo, hi)) return;
+  const int64_t atoms1 = static_cast<int64_t>(prepared[0].atom_count) * pair.cell_size;
   for (int32_t j1 = lo[0]; j1 <= hi[0]; ++j1) {
-    if (!fits(0, j1)) continue;
+    if (!column_fits(0, j1)) continue;
     for (int32_t j2 = lo[1]; j2 <= hi[1]; ++j2) {
-      if (!fits(1, j2) || j2 == j1) continue;
+      if (!column_fits(1, j2) || j2 == j1) continue;
       for (int32_t j3 = lo[2]; j3 <= hi[2]; ++j3) {
-        if (!fits(2, j3)) continue;
+        if (!column_fits(2, j3)) continue;
         timer.tick();
         if (j3 == j1 || j3 == j2) continue;
-        pair.vector_triple2 = {j1, j2, j3};
-        for (int c = 0; c < 3; ++c) {
-          const auto& col = list2.vectors[static_cast<std::size_t>(pair.vector_triple2[c] - 1)];
-          for (int i = 0; i < 3; ++i) pair.cell2[c * 3 + i] = col[i];
-        }
+        set_crystal2_triple(j1, j2, j3);
         pair.cell2_size = sgl::ndet(pair.cell2);
         if (pair.cell2_size <= 0) continue;
         if (atoms1 != static_cast<int64_t>(prepared[1].atom_count) * pair.cell2_size) continue;
-        bool within = true;
-        for (int q = 0; q < 3 && within; ++q) {
-          std::array<double, 3> d{};
-          sgl::dvsub(list2.cartesian[static_cast<std::size_t>(pair.vector_triple2[ab[q][0] - 1] - 1)],
-                     list2.cartesian[static_cast<std::size_t>(pair.vector_triple2[ab[q][1] - 1] - 1)], d, 3);
-          const double ratio = sgl::vlength(3, d) / pair.pair_distances1[q];
-          within = ratio >= settings.min_strain && ratio <= settings.max_strain;
-        }
-        if (!within) continue;
-        for (int c = 0; c < 3; ++c) {
-          for (int i = 0; i < 3; ++i) {
-            pair.cartesian_cell1[c * 3 + i] = list1.cartesian[static_cast<std::size_t>(pair.vector_triple1[c] - 1)][i];
-            pair.cartesian_cell2[c * 3 + i] = list2.cartesian[static_cast<std::size_t>(pair.vector_triple2[c] - 1)][i];
-          }
-        }
-        sgl::magic_strain(pair.cartesian_cell1, pair.cartesian_cell2, pair.principal_stretches);
-        for (double s : pair.principal_stretches) {
-          within = within && s >= settings.min_strain && s <= settings.max_strain;
-        }
-        if (!within) continue;
-        sgl::dget_gmat2(pair.cartesian_cell1, pair.metric1);
-        sgl::dget_gmat2(pair.cartesian_cell2, pair.metric2);
-        sgl::matinv(pair.cell2, pair.cell2_inverse, pair.cell2_inverse_den);
-        if (!given && !canonical_pair()) continue;
-        if (common_cell()) {
-          neighbor_lists();
-          mapping_paths();
-          ++pairs_completed;
-        }
+        if (!pair_distance_fits(0, j2, j1) || !pair_distance_fits(1, j3, j1) || !pair_distance_fits(2, j3, j2)) continue;
+        examine_pair();
       }
     }
+  }
+}
+
+namespace {
+
+// Candidates of the third column in blocks of kBlock, components in T; the unused places of the
+// last block hold the zero vector, whose determinant with any two columns is 0 and never the
+// pair's (positive) size.
+constexpr std::size_t kBlock = 32;
+
+template <typename T>
+struct ThirdColumns {
+  std::vector<int32_t> position;  // list positions, kept in list order
+  std::vector<T> x, y, z;
+
+  void clear() {
+    position.clear();
+    x.clear();
+    y.clear();
+    z.clear();
+  }
+  void add(int32_t j, const std::array<int32_t, 3>& v) {
+    position.push_back(j);
+    x.push_back(static_cast<T>(v[0]));
+    y.push_back(static_cast<T>(v[1]));
+    z.push_back(static_cast<T>(v[2]));
+  }
+  void pad() {
+    while (x.size() % kBlock != 0) {
+      x.push_back(0);
+      y.push_back(0);
+      z.push_back(0);
+    }
+  }
+};
+
+// Calls found(k) for every candidate k in order whose determinant with the cross product c is
+// target. Every product and sum fits T (the caller bounds the components). A block is tested
+// without a branch per candidate; only a block with a hit is gone through again.
+template <typename T, typename Found>
+void scan_determinants(const ThirdColumns<T>& cand, const std::array<T, 3>& c, T target, Found&& found) {
+  const std::size_t n = cand.x.size();
+  const T* x = cand.x.data();
+  const T* y = cand.y.data();
+  const T* z = cand.z.data();
+  const auto det = [&](std::size_t k) { return static_cast<T>(c[0] * x[k] + c[1] * y[k] + c[2] * z[k]); };
+  for (std::size_t base = 0; base < n; base += kBlock) {
+    T hit = 0;
+    for (std::size_t k = base; k < base + kBlock; ++k) hit |= static_cast<T>(det(k) == target);
+    if (hit == 0) continue;
+    for (std::size_t k = base; k < base + kBlock; ++k)
+      if (det(k) == target) found(k);
+  }
+}
+
+}  // namespace
+
+bool Run::pair_distance_fits(int q, int32_t ja, int32_t jb) const {
+  const ShortVectorList& list2 = short_lists[1];
+  std::array<double, 3> d{};
+  sgl::dvsub(list2.cartesian[static_cast<std::size_t>(ja - 1)], list2.cartesian[static_cast<std::size_t>(jb - 1)], d, 3);
+  const double ratio = sgl::vlength(3, d) / pair.pair_distances1[q];
+  return ratio >= settings.min_strain && ratio <= settings.max_strain;
+}
+
+void Run::crystal2_triples() {
+  std::array<int32_t, 3> lo{}, hi{};
+  if (!candidate_ranges(lo, hi)) return;
+  const ShortVectorList& list2 = short_lists[1];
+  // Components of at most 17 in magnitude keep every product and sum of a determinant
+  // (|det| <= 6 x 17^3 = 29478) within 16 bits, up to 710 within 32 bits; then no determinant
+  // can overflow, and the tests may run in any order. Wider components (no short-vector list of
+  // a real crystal holds them) take the literal loop, which stops on an overflow where it occurs.
+  int32_t reach = 0;
+  for (const auto& v : list2.vectors)
+    for (int32_t x : v) reach = std::max(reach, x < 0 ? -x : x);
+  if (reach <= 17) {
+    crystal2_triples_fast<int16_t>();
+  } else if (reach <= 710) {
+    crystal2_triples_fast<int32_t>();
+  } else {
+    crystal2_triples_literal();
+  }
+}
+
+template <typename T>
+void Run::crystal2_triples_fast() {
+  std::array<int32_t, 3> lo{}, hi{};
+  candidate_ranges(lo, hi);
+  const ShortVectorList& list2 = short_lists[1];
+  std::array<std::vector<int32_t>, 3> fitting;  // the fitting positions of each column, in order
+  for (int c = 0; c < 3; ++c)
+    for (int32_t j = lo[c]; j <= hi[c]; ++j)
+      if (column_fits(c, j)) fitting[c].push_back(j);
+
+  // The one determinant a pair can have: atom_count(1) x cell_size = atom_count(2) x cell2_size.
+  // A size that is not a whole number, or beyond every determinant of T, matches no triple: then
+  // only the timer reads remain.
+  const int64_t atoms1 = static_cast<int64_t>(prepared[0].atom_count) * pair.cell_size;
+  const int64_t atoms2 = prepared[1].atom_count;
+  const bool sized = atoms1 % atoms2 == 0 && atoms1 / atoms2 <= std::numeric_limits<T>::max();
+  const T target = sized ? static_cast<T>(atoms1 / atoms2) : T{0};
+
+  // The progress timer is read once per batch of triples, not once per triple: at the end of
+  // each j1 (when a triple reached the third column since the last read) and before a triple
+  // goes on to the stretches. Between two reads only cheap tests run, so a dot still comes
+  // within a moment of its minute, before the same report lines.
+  bool pending = false;
+  const auto read_timer = [&] {
+    if (pending) timer.tick();
+    pending = false;
+  };
+  std::array<DistanceWindow, 3> window{
+      DistanceWindow(pair.pair_distances1[0], settings.min_strain, settings.max_strain),
+      DistanceWindow(pair.pair_distances1[1], settings.min_strain, settings.max_strain),
+      DistanceWindow(pair.pair_distances1[2], settings.min_strain, settings.max_strain)};
+  const auto cartesian = [&](int32_t j) -> const std::array<double, 3>& {
+    return list2.cartesian[static_cast<std::size_t>(j - 1)];
+  };
+  ThirdColumns<T> third;
+  for (int32_t j1 : fitting[0]) {
+    if (fitting[2].empty()) break;
+    if (sized) {
+      // The third-column candidates of j1 that pass the pair distance (3, 1).
+      third.clear();
+      for (int32_t j3 : fitting[2])
+        if (window[1].fits(cartesian(j3), cartesian(j1))) third.add(j3, list2.vectors[static_cast<std::size_t>(j3 - 1)]);
+      third.pad();
+    }
+    const auto& a = list2.vectors[static_cast<std::size_t>(j1 - 1)];
+    for (int32_t j2 : fitting[1]) {
+      if (j2 == j1) continue;
+      pending = true;
+      if (!sized || third.position.empty() || !window[0].fits(cartesian(j2), cartesian(j1))) continue;
+      const auto& b = list2.vectors[static_cast<std::size_t>(j2 - 1)];
+      // det(a, b, c) = (a x b) . c
+      const std::array<T, 3> cross{static_cast<T>(a[1] * b[2] - a[2] * b[1]), static_cast<T>(a[2] * b[0] - a[0] * b[2]),
+                                   static_cast<T>(a[0] * b[1] - a[1] * b[0])};
+      scan_determinants(third, cross, target, [&](std::size_t k) {
+        // A positive determinant: the third column differs from the other two.
+        const int32_t j3 = third.position[k];
+        if (!window[2].fits(cartesian(j3), cartesian(j2))) return;
+        pending = true;
+        read_timer();
+        set_crystal2_triple(j1, j2, j3);
+        pair.cell2_size = static_cast<int32_t>(target);
+        examine_pair();
+      });
+    }
+    read_timer();
   }
 }
 

@@ -54,6 +54,9 @@ class Run {
   void reference_energies();  // energies of both end structures by each method asked for
   void prepare_rotations();   // second preparation step
   void search();              // lattice pairs, common operations, atom mappings, paths
+  // The search triple by triple, with one progress-timer read per triple and the literal
+  // crystal-2 triple loop: the reference that search() must match.
+  void search_literal();
   [[noreturn]] void closing_lines();
 
   // A report line: to standard output, then to the log, in the same layout.
@@ -87,6 +90,11 @@ class Run {
   std::vector<std::vector<int32_t>> short_vector_images;
   // The first position of a vector in crystal 2's list, 0 when it is not there.
   int32_t crystal2_position(const std::array<int32_t, 3>& v) const;
+  // Its tables: positions on a grid of the box of crystal 2's components (index by
+  // components minus crystal2_low, the last fastest), or, for a box too large, by packed key.
+  std::vector<int32_t> crystal2_grid;
+  std::array<int32_t, 3> crystal2_low{};
+  std::array<int32_t, 3> crystal2_extent{};
   std::unordered_map<int64_t, int32_t> crystal2_index;
 
   // The search: stored trial lattices (at most max_trial_lattices), the current pair, its common
@@ -107,7 +115,28 @@ class Run {
   // Steps of the search, each on the current pair.
   enum class TrialOutcome { rejected, listed, accepted, table_full };
   TrialOutcome trial_lattice(int32_t n);  // tests of the crystal-1 triple in pair.cell1
-  void crystal2_triples();                // the lattice pairs of the current trial lattice
+  // The lattice pairs of the current trial lattice: every crystal-2 triple in the candidate
+  // ranges, in order, with the determinant taken as a dot product with a cross product formed
+  // once per (j1, j2) and tested first, and the progress timer read once per batch of triples.
+  void crystal2_triples();
+  // The same search triple by triple, with the checked determinant and one timer read for each
+  // triple: the reference that crystal2_triples must match.
+  void crystal2_triples_literal();
+  // The candidate ranges of the three columns (false: some column has none).
+  bool candidate_ranges(std::array<int32_t, 3>& lo, std::array<int32_t, 3>& hi) const;
+  // Whether crystal-2 vector j may stand in column c (0-based): dim2 layer and given lattice.
+  bool column_fits(int c, int32_t j) const;
+  // crystal2_triples for components that fit T (every determinant exact in T).
+  template <typename T>
+  void crystal2_triples_fast();
+  // Whether the Cartesian distance of crystal-2 vectors ja and jb over crystal 1's pair distance
+  // q (0: (2, 1), 1: (3, 1), 2: (3, 2)) lies within the strain bounds.
+  bool pair_distance_fits(int q, int32_t ja, int32_t jb) const;
+  // Sets vector_triple2 and cell2.
+  void set_crystal2_triple(int32_t j1, int32_t j2, int32_t j3);
+  // A crystal-2 triple whose cell has the right size and whose pair distances fit: the
+  // stretches, the canonical test, then the later phases.
+  void examine_pair();
   bool canonical_pair() const;            // no equivalent pair has a smaller crystal-2 triple
   bool common_cell();                     // false when the trace ends the pair here
   void output_atoms() const;

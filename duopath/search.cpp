@@ -1,6 +1,8 @@
 // The search nest: cell sizes, then the crystal-1 triples taken at their newest vector; and the
 // table of images of crystal 2's short vectors under its rotations.
 #include <algorithm>
+#include <limits>
+#include <vector>
 
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
@@ -21,15 +23,30 @@ bool vector_key(const std::array<int32_t, 3>& v, int64_t& key) {
   return true;
 }
 
+__extension__ typedef __int128 Wide;
+
+// The determinant of an integer cell, exact for any 32-bit entries (a product of three of them
+// needs 94 bits), clamped into 64 bits: the callers compare it with a cell size.
 int64_t determinant(const sgl::Mat3i& m) {
-  const auto e = [&](int i, int j) { return static_cast<int64_t>(m[j * 3 + i]); };
-  return e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) - e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
-         e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
+  const auto e = [&](int i, int j) { return static_cast<Wide>(m[j * 3 + i]); };
+  const Wide d = e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) - e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
+                 e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
+  const Wide top = std::numeric_limits<int64_t>::max();
+  return static_cast<int64_t>(d > top ? top : d < -top ? -top : d);
 }
 
 }  // namespace
 
 int32_t Run::crystal2_position(const std::array<int32_t, 3>& v) const {
+  if (!crystal2_grid.empty()) {
+    std::size_t index = 0;
+    for (int i = 0; i < 3; ++i) {
+      const int64_t d = static_cast<int64_t>(v[static_cast<std::size_t>(i)]) - crystal2_low[static_cast<std::size_t>(i)];
+      if (d < 0 || d >= crystal2_extent[static_cast<std::size_t>(i)]) return 0;
+      index = index * static_cast<std::size_t>(crystal2_extent[static_cast<std::size_t>(i)]) + static_cast<std::size_t>(d);
+    }
+    return crystal2_grid[index];
+  }
   int64_t key = 0;
   if (!vector_key(v, key)) return 0;
   const auto it = crystal2_index.find(key);
@@ -38,24 +55,71 @@ int32_t Run::crystal2_position(const std::array<int32_t, 3>& v) const {
 
 void Run::build_short_vector_images() {
   const ShortVectorList& list = short_lists[1];
+  // Positions by components: a dense grid over the box that holds the list when the box is
+  // small (it is, for every list of a real search: components within a few tens), else a hash
+  // map. Filled from the end, so the first position of a vector wins.
   crystal2_index.clear();
-  for (int32_t j = list.count(); j >= 1; --j) {
-    int64_t key = 0;
-    if (vector_key(list.vectors[static_cast<std::size_t>(j - 1)], key)) crystal2_index[key] = j;
+  crystal2_grid.clear();
+  std::array<int64_t, 3> low{}, high{};
+  low.fill(std::numeric_limits<int64_t>::max());
+  high.fill(std::numeric_limits<int64_t>::min());
+  for (const auto& w : list.vectors)
+    for (std::size_t i = 0; i < 3; ++i) {
+      low[i] = std::min<int64_t>(low[i], w[i]);
+      high[i] = std::max<int64_t>(high[i], w[i]);
+    }
+  constexpr int64_t kGridLimit = int64_t{1} << 22;
+  int64_t cells = list.vectors.empty() ? 0 : 1;
+  for (std::size_t i = 0; i < 3 && cells != 0; ++i) {
+    const int64_t extent = high[i] - low[i] + 1;
+    cells = extent <= kGridLimit && cells * extent <= kGridLimit ? cells * extent : 0;
+  }
+  if (cells != 0) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      crystal2_low[i] = static_cast<int32_t>(low[i]);
+      crystal2_extent[i] = static_cast<int32_t>(high[i] - low[i] + 1);
+    }
+    crystal2_grid.assign(static_cast<std::size_t>(cells), 0);
+    for (int32_t j = list.count(); j >= 1; --j) {
+      const auto& w = list.vectors[static_cast<std::size_t>(j - 1)];
+      std::size_t index = 0;
+      for (std::size_t i = 0; i < 3; ++i)
+        index = index * static_cast<std::size_t>(crystal2_extent[i]) + static_cast<std::size_t>(w[i] - crystal2_low[i]);
+      crystal2_grid[index] = j;
+    }
+  } else {
+    for (int32_t j = list.count(); j >= 1; --j) {
+      int64_t key = 0;
+      if (vector_key(list.vectors[static_cast<std::size_t>(j - 1)], key)) crystal2_index[key] = j;
+    }
   }
   const PreparedCrystal& p = prepared[1];
-  short_vector_images.assign(p.operators.size(), std::vector<int32_t>(list.vectors.size(), 0));
-  for (std::size_t j = 0; j < list.vectors.size(); ++j) {
-    for (std::size_t k = 0; k < p.operators.size(); ++k) {
+  short_vector_images.assign(p.operators.size(), std::vector<int32_t>());
+  for (std::vector<int32_t>& images : short_vector_images) images.resize(list.vectors.size(), 0);
+  for (std::size_t k = 0; k < p.operators.size(); ++k) {
+    const sgl::Mat3i& r = p.primitive_rotations[static_cast<std::size_t>(p.operators[k][4])];
+    // Rotation entries below 2^20 in magnitude keep the product with 32-bit components exact in
+    // 64 bits; a result beyond 32 bits goes to the checked product, which stops on it.
+    bool plain = true;
+    for (int32_t x : r) plain = plain && x > -(1 << 20) && x < (1 << 20);
+    for (std::size_t j = 0; j < list.vectors.size(); ++j) {
+      const auto& v = list.vectors[j];
       std::array<int32_t, 3> w{};
-      sgl::vmlt(p.primitive_rotations[static_cast<std::size_t>(p.operators[k][4])], list.vectors[j].data(), w.data());
+      bool done = plain;
+      for (int i = 1; i <= 3 && done; ++i) {
+        const int64_t x = static_cast<int64_t>(sgl::m3(r, i, 1)) * v[0] + static_cast<int64_t>(sgl::m3(r, i, 2)) * v[1] +
+                          static_cast<int64_t>(sgl::m3(r, i, 3)) * v[2];
+        done = x >= std::numeric_limits<int32_t>::min() && x <= std::numeric_limits<int32_t>::max();
+        w[static_cast<std::size_t>(i - 1)] = static_cast<int32_t>(x);
+      }
+      if (!done) sgl::vmlt(r, v.data(), w.data());
       // A rotated vector outside the list (a dim2 layer turned over) has no image: 0.
       short_vector_images[k][j] = crystal2_position(w);
     }
   }
 }
 
-void Run::search() {
+void Run::search_literal() {
   trial_lattices.clear();
   known_lattices.clear();
   const ShortVectorList& list1 = short_lists[0];
@@ -82,10 +146,89 @@ void Run::search() {
             if (determinant(pair.cell1) != n) continue;
             const TrialOutcome outcome = trial_lattice(n);
             if (outcome == TrialOutcome::table_full) return;
+            if (outcome == TrialOutcome::accepted) crystal2_triples_literal();
+          }
+        }
+      }
+    }
+  }
+}
+
+void Run::search() {
+  trial_lattices.clear();
+  known_lattices.clear();
+  const ShortVectorList& list1 = short_lists[0];
+  const int32_t nsv1 = list1.count();
+  const bool given = settings.lattice_given;
+  // For the newest vector v, the cross products c_x = x × v of the vectors x up to v, formed once
+  // per v: the determinant of (i1, i2, v) is then c_i2 · i1, that of (i1, v, i3) is c_i1 · i3.
+  // With components below 2^20 in magnitude (crystal 1's lie within 0 .. max_size) every product
+  // is exact in 64 bits; wider given vectors take the full determinant.
+  constexpr int64_t kReach = int64_t{1} << 20;
+  bool narrow = true;
+  for (const auto& w : list1.vectors)
+    for (int32_t x : w) narrow = narrow && x > -kReach && x < kReach;
+  std::vector<std::array<int64_t, 3>> cv(static_cast<std::size_t>(nsv1));
+  const auto vec = [&](int32_t i) -> const std::array<int32_t, 3>& { return list1.vectors[static_cast<std::size_t>(i - 1)]; };
+  const auto dot = [&](const std::array<int64_t, 3>& c, const std::array<int32_t, 3>& w) {
+    return c[0] * w[0] + c[1] * w[1] + c[2] * w[2];
+  };
+  const auto det = [&](int32_t i1, int32_t i2, int32_t i3, int32_t v) -> int64_t {
+    if (!narrow) {
+      sgl::Mat3i m{};
+      for (int i = 0; i < 3; ++i) {
+        m[i] = vec(i1)[i];
+        m[3 + i] = vec(i2)[i];
+        m[6 + i] = vec(i3)[i];
+      }
+      return determinant(m);
+    }
+    return i2 == v ? dot(cv[static_cast<std::size_t>(i1 - 1)], vec(i3)) : dot(cv[static_cast<std::size_t>(i2 - 1)], vec(i1));
+  };
+  // The progress timer is read once per newest vector v (when a triple was taken since the last
+  // read) and before a triple of the right size goes on to its trial-lattice tests, not once per
+  // triple: between two reads only determinants are taken.
+  bool pending = false;
+  const auto read_timer = [&] {
+    if (pending) timer.tick();
+    pending = false;
+  };
+  // No cell has a size below 1: the walk starts at 1 at the lowest, so that a very negative
+  // smallest size does not run through sizes that can find nothing.
+  for (int32_t n = std::max(settings.min_size, 1); n <= settings.max_size; ++n) {
+    for (int32_t v = 3; v <= nsv1; ++v) {
+      if (narrow) {
+        const auto& b = vec(v);
+        for (int32_t x = 1; x <= v; ++x) {
+          const auto& a = vec(x);
+          cv[static_cast<std::size_t>(x - 1)] = {static_cast<int64_t>(a[1]) * b[2] - static_cast<int64_t>(a[2]) * b[1],
+                                                static_cast<int64_t>(a[2]) * b[0] - static_cast<int64_t>(a[0]) * b[2],
+                                                static_cast<int64_t>(a[0]) * b[1] - static_cast<int64_t>(a[1]) * b[0]};
+        }
+      }
+      for (int32_t i1 = 1; i1 <= v - 2; ++i1) {
+        if (given && i1 != 1) continue;
+        for (int32_t i2 = i1 + 1; i2 <= v; ++i2) {
+          if (given && i2 != 2) continue;
+          // Each triple is taken at its newest vector: unless i2 is v, only i3 = v remains.
+          for (int32_t i3 = (i2 == v ? i1 + 1 : v); i3 <= v; ++i3) {
+            if (given && i3 != 3) continue;
+            pending = true;
+            // Only a cell of this size can form a trial lattice.
+            if (det(i1, i2, i3, v) != n) continue;
+            read_timer();
+            pair.vector_triple1 = {i1, i2, i3};
+            for (int c = 0; c < 3; ++c) {
+              const auto& col = list1.vectors[static_cast<std::size_t>(pair.vector_triple1[c] - 1)];
+              for (int i = 0; i < 3; ++i) pair.cell1[c * 3 + i] = col[i];
+            }
+            const TrialOutcome outcome = trial_lattice(n);
+            if (outcome == TrialOutcome::table_full) return;
             if (outcome == TrialOutcome::accepted) crystal2_triples();
           }
         }
       }
+      read_timer();
     }
   }
 }

@@ -34,7 +34,7 @@ std::string start_up() {
   return dir;
 }
 
-void run_program() {
+void run_program(IrrepMatrices matrices) {
   set_floating_point_mode();
   start_up();
   VibrexRun run(program_tables());
@@ -44,7 +44,7 @@ void run_program() {
     read_k_vector(run);
     sgl::write_line(6, "(a47)", {kAsterisks});
     sgl::write_line(6, "(a50)", {k_vector_line(run)});
-    analyse_k_vector(run);
+    analyse_k_vector(run, matrices);
   }
   sgl::write_line(6, "(a47)", {kAsterisks});
   sgl::write_line(6, "(a13)", {"End of output"});

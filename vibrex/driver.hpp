@@ -27,10 +27,11 @@ void read_k_vector(VibrexRun& run);
 // The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.
 std::string k_vector_line(const VibrexRun& run);
 
-// The analysis of one k vector, run after its header; writes nothing yet.
-void analyse_k_vector(VibrexRun& run);
+// The analysis of one k vector, run after its header, with its irrep matrices as `matrices` says.
+void analyse_k_vector(VibrexRun& run, IrrepMatrices matrices);
 
-// The whole run: start-up, structure, the k loop, "End of output"; ends the process.
-[[noreturn]] void run_program();
+// The whole run: start-up, structure, the k loop, "End of output"; ends the process. The irrep
+// matrices are cached (a test driver runs the literal analysis).
+[[noreturn]] void run_program(IrrepMatrices matrices = IrrepMatrices::cached);
 
 }  // namespace vibrex

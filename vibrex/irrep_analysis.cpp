@@ -251,7 +251,7 @@ std::array<float, 3> transverse_direction(int32_t dim, const std::array<float, 3
   return {-c[1], c[0], 0.0f};
 }
 
-void analyse_irreps(VibrexRun& run) {
+void analyse_irreps(VibrexRun& run, IrrepMatrices matrices) {
   const Tables& t = run.tables;
   const KVectorState& kv = run.kv;
   Direction dir;
@@ -293,7 +293,8 @@ void analyse_irreps(VibrexRun& run) {
       } else {
         int32_t ndim = 0, nops = 0;
         std::vector<sgl::SpaceOp> ops;
-        find_isotropy_subgroup(t, l, kv.kpar, ndim, req.opd_basis, req.superlattice, nops, ops);
+        find_isotropy_subgroup(t, l, kv.kpar, ndim, req.opd_basis, req.superlattice, nops, ops,
+                               matrices == IrrepMatrices::cached ? &run.irrep_matrices : nullptr);
         req.nvec = ndim;
       }
       if (reality == 1) req.nvec = 1;
@@ -306,7 +307,11 @@ void analyse_irreps(VibrexRun& run) {
           req.opd_basis[static_cast<std::size_t>(a - 1)] = v[static_cast<std::size_t>(a - 1)];
       }
       SupercellModes sc;
-      build_supercell_modes(run, req, sc);
+      if (matrices == IrrepMatrices::cached) {
+        build_supercell_modes(run, req, sc);
+      } else {
+        build_supercell_modes_literal(run, req, sc);
+      }
       write_block(run, m, l, irrep, dim, req, sc, lflag && pass == 0, dir);
     }
   }

@@ -79,7 +79,8 @@ void newlat(std::span<const sgl::RationalVector> ks, sgl::Mat3i& v) {
 }
 
 void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
-                            int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops) {
+                            int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops,
+                            IrrepMatrixCache* cache) {
   const int32_t sg = t.little.little_irrep_sg(ir);
   const int32_t dim = t.little.little_irrep_dimension(ir);
   if (dim < 1 || dim > kBasisLead) sgl::bomb();
@@ -101,17 +102,31 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
     rows = last;
     if (rows == kEquationRows) sgl::bomb();
   };
+  RealMatrix d{};
   for (std::size_t g = 0; g < gens.size(); ++g) {
-    RealMatrix d{};
-    float x = 0.0f;
-    int32_t error = 0;
-    get_irrep2(t, 2, ir, gens[g], kpar, x, d, error);
-    if (error != 0) sgl::bomb();
+    // The matrix of the generator: element (r, c) at m[(c - 1) * lead + r - 1].
+    const float* m = nullptr;
+    std::size_t lead = 0;
+    if (cache != nullptr) {
+      m = cache->matrix(t, ir, gens[g], kpar).data();
+      lead = static_cast<std::size_t>(dim);
+    } else {
+      d = RealMatrix{};
+      float x = 0.0f;
+      int32_t error = 0;
+      get_irrep2(t, 2, ir, gens[g], kpar, x, d, error);
+      if (error != 0) sgl::bomb();
+      m = d.data();
+      lead = kInducedLead;
+    }
+    const auto element = [&](int32_t r, int32_t c) {
+      return m[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
+    };
     for (int32_t i = 1; i <= dim; ++i) {
       ++rows;
       for (int32_t c = 1; c <= dim; ++c) {
         const int32_t col = dim + 1 - c;
-        at(rows, c) = col == i ? store_single(wide(rat(d, i, col)) - 1.0) : rat(d, i, col);
+        at(rows, c) = col == i ? store_single(wide(element(i, col)) - 1.0) : element(i, col);
       }
       if (rows == kEquationRows || (g + 1 == gens.size() && i == dim)) reduce();
     }
@@ -144,7 +159,8 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
 }
 
 void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t& ndim,
-                            std::vector<float>& basis, sgl::Mat3i& v, int32_t& nops, std::vector<sgl::SpaceOp>& ops) {
+                            std::vector<float>& basis, sgl::Mat3i& v, int32_t& nops, std::vector<sgl::SpaceOp>& ops,
+                            IrrepMatrixCache* cache) {
   const int32_t sg = t.little.little_irrep_sg(ir);
   const int32_t lattice = t.space.sg_bravais(sg);
   const int32_t kx = t.little.little_irrep_kvec(ir);
@@ -159,7 +175,7 @@ void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVect
   newlat(std::span<const sgl::RationalVector>(&k, 1), v);
   nops = 0;
   ops.clear();
-  subgroup_to_orderparam(t, ir, kpar, basis, ndim, v, ops);
+  subgroup_to_orderparam(t, ir, kpar, basis, ndim, v, ops, cache);
   if (ndim == 0) sgl::bomb();
   const int32_t reality = t.little.little_irrep_reality(ir);
   const int32_t target = reality == 1 ? 1 : reality == 2 ? 4 : 2;
@@ -181,7 +197,7 @@ void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVect
       sgl::vadd({op[0], op[1], op[2], op[3]}, fracs[static_cast<std::size_t>(f)], tr);
       ops.push_back({tr[0], tr[1], tr[2], tr[3], op[4]});
       int32_t trial = 0;
-      subgroup_to_orderparam(t, ir, kpar, trial_basis, trial, v, ops);
+      subgroup_to_orderparam(t, ir, kpar, trial_basis, trial, v, ops, cache);
       if (trial == target) {
         nops = static_cast<int32_t>(ops.size());
         ndim = trial;

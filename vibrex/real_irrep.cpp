@@ -1,6 +1,7 @@
 // Real irreps and the transformations of induced irreps to real form.
 #include "vibrex/real_irrep.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <vector>
@@ -412,11 +413,19 @@ void get_irrep2(const Tables& t, int32_t mode, int32_t l, const sgl::SpaceOp& op
           rat(xm, r, c) = work[static_cast<std::size_t>((c - 1) * kStoredLead + (r - 1))];
     return;
   }
+  // Work matrices of 48 x 48 kept from call to call (nothing called from here comes back to
+  // get_irrep2), each cleared only over the n x n block that is used.
+  static InducedMatrix zm, tm, p;
+  const int32_t n = t.little.little_irrep_dimension(l);
+  const auto clear_block = [n](InducedMatrix& m) {
+    const int32_t used = std::min(std::max(n, 0), kInducedLead);
+    for (int32_t c = 1; c <= used; ++c)
+      for (int32_t r = 1; r <= used; ++r) zat(m, r, c) = Complex8{};
+  };
   Complex8 z{};
-  InducedMatrix zm{};
+  clear_block(zm);
   get_irrep_complex(t, mode, l, op, par, z, zm, error);
   if (error != 0) return;
-  const int32_t n = t.little.little_irrep_dimension(l);
   const int32_t rt = t.little.little_irrep_reality(l);
   if (mode == 1) {
     if (rt != 1) z = Complex8(store_single(2.0 * wide(z.re)), 0.0f);
@@ -435,7 +444,7 @@ void get_irrep2(const Tables& t, int32_t mode, int32_t l, const sgl::SpaceOp& op
         zat(zm, h + r, h + c) = conj(zat(zm, r, c));
       }
   }
-  InducedMatrix tm{};
+  clear_block(tm);
   const int32_t start = t.little.little_irrep_transform_start(l);
   if (start != 0) {
     read_stored_transform(t, start, n, tm);
@@ -446,7 +455,7 @@ void get_irrep2(const Tables& t, int32_t mode, int32_t l, const sgl::SpaceOp& op
   } else {
     transform_type1(t, l, par, tm);
   }
-  InducedMatrix p{};
+  clear_block(p);
   for (int32_t c = 1; c <= n; ++c)
     for (int32_t r = 1; r <= n; ++r) {
       ComplexD sum{};

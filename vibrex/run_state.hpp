@@ -8,6 +8,7 @@
 
 #include "library/text/words.hpp"
 #include "library/types.hpp"
+#include "vibrex/irrep_matrix_cache.hpp"
 #include "vibrex/mode_tables.hpp"
 #include "vibrex/numeric_kernel.hpp"
 #include "vibrex/stars.hpp"
@@ -42,6 +43,9 @@ struct KVectorState {
   std::array<std::string, sgl::kMaxWords> words;
 };
 
+// Where the analysis takes its irrep matrices from: the run's cache, or get_irrep2 at every use.
+enum class IrrepMatrices { cached, literal };
+
 struct VibrexRun {
   explicit VibrexRun(const Tables& t) : tables(t) {}
 
@@ -55,6 +59,8 @@ struct VibrexRun {
   std::vector<AtomType> atoms;
   int32_t nk = 0;
   KVectorState kv;
+  // The irrep matrices of the supercell modes of the current irrep, kept as they are computed.
+  mutable IrrepMatrixCache irrep_matrices;
 };
 
 }  // namespace vibrex

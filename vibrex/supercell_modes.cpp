@@ -128,7 +128,20 @@ void scale_mode(std::vector<float>& mode) {
   for (float& v : mode) v = store_single(wide(v) / wide(mx));
 }
 
-void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
+namespace {
+
+// A view of a real irrep matrix: element (r, c) at data[(c - 1) * lead + r - 1].
+struct MatrixView {
+  const float* data;
+  std::size_t lead;
+  float operator()(int32_t r, int32_t c) const {
+    return data[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
+  }
+};
+
+// The supercell and its modes, with the irrep matrix of an operation from irrep_matrix(g).
+template <typename IrrepMatrix>
+void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out, IrrepMatrix&& irrep_matrix) {
   const Tables& t = run.tables;
   const sgl::CommonSpace& cs = t.space;
   out = SupercellModes{};
@@ -171,6 +184,13 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
       sgl::RationalVector fp = column_of(wq, 1);
       sgl::vadd(fp, {cos[0], cos[1], cos[2], cos[3]}, fp);
       set_column(wq, 1, fp);
+      // The direction columns in "cinter": the same for every translation of the coset.
+      sgl::WyckoffMatrix directions{};
+      for (int c = 2; c <= 4; ++c) {
+        sgl::RationalVector v{};
+        sgl::vector_change_setting(cs, run.isg, "pml", "cinter", column_of(wq, c), v);
+        set_column(directions, c, v);
+      }
       for (int32_t f = 0; f < nfrac; ++f) {
         sgl::WyckoffMatrix p = wq;
         sgl::RationalVector pf{};
@@ -189,14 +209,10 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
                           pf);
         }
         // The folded position in "cinter".
-        sgl::WyckoffMatrix pc{};
+        sgl::WyckoffMatrix pc = directions;
         sgl::RationalVector v{};
         sgl::xyz_change_setting(cs, run.isg, "pml", "cinter", pf, v);
         set_column(pc, 1, v);
-        for (int c = 2; c <= 4; ++c) {
-          sgl::vector_change_setting(cs, run.isg, "pml", "cinter", column_of(p, c), v);
-          set_column(pc, c, v);
-        }
         out.atoms.push_back({static_cast<int32_t>(ti + 1), cartesian(run.b, point_of(pc, at.par))});
         index[ti][static_cast<std::size_t>(q)][static_cast<std::size_t>(f)] = static_cast<int32_t>(out.atoms.size());
       }
@@ -227,17 +243,13 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
             sgl::RationalVector tr{};
             sgl::vadd({cos[0], cos[1], cos[2], cos[3]}, out.translations[static_cast<std::size_t>(f)], tr);
             const sgl::SpaceOp g{tr[0], tr[1], tr[2], tr[3], cos[4]};
-            RealMatrix d{};
-            float x = 0.0f;
-            int32_t error = 0;
-            get_irrep2(t, 2, req.l, g, run.kv.kpar, x, d, error);
-            if (error != 0) sgl::bomb();
+            const MatrixView d = irrep_matrix(g);
             // T(b, c) = sum_a D(c, a) modes(b, a, n); U(b, p) = sum_c opd(c, p) T(b, c).
             std::vector<float> tm(static_cast<std::size_t>(3 * dim), 0.0f);
             for (int32_t c = 1; c <= dim; ++c)
               for (int32_t b = 1; b <= sdim; ++b) {
                 double sum = 0.0;
-                for (int32_t a = 1; a <= dim; ++a) sum += wide(rat(d, c, a)) * wide(coef[coef_index(b, a, n)]);
+                for (int32_t a = 1; a <= dim; ++a) sum += wide(d(c, a)) * wide(coef[coef_index(b, a, n)]);
                 tm[static_cast<std::size_t>((c - 1) * 3 + b - 1)] = store_single(sum);
               }
             std::vector<float> u(static_cast<std::size_t>(3 * kCoefColumns), 0.0f);
@@ -272,6 +284,27 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
       }
     }
   }
+}
+
+}  // namespace
+
+void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
+  build_modes(run, req, out, [&](const sgl::SpaceOp& g) {
+    const std::span<const float> m = run.irrep_matrices.matrix(run.tables, req.l, g, run.kv.kpar);
+    return MatrixView{m.data(), static_cast<std::size_t>(run.tables.little.little_irrep_dimension(req.l))};
+  });
+}
+
+void build_supercell_modes_literal(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
+  RealMatrix d{};
+  build_modes(run, req, out, [&](const sgl::SpaceOp& g) {
+    d = RealMatrix{};
+    float x = 0.0f;
+    int32_t error = 0;
+    get_irrep2(run.tables, 2, req.l, g, run.kv.kpar, x, d, error);
+    if (error != 0) sgl::bomb();
+    return MatrixView{d.data(), kInducedLead};
+  });
 }
 
 }  // namespace vibrex

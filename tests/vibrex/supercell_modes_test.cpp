@@ -169,5 +169,29 @@ TEST_F(SupercellTest, DoubledCellAtXAlternatesTheSign) {
   }
 }
 
+TEST_F(SupercellTest, CachedIrrepMatricesGiveTheLiteralModes) {
+  // The builder that takes each irrep matrix once per operator against the one that calls
+  // get_irrep2 every time, bit for bit, on the requests above and on a cell doubled twice.
+  p1bar_structure(run_);
+  const std::vector<ModeRequest> requests = {request(2, kIdentity), request(1, kIdentity),
+                                             request(4, {2, 0, 0, 0, 1, 0, 0, 0, 1}),
+                                             request(4, {2, 0, 0, 0, 2, 0, 0, 0, 1})};
+  for (const ModeRequest& req : requests) {
+    SCOPED_TRACE(req.l);
+    SupercellModes fast, literal;
+    build_supercell_modes(run_, req, fast);
+    build_supercell_modes_literal(run_, req, literal);
+    EXPECT_EQ(fast.translations, literal.translations);
+    EXPECT_EQ(fast.vectors, literal.vectors);
+    ASSERT_EQ(fast.atoms.size(), literal.atoms.size());
+    for (std::size_t a = 0; a < fast.atoms.size(); ++a) {
+      EXPECT_EQ(fast.atoms[a].type, literal.atoms[a].type);
+      EXPECT_EQ(fast.atoms[a].position, literal.atoms[a].position);
+    }
+    EXPECT_EQ(fast.modes, literal.modes);
+    EXPECT_FALSE(fast.modes.empty());
+  }
+}
+
 }  // namespace
 }  // namespace vibrex

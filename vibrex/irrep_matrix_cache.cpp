@@ -1,0 +1,39 @@
+// Irrep matrices computed once per operator.
+#include "vibrex/irrep_matrix_cache.hpp"
+
+#include "library/text/bomb.hpp"
+#include "vibrex/real_irrep.hpp"
+
+namespace vibrex {
+
+std::span<const float> IrrepMatrixCache::matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op,
+                                                const sgl::RationalVector& par) {
+  if (l != l_ || par != par_) {
+    l_ = l;
+    par_ = par;
+    dim_ = t.little.little_irrep_dimension(l);
+    // The matrices of get_irrep2 hold 48 rows and columns.
+    if (dim_ < 1 || dim_ > kInducedLead) sgl::bomb();
+    position_.clear();
+    values_.clear();
+  }
+  const std::size_t size = static_cast<std::size_t>(dim_) * static_cast<std::size_t>(dim_);
+  const auto found = position_.find(op);
+  if (found != position_.end()) return {values_.data() + found->second, size};
+  // Only the block that is read is cleared.
+  static RealMatrix d;
+  for (int32_t a = 1; a <= dim_; ++a)
+    for (int32_t c = 1; c <= dim_; ++c) rat(d, c, a) = 0.0f;
+  float x = 0.0f;
+  int32_t error = 0;
+  get_irrep2(t, 2, l, op, par, x, d, error);
+  if (error != 0) sgl::bomb();
+  ++computed_;
+  const std::size_t start = values_.size();
+  for (int32_t a = 1; a <= dim_; ++a)
+    for (int32_t c = 1; c <= dim_; ++c) values_.push_back(rat(d, c, a));
+  position_.emplace(op, start);
+  return {values_.data() + start, size};
+}
+
+}  // namespace vibrex

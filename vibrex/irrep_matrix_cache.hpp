@@ -1,0 +1,40 @@
+// The real irrep matrices of the isotropy search and the supercell modes, each computed once: the
+// search asks again for every operation it has kept at each new trial, and the modes of one irrep
+// ask for the same operator for every site irrep, every projected mode and every pass. get_irrep2
+// gives the same values on every call with the same arguments (its own caches are keyed on them,
+// and the constant table only grows at its end, so a value snapped once snaps to the same entry
+// again), so a kept matrix is the one a new call would return.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "library/types.hpp"
+#include "vibrex/mode_tables.hpp"
+
+namespace vibrex {
+
+class IrrepMatrixCache {
+ public:
+  // The matrix of little irrep l for op at parameter values par, dim x dim by columns (dim the
+  // little irrep's dimension, leading dimension dim), from get_irrep2 in matrix mode on the first
+  // request and kept for the next; valid until the next call. The matrices of one little irrep
+  // and one set of parameter values are kept: a request for another starts afresh. An error of
+  // get_irrep2 stops through bomb() at the request that meets it.
+  std::span<const float> matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par);
+
+  int64_t computed() const { return computed_; }  // matrices taken from get_irrep2 (a diagnostic count)
+  std::size_t kept() const { return position_.size(); }
+
+ private:
+  int32_t l_ = 0;
+  sgl::RationalVector par_{0, 0, 0, 0};
+  int32_t dim_ = 0;
+  std::map<sgl::SpaceOp, std::size_t> position_;  // where each operator's matrix starts in values_
+  std::vector<float> values_;
+  int64_t computed_ = 0;
+};
+
+}  // namespace vibrex
