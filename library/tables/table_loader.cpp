@@ -30,16 +30,21 @@ void load_table_file(std::string_view directory, std::string_view file_name, std
   close_unit(kDataUnit);
 }
 
-void bad_table_entry(std::string_view array, std::initializer_list<int> indices) {
+void bad_table_entry(std::string_view file, std::string_view array, std::initializer_list<int> indices, int whole) {
   std::string entry(array);
   char sep = '(';
+  for (int k = 0; k < whole; ++k) {
+    entry += sep;
+    entry += ':';
+    sep = ',';
+  }
   for (int i : indices) {
     entry += sep;
     entry += std::to_string(i);
     sep = ',';
   }
-  if (indices.size() > 0) entry += ')';
-  bomb_with_message({"Error: invalid data table entry " + entry});
+  if (sep == ',') entry += ')';
+  bomb_with_message({"Error: invalid data table entry " + entry + " in " + std::string(file)});
 }
 
 }  // namespace sgl

@@ -305,7 +305,8 @@ TEST(Driver, StartUpFailures) {
     testing::write_record(copy.dir().path() / "data_little.bin", f.little.bytes());
     const ChildResult r = run_vibrex(kStructure + "0\n", copy.dir().slash());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, " Error: invalid data table entry little_irrep_to_irrep(1)\n" + kBombed);
+    EXPECT_EQ(r.out, " Error: invalid data table entry little_irrep_to_irrep(1) in " + copy.dir().slash() +
+                         "data_little.bin\n" + kBombed);
   }
 }
 
