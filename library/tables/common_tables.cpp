@@ -185,15 +185,35 @@ class SpaceCheck {
   }
 
   // A point operation's key depends on its kind (determinant and trace) alone, and different
-  // kinds have different keys; point groups have different keys.
+  // kinds have different keys; point groups have different keys. A damaged key is the one that
+  // disagrees with the rest of its kind (or, in a kind of two, takes another kind's key).
   void check_keys() {
+    const auto kind = [&](int a) {
+      const Mat r = rotation(s_, a);
+      return det(r) * 10 + trace(r);
+    };
     for (int a = 1; a <= kPointOpCount; ++a) {
       if (!within(s_.point_op_key(a), 1, kMaxKey)) bad("point_op_key", {a});
-      const Mat ra = rotation(s_, a);
-      for (int b = 1; b < a; ++b) {
-        const Mat rb = rotation(s_, b);
-        const bool same_kind = det(ra) == det(rb) && trace(ra) == trace(rb);
-        if (same_kind != (s_.point_op_key(a) == s_.point_op_key(b))) bad("point_op_key", {a});
+    }
+    // First the keys outvoted by their kind, then those that take another kind's key, then any
+    // left that differ within a kind.
+    for (int pass = 1; pass <= 3; ++pass) {
+      for (int a = 1; a <= kPointOpCount; ++a) {
+        int agree = 0, disagree = 0;
+        bool taken = false;
+        for (int b = 1; b <= kPointOpCount; ++b) {
+          if (b == a) continue;
+          const bool same_key = s_.point_op_key(a) == s_.point_op_key(b);
+          if (kind(a) == kind(b)) {
+            (same_key ? agree : disagree) += 1;
+          } else if (same_key) {
+            taken = true;
+          }
+        }
+        const bool outvoted = disagree > agree && agree + disagree >= 2;
+        if ((pass == 1 && outvoted) || (pass == 2 && taken && disagree > agree) || (pass == 3 && disagree > 0)) {
+          bad("point_op_key", {a});
+        }
       }
     }
     for (int p = 1; p <= kPointGroupCount; ++p) {
@@ -230,7 +250,7 @@ class SpaceCheck {
         const int den = s_.lattice_transform_den(k, l);
         if (den < 1) bad("lattice_transform_den", {k, l});
         if (product(lattice_matrix(s_, 2 * k - 1, l), lattice_matrix(s_, 2 * k, l)) != scalar(den)) {
-          bad("lattice_transform", {2 * k, l}, 2);
+          bad("lattice_transform", {l}, 3);
         }
       }
     }
