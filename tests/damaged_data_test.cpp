@@ -319,6 +319,8 @@ INSTANTIATE_TEST_SUITE_P(
 
         Case{"k denominator negative", "vibrex",
              mode(little(), [](FixturePayload& p) { p.set("kvec_matrix", {4, 2, 14, 10}, -1); return std::string("kvec_matrix(4,2,14,10)"); })},
+        Case{"k direction of zero", "vibrex",
+             mode(little(), [](FixturePayload& p) { p.set("kvec_matrix", {2, 2, 5, 12}, 0); return std::string("kvec_matrix(:,2,5,12)"); })},
         Case{"constant index beyond the table", "vibrex",
              mode(irreps(), [](FixturePayload& p) {
                const int e = static_cast<int>(p.get("irrep_matrix_first", {1400}));

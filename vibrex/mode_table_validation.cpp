@@ -110,6 +110,12 @@ class Validator {
           if (t_.little.kvec_matrix(4, c, j, lattice) < 1) bad("kvec_matrix", {4, c, j, lattice});
         }
         if (!printable(t_.little.kvec_label(j, lattice).view())) bad("kvec_label", {j, lattice});
+        // A parameter's direction is not the zero vector (a zone-centre direction is normalised).
+        for (int c = 2; c <= 1 + t_.little.kvec_parameter_count(j, lattice); ++c) {
+          bool zero = true;
+          for (int r = 1; r <= 3; ++r) zero = zero && t_.little.kvec_matrix(r, c, j, lattice) == 0;
+          if (zero) bad("kvec_matrix", {c, j, lattice}, 1);
+        }
       }
     }
   }

@@ -4,8 +4,11 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "library/exact/arithmetic.hpp"
 #include "library/groups/change_setting.hpp"
+#include "library/groups/operator_encodings.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
@@ -72,6 +75,61 @@ void check_lattice_parameters(const std::array<float, 6>& p) {
     if (!(p[k] > 0.0f && p[k] < 180.0f)) {
       sgl::stop_run(std::string("Error:  invalid lattice parameter ") + names[k] +
                     ": an angle must lie between 0 and 180 degrees");
+    }
+  }
+}
+
+// The atoms of a type in the primitive cell: its representative point, for the parameters, carried
+// by each coset representative; fractional coordinates of "pml" in double precision.
+std::vector<std::array<double, 3>> atom_points(const VibrexRun& run, const AtomType& atom) {
+  const sgl::CommonSpace& cs = run.tables.space;
+  std::vector<std::array<double, 3>> points;
+  for (int32_t q = 0; q < atom.ncosets; ++q) {
+    const sgl::SpaceOp& op = atom.cosets[static_cast<std::size_t>(q)];
+    std::array<double, 3> x{};
+    for (int c = 1; c <= 4; ++c) {
+      const sgl::RationalVector column{sgl::m4(atom.matrix, 1, c), sgl::m4(atom.matrix, 2, c), sgl::m4(atom.matrix, 3, c),
+                                       sgl::m4(atom.matrix, 4, c)};
+      sgl::RationalVector v{};
+      sgl::vrot(cs, run.lattice, op[4], column, v);
+      if (c == 1) sgl::vadd(v, {op[0], op[1], op[2], op[3]}, v);
+      const double scale = c == 1 ? 1.0 : static_cast<double>(atom.par[static_cast<std::size_t>(c - 2)]);
+      for (int r = 0; r < 3; ++r) x[static_cast<std::size_t>(r)] += scale * v[static_cast<std::size_t>(r)] / v[3];
+    }
+    points.push_back(x);
+  }
+  return points;
+}
+
+// Two atoms at one point (two types on the same position with the same parameters, or parameters
+// that put a position's point on a symmetry element, so that its orbit folds onto itself) would
+// be analysed as two atoms with the site symmetry of their position, a wrong count of modes; such
+// a structure is refused, naming the two atom lines. Points within 0.001 of a cell edge in every
+// coordinate, modulo the lattice, count as one.
+void refuse_coincident_atoms(const VibrexRun& run) {
+  constexpr double kSamePoint = 0.001;
+  struct Placed {
+    std::size_t type;
+    std::array<double, 3> x;
+  };
+  std::vector<Placed> atoms;
+  for (std::size_t t = 0; t < run.atoms.size(); ++t) {
+    for (const auto& x : atom_points(run, run.atoms[t])) atoms.push_back({t, x});
+  }
+  for (std::size_t a = 0; a < atoms.size(); ++a) {
+    for (std::size_t b = 0; b < a; ++b) {
+      bool same = true;
+      for (int r = 0; r < 3 && same; ++r) {
+        const double d = atoms[a].x[static_cast<std::size_t>(r)] - atoms[b].x[static_cast<std::size_t>(r)];
+        same = std::fabs(d - std::nearbyint(d)) <= kSamePoint;
+      }
+      if (!same) continue;
+      const AtomType& first = run.atoms[atoms[b].type];
+      const AtomType& second = run.atoms[atoms[a].type];
+      const sgl::CommonWyckoff& cw = run.tables.wyckoff;
+      sgl::stop_run("Error:  two atoms at the same point: " + std::string(trimmed(first.name)) + " " +
+                    std::string(cw.wyc_label(first.wyc).trimmed()) + " and " + std::string(trimmed(second.name)) + " " +
+                    std::string(cw.wyc_label(second.wyc).trimmed()));
     }
   }
 }
@@ -177,6 +235,7 @@ void read_structure(VibrexRun& run) {
     run.atoms.emplace_back();
     read_atom_type(run, run.atoms.back());
   }
+  refuse_coincident_atoms(run);
 }
 
 }  // namespace vibrex
