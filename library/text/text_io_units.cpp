@@ -35,6 +35,7 @@ struct Connection {
   bool regular = false;      // a regular file (can be repositioned and cut)
   bool cut_pending = false;  // cut the file after the first output that reaches it
   bool quiet = false;        // output whose loss must not end the run: failures are ignored
+  std::string path;          // the file, for diagnostics; empty for the standard streams
   std::string out;           // output not yet written
   std::string in;            // input read ahead
   std::size_t in_pos = 0;    // next unread byte of `in`
@@ -125,10 +126,17 @@ void flush_or_fail(Connection& c, Operation operation, int unit) {
 }
 
 // Opens a file for a unit. Returns 0 or a status.
-int open_file(const std::string& path, const std::string& status_word, Connection& c) {
+int open_file(const std::string& path, const std::string& status_word, Connection& c,
+              FileAccess access = FileAccess::read_write) {
   const int common = O_CLOEXEC;
   int fd = -1;
-  if (status_word == "NEW") {
+  if (access == FileAccess::read_only) {
+    // Never created and never opened for writing, so that nothing can change a shared,
+    // read-only file (the data tables).
+    if (status_word == "NEW") return EINVAL;
+    fd = ::open(path.c_str(), O_RDONLY | common);
+    if (fd < 0) return errno;
+  } else if (status_word == "NEW") {
     fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | common, 0664);
     if (fd < 0) return errno == EEXIST ? kStatusNewExists : errno;
   } else {
@@ -154,7 +162,8 @@ int open_file(const std::string& path, const std::string& status_word, Connectio
   c.fd = fd;
   c.regular = S_ISREG(info.st_mode);
   c.immediate = S_ISCHR(info.st_mode);
-  c.cut_pending = true;
+  c.cut_pending = access == FileAccess::read_write;
+  c.path = path;
   return 0;
 }
 
@@ -265,6 +274,13 @@ int parse_tab_size(const char* value) {
 
 int tab_width() { return table().tab; }
 
+const char* unit_file_path(int unit) {
+  const auto& units = table().units;
+  const auto found = units.find(resolve(unit, Operation::read));
+  if (found == units.end() || found->second.path.empty()) return nullptr;
+  return found->second.path.c_str();
+}
+
 std::string expand_tabs(std::string_view raw, int width) {
   std::string line;
   line.reserve(raw.size());
@@ -361,7 +377,7 @@ void finish_units(bool report_failures) {
 using textio::Operation;
 
 void open_unit(int unit, std::string_view name, std::string_view status_word,
-               std::string_view kind, int* status) {
+               std::string_view kind, int* status, FileAccess access) {
   auto fail = [&](int code) {
     if (status == nullptr) textio::fatal_failure(code, Operation::open, unit);
     *status = code;
@@ -380,7 +396,7 @@ void open_unit(int unit, std::string_view name, std::string_view status_word,
   if (actual < 0) return fail(kStatusBadFileName);
   close_unit(actual);
   textio::Connection c;
-  const int code = textio::open_file(path, word, c);
+  const int code = textio::open_file(path, word, c, access);
   if (code != 0) return fail(code);
   textio::table().units[actual] = std::move(c);
   if (status != nullptr) *status = 0;

@@ -41,6 +41,10 @@ int tab_width();
 // digits or the value is negative.
 int parse_tab_size(const char* value);
 
+// The path of the file a unit is connected to; null for an unconnected unit and for the
+// standard streams. Needs no memory.
+const char* unit_file_path(int unit);
+
 // Writes every unit's pending output and closes every file. With report_failures false, failures
 // are ignored (the run is already failing).
 void finish_units(bool report_failures);
