@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,12 +73,18 @@ TEST(TextStdout, AnUncaughtExceptionComesAfterTheOutputWrittenBeforeIt) {
 }
 
 // Runs the driver with standard output on a terminal (a pseudo-terminal in raw mode, so that
-// line feeds arrive unchanged) and returns what reached the terminal.
-std::string run_on_terminal(const std::vector<std::string>& args) {
+// line feeds arrive unchanged) and returns what reached the terminal; nothing when the system
+// has no pseudo-terminals to give.
+std::optional<std::string> run_on_terminal(const std::vector<std::string>& args) {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return "no terminal";
-  const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-  if (slave < 0) return "no terminal";
+  if (master < 0) return std::nullopt;
+  const int slave = ::grantpt(master) == 0 && ::unlockpt(master) == 0
+                        ? ::open(::ptsname(master), O_RDWR | O_NOCTTY)
+                        : -1;
+  if (slave < 0) {
+    ::close(master);
+    return std::nullopt;
+  }
   termios mode{};
   ::tcgetattr(slave, &mode);
   ::cfmakeraw(&mode);
@@ -115,16 +122,27 @@ std::string run_on_terminal(const std::vector<std::string>& args) {
 // On a terminal that is every line; elsewhere only a line left open ("$", a progress mark)
 // sends the pending output on its way.
 TEST(TextStdout, OnATerminalEveryLineAtOnceElsewhereInBlocks) {
-  EXPECT_EQ(run_on_terminal({"killed"}), "line\n");
-  EXPECT_EQ(run_on_terminal({"killed", "dot"}), "line\n.");
   auto r = run_driver({"killed"});
   EXPECT_EQ(r.status, 1000 + SIGKILL);
   EXPECT_EQ(r.out, "");
   r = run_driver({"killed", "dot"});
   EXPECT_EQ(r.status, 1000 + SIGKILL);
   EXPECT_EQ(r.out, "line\n.");
+  if (!run_on_terminal({"end"})) GTEST_SKIP() << "no pseudo-terminal available";
+  EXPECT_EQ(run_on_terminal({"killed"}), "line\n");
+  EXPECT_EQ(run_on_terminal({"killed", "dot"}), "line\n.");
   // Output that ends normally is the same on both.
   EXPECT_EQ(run_on_terminal({"interleave"}), "o1\no2..o3\n");
+}
+
+// Standard output on a pipe whose reader has gone: with less than a block written, the failure
+// shows when the run ends, and it is still a failed write of unit 6.
+TEST(TextStdout, AWriteFailureLeftForTheEndIsStillAWriteOfUnit6) {
+  ChildOptions options;
+  options.closed_stdout = true;
+  const auto r = run_driver({"end"}, options);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.err, "? System Error:\n? Broken pipe\n? WRITE(UNIT=6,...\n");
 }
 
 // A conversation through pipes: each answer is written only after its prompt has arrived. A
