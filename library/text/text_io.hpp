@@ -6,6 +6,14 @@
 // writes. Any other unit is connected by open_unit, or implicitly, on its first read or write, to
 // the file FOR<nnn>.DAT in the working directory.
 //
+// Standard output on a terminal receives every write at once. Elsewhere (a file, a pipe) it is
+// written in blocks, as files are; it goes out earlier when a write leaves a line open ("$": a
+// prompt or a progress mark), before anything goes to standard error (so that the two keep their
+// order when they share a file), before every read of standard input that may wait for an answer,
+// on flush(6) (callers flush it before they start another program on the same output), and at
+// every end of the run: stop, normal end, fatal failure, return from main or std::exit, and an
+// exception that nobody catches.
+//
 // Format texts are parenthesised descriptor lists such as "(a,i3,1x,f10.5)": A, Aw, Iw, Fw.d,
 // Ew.d, Gw.d, nX, X, quoted literals, "$" (no line end), repeat counts and groups.
 //

@@ -14,8 +14,11 @@ constexpr int kInternalUnit = -2;
 enum class Operation { read, write, open, close };
 
 // Appends output to a unit (connecting an unconnected unit to its FOR<nnn>.DAT file first).
-// Carriage returns are dropped. Standard output, standard error and character devices receive
-// the bytes at once; files collect them in blocks of 8192 bytes. Failures are fatal.
+// Carriage returns are dropped. Standard error, character devices and standard output on a
+// terminal receive the bytes at once; files and standard output elsewhere collect them in blocks
+// of 8192 bytes. Buffered standard output also goes out when a write leaves a line open, before
+// anything is written to standard error, before every read of standard input that may wait, on
+// flush and at every end of the run. Failures are fatal.
 void put_output(int unit, std::string_view bytes);
 
 // As put_output for output whose loss must not end the run: a unit that cannot be connected is
