@@ -84,7 +84,8 @@ void check_matrix(const PointOps& ops, const sgl::CommonSpace& space, int32_t k)
 }  // namespace
 
 void read_point_ops(std::string_view directory, const sgl::CommonSpace& space, PointOps& ops) {
-  sgl::open_unit(kSymmetryUnit, std::string(directory) + "symmetry.dat", "OLD", "FORMATTED");
+  sgl::open_unit(kSymmetryUnit, std::string(directory) + "symmetry.dat", "OLD", "FORMATTED", nullptr,
+                 sgl::FileAccess::read_only);
   for (int32_t k = 1; k <= kOpCount; ++k) {
     std::string& name = ops.names[k - 1];
     name.assign(6, ' ');

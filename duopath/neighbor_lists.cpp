@@ -23,6 +23,7 @@ void Run::output_atoms() const {
     const auto& t = neighbor_cells[static_cast<std::size_t>(l - 1)];
     report("(4i3)", {l, t[0], t[1], t[2]});
   }
+  sgl::flush(6);
   sgl::flush(kLogUnit);
 }
 

@@ -149,6 +149,8 @@ void mapping_block(const std::vector<int32_t>& partner, const std::vector<int32_
       report(log_unit, "(3i4)", {static_cast<int32_t>(k + 1), partner[k], partner_cell[k]});
     }
   }
+  // The path is complete: it reaches standard output and the log now, not with a later block.
+  sgl::flush(6);
   sgl::flush(log_unit);
 }
 

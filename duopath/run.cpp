@@ -13,6 +13,7 @@ void Run::execute() {
   read_keywords();
   if (prepare_crystals()) {
     short_vectors();
+    sgl::flush(6);
     sgl::flush(kLogUnit);
     reference_energies();
     prepare_rotations();

@@ -34,8 +34,10 @@ std::string stop_output(Call&& call) {
   try {
     std::forward<Call>(call)();
   } catch (const Bombed&) {
+    flush(6);
     return ::testing::internal::GetCapturedStdout();
   }
+  flush(6);
   ::testing::internal::GetCapturedStdout();
   return "(no stop)";
 }

@@ -12,45 +12,83 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
 
 namespace sgl::testing {
 
-// The smallest consistent space block: every point group of order 1 with no generators, every
-// group's operator list the identity record of its point-operation list (record 1 cubic, record 2
-// hexagonal), one setting entry.
+// The point operations of the committed "data_space.bin": matrices, kinds, keys, products,
+// inverses, code tables and the lattice transforms of the Bravais types, which the validation
+// checks against one another.
+inline void copy_point_operations(CommonSpace& s) {
+  static const std::unique_ptr<CommonSpace> committed = [] {
+    auto c = std::make_unique<CommonSpace>();
+    load_table_block(SGL_DATA_DIR, "data_space.bin", *c);
+    return c;
+  }();
+  const CommonSpace& c = *committed;
+  s.point_op_rot = c.point_op_rot;
+  s.point_op_key = c.point_op_key;
+  s.point_group_key = c.point_group_key;
+  s.point_op_proper = c.point_op_proper;
+  s.point_op_product = c.point_op_product;
+  s.point_op_inverse = c.point_op_inverse;
+  s.conv_matrix_code = c.conv_matrix_code;
+  s.rhomb_matrix_code = c.rhomb_matrix_code;
+  s.prim_matrix_code = c.prim_matrix_code;
+  s.lattice_transform = c.lattice_transform;
+  s.lattice_transform_den = c.lattice_transform_den;
+}
+
+// Blank texts, as the files pad them.
+template <typename Block>
+void blank_texts(Block& block) {
+  Block::for_each_array(block, [](const char*, auto& table) {
+    using T = typename std::remove_cvref_t<decltype(table)>::value_type;
+    if constexpr (requires { T::chars; }) {
+      for (T& text : table.flat()) text.chars.fill(' ');
+    }
+  });
+}
+
+// The smallest consistent space block: the point operations of the committed tables, every point
+// group of order 1 with no generators, every group's operator list the identity record of its
+// point-operation list (record 1 cubic, record 2 hexagonal; hexagonal groups of type hP), every
+// change of setting the identity, one setting entry per group (its default).
 inline std::unique_ptr<CommonSpace> minimal_space() {
   auto s = std::make_unique<CommonSpace>();
-  for (int a = 1; a <= kPointOpCount; ++a) {
-    s->point_op_inverse(a) = static_cast<int8_t>(a);
-    for (int b = 1; b <= kPointOpCount; ++b) s->point_op_product(a, b) = static_cast<int8_t>(a);
-  }
+  copy_point_operations(*s);
+  blank_texts(*s);
   for (int p = 1; p <= kPointGroupCount; ++p) s->pg_order(p) = 1;
-  for (int l = 1; l <= kBravaisTypeCount; ++l) {
-    s->bravais_point_group(l) = 1;
-    s->lattice_transform_den(1, l) = 1;
-    s->lattice_transform_den(2, l) = 1;
-  }
+  for (int l = 1; l <= kBravaisTypeCount; ++l) s->bravais_point_group(l) = 1;
+  for (int slot = 1; slot <= 8; ++slot)
+    for (int g = 1; g <= kSpaceGroupCount; ++g)
+      for (int k = 1; k <= 2; ++k)
+        for (int i = 1; i <= 4; ++i) s->setting_transform(i, i, k, g, slot) = 1;
+  for (int e = 1; e <= kSpaceGroupCount; ++e)
+    for (int k = 1; k <= 2; ++k)
+      for (int i = 1; i <= 4; ++i) s->setting_entry_transform(i, i, k, e) = 1;
   s->sg_op_table(4, 1) = 1;
   s->sg_op_table(5, 1) = 1;
   s->sg_op_table(4, 2) = 1;
   s->sg_op_table(5, 2) = 49;
   for (int g = 1; g <= kSpaceGroupCount; ++g) {
     s->sg_point_group(g) = 1;
-    s->sg_bravais(g) = 1;
-    s->sg_default_setting(g) = 1;
+    s->sg_bravais(g) = (g >= 143 && g <= 194) ? 10 : 1;
+    s->sg_default_setting(g) = static_cast<int16_t>(g);
+    s->setting_sg(g) = static_cast<int16_t>(g);
     s->sg_first_op(g) = (g >= 143 && g <= 194) ? 2 : 1;
   }
-  s->setting_count() = 1;
-  s->setting_sg(1) = 1;
+  s->setting_count() = kSpaceGroupCount;
   return s;
 }
 
 // The smallest consistent Wyckoff block: one position per group.
 inline std::unique_ptr<CommonWyckoff> minimal_wyckoff() {
   auto w = std::make_unique<CommonWyckoff>();
+  blank_texts(*w);
   for (int g = 1; g <= kSpaceGroupCount; ++g) {
     w->wyc_first(g) = static_cast<int16_t>(g);
     w->wyc_count(g) = 1;

@@ -19,7 +19,7 @@ using testing::write_record_file;
 constexpr const char* kBombed = "This program has bombed\nexit\n";
 constexpr int kBombStatus = 1;  // every stop reports failure
 constexpr const char* kBombStopLine = " STOP  \n";
-const std::string kSpaceLoaded = " space loaded, setting_count  1\n";
+const std::string kSpaceLoaded = " space loaded, setting_count  230\n";
 const std::string kWyckoffLoaded = " wyckoff loaded, wyc_count(230)  1\n";
 
 class TableFiles : public ::testing::Test {
@@ -129,7 +129,7 @@ TEST_F(TableFiles, InvalidEntryIsNamedThenStops) {
   s->sg_first_op(12) = 6001;
   write_record_file(dir_.path() / "data_space.bin", payload_of(*s));
   const auto r = run("", dir_.slash());
-  EXPECT_EQ(r.out, std::string(" Error: invalid data table entry sg_first_op(12)\n") + kBombed);
+  EXPECT_EQ(r.out, " Error: invalid data table entry sg_first_op(12) in " + dir_.slash() + "data_space.bin\n" + kBombed);
   EXPECT_EQ(r.status, kBombStatus);
 
   auto w = minimal_wyckoff();
@@ -138,7 +138,8 @@ TEST_F(TableFiles, InvalidEntryIsNamedThenStops) {
   write_record_file(dir_.path() / "data_space.bin", space_);
   write_record_file(dir_.path() / "data_wyckoff.bin", payload_of(*w));
   const auto rw = run("both", dir_.slash());
-  EXPECT_EQ(rw.out, kSpaceLoaded + " Error: invalid data table entry pg_list_first(5)\n" + kBombed);
+  EXPECT_EQ(rw.out, kSpaceLoaded + " Error: invalid data table entry pg_list_first(5) in " + dir_.slash() +
+                        "data_wyckoff.bin\n" + kBombed);
 }
 
 }  // namespace

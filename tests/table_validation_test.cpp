@@ -33,14 +33,14 @@ void PrintTo(const SpaceFault& f, std::ostream* os) { *os << f.name; }
 class SpaceFaults : public ::testing::TestWithParam<SpaceFault> {};
 // The stop names the damaged entry: a fault caught by an earlier check for another reason
 // would name a different one.
-std::string entry_report(const char* entry) {
-  return std::string(" Error: invalid data table entry ") + entry + "\n";
+std::string entry_report(const char* entry, const char* file) {
+  return std::string(" Error: invalid data table entry ") + entry + " in " + file + "\n";
 }
 
 TEST_P(SpaceFaults, StopNamingTheEntry) {
   auto s = minimal_space();
   GetParam().damage(*s);
-  EXPECT_EQ(testing::stop_output([&] { validate_common_space(*s); }), entry_report(GetParam().entry));
+  EXPECT_EQ(testing::stop_output([&] { validate_common_space(*s); }), entry_report(GetParam().entry, "data_space.bin"));
 }
 INSTANTIATE_TEST_SUITE_P(
     TableValidation, SpaceFaults,
@@ -66,9 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
         SpaceFault{"record_op_73", "sg_op_table(5,1)", [](CommonSpace& s) { s.sg_op_table(5, 1) = 73; }},
         SpaceFault{"hexagonal_group_cubic_op", "sg_op_table(5,1)", [](CommonSpace& s) { s.sg_first_op(150) = 1; }},
         SpaceFault{"cubic_group_hexagonal_op", "sg_op_table(5,2)", [](CommonSpace& s) { s.sg_first_op(200) = 2; }},
-        SpaceFault{"generator_run_zero", "sg_first_generator(1,1)", [](CommonSpace& s) { s.pg_generator_count(1) = 1; }},
+        SpaceFault{"generator_run_zero", "sg_first_generator(1,1)", [](CommonSpace& s) {
+          s.pg_generator_count(1) = 1;
+          s.pg_generators(1, 1) = 1;
+        }},
         SpaceFault{"setting_generator_beyond", "setting_first_generator(1)", [](CommonSpace& s) {
           s.pg_generator_count(1) = 1;
+          s.pg_generators(1, 1) = 1;
           for (int g = 1; g <= 230; ++g)
             for (int b = 1; b <= 5; ++b) s.sg_first_generator(g, b) = s.sg_first_op(g);
           s.setting_first_generator(1) = 6001;
@@ -85,7 +89,7 @@ TEST(TableValidation, UnusedEntriesAreNotChecked) {
   // Products across the two lists, setting entries beyond the count, records no group uses and
   // generator positions of point groups without generators hold anything.
   s->point_op_product(3, 60) = 0;
-  s->setting_sg(2) = 999;
+  s->setting_sg(231) = 999;
   s->sg_op_table(5, 3000) = 100;
   s->sg_first_generator(1, 1) = 0;
   BombTrap trap;
@@ -103,7 +107,7 @@ class WyckoffFaults : public ::testing::TestWithParam<WyckoffFault> {};
 TEST_P(WyckoffFaults, StopNamingTheEntry) {
   auto w = minimal_wyckoff();
   GetParam().damage(*w);
-  EXPECT_EQ(testing::stop_output([&] { validate_common_wyckoff(*w); }), entry_report(GetParam().entry));
+  EXPECT_EQ(testing::stop_output([&] { validate_common_wyckoff(*w); }), entry_report(GetParam().entry, "data_wyckoff.bin"));
 }
 INSTANTIATE_TEST_SUITE_P(
     TableValidation, WyckoffFaults,

@@ -46,8 +46,8 @@ TEST_F(TextFiles, RewritingALongerFileCutsItAfterTheLastLineWritten) {
 }
 
 TEST_F(TextFiles, PendingFileOutputIsWrittenWhenAProgramEndsWithoutTheStops) {
-  // Returning from main: the opened unit and the implicitly connected unit 20 both keep their
-  // line; std::exit keeps its own status.
+  // Returning from main: the opened unit, the implicitly connected unit 20 and standard output
+  // all keep their line; std::exit keeps its own status and loses nothing either.
   text_io_test::ChildOptions options;
   options.cwd = dir_;
   auto r = text_io_test::run_driver({"log_return", path("ret.log")}, options);
@@ -58,6 +58,7 @@ TEST_F(TextFiles, PendingFileOutputIsWrittenWhenAProgramEndsWithoutTheStops) {
   EXPECT_EQ(slurp(path("FOR020.DAT")), "implicit\n");
   r = text_io_test::run_driver({"log_exit", path("exit.log")});
   EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "out\n");
   EXPECT_EQ(slurp(path("exit.log")), "exited\n");
 }
 

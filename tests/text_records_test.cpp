@@ -166,7 +166,9 @@ TEST_F(TextRecords, UnhandledOutcomesAreFatal) {
     const auto r = text_io_test::run_driver({"record", path});
     EXPECT_EQ(r.status, 255) << c.name;
     EXPECT_EQ(r.out, "") << c.name;
-    EXPECT_EQ(r.err, std::string("? Input/Output Error:\n? ") + c.message + "\n? READ(UNIT=50,...\n")
+    // The read was from a file: the fourth line names it.
+    EXPECT_EQ(r.err, std::string("? Input/Output Error:\n? ") + c.message + "\n? READ(UNIT=50,...\n? File: " +
+                         path + "\n")
         << c.name;
   }
   text_io_test::spill(path, record(sample_payload(), 22, 22));

@@ -1,6 +1,7 @@
 // The numeric constant table.
 #include "vibrex/constants.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "library/tables/data_directory.hpp"
@@ -43,27 +44,79 @@ int32_t find_io_unit() {
   sgl::bomb();
 }
 
+namespace {
+
+// The longest line of "const.dat" that is read whole; a line is an index and a value.
+constexpr std::size_t kConstLineWidth = 4096;
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// A line that does not read as an index and a value is skipped, as it always was; but a mistyped
+// value must not change the results unnoticed, so the skip is reported on standard error.
+void report_skipped(const std::string& path, int32_t first, int32_t last, const std::string& text) {
+  const std::string lines = first == last ? "line " + std::to_string(first)
+                                          : "lines " + std::to_string(first) + "-" + std::to_string(last);
+  sgl::write_line(0, "(a)", {"Warning: " + lines + " of " + path + " skipped, not an index and a value: " + text});
+}
+
+}  // namespace
+
 void init_constants() {
   ConstCommon& c = const_common();
   const std::string path = sgl::data_directory() + "const.dat";
   const int32_t u = find_io_unit();
   int status = 0;
-  sgl::open_unit(u, path, "OLD", "FORMATTED", &status);
+  sgl::open_unit(u, path, "OLD", "FORMATTED", &status, sgl::FileAccess::read_only);
   if (status != 0) {
     sgl::write_free(6, {"Error: cannot open file " + path});
     sgl::bomb();
   }
+  // Each record is read in free format as an index n and a value v. The lines are read one by
+  // one so that a skipped record can be named: a record whose line ends before its two values
+  // goes on over the next lines, as a free-format read does.
   int32_t n = 0;
   bool readable = false;
-  for (;;) {
+  int32_t line_number = 0;
+  for (bool at_end = false; !at_end;) {
+    std::string record;
+    int32_t first = line_number + 1;
     float v = 0.0f;
-    sgl::read_free(u, {n, v}, sgl::ReadHandling{&status});
-    if (status == sgl::kStatusEnd) break;
-    if (status != 0) continue;  // an unreadable line is skipped; n keeps what was assigned
-    // The table holds 1000 entries: an index outside them would be stored out of bounds.
-    if (n < 1 || n > kConstCapacity) bad_index(n);
-    c.value(n) = v;
-    readable = true;
+    for (;;) {
+      std::string line(kConstLineWidth, ' ');
+      sgl::read_line(u, "(a)", {line}, sgl::ReadHandling{&status});
+      if (status == sgl::kStatusEnd) {
+        // The file ends, perhaps within a record: n keeps what that record assigned.
+        at_end = true;
+        break;
+      }
+      ++line_number;
+      if (status != 0) {
+        report_skipped(path, first, line_number, trimmed(record + line));
+        break;
+      }
+      if (trimmed(record).empty()) first = line_number;  // blank lines before a record are not its own
+      record += (record.empty() ? "" : " ") + trimmed(line);
+      sgl::read_free_text(record, {n, v}, sgl::ReadHandling{&status});
+      if (status == sgl::kStatusEnd) continue;  // the values go on over the next line
+      if (status != 0) {
+        report_skipped(path, first, line_number, record);  // n keeps what was assigned
+        break;
+      }
+      // The table holds 1000 entries: an index outside them would be stored out of bounds.
+      if (n < 1 || n > kConstCapacity) bad_index(n);
+      // A value that is not a finite number would spread through every matrix that uses it.
+      if (!std::isfinite(v)) {
+        sgl::write_free(6, {"Error: invalid value on line " + std::to_string(line_number) + " of " + path + ": " +
+                            record});
+        sgl::bomb();
+      }
+      c.value(n) = v;
+      readable = true;
+      break;
+    }
   }
   sgl::close_unit(u);
   if (!readable) {

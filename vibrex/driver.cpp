@@ -27,7 +27,7 @@ std::string start_up() {
   sgl::load_common_space(dir);
   sgl::load_common_wyckoff(dir);
   load_mode_tables(dir, common_image(), common_irrep(), common_little(), common_isotropy());
-  validate_mode_tables(program_tables());
+  validate_mode_tables(program_tables(), dir);
   sgl::write_line(6, "(a)", {"VIBREX, version 1.2.4, January 1999"});
   sgl::write_line(6, "(a)", {"Irreducible representations of atomic displacements at k vectors"});
   sgl::write_line(6, "(a)", {"Group-theory tables of images, irreps, little groups and isotropy subgroups"});

@@ -15,6 +15,10 @@ void set_floating_point_mode();
 // the three banner lines. Returns the data directory.
 std::string start_up();
 
+// Whether word `index` (0-based) of an input line is longer than the 20 characters that the
+// split into words keeps of it: such a word would be read cut short.
+bool word_cut_short(std::string_view line, int32_t index);
+
 // Reads the structure: title, space group, lattice, atom types on Wyckoff positions; writes
 // their report lines. Input errors stop the run with their message.
 void read_structure(VibrexRun& run);

@@ -18,19 +18,56 @@ std::string_view trimmed(std::string_view s) {
   return s;
 }
 
-// A parameter word: an integer n, or n/d with both parts read as integers in free format.
-sgl::RationalVector parameter_value(const std::string& word, int32_t p) {
+// The largest k-vector parameter accepted. k is periodic in the reciprocal lattice, so values
+// beyond a few units only repeat smaller ones; and the phases exp(2 pi i k . t) are computed in
+// single precision, which loses them as k grows.
+constexpr int64_t kMaxKParameter = 10;
+
+int64_t gcd64(int64_t a, int64_t b) {
+  if (a < 0) a = -a;
+  if (b < 0) b = -b;
+  while (b != 0) {
+    const int64_t r = a % b;
+    a = b;
+    b = r;
+  }
+  return a;
+}
+
+// A parameter word: an integer n, or n/d with both parts read as integers in free format,
+// returned in lowest terms with a positive denominator (as the sum of the parameters would bring
+// it). Free-format reading would take "2*3" as 3, "1/2,3" as 1/2 and "1/2/3" as 1/2, a silently
+// wrong k vector: such words are refused, and so are a zero denominator and values beyond the
+// bound, naming the word.
+sgl::RationalVector parameter_value(const std::string& raw, int32_t p) {
+  const std::string word(trimmed(raw));
+  const std::size_t slash = word.find('/');
+  if (word.find_first_of("*,") != std::string::npos ||
+      (slash != std::string::npos && word.find('/', slash + 1) != std::string::npos)) {
+    sgl::stop_run("Error:  invalid k-vector parameter " + word);
+  }
   int32_t n = 0;
   int32_t d = 1;
-  const std::size_t slash = word.find('/');
   if (slash == std::string::npos) {
     sgl::read_free_text(word, {n});
   } else {
     sgl::read_free_text(std::string_view(word).substr(0, slash), {n});
     sgl::read_free_text(std::string_view(word).substr(slash + 1), {d});
   }
-  sgl::RationalVector v{0, 0, 0, d};
-  v[p - 1] = n;
+  if (d == 0) sgl::stop_run("Error:  k-vector parameter " + word + " has a zero denominator");
+  int64_t num = n, den = d;
+  if (den < 0) {
+    num = -num;
+    den = -den;
+  }
+  const int64_t g = gcd64(num, den);
+  num /= g;
+  den /= g;
+  if (num > kMaxKParameter * den || num < -kMaxKParameter * den) {
+    sgl::stop_run("Error:  k-vector parameter " + word + " out of range -10 to 10");
+  }
+  sgl::RationalVector v{0, 0, 0, static_cast<int32_t>(den)};
+  v[static_cast<std::size_t>(p - 1)] = static_cast<int32_t>(num);
   return v;
 }
 
@@ -98,15 +135,18 @@ void read_k_vector(VibrexRun& run) {
   if (kv.nw < kv.npar + 1) sgl::stop_run("Error:  missing k-vector parameters");
 
   std::vector<sgl::RationalVector> values;
-  for (int32_t p = 1; p <= kv.npar; ++p) values.push_back(parameter_value(kv.words[p], p));
+  for (int32_t p = 1; p <= kv.npar; ++p) {
+    // A word cut to 20 characters would be read as another number.
+    if (word_cut_short(line, p)) {
+      sgl::stop_run("Error:  invalid k-vector parameter " + std::string(trimmed(kv.words[p])) + "...");
+    }
+    values.push_back(parameter_value(kv.words[p], p));
+  }
   const KMatrix m = table_kmatrix(t.little, kv.j, run.lattice);
   // The superlattice on which k is periodic has as many cells as k's reduced denominator; the
   // isotropy search goes no further than 64 cells and its cost grows as the cube of that number,
-  // so such a line is refused here, before its header is written. (A zero denominator is left
-  // to the construction below, which stops on it.)
-  bool zero_denominator = false;
-  for (const sgl::RationalVector& v : values) zero_denominator = zero_denominator || v[3] == 0;
-  if (kv.npar > 0 && !zero_denominator && k_denominator_exceeds(m, kv.npar, values, kMaxSuperlatticeCells))
+  // so such a line is refused here, before its header is written.
+  if (kv.npar > 0 && k_denominator_exceeds(m, kv.npar, values, kMaxSuperlatticeCells))
     sgl::stop_run("Error:  k vector needs a superlattice of more than 64 cells");
 
   kv.kpar = {0, 0, 0, 1};

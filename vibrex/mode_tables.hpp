@@ -187,7 +187,8 @@ void load_mode_tables(std::string_view directory, CommonImage& image, CommonIrre
 
 // Checks everything that the analysis can reach from a (space group, k index, slot) and from the
 // site point groups of the Wyckoff positions (see mode_table_validation.cpp); the first entry that
-// fails is named in one line ("Error: invalid data table entry name(i,...)") and the run stops.
-void validate_mode_tables(const Tables& t);
+// fails is named in one line with its file in the directory ("Error: invalid data table entry
+// name(i,...) in <directory>data_little.bin") and the run stops.
+void validate_mode_tables(const Tables& t, std::string_view directory = "");
 
 }  // namespace vibrex

@@ -33,6 +33,31 @@ void multiply_left(const StoredMatrix& b, StoredMatrix& a, int32_t n) {
   a = r;
 }
 
+// a := t^k a over n x n. Up to kLiteralPowers the k left multiplications are done one by one,
+// each product rounded to single precision as it is stored; a larger power (an operator many
+// lattice steps from the listed one) is formed by repeated squaring, so that its cost grows with
+// log k instead of k, and applied once.
+constexpr int64_t kLiteralPowers = 64;
+
+void apply_power(const StoredMatrix& t, int64_t k, StoredMatrix& a, int32_t n) {
+  if (k <= kLiteralPowers) {
+    for (int64_t step = 0; step < k; ++step) multiply_left(t, a, n);
+    return;
+  }
+  StoredMatrix power{};
+  for (int32_t i = 0; i < n; ++i) power[i * kStoredLead + i] = 1.0f;
+  StoredMatrix square = t;
+  for (int64_t rest = k;;) {
+    if ((rest & 1) != 0) multiply_left(square, power, n);
+    rest >>= 1;
+    if (rest == 0) break;
+    StoredMatrix next = square;
+    multiply_left(square, next, n);
+    square = next;
+  }
+  multiply_left(power, a, n);
+}
+
 }  // namespace
 
 void get_irrep(const Tables& t, int32_t mode, int32_t irrep, const sgl::SpaceOp& op, float& character,
@@ -81,7 +106,7 @@ void get_irrep(const Tables& t, int32_t mode, int32_t irrep, const sgl::SpaceOp&
         for (int32_t i = 0; i < n; ++i) tr[j * kStoredLead + i] = tm[i * kStoredLead + j];
       tm = tr;
     }
-    for (int64_t k = 0; k < std::llabs(static_cast<long long>(d[axis])); ++k) multiply_left(tm, a, n);
+    apply_power(tm, std::llabs(static_cast<long long>(d[axis])), a, n);
   }
 
   if (mode == 1) {

@@ -1,8 +1,14 @@
 // Structure input: title, space group, lattice and atom types on Wyckoff positions.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "library/exact/arithmetic.hpp"
 #include "library/groups/change_setting.hpp"
+#include "library/groups/operator_encodings.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
@@ -25,16 +31,123 @@ std::string_view trimmed(std::string_view s) {
   return s;
 }
 
+// The largest Wyckoff parameter accepted. A parameter is a fractional coordinate: a value beyond
+// a few cells only repeats a smaller one, and far beyond it the single-precision value has no
+// fractional part left (and the folding into the supercell would overflow).
+constexpr float kMaxWyckoffParameter = 10.0f;
+
 // A Wyckoff parameter word: free-format reading would take "1/2" as 1 (the slash ends the
 // read), "2*0.3" as 0.3 and "0.1,0.2" as 0.1, a silently wrong structure; such words, and values
-// that are not finite, are refused.
+// that are not finite, are refused, and so are values beyond the bound, naming the word.
 float wyckoff_parameter(std::string_view word) {
   if (word.find_first_of("/*,") != std::string_view::npos) sgl::stop_run("Error:  invalid Wyckoff parameter");
   float v = 0.0f;
   sgl::read_free_text(word, {v});
   if (!std::isfinite(v)) sgl::stop_run("Error:  invalid Wyckoff parameter");
+  if (std::fabs(v) > kMaxWyckoffParameter) {
+    sgl::stop_run("Error:  Wyckoff parameter " + std::string(word) + " out of range -10 to 10");
+  }
   return v;
 }
+
+// Whether the six lattice parameters span a cell: the height of c above the a-b plane, from the
+// parameters in double precision, must not vanish (nor be imaginary).
+bool forms_cell(const std::array<float, 6>& p) {
+  const double degree = 3.14159265358979323846 / 180.0;
+  const double alpha = p[3] * degree, beta = p[4] * degree, gamma = p[5] * degree;
+  const double c = p[2];
+  const double cx = c * std::cos(beta);
+  const double cy = c * (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
+  const double height2 = c * c - cx * cx - cy * cy;
+  return height2 > 1e-12 * (c * c);
+}
+
+// Lengths positive and finite, angles strictly between 0 and 180 degrees: anything else would
+// fill the report with infinities and NaNs.
+void check_lattice_parameters(const std::array<float, 6>& p) {
+  static const char* const names[6] = {"a", "b", "c", "alpha", "beta", "gamma"};
+  for (int k = 0; k < 3; ++k) {
+    if (!(p[k] > 0.0f) || !std::isfinite(p[k])) {
+      sgl::stop_run(std::string("Error:  invalid lattice parameter ") + names[k] + ": a length must be positive and finite");
+    }
+  }
+  for (int k = 3; k < 6; ++k) {
+    if (!(p[k] > 0.0f && p[k] < 180.0f)) {
+      sgl::stop_run(std::string("Error:  invalid lattice parameter ") + names[k] +
+                    ": an angle must lie between 0 and 180 degrees");
+    }
+  }
+}
+
+// The atoms of a type in the primitive cell: its representative point, for the parameters, carried
+// by each coset representative; fractional coordinates of "pml" in double precision.
+std::vector<std::array<double, 3>> atom_points(const VibrexRun& run, const AtomType& atom) {
+  const sgl::CommonSpace& cs = run.tables.space;
+  std::vector<std::array<double, 3>> points;
+  for (int32_t q = 0; q < atom.ncosets; ++q) {
+    const sgl::SpaceOp& op = atom.cosets[static_cast<std::size_t>(q)];
+    std::array<double, 3> x{};
+    for (int c = 1; c <= 4; ++c) {
+      const sgl::RationalVector column{sgl::m4(atom.matrix, 1, c), sgl::m4(atom.matrix, 2, c), sgl::m4(atom.matrix, 3, c),
+                                       sgl::m4(atom.matrix, 4, c)};
+      sgl::RationalVector v{};
+      sgl::vrot(cs, run.lattice, op[4], column, v);
+      if (c == 1) sgl::vadd(v, {op[0], op[1], op[2], op[3]}, v);
+      const double scale = c == 1 ? 1.0 : static_cast<double>(atom.par[static_cast<std::size_t>(c - 2)]);
+      for (int r = 0; r < 3; ++r) x[static_cast<std::size_t>(r)] += scale * v[static_cast<std::size_t>(r)] / v[3];
+    }
+    points.push_back(x);
+  }
+  return points;
+}
+
+// Two atoms at one point (two types on the same position with the same parameters, or parameters
+// that put a position's point on a symmetry element, so that its orbit folds onto itself) would
+// be analysed as two atoms with the site symmetry of their position, a wrong count of modes; such
+// a structure is refused, naming the two atom lines. Points within 0.001 of a cell edge in every
+// coordinate, modulo the lattice, count as one.
+void refuse_coincident_atoms(const VibrexRun& run) {
+  constexpr double kSamePoint = 0.001;
+  struct Placed {
+    std::size_t type;
+    std::array<double, 3> x;
+  };
+  std::vector<Placed> atoms;
+  for (std::size_t t = 0; t < run.atoms.size(); ++t) {
+    for (const auto& x : atom_points(run, run.atoms[t])) atoms.push_back({t, x});
+  }
+  for (std::size_t a = 0; a < atoms.size(); ++a) {
+    for (std::size_t b = 0; b < a; ++b) {
+      bool same = true;
+      for (int r = 0; r < 3 && same; ++r) {
+        const double d = atoms[a].x[static_cast<std::size_t>(r)] - atoms[b].x[static_cast<std::size_t>(r)];
+        same = std::fabs(d - std::nearbyint(d)) <= kSamePoint;
+      }
+      if (!same) continue;
+      const AtomType& first = run.atoms[atoms[b].type];
+      const AtomType& second = run.atoms[atoms[a].type];
+      const sgl::CommonWyckoff& cw = run.tables.wyckoff;
+      sgl::stop_run("Error:  two atoms at the same point: " + std::string(trimmed(first.name)) + " " +
+                    std::string(cw.wyc_label(first.wyc).trimmed()) + " and " + std::string(trimmed(second.name)) + " " +
+                    std::string(cw.wyc_label(second.wyc).trimmed()));
+    }
+  }
+}
+
+}  // namespace
+
+bool word_cut_short(std::string_view line, int32_t index) {
+  std::size_t at = 0;
+  for (int32_t w = 0;; ++w) {
+    at = line.find_first_not_of(' ', at);
+    if (at == std::string_view::npos) return false;
+    const std::size_t end = std::min(line.find(' ', at), line.size());
+    if (w == index) return end - at > sgl::kWordLength;
+    at = end;
+  }
+}
+
+namespace {
 
 void read_atom_type(VibrexRun& run, AtomType& atom) {
   const sgl::CommonSpace& cs = run.tables.space;
@@ -67,7 +180,10 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   }
 
   atom.par = {0.0f, 0.0f, 0.0f};
-  for (int32_t i = 3; i <= nw && i <= 5; ++i) atom.par[i - 3] = wyckoff_parameter(trimmed(words[i - 1]));
+  for (int32_t i = 3; i <= nw && i <= 5; ++i) {
+    if (word_cut_short(line, i - 1)) sgl::stop_run("Error:  invalid Wyckoff parameter");
+    atom.par[i - 3] = wyckoff_parameter(trimmed(words[i - 1]));
+  }
 
   atom.site_point_group = cw.wyc_site_point_group(atom.wyc);
   atom.site_order = cs.pg_order(atom.site_point_group);
@@ -103,8 +219,11 @@ void read_structure(VibrexRun& run) {
   sgl::write_line(6, "(a43)", {"Lattice Parameters (a,b,c,alpha,beta,gamma)"});
   sgl::write_line(6, "(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
   int32_t ierr = 0;
+  check_lattice_parameters(p);
   get_cartesian(p[0], p[1], p[2], p[3], p[4], p[5], run.b, run.binv, ierr);
-  if (ierr != 0) sgl::stop_run("Error: invalid lattice parameters");
+  // Angles that do not form a cell are the same fault whether or not the single-precision
+  // inverse notices it.
+  if (ierr != 0 || !forms_cell(p)) sgl::stop_run("Error: invalid lattice parameters");
 
   int32_t ntypes = 0;
   sgl::read_free(5, {ntypes});
@@ -116,6 +235,7 @@ void read_structure(VibrexRun& run) {
     run.atoms.emplace_back();
     read_atom_type(run, run.atoms.back());
   }
+  refuse_coincident_atoms(run);
 }
 
 }  // namespace vibrex

@@ -104,8 +104,9 @@ CommonSpace& common_space();
 void load_common_space(std::string_view directory);
 void load_common_space(std::string_view directory, CommonSpace& block);
 
-// Checks every index the block holds against the extent it indexes (and the denominators that
-// must not be zero); the first entry that fails is named in one line and the run stops.
-void validate_common_space(const CommonSpace& block);
+// Checks every index the block holds against the extent it indexes and every value against the
+// range the routines rely on (see common_tables.cpp); the first entry that fails is named in one
+// line, with the file, and the run stops.
+void validate_common_space(const CommonSpace& block, std::string_view file = "data_space.bin");
 
 }  // namespace sgl

@@ -45,12 +45,17 @@ static_assert(CommonWyckoff::payload_bytes == 477926, "data_wyckoff.bin payload 
 // The program's Wyckoff block: zero until loaded.
 CommonWyckoff& common_wyckoff();
 
-// Fills the block from "data_wyckoff.bin" in the directory, like load_common_space.
+// Fills the block from "data_wyckoff.bin" in the directory, like load_common_space. The program's
+// block (first form) is also checked against the program's space-group block, which is loaded
+// first; a block given with a space-group block is checked against that one.
 void load_common_wyckoff(std::string_view directory);
 void load_common_wyckoff(std::string_view directory, CommonWyckoff& block);
+void load_common_wyckoff(std::string_view directory, CommonWyckoff& block, const CommonSpace* space);
 
-// Checks every index the block holds against the extent it indexes (and the denominators that
-// must not be zero); the first entry that fails is named in one line and the run stops.
-void validate_common_wyckoff(const CommonWyckoff& block);
+// Checks every index the block holds against the extent it indexes and every value against the
+// range the routines rely on; with a space-group block also the element lists against its point
+// groups. The first entry that fails is named in one line, with the file, and the run stops.
+void validate_common_wyckoff(const CommonWyckoff& block, std::string_view file = "data_wyckoff.bin",
+                             const CommonSpace* space = nullptr);
 
 }  // namespace sgl

@@ -13,11 +13,16 @@ namespace {
 constexpr int kDataUnit = 50;
 }  // namespace
 
-void load_table_file(std::string_view directory, std::string_view file_name, std::span<const RecordItem> items) {
+std::string table_file_path(std::string_view directory, std::string_view file_name) {
   // No separator is put between the two: the directory is expected to end with "/".
-  const std::string path = std::string(trim_trailing_blanks(directory)) + std::string(file_name);
+  return std::string(trim_trailing_blanks(directory)) + std::string(file_name);
+}
+
+void load_table_file(std::string_view directory, std::string_view file_name, std::span<const RecordItem> items) {
+  const std::string path = table_file_path(directory, file_name);
   int status = 0;
-  open_unit(kDataUnit, path, "OLD", "UNFORMATTED", &status);
+  // Read only: the tables may be a shared installation, and nothing may ever write there.
+  open_unit(kDataUnit, path, "OLD", "UNFORMATTED", &status, FileAccess::read_only);
   if (status != 0) {
     bomb_with_message({"Error: cannot open file " + path});
   }
@@ -25,16 +30,21 @@ void load_table_file(std::string_view directory, std::string_view file_name, std
   close_unit(kDataUnit);
 }
 
-void bad_table_entry(std::string_view array, std::initializer_list<int> indices) {
+void bad_table_entry(std::string_view file, std::string_view array, std::initializer_list<int> indices, int whole) {
   std::string entry(array);
   char sep = '(';
+  for (int k = 0; k < whole; ++k) {
+    entry += sep;
+    entry += ':';
+    sep = ',';
+  }
   for (int i : indices) {
     entry += sep;
     entry += std::to_string(i);
     sep = ',';
   }
-  if (indices.size() > 0) entry += ')';
-  bomb_with_message({"Error: invalid data table entry " + entry});
+  if (sep == ',') entry += ')';
+  bomb_with_message({"Error: invalid data table entry " + entry + " in " + std::string(file)});
 }
 
 }  // namespace sgl

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -59,9 +60,10 @@ RecordItem record_item(FixedTable<T, E...>& table) {
 }
 
 // Opens the directory (trailing blanks removed) joined directly with the file name as unit 50
-// (old, unformatted), reads one record into the items, closes the unit. A file that cannot be
-// opened writes "Error: cannot open file " and the path as a free-format line and stops; a short
-// record ends the run through the text layer's unhandled read failure.
+// (old, unformatted, read only), reads one record into the items, closes the unit. A file that
+// cannot be opened writes "Error: cannot open file " and the path as a free-format line and
+// stops; a short record ends the run through the text layer's unhandled read failure, which
+// names the file.
 void load_table_file(std::string_view directory, std::string_view file_name, std::span<const RecordItem> items);
 
 // Loads every array of a block from one file.
@@ -75,8 +77,15 @@ void load_table_block(std::string_view directory, std::string_view file_name, Bl
   load_table_file(directory, file_name, items);
 }
 
+// The path of a data file: the directory with its trailing blanks removed, followed directly by
+// the file name.
+std::string table_file_path(std::string_view directory, std::string_view file_name);
+
 // Writes the one-line report of a table entry that fails validation and stops the run. The entry
-// is named with its 1-based indices, e.g. "sg_first_op(12)".
-[[noreturn]] void bad_table_entry(std::string_view array, std::initializer_list<int> indices);
+// is named with its 1-based indices after `whole` leading ":" for dimensions taken whole, and the
+// file follows: "Error: invalid data table entry sg_first_op(12) in /data/data_space.bin",
+// "... point_op_rot(:,:,42) in ...".
+[[noreturn]] void bad_table_entry(std::string_view file, std::string_view array, std::initializer_list<int> indices,
+                                  int whole = 0);
 
 }  // namespace sgl

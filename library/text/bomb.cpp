@@ -22,7 +22,12 @@ BombHandler set_bomb_handler(BombHandler handler) {
 }
 
 void bomb() {
-  if (installed_handler != nullptr) installed_handler();
+  if (installed_handler != nullptr) {
+    // A handler of the program's own finds the messages written before the stop already out,
+    // whatever it does next.
+    flush(6);
+    installed_handler();
+  }
   default_bomb();
 }
 

@@ -13,7 +13,7 @@ namespace sgl {
 
 using BombHandler = void (*)();
 
-// Calls the installed handler; never returns.
+// Calls the installed handler (after writing out pending standard output); never returns.
 [[noreturn]] void bomb();
 
 // Writes the items as one free-format line on standard output (the message that names the

@@ -6,6 +6,14 @@
 // writes. Any other unit is connected by open_unit, or implicitly, on its first read or write, to
 // the file FOR<nnn>.DAT in the working directory.
 //
+// Standard output on a terminal receives every write at once. Elsewhere (a file, a pipe) it is
+// written in blocks, as files are; it goes out earlier when a write leaves a line open ("$": a
+// prompt or a progress mark), before anything goes to standard error (so that the two keep their
+// order when they share a file), before every read of standard input that may wait for an answer,
+// on flush(6) (callers flush it before they start another program on the same output), and at
+// every end of the run: stop, normal end, fatal failure, return from main or std::exit, and an
+// exception that nobody catches.
+//
 // Format texts are parenthesised descriptor lists such as "(a,i3,1x,f10.5)": A, Aw, Iw, Fw.d,
 // Ew.d, Gw.d, nX, X, quoted literals, "$" (no line end), repeat counts and groups.
 //
@@ -170,12 +178,18 @@ ReadOutcome read_record(int unit, std::span<const RecordItem> items, ReadHandlin
 ReadOutcome read_record(int unit, std::initializer_list<RecordItem> items,
                         ReadHandling handling = {});
 
+// How open_unit connects a file: for reading and writing, or for reading only. A read-only file
+// must exist; it is never created, changed or cut, and a write to its unit fails.
+enum class FileAccess { read_write, read_only };
+
 // Connects a unit to a file. status_word: "OLD", "NEW", "UNKNOWN" or empty (letters in either
 // case, trailing blanks ignored); kind: "FORMATTED" (or empty) or "UNFORMATTED". With a status
 // pointer, 0 or the failure code is stored there and a failed open leaves the unit unconnected;
-// without one a failure is fatal.
+// without one a failure is fatal. A read that fails without handling on a unit connected to a
+// file names that file in its diagnostic.
 void open_unit(int unit, std::string_view name, std::string_view status_word,
-               std::string_view kind, int* status = nullptr);
+               std::string_view kind, int* status = nullptr,
+               FileAccess access = FileAccess::read_write);
 
 // Writes the unit's pending output and closes its file; nothing for an unconnected unit.
 void close_unit(int unit);

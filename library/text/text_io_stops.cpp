@@ -79,6 +79,9 @@ class Message {
 }  // namespace
 
 void fatal_failure(int status, Operation operation, int unit) {
+  // A read from a file names the file (a data table cut short, say); the path is taken before
+  // the units are finished.
+  const char* file = operation == Operation::read ? unit_file_path(unit) : nullptr;
   if (!failing) {
     failing = true;
     finish_units(false);
@@ -100,6 +103,7 @@ void fatal_failure(int status, Operation operation, int unit) {
     }
     text << "? " << operation_name(operation) << "(UNIT=" << number << ",...\n";
   }
+  if (file != nullptr) text << "? File: " << file << "\n";
   text.write();
   std::fflush(nullptr);
   std::_Exit(255);

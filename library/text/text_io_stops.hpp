@@ -10,7 +10,8 @@ namespace sgl::textio {
 constexpr int kStatusFormatSyntax = 10006;
 
 // The fatal failure: pending output written, files closed, three "? " lines on standard error
-// (the header, the message of the status, the operation and its unit), exit status 255.
+// (the header, the message of the status, the operation and its unit), for a read from a file a
+// fourth naming the file ("? File: " and its path), exit status 255.
 // A positive status below 10000 is the platform's error number.
 [[noreturn]] void fatal_failure(int status, Operation operation, int unit);
 

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <map>
 
 #include "library/text/characters.hpp"
@@ -25,7 +26,7 @@ namespace textio {
 
 namespace {
 
-constexpr std::size_t kBlock = 8192;       // file output is written in blocks of this size
+constexpr std::size_t kBlock = 8192;       // buffered output is written in blocks of this size
 constexpr std::size_t kReadChunk = 65536;  // input is read ahead in chunks of this size
 
 struct Connection {
@@ -33,8 +34,10 @@ struct Connection {
   bool standard = false;     // units 0, 5 and 6: never closed
   bool immediate = false;    // every output call reaches the device at once
   bool regular = false;      // a regular file (can be repositioned and cut)
+  bool pipe_like = true;     // a write may meet a closed reader (SIGPIPE); false for regular files
   bool cut_pending = false;  // cut the file after the first output that reaches it
   bool quiet = false;        // output whose loss must not end the run: failures are ignored
+  std::string path;          // the file, for diagnostics; empty for the standard streams
   std::string out;           // output not yet written
   std::string in;            // input read ahead
   std::size_t in_pos = 0;    // next unread byte of `in`
@@ -49,6 +52,21 @@ struct UnitTable {
 // is written and every file closed; after the stops this finds nothing left to do.
 void finish_units_at_exit() { finish_units(true); }
 
+std::terminate_handler terminate_before = nullptr;
+
+// An exception that nobody catches: the output written so far still reaches standard output and
+// the files, ahead of the message that the handler in force before writes on standard error.
+[[noreturn]] void finish_units_at_terminate() {
+  finish_units(false);
+  if (terminate_before != nullptr) terminate_before();
+  std::abort();
+}
+
+bool is_regular(int fd) {
+  struct stat info {};
+  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 UnitTable& table() {
   // Never destroyed: the stops run after static destructors may have started.
   static UnitTable* units = [] {
@@ -59,10 +77,15 @@ UnitTable& table() {
       Connection c;
       c.fd = fd;
       c.standard = true;
-      c.immediate = true;
+      // Standard output that is not a terminal is written in blocks, like a file; see
+      // append_output for the moments it goes out before a block is full. Standard error is
+      // always written at once.
+      c.immediate = unit != 6 || ::isatty(fd) == 1;
+      c.pipe_like = !is_regular(fd);
       t->units[unit] = std::move(c);
     }
     std::atexit(finish_units_at_exit);
+    terminate_before = std::set_terminate(finish_units_at_terminate);
     return t;
   }();
   return *units;
@@ -99,7 +122,8 @@ int write_pending(Connection& c, std::size_t n) {
   c.in_pos = 0;
   std::size_t done = 0;
   while (done < n) {
-    ssize_t w = write_without_sigpipe(c.fd, c.out.data() + done, n - done);
+    ssize_t w = c.pipe_like ? write_without_sigpipe(c.fd, c.out.data() + done, n - done)
+                            : ::write(c.fd, c.out.data() + done, n - done);
     if (w < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
@@ -125,10 +149,17 @@ void flush_or_fail(Connection& c, Operation operation, int unit) {
 }
 
 // Opens a file for a unit. Returns 0 or a status.
-int open_file(const std::string& path, const std::string& status_word, Connection& c) {
+int open_file(const std::string& path, const std::string& status_word, Connection& c,
+              FileAccess access = FileAccess::read_write) {
   const int common = O_CLOEXEC;
   int fd = -1;
-  if (status_word == "NEW") {
+  if (access == FileAccess::read_only) {
+    // Never created and never opened for writing, so that nothing can change a shared,
+    // read-only file (the data tables).
+    if (status_word == "NEW") return EINVAL;
+    fd = ::open(path.c_str(), O_RDONLY | common);
+    if (fd < 0) return errno;
+  } else if (status_word == "NEW") {
     fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | common, 0664);
     if (fd < 0) return errno == EEXIST ? kStatusNewExists : errno;
   } else {
@@ -153,8 +184,10 @@ int open_file(const std::string& path, const std::string& status_word, Connectio
   }
   c.fd = fd;
   c.regular = S_ISREG(info.st_mode);
+  c.pipe_like = !c.regular;
   c.immediate = S_ISCHR(info.st_mode);
-  c.cut_pending = true;
+  c.cut_pending = access == FileAccess::read_write;
+  c.path = path;
   return 0;
 }
 
@@ -196,18 +229,45 @@ Connection& connection(int unit, Operation operation) {
   return *c;
 }
 
-// Appends output and writes what is due. Returns 0 or the platform's error number.
-int append_output(Connection& c, std::string_view bytes) {
-  for (char ch : bytes) {
-    if (ch != '\r') c.out += ch;
+// Writes out what standard output holds, so that what comes next on another channel (standard
+// error, a child process, the reader waiting for a prompt's answer) comes after it.
+void flush_standard_output() {
+  auto& units = table().units;
+  auto found = units.find(6);
+  if (found != units.end() && found->second.standard && !found->second.out.empty()) {
+    flush_or_fail(found->second, Operation::write, 6);
   }
-  const std::size_t n = c.immediate ? c.out.size() : c.out.size() / kBlock * kBlock;
+}
+
+// Appends output and writes what is due: everything for a device written at once; for buffered
+// output the full blocks, and everything when the output leaves a line open on standard output
+// (a "$" write: a prompt or a progress mark, which is there to be seen now). Returns 0 or the
+// platform's error number.
+int append_output(Connection& c, std::string_view bytes) {
+  if (bytes.find('\r') == std::string_view::npos) {
+    c.out.append(bytes);
+  } else {
+    for (char ch : bytes) {
+      if (ch != '\r') c.out += ch;
+    }
+  }
+  const bool open_line = c.standard && !c.out.empty() && c.out.back() != '\n';
+  const std::size_t n =
+      c.immediate || open_line ? c.out.size() : c.out.size() / kBlock * kBlock;
   return write_pending(c, n);
+}
+
+// Standard error keeps its place after the standard output written before it.
+void before_output(const Connection& c) {
+  if (c.standard && c.fd == 2) flush_standard_output();
 }
 
 // Reads more input into the read-ahead buffer. Returns 0 (got tells whether anything came) or the
 // platform's error number.
 int refill(Connection& c, bool& got) {
+  // A read of standard input may wait for someone who answers what standard output shows (a
+  // prompt): it goes out before every read that can wait.
+  if (c.standard && c.fd == 0) flush_standard_output();
   if (c.in_pos > 0 && c.in_pos == c.in.size()) {
     c.in.clear();
     c.in_pos = 0;
@@ -265,6 +325,13 @@ int parse_tab_size(const char* value) {
 
 int tab_width() { return table().tab; }
 
+const char* unit_file_path(int unit) {
+  const auto& units = table().units;
+  const auto found = units.find(resolve(unit, Operation::read));
+  if (found == units.end() || found->second.path.empty()) return nullptr;
+  return found->second.path.c_str();
+}
+
 std::string expand_tabs(std::string_view raw, int width) {
   std::string line;
   line.reserve(raw.size());
@@ -281,6 +348,7 @@ std::string expand_tabs(std::string_view raw, int width) {
 
 void put_output(int unit, std::string_view bytes) {
   Connection& c = connection(unit, Operation::write);
+  before_output(c);
   const int err = append_output(c, bytes);
   if (err != 0 && !c.quiet) fatal_failure(err, Operation::write, unit);
 }
@@ -290,6 +358,7 @@ bool put_output_quiet(int unit, std::string_view bytes) {
   Connection* c = find_or_connect(unit, Operation::write, status);
   if (c == nullptr) return false;
   if (!c->standard) c->quiet = true;
+  before_output(*c);
   return append_output(*c, bytes) == 0;
 }
 
@@ -346,7 +415,8 @@ void finish_units(bool report_failures) {
     const int err = write_pending(c, c.out.size());
     if (err != 0) {
       c.out.clear();
-      if (report) fatal_failure(err, Operation::close, unit);
+      // The standard streams stay open: what failed there is a write.
+      if (report) fatal_failure(err, c.standard ? Operation::write : Operation::close, unit);
     }
     if (!c.standard) {
       const int fd = c.fd;
@@ -361,7 +431,7 @@ void finish_units(bool report_failures) {
 using textio::Operation;
 
 void open_unit(int unit, std::string_view name, std::string_view status_word,
-               std::string_view kind, int* status) {
+               std::string_view kind, int* status, FileAccess access) {
   auto fail = [&](int code) {
     if (status == nullptr) textio::fatal_failure(code, Operation::open, unit);
     *status = code;
@@ -380,7 +450,7 @@ void open_unit(int unit, std::string_view name, std::string_view status_word,
   if (actual < 0) return fail(kStatusBadFileName);
   close_unit(actual);
   textio::Connection c;
-  const int code = textio::open_file(path, word, c);
+  const int code = textio::open_file(path, word, c, access);
   if (code != 0) return fail(code);
   textio::table().units[actual] = std::move(c);
   if (status != nullptr) *status = 0;

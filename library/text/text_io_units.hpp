@@ -14,8 +14,11 @@ constexpr int kInternalUnit = -2;
 enum class Operation { read, write, open, close };
 
 // Appends output to a unit (connecting an unconnected unit to its FOR<nnn>.DAT file first).
-// Carriage returns are dropped. Standard output, standard error and character devices receive
-// the bytes at once; files collect them in blocks of 8192 bytes. Failures are fatal.
+// Carriage returns are dropped. Standard error, character devices and standard output on a
+// terminal receive the bytes at once; files and standard output elsewhere collect them in blocks
+// of 8192 bytes. Buffered standard output also goes out when a write leaves a line open, before
+// anything is written to standard error, before every read of standard input that may wait, on
+// flush and at every end of the run. Failures are fatal.
 void put_output(int unit, std::string_view bytes);
 
 // As put_output for output whose loss must not end the run: a unit that cannot be connected is
@@ -40,6 +43,10 @@ int tab_width();
 // Parses a TABSIZE value: its leading decimal digits after an optional sign; 8 when there are no
 // digits or the value is negative.
 int parse_tab_size(const char* value);
+
+// The path of the file a unit is connected to; null for an unconnected unit and for the
+// standard streams. Needs no memory.
+const char* unit_file_path(int unit);
 
 // Writes every unit's pending output and closes every file. With report_failures false, failures
 // are ignored (the run is already failing).

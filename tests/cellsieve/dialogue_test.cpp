@@ -57,6 +57,7 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
     run->open_log((tmp.path() / "cellsieve.log").string());
     ::testing::internal::CaptureStdout();
     run->input_dialogue();
+    sgl::flush(6);
     const std::string out = ::testing::internal::GetCapturedStdout();
     sgl::close_unit(kLogUnit);
     sgl::close_unit(5);

@@ -129,11 +129,12 @@ TEST(InterReplace, LaterQualifyingEntryWinsAndOthersAreIgnored) {
   EXPECT_EQ(space->sg_first_generator(5, 2), 13);
   EXPECT_EQ(space->setting_transform(1, 4, 1, 5, 1), 3);
   EXPECT_EQ(space->setting_transform(4, 4, 2, 5, 1), 30);
-  EXPECT_EQ(space->sg_default_setting(4), 1);  // other groups untouched
+  EXPECT_EQ(space->sg_default_setting(4), 4);  // other groups untouched
 }
 
 TEST(InterReplace, RefusesAnEntryOutsideTheTable) {
   auto space = sgl::testing::minimal_space();
+  space->setting_count() = 1;
   for (int32_t bad : {0, 2, -7}) {
     sgl::testing::BombTrap trap;
     testing::internal::CaptureStdout();

@@ -69,6 +69,7 @@ class Report : public ::testing::Test {
         bombed = true;
       }
     }
+    sgl::flush(6);
     std::string out = ::testing::internal::GetCapturedStdout();
     sgl::close_unit(kLogUnit);
     bombed_ = bombed;

@@ -103,6 +103,7 @@ class SearchRun {
         bombed_ = true;
       }
     }
+    sgl::flush(6);
     std::string text = ::testing::internal::GetCapturedStdout();
     out_ += text;
     return text;

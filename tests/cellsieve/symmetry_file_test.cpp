@@ -79,7 +79,8 @@ TEST(SymmetryFile, DoctoredCopies) {
 }
 
 // A product table in which an operation is its own square: its powers never come back to the
-// identity, and the run stops instead of looping.
+// identity, and the run stops instead of looping. The check of the loaded tables (the products
+// are those of the matrices) now stops it first, naming the entry.
 TEST(SymmetryFile, PowersThatNeverReachTheIdentity) {
   DataDir data;
   sgl::testing::TempDir work;
@@ -89,7 +90,8 @@ TEST(SymmetryFile, PowersThatNeverReachTheIdentity) {
   sgl::testing::write_record_file(data.file("data_space.bin"), sgl::testing::payload_of(*space));
   const Outcome r = run_cellsieve("title\n", data.slash(), work.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + std::string(" Error in symmetry.dat:  record 5 (3 c05):  powers do not return to record 1\n"));
+  EXPECT_EQ(r.out, std::string(kBanner) + " Error: invalid data table entry point_op_product(5,5) in " + data.slash() +
+                       "data_space.bin\n");
   EXPECT_EQ(r.err, kBombed);
 }
 

@@ -1,10 +1,13 @@
 // Small program for the process-level tests of the text layer: each mode exercises one end of a
 // run, one file behaviour or one read, so that the tests can check standard output, standard
 // error, files and the exit status.
+#include <signal.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,38 @@ int main(int argc, char** argv) {
     sgl::write_line(6, "(a,$)", {"."});
     sgl::write_line(6, "(a)", {"o3"});
     sgl::end_run();
+  } else if (mode == "interleave_blocks") {
+    // More than a block of standard output on both sides of a line on standard error.
+    for (int32_t k = 1; k <= 1000; ++k) sgl::write_line(6, "(a,i5)", {"line", k});
+    sgl::write_line(0, "(a)", {"err"});
+    for (int32_t k = 1001; k <= 1002; ++k) sgl::write_line(6, "(a,i5)", {"line", k});
+    sgl::stop_run("end");
+  } else if (mode == "command") {
+    // Another program writing to the same standard output between two lines.
+    sgl::write_line(6, "(a)", {"before"});
+    sgl::flush(6);
+    [[maybe_unused]] int status = std::system("echo child; echo child err >&2");
+    sgl::write_line(6, "(a)", {"after"});
+    sgl::end_run();
+  } else if (mode == "killed") {
+    // Ends by a signal, past every exit path of the layer: what was written out before it shows.
+    // arg "dot": the last write leaves its line open.
+    sgl::write_line(6, "(a)", {"line"});
+    if (arg == "dot") sgl::write_line(6, "(a,$)", {"."});
+    ::raise(SIGKILL);
+  } else if (mode == "uncaught") {
+    sgl::write_line(6, "(a)", {"before"});
+    throw std::runtime_error("not caught");
+  } else if (mode == "prompts") {
+    // Two prompts, each answered on standard input; then the sum.
+    int32_t a = 0;
+    int32_t b = 0;
+    sgl::write_line(6, "(a)", {"first?"});
+    sgl::read_free(5, {a});
+    sgl::write_line(6, "(a)", {"second?"});
+    sgl::read_free(5, {b});
+    sgl::write_free(6, {"sum", a + b});
+    sgl::end_run();
   } else if (mode == "read_end") {
     sgl::write_line(6, "(a)", {"before"});
     int32_t value = 0;
@@ -92,6 +127,7 @@ int main(int argc, char** argv) {
   } else if (mode == "log_exit") {
     sgl::open_unit(30, arg, "", "");
     sgl::write_line(30, "(a)", {"exited"});
+    sgl::write_line(6, "(a)", {"out"});
     std::exit(3);
   } else if (mode == "log_stop") {
     sgl::open_unit(30, arg, "", "");

@@ -87,10 +87,34 @@ TEST(Constants, CountAndNegationFollowTheLastIndexRead) {
   {
     // Unreadable lines are skipped and do not end the loading.
     ConstFile f({"# constants", "2 0.5", "text only", "4 0.25"});
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(constant(4), 0.25f);
+    ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(constant(2), 0.5f);
     EXPECT_EQ(const_common().const_count, 5);
   }
+}
+
+// A skipped line is named on standard error with its file, line number and text, so that a
+// mistyped value never changes the results unnoticed; the loading goes on as before. A record
+// whose line ends before its value goes on over the next line, as free format does.
+TEST(Constants, SkippedLinesAreReportedOnStandardError) {
+  ConstFile f({"1 0", "2 0.5", "", "4 0.707106781", "6 0.866O25404", "# comment, 7 1", "8", "", "1.5", "10 x y",
+               "12 2.0 trailing words", "14", "abc"});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(constant(4), 0.70710677f);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  const std::string path = f.dir().slash() + "const.dat";
+  EXPECT_EQ(err, "Warning: line 5 of " + path + " skipped, not an index and a value: 6 0.866O25404\n" +
+                     "Warning: line 6 of " + path + " skipped, not an index and a value: # comment, 7 1\n" +
+                     "Warning: line 10 of " + path + " skipped, not an index and a value: 10 x y\n" +
+                     "Warning: lines 12-13 of " + path + " skipped, not an index and a value: 14 abc\n");
+  // The mistyped value was not stored; "8" took its value 1.5 from line 9; 12 was read.
+  EXPECT_EQ(constant(6), 0.0f);
+  EXPECT_EQ(constant(8), 1.5f);
+  EXPECT_EQ(constant(12), 2.0f);
+  // The failed last record assigned its index: 14 entries and one more.
+  EXPECT_EQ(const_common().const_count, 15);
 }
 
 TEST(Constants, LookupByValueAndAppend) {
@@ -127,11 +151,18 @@ TEST(Constants, RefusedFiles) {
       {{"2 1.0", "1000 2.0"}, " Error: invalid index in const.dat:  1000\n"},
       {{}, " Error: no readable line in const.dat\n"},
       {{"comment", "another"}, " Error: no readable line in const.dat\n"},
+      // A value that is not a finite number would spread through every matrix that uses it.
+      {{"1 0.0", "2 nan"}, " Error: invalid value on line 2 of @const.dat: 2 nan\n"},
+      {{"1 0.0", "2", "-inf"}, " Error: invalid value on line 3 of @const.dat: 2 -inf\n"},
   };
   for (const auto& c : cases) {
     ConstFile f(c.lines);
     bool bombed = false;
-    EXPECT_EQ(stops([] { constant(1); }, bombed), c.message);
+    std::string message = c.message;
+    if (const std::size_t at = message.find('@'); at != std::string::npos) message.replace(at, 1, f.dir().slash());
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(stops([] { constant(1); }, bombed), message);
+    ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(bombed);
   }
   {

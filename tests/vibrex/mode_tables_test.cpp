@@ -156,12 +156,24 @@ void PrintTo(const Corruption& c, std::ostream* os) { *os << c.what; }
 
 class ModeTableCorruptions : public ::testing::TestWithParam<Corruption> {};
 
+// The file of the array an entry names ("kvec_count(1)": "data_little.bin").
+std::string file_of(const std::string& entry) {
+  const std::string name = entry.substr(0, entry.find('('));
+  for (const FileLayout* layout : {&testing::images_layout(), &testing::irreps_layout(), &testing::little_layout(),
+                                   &testing::isotropy_layout(), &testing::wyckoff_mode_layout()}) {
+    for (const auto& a : layout->arrays)
+      if (a.name == name) return layout->file;
+  }
+  return "data_space.bin";
+}
+
 TEST_P(ModeTableCorruptions, NamedAndStopped) {
   ModeFixture f = testing::standard_fixture();
   GetParam().damage(f);
   auto t = testing::load_fixture(f);
   bool bombed = false;
-  EXPECT_EQ(validation_line(t->tables(), bombed), std::string(" Error: invalid data table entry ") + GetParam().entry);
+  EXPECT_EQ(validation_line(t->tables(), bombed),
+            std::string(" Error: invalid data table entry ") + GetParam().entry + " in " + file_of(GetParam().entry));
   EXPECT_TRUE(bombed);
 }
 

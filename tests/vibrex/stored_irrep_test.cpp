@@ -160,6 +160,39 @@ TEST(StoredIrrep, LatticeTranslationsMultiplyFromTheLeft) {
   }
 }
 
+// An operator billions of lattice steps from its listed one (a damaged table or a far-off
+// operator) costs a few dozen products, not one per step, and still gives T^d D0: the powers of
+// T1 and T2 repeat every 2 steps, those of T3 every 4.
+TEST(StoredIrrep, LargeLatticeStepsArePowersBySquaring) {
+  testing::FixtureRun run(testing::standard_fixture());
+  add_two_dimensional_irrep(run.loaded());
+  const Tables t = run.tables();
+  const Mat2 minus{-1, 0, 0, -1};
+  const struct {
+    SpaceOp op;
+    Mat2 expected;
+  } cases[] = {
+      {{2147483647, -2000000001, 1000000006, 1, 1}, mul(minus, mul(kT2, mul(kT1, kE)))},
+      {{-2147483647, 0, -1999999999, 1, 25}, mul(kT3, mul(kT1, kI))},
+      // Either side of the literal loop's limit of 64 steps.
+      {{64, 0, 64, 1, 1}, kE},
+      {{65, 0, 65, 1, 1}, mul(kT3, mul(kT1, kE))},
+      {{0, 0, -67, 1, 1}, mul(kT3, kE)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.op));
+    StoredMatrix m{};
+    float chi = 0.0f;
+    int32_t error = -1;
+    get_irrep(t, 2, 6, c.op, chi, m, error);
+    EXPECT_EQ(error, 0);
+    for (int j = 0; j < 2; ++j)
+      for (int i = 0; i < 2; ++i) EXPECT_EQ(m[j * kStoredLead + i], c.expected[j * 2 + i]) << i << j;
+    get_irrep(t, 1, 6, c.op, chi, m, error);
+    EXPECT_EQ(chi, static_cast<float>(c.expected[0] + c.expected[3]));
+  }
+}
+
 TEST(StoredIrrep, MatricesAreSnappedToTableValuesButCharactersAreNot) {
   testing::FixtureRun run(testing::standard_fixture());
   testing::LoadedTables& lt = run.loaded();

@@ -8,12 +8,15 @@
   reality type, order and element signatures (traces of x, x^2, x^3) through a group
   isomorphism found by matching the images of a few generators and verified on the whole group
   with every character preserved; equal characters make the two real representations
-  equivalent, so the irrep's stored matrices are then elements of the registered image. Only
-  when no registered image fits is the irrep's own exact form registered as a new image.
-  Images whose reality type is 2 or 3 carry their transformation to complex form; each
-  distinct transformation is stored once in `IMAGE_TRANSFORM_VALUE`.
-* Matrices. Every distinct matrix is stored once in `IRREP_MATRIX_ELEMENT`; each irrep has the
-  three translation matrices and one per listed operator in `IRREP_MATRIX_START`.
+  equivalent, so the irrep's stored matrices are then elements of the registered image. The
+  search is complete (it stops the maker rather than give up), so equal matrix groups always
+  share one image. Only when no registered image fits is the irrep's own exact form
+  registered as a new image. Images whose reality type is 2 or 3 carry their transformation
+  to complex form; each distinct transformation is stored once in `IMAGE_TRANSFORM_VALUE`.
+* Matrices. Every distinct matrix has one start in `IRREP_MATRIX_ELEMENT`; each irrep has the
+  three translation matrices and one per listed operator in `IRREP_MATRIX_START`. A start
+  names n x n consecutive elements and nothing keeps two matrices apart, so a new matrix
+  starts where its elements already stand or overlaps the end of the array (`MatrixElements`).
 * Order-parameter directions. The isotropy entries' reduced echelon vectors, each scaled
   (`spaced_opd`) when a component would lie within 0.002 of, but not equal to, a reference
   value: the zone-centre constants and every value of the matrices and transformations of
@@ -54,7 +57,11 @@ from . import standard_labels
 
 N_IRREP = 4777
 MAX_IMAGES = 132
-SEARCH_BUDGET = 20000          # partial assignments tried per (irrep, candidate image)
+# Partial assignments the isomorphism search may try per (irrep, candidate image): the whole
+# catalogue needs at most about 105,000 (to prove that no isomorphism exists), so the search
+# always answers; beyond the budget the maker stops rather than register a second image for the
+# same matrix group.
+SEARCH_BUDGET = 2000000
 
 
 def fail(msg):
@@ -140,10 +147,17 @@ class MatrixGroup:
         return r
 
 
+class SearchExhausted(Exception):
+    """The isomorphism search tried its whole budget without an answer."""
+
+
 def isomorphism(N, I, budget=SEARCH_BUDGET):
     """Map (list: element of N -> element of I) that is a homomorphism keeping every element's
-    signature, or None. The generators' images are matched by backtracking; each partial
-    assignment is verified on the subgroup its generators make."""
+    signature, or None when there is none. The generators' images are matched by
+    backtracking; each partial assignment is verified on the subgroup its generators make.
+    The search is complete: when it would try more than `budget` partial assignments it
+    raises SearchExhausted instead of answering, so an isomorphism is never missed silently
+    (a missed one would register a second image for the same matrix group)."""
     if N.dim != I.dim or N.order != I.order or N.profile != I.profile:
         return None
     r = len(N.gens)
@@ -179,7 +193,7 @@ def isomorphism(N, I, budget=SEARCH_BUDGET):
         for c in cands[j]:
             tried[0] += 1
             if tried[0] > budget:
-                return None
+                raise SearchExhausted()
             assign[j] = c
             phi = verify(level, assign)
             if phi is None:
@@ -231,7 +245,12 @@ class Registry:
         if same is not None:
             return same, [same.group.index[mkey(M)] for M in group.elems]
         for im in self.by_profile.get((group.dim, reality, group.profile), []):
-            phi = isomorphism(group, im.group)
+            try:
+                phi = isomorphism(group, im.group)
+            except SearchExhausted:
+                fail("no answer within %d partial assignments whether a matrix group of "
+                     "dimension %d and order %d is image %d" % (SEARCH_BUDGET, group.dim,
+                                                                 group.order, im.number))
             if phi is not None:
                 return im, phi
         return None
@@ -243,6 +262,182 @@ class Registry:
             lst.remove(im)
             if self.by_keyset.get((im.reality, im.group.keyset)) is im:
                 del self.by_keyset[(im.reality, im.group.keyset)]
+
+
+# --- the matrix elements ------------------------------------------------------------------------
+
+_MASK = (1 << 64) - 1
+_BASE = 0x9E3779B97F4A7C15        # odd multiplier of the polynomial hash (arithmetic mod 2^64)
+
+
+def ekey(x):
+    """Key of a matrix element as IRREP_MATRIX_ELEMENT will hold it (its const.dat value)."""
+    return round(float(x), 9) + 0.0
+
+
+class Placement:
+    """Where `MatrixElements.plan` puts a list of matrices: their start positions and the
+    values appended behind the elements stored so far."""
+
+    def __init__(self, positions, extra, codes):
+        self.positions, self.extra, self._codes = positions, extra, codes
+
+
+class MatrixElements:
+    """IRREP_MATRIX_ELEMENT as it is filled (`values`, the list the maker writes).
+
+    A matrix is n x n consecutive elements by columns from its start; nothing asks for the
+    matrices to be disjoint, so a new matrix is placed where its elements already are (a run
+    of stored elements equal to it), else overlapping the end of the array as far as the last
+    elements equal its first ones, the rest appended. `plan` orders one pair's new matrices
+    greedily: each next one is the one that overlaps the current end most (the first in the
+    given order among equals; none overlapping: the first left), and a matrix that the
+    appended elements already hold is placed there. The result depends only on the order of
+    the calls, so the tables are deterministic.
+
+    Runs are found by a polynomial hash of the element keys (mod 2^64) and then compared
+    element by element."""
+
+    def __init__(self, values):
+        self.values = values
+        self.codes = []
+        self._code_of = {}
+        self._pow = [1]
+        self._h = np.zeros(1024, dtype=np.uint64)
+        self._extend(values, store=False)
+
+    def copy(self, values):
+        out = MatrixElements.__new__(MatrixElements)
+        out.values = values
+        out.codes = list(self.codes)
+        out._code_of = dict(self._code_of)
+        out._pow = self._pow
+        out._h = self._h.copy()
+        return out
+
+    def __len__(self):
+        return len(self.codes)
+
+    # -- hashes ---------------------------------------------------------------------------
+    def _code(self, x):
+        k = ekey(x)
+        c = self._code_of.get(k)
+        if c is None:
+            c = self._code_of[k] = len(self._code_of) + 1
+        return c
+
+    def _power(self, n):
+        while len(self._pow) <= n:
+            self._pow.append(self._pow[-1] * _BASE & _MASK)
+        return self._pow[n]
+
+    def _extend(self, values, store=True, codes=None):
+        n0 = len(self.codes)
+        if codes is None:
+            codes = [self._code(x) for x in values]
+        need = n0 + len(codes) + 1
+        if need > len(self._h):
+            h = np.zeros(max(need, 2 * len(self._h)), dtype=np.uint64)
+            h[:n0 + 1] = self._h[:n0 + 1]
+            self._h = h
+        acc = int(self._h[n0])
+        for i, c in enumerate(codes, start=n0 + 1):
+            acc = (acc * _BASE + c) & _MASK
+            self._h[i] = acc
+        self.codes.extend(codes)
+        if store:
+            self.values.extend(values)
+
+    def _truncate(self, n):
+        del self.codes[n:]
+        del self.values[n:]
+
+    def _string_hash(self, codes):
+        acc = 0
+        for c in codes:
+            acc = (acc * _BASE + c) & _MASK
+        return acc
+
+    def _windows(self, L, since=0):
+        """Hashes of the runs of length L beginning at index `since` or later (0-based)."""
+        e = len(self.codes)
+        h = self._h
+        with np.errstate(over="ignore"):
+            return h[since + L:e + 1] - h[since:e + 1 - L] * np.uint64(self._power(L))
+
+    def _find(self, codes, since=0, windows=None):
+        """First start (1-based) of a run equal to `codes` beginning at index `since` or
+        later (0-based), or None; `windows`: the hashes of `_windows`(len(codes), since)."""
+        L, e = len(codes), len(self.codes)
+        since = max(since, 0)
+        if e - since < L:
+            return None
+        if windows is None:
+            windows = self._windows(L, since)
+        for a in np.flatnonzero(windows == np.uint64(self._string_hash(codes))):
+            a = since + int(a)
+            if self.codes[a:a + L] == codes:
+                return a + 1
+        return None
+
+    def _suffix_hash(self, l):
+        e = len(self.codes)
+        return (int(self._h[e]) - int(self._h[e - l]) * self._power(l)) & _MASK
+
+    # -- placing --------------------------------------------------------------------------
+    def plan(self, mats):
+        """Placement of the matrices (numpy arrays, in the order they were met); nothing
+        changes."""
+        n0 = len(self.codes)
+        strings = [[self._code(x) for x in M.ravel(order="F")] for M in mats]
+        flat = [[float(x) for x in M.ravel(order="F")] for M in mats]
+        pos = [None] * len(mats)
+        windows = {}
+        for i, c in enumerate(strings):
+            if len(c) <= n0:
+                if len(c) not in windows:
+                    windows[len(c)] = self._windows(len(c))
+                pos[i] = self._find(c, windows=windows[len(c)])
+        index = {}
+        longest = 0
+        for i, c in enumerate(strings):
+            if pos[i] is not None:
+                continue
+            longest = max(longest, len(c))
+            acc = 0
+            for l in range(1, len(c)):
+                acc = (acc * _BASE + c[l - 1]) & _MASK
+                index.setdefault((l, acc), []).append(i)
+        left = [i for i in range(len(mats)) if pos[i] is None]
+        try:
+            while left:
+                e = len(self.codes)
+                best = None
+                for l in range(min(longest - 1, e), 0, -1):
+                    for i in index.get((l, self._suffix_hash(l)), ()):
+                        if pos[i] is None and strings[i][:l] == self.codes[e - l:]:
+                            best = (i, l)
+                            break
+                    if best:
+                        break
+                i, l = best or (left[0], 0)
+                pos[i] = e - l + 1
+                self._extend(flat[i][l:], codes=strings[i][l:])
+                left.remove(i)
+                for j in list(left):
+                    p = self._find(strings[j], since=e - len(strings[j]) + 1)
+                    if p is not None:
+                        pos[j] = p
+                        left.remove(j)
+            extra = (self.values[n0:], self.codes[n0:])
+        finally:
+            self._truncate(n0)
+        return Placement(pos, list(extra[0]), list(extra[1]))
+
+    def apply(self, placement):
+        """Stores what `plan` placed; the start positions of its matrices."""
+        self._extend(placement.extra, codes=placement._codes)
+        return placement.positions
 
 
 # --- sources: exact irreps, isotropy entries, site lists ---------------------------------------
@@ -491,7 +686,6 @@ class Stage2:
         slots.sort(key=slot_key)
         n_images = len(s.registry.images)
         new_mats = {}
-        new_elements = 0
         new_transforms = {}
         new_opds = {}
         values, small_values = set(), set()
@@ -526,7 +720,6 @@ class Stage2:
                 keys.append(k)
                 if k not in s.matrix_pos and k not in new_mats:
                     new_mats[k] = M
-                    new_elements += M.size
             entries = self.src.isotropy(sh, g, stored[:3], stored[3:])
             opd_refs = []
             for sg, sl, opd in entries:
@@ -544,11 +737,13 @@ class Stage2:
             pair.irreps.append({"irrep": ir, "image": im, "keys": keys, "iso": opd_refs,
                                 "sites": lists, "stored": stored})
         # Extents.
+        placement = s.store.plan(list(new_mats.values()))
         used = self.used()
+        used["images"] = n_images       # the pair's new images are registered already
         add = {"images": len(s.registry.images) - n_images, "stored irreps": len(slots),
                "little irreps": len(slots),
                "IRREP_MATRIX_START": sum(len(x["keys"]) for x in pair.irreps),
-               "IRREP_MATRIX_ELEMENT": new_elements,
+               "IRREP_MATRIX_ELEMENT": len(placement.extra),
                "IMAGE_TRANSFORM_VALUE": sum(len(v) for _, v in new_transforms.values()),
                "OPD (order-parameter directions)": len(new_opds),
                "OPD_VECTOR_COMPONENT": n_opd_comp, "isotropy entries": n_entries,
@@ -566,7 +761,7 @@ class Stage2:
         if pair.stopped is not None:
             s.registry.truncate(n_images)
             return pair
-        self._commit(pair, new_mats, new_transforms, new_opds, values, small_values)
+        self._commit(pair, new_mats, placement, new_transforms, new_opds, values, small_values)
         return pair
 
     @staticmethod
@@ -595,14 +790,11 @@ class Stage2:
 
         return char
 
-    def _commit(self, pair, new_mats, new_transforms, new_opds, values, small_values):
+    def _commit(self, pair, new_mats, placement, new_transforms, new_opds, values,
+                small_values):
         s = self.s
-        for k, M in new_mats.items():
-            s.matrix_pos[k] = len(s.elements) + 1
-            n = M.shape[0]
-            for c in range(n):
-                for r in range(n):
-                    s.elements.append(float(M[r, c]))
+        for k, p in zip(new_mats, s.store.apply(placement)):
+            s.matrix_pos[k] = p
         for tkey, (tidx, flat) in new_transforms.items():
             if tidx != len(s.transform_values) + 1:
                 fail("transformation positions out of order")
@@ -753,11 +945,12 @@ def empty_state(n_irreps=0):
                           (lit, ("KVEC_LABEL", "LITTLE_IRREP_LABEL"))):
         for name in names:
             arrays[name][...] = b" "
+    elements = []
     return SimpleNamespace(
         registry=Registry(), img=img, irr=irr, lit=lit, consts=modes.Constants(), starts=[],
-        elements=[], matrix_pos={}, transform_values=[], transform_pos={}, opds={},
-        opd_list=[], iso_entries=[], wyc_first=[], wyc_start=[], wyc_count=[], wyc_site=[],
-        wyc_mult=[], n_irreps=n_irreps)
+        elements=elements, store=MatrixElements(elements), matrix_pos={}, transform_values=[],
+        transform_pos={}, opds={}, opd_list=[], iso_entries=[], wyc_first=[], wyc_start=[],
+        wyc_count=[], wyc_site=[], wyc_mult=[], n_irreps=n_irreps)
 
 
 def stored_matrix(state, i, entry):
@@ -799,6 +992,7 @@ def copy_state(state):
         setattr(out, name, value)
     for name in ("img", "irr", "lit"):
         setattr(out, name, {k: v.copy() for k, v in getattr(state, name).items()})
+    out.store = state.store.copy(out.elements)
     reg = Registry()
     reg.images = list(state.registry.images)
     reg.by_profile = {k: list(v) for k, v in state.registry.by_profile.items()}

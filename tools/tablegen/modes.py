@@ -667,7 +667,7 @@ def _stage2_state(images, img, irr, lit, consts, starts, elements, matrix_pos, t
     key_of_s = tuple(round(float(x), 9) for x in (R2, 0, R2, 0, 0, -R2, 0, R2))
     return SimpleNamespace(
         registry=registry, img=img, irr=irr, lit=lit, consts=consts, starts=starts,
-        elements=elements,
+        elements=elements, store=fixed_tables.MatrixElements(elements),
         matrix_pos={fixed_tables.mkey(_float(M)): p for M, p in matrix_pos.items()},
         transform_values=transform_values, transform_pos={key_of_s: 1}, opds=opds,
         opd_list=opd_list, iso_entries=iso_entries, wyc_first=wyc_first, wyc_start=wyc_start,

@@ -5,10 +5,14 @@
    same group in another orthogonal basis (an isomorphism keeping every character); the
    stored matrices are then the image's elements, with the irrep's characters. Groups whose
    characters differ (T1 and T2 of the octahedral group), or whose reality types differ, get
-   images of their own. Irreps of different space groups share images.
+   images of their own. Irreps of different space groups share images. An isomorphism search
+   that runs out of its budget stops instead of answering.
 2. Coverage: with an artificially small `IRREP_MATRIX_ELEMENT` the pair that would overflow
    it is skipped whole (named with the array, `LITTLE_IRREP_COUNT` 0), later pairs that fit
-   are still stored, irrep numbers stay consecutive.
+   are still stored, irrep numbers stay consecutive. A pair whose new images bring the image
+   count exactly to its limit is stored, one image fewer allowed it is skipped.
+   Matrix elements: a new matrix is placed where its elements are already stored, else
+   overlapping the end, the most overlapping first; planning changes nothing.
 3. Stored matrices of every covered pair of a sample (numerical forms, and the exact forms with
    their isotropy entries and site lists as the maker takes them): orthogonal, a homomorphism
    on the listed operators and lattice translations (products of operators with their
@@ -102,6 +106,48 @@ def check_registry(fails):
         fails.append("registry: T2 mapped onto the image of T1")
     if ft.isomorphism(t2, t1) is not None:
         fails.append("registry: isomorphism keeps no characters")
+    # A search that runs out of its budget says so instead of answering "no isomorphism".
+    try:
+        ft.isomorphism(turned, d4, budget=1)
+        fails.append("registry: an exhausted search answered")
+    except ft.SearchExhausted:
+        pass
+
+
+def check_matrix_elements(fails):
+    """Matrices placed in IRREP_MATRIX_ELEMENT: inside stored elements, overlapping the end,
+    the most overlapping first, inside what the same plan appended; a plan changes nothing."""
+    r = math.sqrt(0.5)
+    values = [1.0, 0.0, 0.0, 1.0, r, r]
+    store = ft.MatrixElements(values)
+
+    def mat(*x):
+        n = round(len(x) ** 0.5)
+        return np.array(x, dtype=float).reshape((n, n), order="F")
+
+    # elements 1..6: 1 0 0 1 r r
+    inside = mat(0.0, 1e-13, 1.0 - 1e-13, 0.70710678118654)  # elements 2-5 (equal to 9 digits)
+    tail = mat(r, r, -r, r)          # overlaps the end (r r) by two: 5-8
+    within = mat(-r, r, 0.5, 0.5)    # then overlaps the new end (-r r) by two: 7-10
+    follows = mat(r, 0.5, 0.5, 0.5)  # then by three (r .5 .5): 8-11
+    loose = mat(0.5, 0.5, 0.5, 0.5)  # then by three (.5 .5 .5): 9-12
+    single = mat(-r)                 # inside what tail appended: 7
+    mats = [loose, inside, within, follows, tail, single]
+    plan = store.plan(mats)
+    if values != [1.0, 0.0, 0.0, 1.0, r, r] or len(store) != 6:
+        fails.append("elements: plan changed the stored elements")
+    if plan.positions != [9, 2, 7, 8, 5, 7] or len(plan.extra) != 6:
+        fails.append("elements: positions %r and %d new elements, expected [9, 2, 7, 8, 5, 7] "
+                     "and 6" % (plan.positions, len(plan.extra)))
+    if store.apply(plan) != plan.positions or len(values) != 12:
+        fails.append("elements: apply stored %d elements, expected 12" % len(values))
+    for M, p in zip(mats, plan.positions):
+        back = np.array(values[p - 1:p - 1 + M.size]).reshape(M.shape, order="F")
+        if not np.allclose(back, M, atol=1e-9):
+            fails.append("elements: matrix at %d reads back as %r" % (p, back.tolist()))
+    again = ft.MatrixElements(list(values)).plan([tail, mat(0.5, 0.5, 1.0, 0.0)])
+    if again.positions != [5, 11] or again.extra != [1.0, 0.0]:
+        fails.append("elements: in a new store %r, %r" % (again.positions, again.extra))
 
 
 def numeric_sources():
@@ -157,6 +203,31 @@ def check_coverage(sh, fails):
     if numbers != list(range(1, len(numbers) + 1)):
         fails.append("coverage: irrep numbers not consecutive: %r" % numbers[:20])
     return free
+
+
+def check_image_limit(sh, fails):
+    """A pair whose new images bring the count exactly to the limit is stored; one image
+    fewer allowed, it is skipped for the images."""
+    from tablegen import kvectors
+    groups = (10, 221, 47)
+    pairs = [(g, j, kvectors.k_types(sh.bravais(g))[j - 1].label) for g in groups
+             for j in fk.special_kindices(sh.bravais(g))]
+    free = ft.Stage2(ft.empty_state(), numeric_sources(), None, check_constants=False)
+    counts = []
+    for g, j, label in pairs:
+        free.attempt(sh, g, j, label)
+        counts.append(len(free.s.registry.images))
+    p = next(i for i in range(1, len(pairs)) if counts[i] > counts[i - 1])
+    for limit, stored in ((counts[p], True), (counts[p] - 1, False)):
+        st = ft.Stage2(ft.empty_state(), numeric_sources(), {"images": limit},
+                       check_constants=False)
+        for g, j, label in pairs[:p + 1]:
+            pair = st.attempt(sh, g, j, label)
+        if (pair.stopped is None) != stored or (not stored and pair.stopped != "images"):
+            fails.append("images: pair %d %s with a limit of %d images: stopped by %r"
+                         % (pairs[p][0], pairs[p][2], limit, pair.stopped))
+        if len(st.s.registry.images) > limit:
+            fails.append("images: %d registered, limit %d" % (len(st.s.registry.images), limit))
 
 
 def check_stored(sh, st, fails, groups_checked):
@@ -311,7 +382,9 @@ def main():
     check_spaced_opd(fails)
     check_registry(fails)
     check_labels(sh, fails)
+    check_matrix_elements(fails)
     free = check_coverage(sh, fails)
+    check_image_limit(sh, fails)
     check_stored(sh, free, fails, (10, 47, 221))
     # The exact forms, isotropy entries and site lists the maker uses: P212121 (a pseudoreal
     # irrep at R), P3 (complex irreps whose partners lie outside the star), Pm-3m.

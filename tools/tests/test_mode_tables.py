@@ -427,13 +427,16 @@ class SpecialPoints(unittest.TestCase):
             if int(t.w["IRREP_WYC_LIST_COUNT"][e - 1]))
         g, j, _ = place(t, x1)
         L = t.bravais(g)
-        # A k type without irreps: a special point left out of the tables, else (tables
-        # without the k types with parameters) a line of this group.
+        count = int(t.lit["LITTLE_IRREP_COUNT"][j - 1, g - 1])
+        # A slot count beyond the irreps: at a k type without irreps (tables without the k
+        # types with parameters: a line of this group), else, every k type holding irreps as
+        # the committed tables do, one more slot at the point of x1.
         empty = [(gg, k) for gg in range(1, 231)
                  for k in range(1, int(t.lit["KVEC_COUNT"][t.bravais(gg) - 1]) + 1)
                  if not int(t.lit["LITTLE_IRREP_COUNT"][k - 1, gg - 1])]
-        g_empty, line = next(((gg, k) for gg, k in empty if gg == g), empty[0])
-        count = int(t.lit["LITTLE_IRREP_COUNT"][j - 1, g - 1])
+        g_empty, line = next(((gg, k) for gg, k in empty if gg == g),
+                             empty[0] if empty else (g, j))
+        slots_claimed = 1 if empty else count + 1
         start = t.irr["IRREP_MATRIX_START"]
         first = t.irr["IRREP_MATRIX_FIRST"]
         e1 = entries(t, x1)[0]
@@ -475,8 +478,9 @@ class SpecialPoints(unittest.TestCase):
             patch(d, "data_little.bin", "SMALL_IRREP_DIMENSION", ((g - 1) * 27 + j - 1) * 12,
                   int(t.lit["SMALL_IRREP_DIMENSION"][0, j - 1, g - 1]) + 1)
 
-        def uncovered(d):  # a k type without irreps gets a slot count
-            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", (g_empty - 1) * 27 + line - 1, 1)
+        def uncovered(d):  # a slot count without an irrep in the slot
+            patch(d, "data_little.bin", "LITTLE_IRREP_COUNT", (g_empty - 1) * 27 + line - 1,
+                  slots_claimed)
 
         def superlattice(d):  # the first superlattice vector doubled
             for r in range(3):

@@ -51,6 +51,7 @@ FULL = [
     ("P6122 special", 178, ("6a",), ("K", "H", "A", "L")),
     ("I41/amd special", 141, ("4a", "8e"), ("X", "N")),
     ("R-3c special", 167, ("2a", "4c"), ("T", "L", "F")),
+    ("Ia-3d special", 230, ("32e", "24c"), ("N",)),
 ]
 
 _SHARED = None
