@@ -4,10 +4,10 @@
 // translations) is built by adding one element at a time to a known candidate and closing it.
 // The candidates are sorted by decreasing order, creation order kept among equals.
 //
-// Speed without changing results: products are looked up through a hash of the composed atom
-// action (every representative with the same action is still compared, so two of them still stop
-// the run); closures work on member lists; the duplicate test looks only at candidates with the
-// same hash of their member set.
+// Speed without changing results: a product is compared only with the representatives that carry
+// atom 1 where the composed action does (every representative with the same whole action is among
+// them, so two of them still stop the run); closures work on member lists; the duplicate test
+// looks only at candidates with the same hash of their member set.
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
@@ -59,39 +59,47 @@ void Run::build_candidates() {
   std::array<int32_t, kOpCount + 1> index{};
   for (int32_t o = 1; o <= x.nops; ++o) index[x.oplist[o]] = o;
 
-  // Per accepted operation: its representatives grouped by the hash of their action.
-  std::vector<std::unordered_multimap<uint64_t, int32_t>> by_action(static_cast<std::size_t>(x.nops) + 1);
+  // Per accepted operation and atom m: its representatives that carry reduced atom 1 onto m, in
+  // increasing order, as chains through next_rep (first_rep(o, m), then next_rep(t), 0 ends).
+  // Every representative whose whole action equals a composed action lies in the chain of the
+  // image of atom 1, so only those are compared; all of them are, in increasing order.
+  const std::size_t width = static_cast<std::size_t>(nred) + 1;
+  std::vector<int32_t> first_rep((static_cast<std::size_t>(x.nops) + 1) * width, 0);
+  std::vector<int32_t> next_rep(static_cast<std::size_t>(ne) + 1, 0);
+  // (Without atoms every action is the empty one: all representatives share the chain of 0.)
   for (int32_t o = 1; o <= x.nops; ++o)
-    for (int32_t tt = 1; tt <= ncoset; ++tt) {
+    for (int32_t tt = ncoset; tt >= 1; --tt) {
       const int32_t e = (o - 1) * ncoset + tt;
-      by_action[o].emplace(hash_ints(&x.elem_action[static_cast<std::size_t>(e - 1) * nred], nred), tt);
+      int32_t& head = first_rep[static_cast<std::size_t>(o) * width + (nred >= 1 ? x.action(1, e) : 0)];
+      next_rep[e] = head;
+      head = tt;
     }
 
   x.elprod.assign(static_cast<std::size_t>(ne) * static_cast<std::size_t>(ne), 0);
-  std::vector<int32_t> wv(static_cast<std::size_t>(nred));
   for (int32_t o1 = 1; o1 <= x.nops; ++o1)
     for (int32_t o2 = 1; o2 <= x.nops; ++o2) {
       const int32_t p = ops.op_product(x.oplist[o1], x.oplist[o2]);
       if (p == 0 || index[p] == 0) continue;
       const int32_t o3 = index[p];
-      for (int32_t t1 = 1; t1 <= ncoset; ++t1)
+      for (int32_t t1 = 1; t1 <= ncoset; ++t1) {
+        const int32_t e1 = (o1 - 1) * ncoset + t1;
+        const int32_t* a1 = x.elem_action.data() + static_cast<std::size_t>(e1 - 1) * nred;
         for (int32_t t2 = 1; t2 <= ncoset; ++t2) {
-          const int32_t e1 = (o1 - 1) * ncoset + t1;
           const int32_t e2 = (o2 - 1) * ncoset + t2;
-          for (int32_t n = 1; n <= nred; ++n) wv[n - 1] = x.action(x.action(n, e2), e1);
-          std::vector<int32_t> matches;
-          auto range = by_action[o3].equal_range(hash_ints(wv.data(), nred));
-          for (auto it = range.first; it != range.second; ++it) matches.push_back(it->second);
-          std::sort(matches.begin(), matches.end());
-          for (int32_t t3 : matches) {
+          const int32_t* a2 = x.elem_action.data() + static_cast<std::size_t>(e2 - 1) * nred;
+          // The composed action (e2 first, then e1) of atom n is a1[a2[n - 1] - 1].
+          int32_t t3 = first_rep[static_cast<std::size_t>(o3) * width + (nred >= 1 ? a1[a2[0] - 1] : 0)];
+          for (; t3 != 0; t3 = next_rep[(o3 - 1) * ncoset + t3]) {
             const int32_t e3 = (o3 - 1) * ncoset + t3;
+            const int32_t* a3 = x.elem_action.data() + static_cast<std::size_t>(e3 - 1) * nred;
             bool same = true;
-            for (int32_t n = 1; n <= nred && same; ++n) same = x.action(n, e3) == wv[n - 1];
+            for (int32_t n = 1; n < nred && same; ++n) same = a3[n] == a1[a2[n] - 1];
             if (!same) continue;
             if (x.product(e1, e2) != 0) numbered_error(2);
             x.product(e1, e2) = e3;
           }
         }
+      }
     }
 
   // No product reaches, and no product is formed with, a pure representative translation.
@@ -102,6 +110,16 @@ void Run::build_candidates() {
     }
   for (int32_t& v : x.elprod)
     if (v >= 2 && v <= ncoset) v = 0;
+
+  // The product looked up for a pair of members, the lower element number first, as a symmetric
+  // table whose row for one element is contiguous: pair(a, b) = product(min(a, b), max(a, b)).
+  std::vector<int32_t> pair(static_cast<std::size_t>(ne) * static_cast<std::size_t>(ne), 0);
+  for (int32_t b = 1; b <= ne; ++b)
+    for (int32_t a = 1; a <= b; ++a) {
+      const int32_t c = x.product(a, b);
+      pair[static_cast<std::size_t>(a - 1) * ne + (b - 1)] = c;
+      pair[static_cast<std::size_t>(b - 1) * ne + (a - 1)] = c;
+    }
 
   // Enumeration from {element 1}.
   struct Candidate {
@@ -125,17 +143,17 @@ void Run::build_candidates() {
       for (int32_t sidx = old + 1; sidx <= top; ++sidx) {
         const std::vector<int32_t>& base = cands[sidx - 1].members;
         if (std::binary_search(base.begin(), base.end(), e)) continue;
-        // Closure under the products of member pairs (lower element number first).
+        // Closure under the products of member pairs (lower element number first). The base is
+        // a candidate, closed with no product 0, so only pairs with a newer member are formed:
+        // each new member with every member listed before it and with itself.
         list = base;
         list.push_back(e);
         for (int32_t m : list) in[m] = 1;
         bool abandoned = false;
-        for (std::size_t i = 0; i < list.size() && !abandoned; ++i)
+        for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
+          const int32_t* row = pair.data() + static_cast<std::size_t>(list[i] - 1) * ne;
           for (std::size_t j = 0; j <= i; ++j) {
-            if (i < base.size() && j < base.size()) continue;  // a pair of the closed base
-            const int32_t a = std::min(list[i], list[j]);
-            const int32_t b = std::max(list[i], list[j]);
-            const int32_t c = x.product(a, b);
+            const int32_t c = row[list[j] - 1];
             if (c == 0) {
               abandoned = true;
               break;
@@ -145,6 +163,7 @@ void Run::build_candidates() {
               list.push_back(c);
             }
           }
+        }
         for (int32_t m : list) in[m] = 0;
         if (abandoned) continue;
         std::sort(list.begin(), list.end());
