@@ -120,19 +120,71 @@ void Run::build_candidates() {
       pair[static_cast<std::size_t>(a - 1) * ne + (b - 1)] = c;
       pair[static_cast<std::size_t>(b - 1) * ne + (a - 1)] = c;
     }
+  // Per element a, the bit set of the elements b (itself included) whose pair with a has the
+  // product 0: a closure is abandoned as soon as it holds both members of such a pair.
+  const std::size_t words = static_cast<std::size_t>(ne) / 64 + 1;
+  std::vector<uint64_t> zero_with(static_cast<std::size_t>(ne + 1) * words, 0);
+  for (int32_t a = 1; a <= ne; ++a)
+    for (int32_t b = 1; b <= ne; ++b)
+      if (pair[static_cast<std::size_t>(a - 1) * ne + (b - 1)] == 0)
+        zero_with[static_cast<std::size_t>(a) * words + (static_cast<std::size_t>(b) >> 6)] |= uint64_t{1} << (b & 63);
+  auto zero_set = [&](int32_t a) { return zero_with.data() + static_cast<std::size_t>(a) * words; };
+  auto has = [](const uint64_t* set, int32_t b) { return ((set[b >> 6] >> (b & 63)) & 1U) != 0; };
 
   // Enumeration from {element 1}.
+  //
+  // Shortcuts that give the same candidates: a closure is a closure operator (it only grows with
+  // its start, and closing a closed set together with more elements is closing all of them at
+  // once), and a start is abandoned exactly when its whole closure holds a pair with product 0.
+  // So, with s built from its parent p by adding e0 (s = closure(p + e0)):
+  // - adding e to s is abandoned when adding e to p, or to any earlier ancestor, was abandoned;
+  // - when adding e to p gave the candidate r, adding e to s gives closure(r + e0): r itself when
+  //   e0 is in r, else whatever adding e0 to r gave, when that is known already.
+  // Both results are existing candidates (so the new one is a duplicate) or abandonments.
   struct Candidate {
     std::vector<int32_t> members;
     std::vector<int32_t> gens;
+    int32_t parent = -1;            // the candidate it was built from (index), -1 for {element 1}
+    std::vector<int32_t> outcome;   // per element e: 0 not tried, -1 abandoned, else 1 + the
+                                    // index of the candidate that adding e gave
+    std::vector<uint64_t> zero;     // union of the members' zero_with sets
+    // Other ways the candidate was met: (q, x) with closure(q + x) equal to it.
+    std::vector<std::pair<int32_t, int32_t>> ways;
   };
+  constexpr int32_t kUnknown = 0;
+  constexpr int32_t kAbandoned = -1;
   std::vector<Candidate> cands;
-  cands.push_back({{1}, {1}});
+  cands.push_back({{1}, {1}, -1, std::vector<int32_t>(static_cast<std::size_t>(ne) + 1, kUnknown),
+                   std::vector<uint64_t>(zero_set(1), zero_set(1) + words)});
+  std::vector<uint64_t> zero(words);  // the zero set of the closure being formed
   std::unordered_multimap<uint64_t, int32_t> by_members;
   by_members.emplace(hash_ints(cands[0].members.data(), 1), 0);
   x.elem_done.assign(static_cast<std::size_t>(ne) + 1, 0);
-  std::vector<char> in(static_cast<std::size_t>(ne) + 1, 0);
+  std::vector<int32_t> in(static_cast<std::size_t>(ne) + 1, 0);  // = stamp: member of this closure
+  int32_t stamp = 0;
   std::vector<int32_t> list;
+  auto member = [&](int32_t c, int32_t e) {
+    const std::vector<int32_t>& m = cands[c].members;
+    return std::binary_search(m.begin(), m.end(), e);
+  };
+  // The known result of adding e to candidate s (index), not in s: kAbandoned, 1 + the index of
+  // an existing candidate, or kUnknown.
+  auto via = [&](int32_t q, int32_t x0, int32_t e) {
+    const int32_t r = cands[q].outcome[e];
+    if (r == kUnknown || r == kAbandoned) return r;
+    if (member(r - 1, x0)) return r;
+    return cands[r - 1].outcome[x0];
+  };
+  auto known = [&](int32_t s, int32_t e) {
+    const int32_t p = cands[s].parent;
+    if (p < 0) return kUnknown;
+    for (int32_t g = p; g >= 0; g = cands[g].parent)
+      if (cands[g].outcome[e] == kAbandoned) return kAbandoned;
+    int32_t k = via(p, cands[s].gens.back(), e);
+    for (std::size_t w = 0; w < cands[s].ways.size() && k == kUnknown; ++w)
+      k = via(cands[s].ways[w].first, cands[s].ways[w].second, e);
+    return k;
+  };
   bool added = true;
   while (added) {
     added = false;
@@ -141,43 +193,68 @@ void Run::build_candidates() {
       const int32_t top = static_cast<int32_t>(cands.size());
       x.elem_done[e] = top;
       for (int32_t sidx = old + 1; sidx <= top; ++sidx) {
-        const std::vector<int32_t>& base = cands[sidx - 1].members;
-        if (std::binary_search(base.begin(), base.end(), e)) continue;
+        if (member(sidx - 1, e)) continue;
+        const int32_t k = known(sidx - 1, e);
+        if (k != kUnknown) {
+          cands[sidx - 1].outcome[e] = k;
+          if (k != kAbandoned) cands[k - 1].ways.emplace_back(sidx - 1, e);
+          continue;
+        }
         // Closure under the products of member pairs (lower element number first). The base is
         // a candidate, closed with no product 0, so only pairs with a newer member are formed:
         // each new member with every member listed before it and with itself.
+        // A pair with product 0 is caught when its second member joins (zero holds the zero
+        // sets of all members so far), which abandons the closure where the pair would.
+        const std::vector<int32_t>& base = cands[sidx - 1].members;
+        ++stamp;
         list = base;
-        list.push_back(e);
-        for (int32_t m : list) in[m] = 1;
+        for (int32_t m : list) in[m] = stamp;
+        std::copy(cands[sidx - 1].zero.begin(), cands[sidx - 1].zero.end(), zero.begin());
         bool abandoned = false;
+        auto join = [&](int32_t c) {
+          const uint64_t* z = zero_set(c);
+          if (has(zero.data(), c) || has(z, c)) return false;
+          for (std::size_t w = 0; w < words; ++w) zero[w] |= z[w];
+          in[c] = stamp;
+          list.push_back(c);
+          return true;
+        };
+        abandoned = !join(e);
         for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
           const int32_t* row = pair.data() + static_cast<std::size_t>(list[i] - 1) * ne;
           for (std::size_t j = 0; j <= i; ++j) {
             const int32_t c = row[list[j] - 1];
-            if (c == 0) {
+            if (c == 0 || (in[c] != stamp && !join(c))) {
               abandoned = true;
               break;
             }
-            if (!in[c]) {
-              in[c] = 1;
-              list.push_back(c);
-            }
           }
         }
-        for (int32_t m : list) in[m] = 0;
-        if (abandoned) continue;
+        if (abandoned) {
+          cands[sidx - 1].outcome[e] = kAbandoned;
+          continue;
+        }
         std::sort(list.begin(), list.end());
         const uint64_t h = hash_ints(list.data(), static_cast<int32_t>(list.size()));
-        bool duplicate = false;
+        int32_t same = -1;
         auto range = by_members.equal_range(h);
-        for (auto it = range.first; it != range.second && !duplicate; ++it)
-          duplicate = cands[it->second].members == list;
-        if (duplicate) continue;
+        for (auto it = range.first; it != range.second && same < 0; ++it)
+          if (cands[it->second].members == list) same = it->second;
+        if (same >= 0) {
+          cands[sidx - 1].outcome[e] = same + 1;
+          cands[same].ways.emplace_back(sidx - 1, e);
+          continue;
+        }
         Candidate next;
         next.members = list;
         if (sidx != 1) next.gens = cands[sidx - 1].gens;
         next.gens.push_back(e);
-        by_members.emplace(h, static_cast<int32_t>(cands.size()));
+        next.parent = sidx - 1;
+        next.outcome.assign(static_cast<std::size_t>(ne) + 1, kUnknown);
+        next.zero = zero;
+        const int32_t index = static_cast<int32_t>(cands.size());
+        cands[sidx - 1].outcome[e] = index + 1;
+        by_members.emplace(h, index);
         cands.push_back(std::move(next));
         added = true;
       }
