@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdlib>
 #include <limits>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -389,6 +389,19 @@ struct RotationSetEntry {
   std::array<std::unique_ptr<std::vector<AssignmentEntry>>, sgl::kSpaceGroupCount + 1> groups;
 };
 
+// A hash of a list of integers, for the keys of the cache.
+struct IntsHash {
+  std::size_t operator()(const std::vector<int32_t>& v) const {
+    uint64_t h = 1469598103934665603ULL;
+    for (const int32_t e : v) {
+      h ^= static_cast<uint32_t>(e);
+      h *= 1099511628211ULL;
+      h ^= h >> 31;
+    }
+    return static_cast<std::size_t>(h);
+  }
+};
+
 struct CallResult {
   int32_t sg = 0;
   Mat3i p{};
@@ -400,9 +413,9 @@ struct CallResult {
 struct IdentificationCache::Store {
   const sgl::CommonSpace* tables = nullptr;
   std::array<std::unique_ptr<GroupGenerators>, sgl::kSpaceGroupCount + 1> generators;
-  std::map<std::vector<int32_t>, RotationSetEntry> rotation_sets;
-  std::map<std::vector<int64_t>, OriginOutcome> origins;
-  std::map<std::vector<int32_t>, CallResult> calls;
+  std::unordered_map<std::vector<int32_t>, RotationSetEntry, IntsHash> rotation_sets;
+  std::unordered_map<std::vector<int32_t>, OriginOutcome, IntsHash> origins;
+  std::unordered_map<std::vector<int32_t>, CallResult, IntsHash> calls;
 
   // Empties the cache when it was filled from other tables.
   void bind(const sgl::CommonSpace& cs) {
@@ -605,14 +618,15 @@ class Search {
     for (int64_t c = 0; c < assignments; ++c) {
       if (!assignment_of(c, candidates, assigned)) continue;
       if (!closure_holds(gg.gen_op, assigned)) continue;
-      if (try_assignment(b, gg, assigned, nvalues, p_out, origin_out)) return true;
+      if (try_assignment(isg, b, gg, assigned, nvalues, p_out, origin_out)) return true;
     }
     return false;
   }
 
   // The transformations P for one assignment, each with its origin system.
-  bool try_assignment(int32_t b, const GroupGenerators& gg, const std::vector<int32_t>& assigned,
-                      int nvalues, Mat3i& p_out, RationalVector& origin_out) {
+  bool try_assignment(int32_t isg, int32_t b, const GroupGenerators& gg,
+                      const std::vector<int32_t>& assigned, int nvalues, Mat3i& p_out,
+                      RationalVector& origin_out) {
     ReducedSystem ps = p_system(gg, assigned);
     ps.reduce(9);
     std::vector<int64_t> x(10, 0);
@@ -625,7 +639,7 @@ class Search {
       sgl::matinv(p, pinv, pden);
       if (pden != 1) sgl::bomb();
       RationalVector origin{};
-      if (!solve_origin(gg, assigned, nvalues, p, pinv, origin)) return false;
+      if (!solve_origin(isg, gg, assigned, nvalues, p, pinv, origin)) return false;
       p_out = p;
       origin_out = origin;
       return true;
@@ -676,7 +690,7 @@ class Search {
         if (bravais_ == 0) bravais_ = b;
         const Mat3i p = f.p[k];
         RationalVector origin{};
-        if (!solve_origin(gg, a.assigned, nvalues, p, f.pinv[k], origin)) continue;
+        if (!solve_origin(isg, gg, a.assigned, nvalues, p, f.pinv[k], origin)) continue;
         p_out = p;
         origin_out = origin;
         return true;
@@ -709,13 +723,13 @@ class Search {
   }
 
   // The origin shift for one P: d (I - M(g)) o + d n + e = 0 per generator and component, with
-  // e/d = P^-1 t(J) - t(g) reduced modulo the lattice and n integral.
-  bool solve_origin(const GroupGenerators& gg, const std::vector<int32_t>& assigned, int nvalues,
-                    const Mat3i& p, const Mat3i& pinv, RationalVector& origin) {
+  // e/d = P^-1 t(J) - t(g) reduced modulo the lattice and n integral. The system is fixed by the
+  // space group (its M(g)), the number of trial values and the vectors v(g) = e/d, which key the
+  // cache of outcomes.
+  bool solve_origin(int32_t isg, const GroupGenerators& gg, const std::vector<int32_t>& assigned,
+                    int nvalues, const Mat3i& p, const Mat3i& pinv, RationalVector& origin) {
     const int32_t ngen = gg.ngen;
-    const int nrow = 3 * ngen;
-    const int ncol = 3 * ngen + 4;
-    ReducedSystem os(nrow, ncol);
+    std::array<RationalVector, kMaxGenerators> v{};
     for (int32_t g = 0; g < ngen; ++g) {
       const SpaceOp& tj = ops_[assigned[g]];
       RationalVector w{tj[0], tj[1], tj[2], tj[3]};
@@ -723,29 +737,36 @@ class Search {
       sgl::reduc1(w);
       if (!apply32(pinv, w.data(), w.data())) throw OutOfRange{};
       const RationalVector tg{gg.gens[g][0], gg.gens[g][1], gg.gens[g][2], gg.gens[g][3]};
-      RationalVector v{};
-      sgl::vsub(w, tg, v);
-      sgl::reduc1(v);
-      const int64_t d = v[3];
-      for (int i = 1; i <= 3; ++i) {
-        const int r = 3 * g + i;
-        for (int j = 1; j <= 3; ++j)
-          os.at(r, j) = sgl::mul64(d, (i == j ? 1 : 0) - m3(gg.m[g], i, j), kRoutine);
-        os.at(r, 3 + r) = v[3];
-        os.at(r, ncol) = v[i - 1];
-      }
+      sgl::vsub(w, tg, v[g]);
+      sgl::reduc1(v[g]);
     }
+    auto build = [&] {
+      const int nrow = 3 * ngen;
+      const int ncol = 3 * ngen + 4;
+      ReducedSystem os(nrow, ncol);
+      for (int32_t g = 0; g < ngen; ++g) {
+        const int64_t d = v[g][3];
+        for (int i = 1; i <= 3; ++i) {
+          const int r = 3 * g + i;
+          for (int j = 1; j <= 3; ++j)
+            os.at(r, j) = sgl::mul64(d, (i == j ? 1 : 0) - m3(gg.m[g], i, j), kRoutine);
+          os.at(r, 3 + r) = v[g][3];
+          os.at(r, ncol) = v[g][i - 1];
+        }
+      }
+      return os;
+    };
 
     OriginOutcome outcome;
     if (cache_ != nullptr) {
-      std::vector<int64_t> key{nvalues, nrow, ncol};
-      key.insert(key.end(), os.a.begin(), os.a.end());
+      std::vector<int32_t> key{isg, nvalues};
+      for (int32_t g = 0; g < ngen; ++g) key.insert(key.end(), v[g].begin(), v[g].end());
       auto it = cache_->origins.find(key);
       if (it == cache_->origins.end())
-        it = cache_->origins.emplace(std::move(key), solve_origin_system(std::move(os), nvalues)).first;
+        it = cache_->origins.emplace(std::move(key), solve_origin_system(build(), nvalues)).first;
       outcome = it->second;
     } else {
-      outcome = solve_origin_system(std::move(os), nvalues);
+      outcome = solve_origin_system(build(), nvalues);
     }
     if (outcome.kind == OriginOutcome::Kind::kOutOfRange) throw OutOfRange{};
     if (outcome.kind == OriginOutcome::Kind::kNone) return false;

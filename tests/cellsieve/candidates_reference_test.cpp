@@ -149,5 +149,36 @@ TEST(CandidatesReference, SameProductsAndCandidates) {
   }
 }
 
+// When the representatives' atom actions do not form a group (here made so by hand: two images
+// of one representative swapped, or one image repeated), the products are found by comparing
+// each composed action, with the same results as the literal search.
+TEST(CandidatesReference, RepresentativesThatFormNoGroup) {
+  Input rocksalt;
+  rocksalt.params = {5.64, 5.64, 5.64, 90, 90, 90};
+  rocksalt.atoms = {{1, 0, 0, 0}, {1, 0.5, 0.5, 0}, {1, 0.5, 0, 0.5}, {1, 0, 0.5, 0.5},
+                    {2, 0.5, 0, 0}, {2, 0, 0.5, 0}, {2, 0, 0, 0.5}, {2, 0.5, 0.5, 0.5}};
+  for (const bool repeat : {false, true}) {
+    SCOPED_TRACE(repeat ? "an image repeated" : "two images swapped");
+    SearchRun r(rocksalt);
+    r.through_operations(0);
+    ASSERT_GE(r->search.ncoset, 2);
+    ASSERT_GE(r->search.nred, 2);
+    Tables& t = r->tables;
+    const int32_t rep = t.fract_rep(2);
+    if (repeat)
+      t.rep_image(2, rep) = t.rep_image(1, rep);
+    else
+      std::swap(t.rep_image(1, rep), t.rep_image(2, rep));
+    r.phase([&] { r->build_candidates(); });
+    ASSERT_FALSE(r.bombed());
+    const auto prod = literal_products(*r);
+    EXPECT_EQ(prod, r->search.elprod);
+    const auto groups = literal_candidates(prod, r->search.nelem);
+    ASSERT_EQ(static_cast<int32_t>(groups.size()), r->search.nsubgroups);
+    for (int32_t s = 1; s <= r->search.nsubgroups; ++s)
+      for (int32_t e = 1; e <= r->search.nelem; ++e) ASSERT_EQ(groups[s - 1][e], r->tables.subgroup_member(e, s));
+  }
+}
+
 }  // namespace
 }  // namespace cellsieve
