@@ -123,7 +123,7 @@ bool products_by_translation_group(Run& run, const std::array<int32_t, kOpCount 
 }
 
 // A map from 64-bit keys to non-zero 32-bit values, 0 for a key not stored; open addressing with
-// linear probing, kept at most half full.
+// linear probing, kept at most three quarters full.
 class OutcomeMap {
  public:
   int32_t get(uint64_t key) const {
@@ -134,7 +134,7 @@ class OutcomeMap {
     }
   }
   void put(uint64_t key, int32_t value) {
-    if (2 * (count_ + 1) > keys_.size()) grow();
+    if (4 * (count_ + 1) > 3 * keys_.size()) grow();
     std::size_t i = slot(key);
     while (keys_[i] != kEmpty && keys_[i] != key) i = (i + 1) & mask_;
     if (keys_[i] == kEmpty) ++count_;

@@ -8,6 +8,7 @@
 // translations agree modulo the lattice. The first solution found is the answer.
 #include "cellsieve/id_spacegroup.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <limits>
@@ -176,6 +177,26 @@ struct ReducedSystem {
     free.clear();
     for (int j = 1; j <= nvar; ++j)
       if (!is_pivot[j]) free.push_back(j);
+  }
+
+  // Removes the rows without a pivot (the zero rows, which take no part in solving for the
+  // variables), keeping the others in order; for a system that is kept.
+  void drop_zero_rows() {
+    int kept = 0;
+    for (int r = 1; r <= nrow; ++r) {
+      if (pivot[r] == 0) continue;
+      ++kept;
+      if (kept != r) {
+        std::copy_n(a.begin() + static_cast<std::ptrdiff_t>(r - 1) * ncol, ncol,
+                    a.begin() + static_cast<std::ptrdiff_t>(kept - 1) * ncol);
+        pivot[kept] = pivot[r];
+      }
+    }
+    nrow = kept;
+    a.resize(static_cast<std::size_t>(nrow) * ncol);
+    a.shrink_to_fit();
+    pivot.resize(static_cast<std::size_t>(nrow) + 1);
+    pivot.shrink_to_fit();
   }
 
   bool is_pivot_column(int c) const {
@@ -678,9 +699,11 @@ class Search {
         a.ps = p_system(gg, a.assigned);
         try {
           a.ps.reduce(9);
+          a.ps.drop_zero_rows();
           a.state = AssignmentEntry::State::kReduced;
         } catch (const OutOfRange&) {
           a.state = AssignmentEntry::State::kOutOfRange;
+          a.ps = ReducedSystem();
         }
       }
       if (a.state == AssignmentEntry::State::kOutOfRange) throw OutOfRange{};
