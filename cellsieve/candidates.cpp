@@ -4,10 +4,14 @@
 // translations) is built by adding one element at a time to a known candidate and closing it.
 // The candidates are sorted by decreasing order, creation order kept among equals.
 //
-// Speed without changing results: a product is compared only with the representatives that carry
-// atom 1 where the composed action does (every representative with the same whole action is among
-// them, so two of them still stop the run); closures work on member lists; the duplicate test
-// looks only at candidates with the same hash of their member set.
+// Speed without changing results: the products come from the group that the representatives'
+// atom actions form (each composed action compared once per pair of operations and
+// representative, not once per pair of elements), or, when they form none, from comparing each
+// composed action with the representatives that carry atom 1 where it does (every representative
+// with the same whole action is among them, so two of them still stop the run); closures work on
+// member lists and form only the pairs with a new member; what adding an element to a candidate
+// gave is kept and, through the rules of closures, answers later additions without closing; the
+// duplicate test looks only at candidates with the same hash of their member set.
 #include <algorithm>
 #include <bit>
 #include <numeric>
@@ -263,15 +267,7 @@ void Run::build_candidates() {
       }
   }
   auto product_of_pair = [&](int32_t a, int32_t b) { return x.product(std::min(a, b), std::max(a, b)); };
-  // Per element a, the bit set of the elements b (itself included) whose pair with a has the
-  // product 0: a closure is abandoned as soon as it holds both members of such a pair.
-  const std::size_t words = static_cast<std::size_t>(ne) / 64 + 1;
-  std::vector<uint64_t> zero_with(static_cast<std::size_t>(ne + 1) * words, 0);
-  for (int32_t a = 1; a <= ne; ++a)
-    for (int32_t b = 1; b <= ne; ++b)
-      if (product_of_pair(a, b) == 0)
-        zero_with[static_cast<std::size_t>(a) * words + (static_cast<std::size_t>(b) >> 6)] |= uint64_t{1} << (b & 63);
-  auto zero_set = [&](int32_t a) { return zero_with.data() + static_cast<std::size_t>(a) * words; };
+  const std::size_t words = static_cast<std::size_t>(ne) / 64 + 1;  // of a bit set of elements
   auto has = [](const uint64_t* set, int32_t b) { return ((set[b >> 6] >> (b & 63)) & 1U) != 0; };
 
   // Enumeration from {element 1}.
@@ -289,8 +285,8 @@ void Run::build_candidates() {
     std::vector<int32_t> members;
     std::vector<int32_t> gens;
     int32_t parent = -1;            // the candidate it was built from (index), -1 for {element 1}
+    std::vector<uint64_t> in;       // bit e: element e is a member
     std::vector<uint64_t> failed;   // bit e: adding element e was abandoned
-    std::vector<uint64_t> zero;     // union of the members' zero_with sets
     // Other ways the candidate was met: (q, x) with closure(q + x) equal to it.
     std::vector<std::pair<int32_t, int32_t>> ways;
   };
@@ -299,8 +295,8 @@ void Run::build_candidates() {
   constexpr int32_t kUnknown = 0;
   constexpr int32_t kAbandoned = -1;
   std::vector<Candidate> cands;
-  cands.push_back({{1}, {1}, -1, std::vector<uint64_t>(words, 0),
-                   std::vector<uint64_t>(zero_set(1), zero_set(1) + words), {}});
+  cands.push_back({{1}, {1}, -1, std::vector<uint64_t>(words, 0), std::vector<uint64_t>(words, 0), {}});
+  cands[0].in[0] |= uint64_t{1} << 1;
   OutcomeMap gave;
   auto key = [](int32_t s, int32_t e) { return (static_cast<uint64_t>(s) << 32) | static_cast<uint32_t>(e); };
   auto outcome = [&](int32_t s, int32_t e) {
@@ -313,17 +309,13 @@ void Run::build_candidates() {
     else
       gave.put(key(s, e), v);
   };
-  std::vector<uint64_t> zero(words);  // the zero set of the closure being formed
   std::unordered_multimap<uint64_t, int32_t> by_members;
   by_members.emplace(hash_ints(cands[0].members.data(), 1), 0);
   x.elem_done.assign(static_cast<std::size_t>(ne) + 1, 0);
-  std::vector<int32_t> in(static_cast<std::size_t>(ne) + 1, 0);  // = stamp: member of this closure
+  std::vector<int32_t> seen(static_cast<std::size_t>(ne) + 1, 0);  // = stamp: member of this closure
   int32_t stamp = 0;
   std::vector<int32_t> list;
-  auto member = [&](int32_t c, int32_t e) {
-    const std::vector<int32_t>& m = cands[c].members;
-    return std::binary_search(m.begin(), m.end(), e);
-  };
+  auto member = [&](int32_t c, int32_t e) { return has(cands[c].in.data(), e); };
   // The known result of adding e to candidate s (index), not in s: kAbandoned, 1 + the index of
   // an existing candidate, or kUnknown.
   auto via = [&](int32_t q, int32_t x0, int32_t e) {
@@ -360,41 +352,26 @@ void Run::build_candidates() {
         // Closure under the products of member pairs (lower element number first). The base is
         // a candidate, closed with no product 0, so only pairs with a newer member are formed:
         // each new member with every member listed before it and with itself.
-        // A pair with product 0 is caught when its second member joins (zero holds the zero
-        // sets of all members so far), which abandons the closure where the pair would.
         const std::vector<int32_t>& base = cands[sidx - 1].members;
         ++stamp;
         list = base;
-        for (int32_t m : list) in[m] = stamp;
-        std::copy(cands[sidx - 1].zero.begin(), cands[sidx - 1].zero.end(), zero.begin());
+        list.push_back(e);
+        for (int32_t m : list) seen[m] = stamp;
         bool abandoned = false;
-        auto join = [&](int32_t c) {
-          const uint64_t* z = zero_set(c);
-          if (has(zero.data(), c) || has(z, c)) return false;
-          for (std::size_t w = 0; w < words; ++w) zero[w] |= z[w];
-          in[c] = stamp;
-          list.push_back(c);
+        auto joined = [&](int32_t c) {  // false for a product 0; a new member is listed
+          if (c == 0) return false;
+          if (seen[c] != stamp) {
+            seen[c] = stamp;
+            list.push_back(c);
+          }
           return true;
         };
-        abandoned = !join(e);
         for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
           if (narrow) {
             const uint16_t* row = pair.data() + static_cast<std::size_t>(list[i] - 1) * ne;
-            for (std::size_t j = 0; j <= i; ++j) {
-              const int32_t c = row[list[j] - 1];
-              if (c == 0 || (in[c] != stamp && !join(c))) {
-                abandoned = true;
-                break;
-              }
-            }
+            for (std::size_t j = 0; j <= i && !abandoned; ++j) abandoned = !joined(row[list[j] - 1]);
           } else {
-            for (std::size_t j = 0; j <= i; ++j) {
-              const int32_t c = product_of_pair(list[i], list[j]);
-              if (c == 0 || (in[c] != stamp && !join(c))) {
-                abandoned = true;
-                break;
-              }
-            }
+            for (std::size_t j = 0; j <= i && !abandoned; ++j) abandoned = !joined(product_of_pair(list[i], list[j]));
           }
         }
         if (abandoned) {
@@ -417,8 +394,9 @@ void Run::build_candidates() {
         if (sidx != 1) next.gens = cands[sidx - 1].gens;
         next.gens.push_back(e);
         next.parent = sidx - 1;
+        next.in.assign(words, 0);
+        for (const int32_t m : list) next.in[m >> 6] |= uint64_t{1} << (m & 63);
         next.failed = cands[sidx - 1].failed;  // what failed for the parent fails here too
-        next.zero = zero;
         const int32_t index = static_cast<int32_t>(cands.size());
         set_outcome(sidx - 1, e, index + 1);
         by_members.emplace(h, index);
