@@ -6,6 +6,12 @@
 // of determinant +1 with R P = P M for every generator is sought, its undetermined entries taking
 // bounded trial values in a fixed order, and for each such P an origin shift that makes the
 // translations agree modulo the lattice. The first solution found is the answer.
+//
+// Through an IdentificationCache the same search reuses what depends only on the rotations (the
+// assignments that pass the closure check, the reduced equations for P and the admissible P in
+// enumeration order), on the origin system's data (its outcome) or on the whole call (its
+// result); it visits the same candidates in the same order. Rows of the exact reductions are
+// formed in 64 bits while they fit and in 128 bits otherwise.
 #include "cellsieve/id_spacegroup.hpp"
 
 #include <algorithm>
