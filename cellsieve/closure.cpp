@@ -214,7 +214,8 @@ void Run::identify() {
   sgl::RationalVector origin{0, 0, 0, 1};
   int32_t sg = 0;
   id_spacegroup(space, nops, std::span<const sgl::SpaceOp>(x.group_space_ops.data(), nops),
-                std::span<const sgl::Mat3i>(x.group_matrices.data(), nops), sg, x.id_basis, origin, 0);
+                std::span<const sgl::Mat3i>(x.group_matrices.data(), nops), sg, x.id_basis, origin, 0,
+                x.id_cache);
   if (sg == 0) numbered_error(35, {"space group not found"});
   g.sg_number = sg;
   g.id_origin = origin;

@@ -6,11 +6,20 @@
 // of determinant +1 with R P = P M for every generator is sought, its undetermined entries taking
 // bounded trial values in a fixed order, and for each such P an origin shift that makes the
 // translations agree modulo the lattice. The first solution found is the answer.
+//
+// Through an IdentificationCache the same search reuses what depends only on the rotations (the
+// assignments that pass the closure check, the reduced equations for P and the admissible P in
+// enumeration order), on the origin system's data (its outcome) or on the whole call (its
+// result); it visits the same candidates in the same order. Rows of the exact reductions are
+// formed in 64 bits while they fit and in 128 bits otherwise.
 #include "cellsieve/id_spacegroup.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <limits>
+#include <unordered_map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -109,6 +118,35 @@ bool store_row(std::span<int64_t> a, int ncol, int r, const std::vector<Int128>&
   return true;
 }
 
+// The same for a row whose entries fit 64 bits: the same greatest common divisor and quotients,
+// formed in 64-bit arithmetic.
+bool store_row64(std::span<int64_t> a, int ncol, int r, const std::vector<int64_t>& row) {
+  uint64_t g = 0;
+  for (const int64_t e : row) {
+    // |e| as unsigned (also for the most negative value), then Euclid.
+    uint64_t u = e < 0 ? uint64_t{0} - static_cast<uint64_t>(e) : static_cast<uint64_t>(e);
+    while (u != 0) {
+      const uint64_t t = g % u;
+      g = u;
+      u = t;
+    }
+  }
+  constexpr int64_t kLimit = int64_t{1} << 62;
+  for (int j = 1; j <= ncol; ++j) {
+    int64_t e = row[j - 1];
+    // g > 1 divides every entry; g <= 2^63 and the quotient of the most negative value by a
+    // g of 2 or more is formed without overflow by unsigned magnitude.
+    if (g > 1) {
+      const uint64_t mag = e < 0 ? uint64_t{0} - static_cast<uint64_t>(e) : static_cast<uint64_t>(e);
+      const uint64_t q = mag / g;
+      e = e < 0 ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
+    }
+    if (e >= kLimit || e <= -kLimit) return false;
+    a[static_cast<std::size_t>(r - 1) * ncol + (j - 1)] = e;
+  }
+  return true;
+}
+
 // A system of integer equations (one per row), reduced by reduce_rows_exact, with the pivot
 // column of each row and the variable columns that are no row's pivot.
 struct ReducedSystem {
@@ -118,6 +156,7 @@ struct ReducedSystem {
   std::vector<int> pivot;  // per row 1..nrow, 0 for a zero row
   std::vector<int> free;   // variable columns that are no row's pivot
 
+  ReducedSystem() = default;
   ReducedSystem(int rows, int cols)
       : nrow(rows),
         ncol(cols),
@@ -146,6 +185,26 @@ struct ReducedSystem {
       if (!is_pivot[j]) free.push_back(j);
   }
 
+  // Removes the rows without a pivot (the zero rows, which take no part in solving for the
+  // variables), keeping the others in order; for a system that is kept.
+  void drop_zero_rows() {
+    int kept = 0;
+    for (int r = 1; r <= nrow; ++r) {
+      if (pivot[r] == 0) continue;
+      ++kept;
+      if (kept != r) {
+        std::copy_n(a.begin() + static_cast<std::ptrdiff_t>(r - 1) * ncol, ncol,
+                    a.begin() + static_cast<std::ptrdiff_t>(kept - 1) * ncol);
+        pivot[kept] = pivot[r];
+      }
+    }
+    nrow = kept;
+    a.resize(static_cast<std::size_t>(nrow) * ncol);
+    a.shrink_to_fit();
+    pivot.resize(static_cast<std::size_t>(nrow) + 1);
+    pivot.shrink_to_fit();
+  }
+
   bool is_pivot_column(int c) const {
     for (int r = 1; r <= nrow; ++r)
       if (pivot[r] == c) return true;
@@ -162,22 +221,61 @@ struct ReducedSystem {
     }
     return s;
   }
+
+  // The same sum in 64 bits; false when a step does not fit.
+  bool tail_sum64(int r, int p, const std::vector<int64_t>& x, int64_t& s) const {
+    s = 0;
+    for (int j = p + 1; j <= ncol; ++j) {
+      const int64_t e = at(r, j);
+      if (e == 0) continue;
+      int64_t t = 0;
+      if (__builtin_mul_overflow(e, x[j], &t) || __builtin_add_overflow(s, t, &s)) return false;
+    }
+    return true;
+  }
+
+  // Whether the tail sum s of row r (pivot column p) is divisible by the pivot entry, and then
+  // q = -s / pivot; in 64 bits when the sum fits, in 128 bits otherwise.
+  bool pivot_quotient(int r, int p, const std::vector<int64_t>& x, Int128& q) const {
+    const int64_t d = at(r, p);
+    int64_t s64 = 0;
+    if (tail_sum64(r, p, x, s64) && s64 != std::numeric_limits<int64_t>::min()) {
+      if (s64 % d != 0) return false;
+      q = -(s64 / d);
+      return true;
+    }
+    const Int128 s = tail_sum(r, p, x);
+    if (s % d != 0) return false;
+    q = -s / d;
+    return true;
+  }
 };
 
-// Calls visit() for each combination of trial values of the free columns of s, written into x:
-// combination c (from 0) gives free column k the value of digit k of c in base nvalues, the first
-// free column varying fastest. Stops at, and returns true for, the first visit that returns true.
+// The number of combinations of trial values of the free columns of s.
+int64_t combination_count(const ReducedSystem& s, int nvalues) {
+  int64_t total = 1;
+  for (std::size_t k = 0; k < s.free.size(); ++k) total *= nvalues;
+  return total;
+}
+
+// Writes combination c (from 0) of trial values into the free columns of x: free column k takes
+// the value of digit k of c in base nvalues, the first free column varying fastest.
+void set_combination(const ReducedSystem& s, int nvalues, int64_t c, std::vector<int64_t>& x) {
+  int64_t rest = c;
+  for (int col : s.free) {
+    x[col] = kTrialValues[static_cast<std::size_t>(rest % nvalues)];
+    rest /= nvalues;
+  }
+}
+
+// Calls visit() for each combination of trial values of the free columns of s, written into x,
+// in order. Stops at, and returns true for, the first visit that returns true.
 template <typename Visit>
 bool for_each_combination(const ReducedSystem& s, int nvalues, std::vector<int64_t>& x,
                           Visit&& visit) {
-  int64_t total = 1;
-  for (std::size_t k = 0; k < s.free.size(); ++k) total *= nvalues;
+  const int64_t total = combination_count(s, nvalues);
   for (int64_t c = 0; c < total; ++c) {
-    int64_t rest = c;
-    for (int col : s.free) {
-      x[col] = kTrialValues[static_cast<std::size_t>(rest % nvalues)];
-      rest /= nvalues;
-    }
+    set_combination(s, nvalues, c, x);
     if (visit()) return true;
   }
   return false;
@@ -192,12 +290,183 @@ int64_t det128(const std::array<int64_t, 9>& m) {
   return static_cast<int64_t>(d);
 }
 
-// The search over space groups for one set of operators in one basis.
+// The P of the combination of trial values in the free columns of x: each pivot variable solved
+// from its row, bottom row first, must be an integer of magnitude at most kMaxPEntry, and det P
+// must be +1. The entries stay below 2^13, so the determinant is formed in 64 bits.
+bool p_of_combination(const ReducedSystem& ps, std::vector<int64_t>& x, Mat3i& p) {
+  for (int r = ps.nrow; r >= 1; --r) {
+    const int pc = ps.pivot[r];
+    if (pc == 0) continue;
+    Int128 v = 0;
+    if (!ps.pivot_quotient(r, pc, x, v)) return false;
+    if (v > kMaxPEntry || v < -kMaxPEntry) return false;
+    x[pc] = static_cast<int64_t>(v);
+  }
+  // Entry (r, i) of P is x(3(r - 1) + i); p is stored by columns.
+  auto e = [&](int r, int i) { return x[3 * (r - 1) + i]; };
+  const int64_t det = e(1, 1) * (e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2)) -
+                      e(1, 2) * (e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1)) +
+                      e(1, 3) * (e(2, 1) * e(3, 2) - e(2, 2) * e(3, 1));
+  if (det != 1) return false;
+  for (int r = 1; r <= 3; ++r)
+    for (int i = 1; i <= 3; ++i) m3(p, r, i) = static_cast<int32_t>(e(r, i));
+  return true;
+}
+
+// The outcome of an origin system: no solution, a solution (-o in normal form, in the basis of
+// the table's primitive setting, before P carries it into the given basis), or a value beyond
+// the exact range.
+struct OriginOutcome {
+  enum class Kind { kNone, kFound, kOutOfRange };
+  Kind kind = Kind::kNone;
+  RationalVector o{};
+};
+
+// Solves the origin system os (unreduced; 3 rows per generator, columns o, n and the constant)
+// with nvalues trial values for its free variables.
+OriginOutcome solve_origin_system(ReducedSystem os, int nvalues) {
+  OriginOutcome out;
+  try {
+    const int nrow = os.nrow;
+    const int ncol = os.ncol;
+    os.reduce(ncol - 1);
+    if (os.is_pivot_column(ncol)) return out;  // the equations contradict each other
+
+    std::vector<int64_t> x(static_cast<std::size_t>(ncol) + 1, 0);
+    x[ncol] = 1;
+    const bool found = for_each_combination(os, nvalues, x, [&] {
+      for (int r = 1; r <= nrow; ++r) {
+        const int pc = os.pivot[r];
+        if (pc <= 3) continue;  // origin rows and zero rows are not tested
+        Int128 q = 0;
+        if (!os.pivot_quotient(r, pc, x, q)) return false;
+      }
+      return true;
+    });
+    if (!found) return out;
+
+    // -o from the origin rows; a free origin coordinate keeps the trial value it was solved with.
+    std::array<int64_t, 4> num{}, den{};
+    for (int k = 1; k <= 3; ++k) {
+      num[k] = x[k];
+      den[k] = 1;
+    }
+    for (int r = 1; r <= 3 && r <= nrow; ++r) {
+      const int pc = os.pivot[r];
+      if (pc == 0 || pc > 3) break;
+      const Int128 s = os.tail_sum(r, pc, x);
+      if (!fits32(s) || !fits32(os.at(r, pc))) throw OutOfRange{};
+      num[pc] = -static_cast<int64_t>(s);
+      den[pc] = os.at(r, pc);
+    }
+    const std::array<Int128, 4> wide{static_cast<Int128>(num[1]) * den[2] * den[3],
+                                     static_cast<Int128>(num[2]) * den[1] * den[3],
+                                     static_cast<Int128>(num[3]) * den[1] * den[2],
+                                     -static_cast<Int128>(den[1]) * den[2] * den[3]};
+    Int128 g = 0;
+    for (Int128 e : wide) {
+      Int128 a = e < 0 ? -e : e;
+      while (a != 0) {
+        const Int128 t = g % a;
+        g = a;
+        a = t;
+      }
+    }
+    RationalVector o{};
+    for (int k = 0; k < 4; ++k) {
+      const Int128 e = wide[k] / g;
+      if (!fits32(e)) throw OutOfRange{};
+      o[k] = static_cast<int32_t>(e);
+    }
+    sgl::reduc2(o);
+    out.kind = OriginOutcome::Kind::kFound;
+    out.o = o;
+  } catch (const OutOfRange&) {
+    out.kind = OriginOutcome::Kind::kOutOfRange;
+  }
+  return out;
+}
+
+// A space group's generators in setting "pml" and their rotations in its primitive basis.
+struct GroupGenerators {
+  int32_t ngen = 0;
+  std::array<SpaceOp, kMaxGenerators> gens{};
+  std::array<Mat3i, kMaxGenerators> m{};
+  std::vector<int32_t> gen_op;  // the generators' point operations
+};
+
+// One assignment of operators to the generators of a space group that extends to an
+// isomorphism, with its equations for P (reduced on first use) and the admissible P (determinant
+// +1, entries within the bound) found so far for each number of trial values.
+struct AssignmentEntry {
+  enum class State { kNew, kReduced, kOutOfRange };
+  std::vector<int32_t> assigned;
+  State state = State::kNew;
+  ReducedSystem ps;
+  struct Found {
+    std::vector<Mat3i> p, pinv;
+    int64_t next = 0;  // the next combination of trial values to examine
+    bool done = false;
+  };
+  std::array<Found, 2> found;  // 3 and 5 trial values
+};
+
+// Per rotation set: per space group (by number), its assignments in the order of the search.
+struct RotationSetEntry {
+  std::array<std::unique_ptr<std::vector<AssignmentEntry>>, sgl::kSpaceGroupCount + 1> groups;
+};
+
+// A hash of a list of integers, for the keys of the cache.
+struct IntsHash {
+  std::size_t operator()(const std::vector<int32_t>& v) const {
+    uint64_t h = 1469598103934665603ULL;
+    for (const int32_t e : v) {
+      h ^= static_cast<uint32_t>(e);
+      h *= 1099511628211ULL;
+      h ^= h >> 31;
+    }
+    return static_cast<std::size_t>(h);
+  }
+};
+
+struct CallResult {
+  int32_t sg = 0;
+  Mat3i p{};
+  RationalVector origin{};
+};
+
+}  // namespace
+
+struct IdentificationCache::Store {
+  const sgl::CommonSpace* tables = nullptr;
+  std::array<std::unique_ptr<GroupGenerators>, sgl::kSpaceGroupCount + 1> generators;
+  std::unordered_map<std::vector<int32_t>, RotationSetEntry, IntsHash> rotation_sets;
+  std::unordered_map<std::vector<int32_t>, OriginOutcome, IntsHash> origins;
+  std::unordered_map<std::vector<int32_t>, CallResult, IntsHash> calls;
+
+  // Empties the cache when it was filled from other tables.
+  void bind(const sgl::CommonSpace& cs) {
+    if (tables == &cs) return;
+    for (auto& g : generators) g.reset();
+    rotation_sets.clear();
+    origins.clear();
+    calls.clear();
+    tables = &cs;
+  }
+};
+
+IdentificationCache::IdentificationCache() : store_(std::make_unique<Store>()) {}
+IdentificationCache::~IdentificationCache() = default;
+
+namespace {
+
+// The search over space groups for one set of operators in one basis; with a cache it takes
+// what earlier searches learnt and adds what it learns.
 class Search {
  public:
   Search(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
-         std::span<const Mat3i> rot)
-      : cs_(cs), nops_(nops), ops_(ops), rot_(rot) {
+         std::span<const Mat3i> rot, IdentificationCache::Store* cache)
+      : cs_(cs), nops_(nops), ops_(ops), rot_(rot), cache_(cache) {
     int64_t key = 0;
     for (int32_t k = 0; k < nops_; ++k) key += cs_.point_op_key(ops_[k][4]);
     for (int32_t g = 1; g <= sgl::kPointGroupCount && pg_ == 0; ++g)
@@ -206,6 +475,14 @@ class Search {
     position_.fill(-1);
     for (int32_t k = 0; k < nops_; ++k)
       if (position_[ops_[k][4]] < 0) position_[ops_[k][4]] = k;
+    if (cache_ != nullptr) {
+      std::vector<int32_t> rkey{nops_};
+      for (int32_t k = 0; k < nops_; ++k) {
+        rkey.push_back(ops_[k][4]);
+        rkey.insert(rkey.end(), rot_[k].begin(), rot_[k].end());
+      }
+      rotation_set_ = &cache_->rotation_sets[rkey];
+    }
   }
 
   // Passes over the range with 3, then 5 trial values; the Bravais type of the first group that
@@ -218,7 +495,9 @@ class Search {
       for (int32_t isg = first; isg <= last; ++isg) {
         if (cs_.sg_point_group(isg) != pg_) continue;
         if (bravais_ != 0 && cs_.sg_bravais(isg) != bravais_) continue;
-        if (try_group(isg, nvalues, p, origin)) {
+        const bool found = cache_ != nullptr ? try_group_cached(isg, nvalues, p, origin)
+                                             : try_group(isg, nvalues, p, origin);
+        if (found) {
           sg = isg;
           return true;
         }
@@ -273,196 +552,254 @@ class Search {
     return static_cast<int32_t>(table.size()) == nops_;
   }
 
-  bool try_group(int32_t isg, int nvalues, Mat3i& p_out, RationalVector& origin_out) {
+  // The generators of isg and their rotations in its primitive basis; false when its point group
+  // has no generator.
+  bool load_generators(int32_t isg, GroupGenerators& out) {
     const int32_t b = cs_.sg_bravais(isg);
     const int32_t ngen = cs_.pg_generator_count(pg_);
     if (ngen > kMaxGenerators)
       stop("space group " + std::to_string(isg) + " has more than 5 generators");
     if (ngen < 1) return false;
-    std::array<SpaceOp, kMaxGenerators> gens{};
-    sgl::get_generators(cs_, isg, gens, "pml");
-
-    // Generator rotations in the primitive basis.
-    std::array<Mat3i, kMaxGenerators> m{};
-    for (int32_t g = 0; g < ngen; ++g) {
+    GroupGenerators g{};
+    g.ngen = ngen;
+    sgl::get_generators(cs_, isg, g.gens, "pml");
+    for (int32_t k = 0; k < ngen; ++k) {
       Mat3i rot{};
       for (int j = 1; j <= 3; ++j)
-        for (int i = 1; i <= 3; ++i) m3(rot, i, j) = cs_.point_op_rot(i, j, gens[g][4]);
+        for (int i = 1; i <= 3; ++i) m3(rot, i, j) = cs_.point_op_rot(i, j, g.gens[k][4]);
       Mat3i t1{}, t2{};
       for (int j = 1; j <= 3; ++j)
         for (int i = 1; i <= 3; ++i) {
           m3(t1, i, j) = cs_.lattice_transform(i, j, 1, b);
           m3(t2, i, j) = cs_.lattice_transform(i, j, 2, b);
         }
-      sgl::matmlt(t1, rot, m[g]);
-      sgl::matmlt(m[g], t2, m[g]);
+      sgl::matmlt(t1, rot, g.m[k]);
+      sgl::matmlt(g.m[k], t2, g.m[k]);
       int32_t den = cs_.lattice_transform_den(1, b);
-      sgl::reduc3(m[g], den);
+      sgl::reduc3(g.m[k], den);
       if (den != 1) sgl::bomb();
+      g.gen_op.push_back(g.gens[k][4]);
     }
+    out = std::move(g);
+    return true;
+  }
 
-    // Candidate operators of each generator: the same kind of point operation.
-    std::vector<std::vector<int32_t>> candidates(static_cast<std::size_t>(ngen));
+  // Candidate operators of each generator (the same kind of point operation) and the number of
+  // assignments, the product of their counts.
+  int64_t candidates_of(const GroupGenerators& gg, std::vector<std::vector<int32_t>>& candidates) {
+    candidates.assign(static_cast<std::size_t>(gg.ngen), {});
     int64_t assignments = 1;
-    for (int32_t g = 0; g < ngen; ++g) {
-      const int32_t key = cs_.point_op_key(gens[g][4]);
+    for (int32_t g = 0; g < gg.ngen; ++g) {
+      const int32_t key = cs_.point_op_key(gg.gens[g][4]);
       for (int32_t k = 0; k < nops_; ++k)
         if (cs_.point_op_key(point_op(k)) == key) candidates[g].push_back(k);
       assignments *= static_cast<int64_t>(candidates[g].size());
     }
-    if (assignments == 0) return false;
-
-    std::vector<int32_t> gen_op(static_cast<std::size_t>(ngen));
-    for (int32_t g = 0; g < ngen; ++g) gen_op[g] = gens[g][4];
-    std::vector<int32_t> assigned(static_cast<std::size_t>(ngen));
-    for (int64_t c = 0; c < assignments; ++c) {
-      int64_t rest = c;
-      bool repeated = false;
-      for (int32_t g = 0; g < ngen; ++g) {
-        const int64_t n = static_cast<int64_t>(candidates[g].size());
-        assigned[g] = candidates[g][static_cast<std::size_t>(rest % n)];
-        rest /= n;
-        for (int32_t h = 0; h < g; ++h)
-          if (assigned[h] == assigned[g]) repeated = true;
-      }
-      if (repeated) continue;
-      if (!closure_holds(gen_op, assigned)) continue;
-      if (try_assignment(b, ngen, gens, m, assigned, nvalues, p_out, origin_out)) return true;
-    }
-    return false;
+    return assignments;
   }
 
-  // The transformations P for one assignment, each with its origin system.
-  bool try_assignment(int32_t b, int32_t ngen, const std::array<SpaceOp, kMaxGenerators>& gens,
-                      const std::array<Mat3i, kMaxGenerators>& m,
-                      const std::vector<int32_t>& assigned, int nvalues, Mat3i& p_out,
-                      RationalVector& origin_out) {
-    // Entry (a, c) of P M(g) - R(J) P = 0, variables x(3(r - 1) + i) = P(r, i).
-    ReducedSystem ps(9 * ngen, 9);
-    for (int32_t g = 0; g < ngen; ++g) {
+  // Assignment number c in mixed-radix order, generator 1 varying fastest; false when it gives
+  // two generators the same operator.
+  static bool assignment_of(int64_t c, const std::vector<std::vector<int32_t>>& candidates,
+                            std::vector<int32_t>& assigned) {
+    assigned.resize(candidates.size());
+    int64_t rest = c;
+    bool repeated = false;
+    for (std::size_t g = 0; g < candidates.size(); ++g) {
+      const int64_t n = static_cast<int64_t>(candidates[g].size());
+      assigned[g] = candidates[g][static_cast<std::size_t>(rest % n)];
+      rest /= n;
+      for (std::size_t h = 0; h < g; ++h)
+        if (assigned[h] == assigned[g]) repeated = true;
+    }
+    return !repeated;
+  }
+
+  // The equations for P of one assignment, not yet reduced: entry (a, c) of P M(g) - R(J) P = 0,
+  // variables x(3(r - 1) + i) = P(r, i).
+  ReducedSystem p_system(const GroupGenerators& gg, const std::vector<int32_t>& assigned) const {
+    ReducedSystem ps(9 * gg.ngen, 9);
+    for (int32_t g = 0; g < gg.ngen; ++g) {
       const Mat3i& r = rot_[assigned[g]];
       for (int a = 1; a <= 3; ++a) {
         for (int c = 1; c <= 3; ++c) {
           const int row = 9 * g + 3 * (a - 1) + c;
           std::array<int64_t, 10> e{};
-          for (int i = 1; i <= 3; ++i) e[3 * (a - 1) + i] += m3(m[g], i, c);
+          for (int i = 1; i <= 3; ++i) e[3 * (a - 1) + i] += m3(gg.m[g], i, c);
           for (int k = 1; k <= 3; ++k) e[3 * (k - 1) + c] -= m3(r, a, k);
           for (int j = 1; j <= 9; ++j) ps.at(row, j) = e[j];
         }
       }
     }
-    ps.reduce(9);
+    return ps;
+  }
 
+  bool try_group(int32_t isg, int nvalues, Mat3i& p_out, RationalVector& origin_out) {
+    GroupGenerators gg;
+    if (!load_generators(isg, gg)) return false;
+    std::vector<std::vector<int32_t>> candidates;
+    const int64_t assignments = candidates_of(gg, candidates);
+    if (assignments == 0) return false;
+    const int32_t b = cs_.sg_bravais(isg);
+    std::vector<int32_t> assigned;
+    for (int64_t c = 0; c < assignments; ++c) {
+      if (!assignment_of(c, candidates, assigned)) continue;
+      if (!closure_holds(gg.gen_op, assigned)) continue;
+      if (try_assignment(isg, b, gg, assigned, nvalues, p_out, origin_out)) return true;
+    }
+    return false;
+  }
+
+  // The transformations P for one assignment, each with its origin system.
+  bool try_assignment(int32_t isg, int32_t b, const GroupGenerators& gg,
+                      const std::vector<int32_t>& assigned, int nvalues, Mat3i& p_out,
+                      RationalVector& origin_out) {
+    ReducedSystem ps = p_system(gg, assigned);
+    ps.reduce(9);
     std::vector<int64_t> x(10, 0);
     return for_each_combination(ps, nvalues, x, [&] {
-      for (int r = ps.nrow; r >= 1; --r) {
-        const int pc = ps.pivot[r];
-        if (pc == 0) continue;
-        const Int128 s = ps.tail_sum(r, pc, x);
-        if (s % ps.at(r, pc) != 0) return false;
-        const Int128 v = -s / ps.at(r, pc);
-        if (v > kMaxPEntry || v < -kMaxPEntry) return false;
-        x[pc] = static_cast<int64_t>(v);
-      }
-      std::array<int64_t, 9> pw{};
-      for (int r = 1; r <= 3; ++r)
-        for (int i = 1; i <= 3; ++i) {
-          pw[(i - 1) * 3 + (r - 1)] = x[3 * (r - 1) + i];
-        }
-      if (det128(pw) != 1) return false;
-      if (bravais_ == 0) bravais_ = b;
       Mat3i p{};
-      for (int k = 0; k < 9; ++k) p[k] = static_cast<int32_t>(pw[k]);
+      if (!p_of_combination(ps, x, p)) return false;
+      if (bravais_ == 0) bravais_ = b;
+      Mat3i pinv{};
+      int32_t pden = 0;
+      sgl::matinv(p, pinv, pden);
+      if (pden != 1) sgl::bomb();
       RationalVector origin{};
-      if (!solve_origin(ngen, gens, m, assigned, nvalues, p, origin)) return false;
+      if (!solve_origin(isg, gg, assigned, nvalues, p, pinv, origin)) return false;
       p_out = p;
       origin_out = origin;
       return true;
     });
   }
 
-  // The origin shift for one P: d (I - M(g)) o + d n + e = 0 per generator and component, with
-  // e/d = P^-1 t(J) - t(g) reduced modulo the lattice and n integral.
-  bool solve_origin(int32_t ngen, const std::array<SpaceOp, kMaxGenerators>& gens,
-                    const std::array<Mat3i, kMaxGenerators>& m,
-                    const std::vector<int32_t>& assigned, int nvalues, const Mat3i& p,
-                    RationalVector& origin) {
-    Mat3i pinv{};
-    int32_t pden = 0;
-    sgl::matinv(p, pinv, pden);
-    if (pden != 1) sgl::bomb();
+  // try_group through the cache: the same assignments, P and origin systems in the same order.
+  bool try_group_cached(int32_t isg, int nvalues, Mat3i& p_out, RationalVector& origin_out) {
+    std::unique_ptr<GroupGenerators>& slot = cache_->generators[isg];
+    if (!slot) {
+      auto gg = std::make_unique<GroupGenerators>();
+      if (!load_generators(isg, *gg)) gg->ngen = 0;
+      slot = std::move(gg);
+    }
+    const GroupGenerators& gg = *slot;
+    if (gg.ngen == 0) return false;
 
-    const int nrow = 3 * ngen;
-    const int ncol = 3 * ngen + 4;
-    ReducedSystem os(nrow, ncol);
+    std::unique_ptr<std::vector<AssignmentEntry>>& list = rotation_set_->groups[isg];
+    if (!list) {
+      auto entries = std::make_unique<std::vector<AssignmentEntry>>();
+      std::vector<std::vector<int32_t>> candidates;
+      const int64_t assignments = candidates_of(gg, candidates);
+      std::vector<int32_t> assigned;
+      for (int64_t c = 0; c < assignments; ++c) {
+        if (!assignment_of(c, candidates, assigned)) continue;
+        if (!closure_holds(gg.gen_op, assigned)) continue;
+        entries->emplace_back();
+        entries->back().assigned = assigned;
+      }
+      list = std::move(entries);
+    }
+
+    const int32_t b = cs_.sg_bravais(isg);
+    for (AssignmentEntry& a : *list) {
+      if (a.state == AssignmentEntry::State::kNew) {
+        a.ps = p_system(gg, a.assigned);
+        try {
+          a.ps.reduce(9);
+          a.ps.drop_zero_rows();
+          a.state = AssignmentEntry::State::kReduced;
+        } catch (const OutOfRange&) {
+          a.state = AssignmentEntry::State::kOutOfRange;
+          a.ps = ReducedSystem();
+        }
+      }
+      if (a.state == AssignmentEntry::State::kOutOfRange) throw OutOfRange{};
+      AssignmentEntry::Found& f = a.found[nvalues == 3 ? 0 : 1];
+      for (std::size_t k = 0;; ++k) {
+        if (k == f.p.size() && !next_p(a.ps, nvalues, f)) break;
+        if (bravais_ == 0) bravais_ = b;
+        const Mat3i p = f.p[k];
+        RationalVector origin{};
+        if (!solve_origin(isg, gg, a.assigned, nvalues, p, f.pinv[k], origin)) continue;
+        p_out = p;
+        origin_out = origin;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Appends the next admissible P of the enumeration (with its inverse) to f; false when the
+  // combinations are exhausted.
+  static bool next_p(const ReducedSystem& ps, int nvalues, AssignmentEntry::Found& f) {
+    if (f.done) return false;
+    const int64_t total = combination_count(ps, nvalues);
+    std::vector<int64_t> x(10, 0);
+    for (; f.next < total; ++f.next) {
+      set_combination(ps, nvalues, f.next, x);
+      Mat3i p{};
+      if (!p_of_combination(ps, x, p)) continue;
+      Mat3i pinv{};
+      int32_t pden = 0;
+      sgl::matinv(p, pinv, pden);
+      if (pden != 1) sgl::bomb();
+      f.p.push_back(p);
+      f.pinv.push_back(pinv);
+      ++f.next;
+      return true;
+    }
+    f.done = true;
+    return false;
+  }
+
+  // The origin shift for one P: d (I - M(g)) o + d n + e = 0 per generator and component, with
+  // e/d = P^-1 t(J) - t(g) reduced modulo the lattice and n integral. The system is fixed by the
+  // space group (its M(g)), the number of trial values and the vectors v(g) = e/d, which key the
+  // cache of outcomes.
+  bool solve_origin(int32_t isg, const GroupGenerators& gg, const std::vector<int32_t>& assigned,
+                    int nvalues, const Mat3i& p, const Mat3i& pinv, RationalVector& origin) {
+    const int32_t ngen = gg.ngen;
+    std::array<RationalVector, kMaxGenerators> v{};
     for (int32_t g = 0; g < ngen; ++g) {
       const SpaceOp& tj = ops_[assigned[g]];
       RationalVector w{tj[0], tj[1], tj[2], tj[3]};
       sgl::reduc2(w);  // a lattice vector less changes nothing modulo the lattice below
       sgl::reduc1(w);
       if (!apply32(pinv, w.data(), w.data())) throw OutOfRange{};
-      const RationalVector tg{gens[g][0], gens[g][1], gens[g][2], gens[g][3]};
-      RationalVector v{};
-      sgl::vsub(w, tg, v);
-      sgl::reduc1(v);
-      const int64_t d = v[3];
-      for (int i = 1; i <= 3; ++i) {
-        const int r = 3 * g + i;
-        for (int j = 1; j <= 3; ++j)
-          os.at(r, j) = sgl::mul64(d, (i == j ? 1 : 0) - m3(m[g], i, j), kRoutine);
-        os.at(r, 3 + r) = v[3];
-        os.at(r, ncol) = v[i - 1];
-      }
+      const RationalVector tg{gg.gens[g][0], gg.gens[g][1], gg.gens[g][2], gg.gens[g][3]};
+      sgl::vsub(w, tg, v[g]);
+      sgl::reduc1(v[g]);
     }
-    os.reduce(ncol - 1);
-    if (os.is_pivot_column(ncol)) return false;  // the equations contradict each other
+    auto build = [&] {
+      const int nrow = 3 * ngen;
+      const int ncol = 3 * ngen + 4;
+      ReducedSystem os(nrow, ncol);
+      for (int32_t g = 0; g < ngen; ++g) {
+        const int64_t d = v[g][3];
+        for (int i = 1; i <= 3; ++i) {
+          const int r = 3 * g + i;
+          for (int j = 1; j <= 3; ++j)
+            os.at(r, j) = sgl::mul64(d, (i == j ? 1 : 0) - m3(gg.m[g], i, j), kRoutine);
+          os.at(r, 3 + r) = v[g][3];
+          os.at(r, ncol) = v[g][i - 1];
+        }
+      }
+      return os;
+    };
 
-    std::vector<int64_t> x(static_cast<std::size_t>(ncol) + 1, 0);
-    x[ncol] = 1;
-    const bool found = for_each_combination(os, nvalues, x, [&] {
-      for (int r = 1; r <= nrow; ++r) {
-        const int pc = os.pivot[r];
-        if (pc <= 3) continue;  // origin rows and zero rows are not tested
-        if (os.tail_sum(r, pc, x) % os.at(r, pc) != 0) return false;
-      }
-      return true;
-    });
-    if (!found) return false;
-
-    // -o from the origin rows; a free origin coordinate keeps the trial value it was solved with.
-    std::array<int64_t, 4> num{}, den{};
-    for (int k = 1; k <= 3; ++k) {
-      num[k] = x[k];
-      den[k] = 1;
+    OriginOutcome outcome;
+    if (cache_ != nullptr) {
+      std::vector<int32_t> key{isg, nvalues};
+      for (int32_t g = 0; g < ngen; ++g) key.insert(key.end(), v[g].begin(), v[g].end());
+      auto it = cache_->origins.find(key);
+      if (it == cache_->origins.end())
+        it = cache_->origins.emplace(std::move(key), solve_origin_system(build(), nvalues)).first;
+      outcome = it->second;
+    } else {
+      outcome = solve_origin_system(build(), nvalues);
     }
-    for (int r = 1; r <= 3 && r <= nrow; ++r) {
-      const int pc = os.pivot[r];
-      if (pc == 0 || pc > 3) break;
-      const Int128 s = os.tail_sum(r, pc, x);
-      if (!fits32(s) || !fits32(os.at(r, pc))) throw OutOfRange{};
-      num[pc] = -static_cast<int64_t>(s);
-      den[pc] = os.at(r, pc);
-    }
-    const std::array<Int128, 4> wide{static_cast<Int128>(num[1]) * den[2] * den[3],
-                                     static_cast<Int128>(num[2]) * den[1] * den[3],
-                                     static_cast<Int128>(num[3]) * den[1] * den[2],
-                                     -static_cast<Int128>(den[1]) * den[2] * den[3]};
-    Int128 g = 0;
-    for (Int128 e : wide) {
-      Int128 a = e < 0 ? -e : e;
-      while (a != 0) {
-        const Int128 t = g % a;
-        g = a;
-        a = t;
-      }
-    }
-    RationalVector o{};
-    for (int k = 0; k < 4; ++k) {
-      const Int128 e = wide[k] / g;
-      if (!fits32(e)) throw OutOfRange{};
-      o[k] = static_cast<int32_t>(e);
-    }
-    sgl::reduc2(o);
+    if (outcome.kind == OriginOutcome::Kind::kOutOfRange) throw OutOfRange{};
+    if (outcome.kind == OriginOutcome::Kind::kNone) return false;
+    RationalVector o = outcome.o;
     if (!apply32(p, o.data(), o.data())) throw OutOfRange{};
     sgl::reduc2(o);
     origin = o;
@@ -473,6 +810,8 @@ class Search {
   int32_t nops_;
   std::span<const SpaceOp> ops_;
   std::span<const Mat3i> rot_;
+  IdentificationCache::Store* cache_ = nullptr;
+  RotationSetEntry* rotation_set_ = nullptr;
   int32_t pg_ = 0;
   int32_t bravais_ = 0;
   std::array<int32_t, sgl::kPointOpCount + 1> position_{};  // point operation -> operator
@@ -574,7 +913,7 @@ bool reduced_basis(int32_t nops, std::span<const Mat3i> rot, Mat3i& q) {
 
 }  // namespace
 
-bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
+bool reduce_rows_exact_wide(std::span<int64_t> a, int nrow, int ncol) {
   if (nrow <= 0 || ncol <= 0) return true;
   auto at = [&](int i, int j) -> int64_t& {
     return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)];
@@ -606,11 +945,61 @@ bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
   return true;
 }
 
+bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
+  if (nrow <= 0 || ncol <= 0) return true;
+  auto at = [&](int i, int j) -> int64_t& {
+    return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)];
+  };
+  std::vector<int64_t> row64(static_cast<std::size_t>(ncol));
+  std::vector<Int128> row(static_cast<std::size_t>(ncol));
+  for (int r = 1; r <= nrow; ++r) {
+    for (int j = 1; j <= ncol; ++j) row64[j - 1] = at(r, j);
+    if (!store_row64(a, ncol, r, row64)) return false;
+  }
+  int c = 0;
+  for (int i = 1; i <= nrow; ++i) {
+    int found = 0;
+    while (found == 0 && ++c <= ncol) {
+      for (int r = i; r <= nrow && found == 0; ++r) {
+        if (at(r, c) == 0) continue;
+        found = r;
+        for (int j = 1; j <= ncol; ++j) std::swap(at(i, j), at(r, j));
+      }
+    }
+    if (found == 0) break;
+    const int64_t piv = at(i, c);
+    for (int r = 1; r <= nrow; ++r) {
+      const int64_t f = at(r, c);
+      if (r == i || f == 0) continue;
+      // The new row in 64 bits while every product and difference fits, else in 128 bits.
+      bool fits = true;
+      for (int j = 1; j <= ncol && fits; ++j) {
+        int64_t u = 0, v = 0;
+        fits = !__builtin_mul_overflow(piv, at(r, j), &u) && !__builtin_mul_overflow(f, at(i, j), &v) &&
+               !__builtin_sub_overflow(u, v, &row64[j - 1]);
+      }
+      if (fits) {
+        if (!store_row64(a, ncol, r, row64)) return false;
+        continue;
+      }
+      for (int j = 1; j <= ncol; ++j)
+        row[j - 1] = static_cast<Int128>(piv) * at(r, j) - static_cast<Int128>(f) * at(i, j);
+      if (!store_row(a, ncol, r, row)) return false;
+    }
+  }
+  return true;
+}
+
 void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
                           std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
-                          int32_t mode, int passes) {
+                          int32_t mode, int passes, IdentificationCache* cache) {
   check_arguments(nops, ops, rot, mode);
-  Search search(cs, nops, ops, rot);
+  IdentificationCache::Store* store = nullptr;
+  if (cache != nullptr) {
+    store = &cache->store();
+    store->bind(cs);
+  }
+  Search search(cs, nops, ops, rot, store);
   Mat3i p_found{};
   RationalVector origin_found{};
   int32_t sg_found = 0;
@@ -625,10 +1014,13 @@ void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops, std::span<co
   origin = origin_found;
 }
 
-void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
-                   std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
-                   int32_t mode) {
-  id_spacegroup_search(cs, nops, ops, rot, sg, p, origin, mode, 2);
+namespace {
+
+// The identification with its retry on a reduced basis, through the cache when there is one.
+void identify_with_retry(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+                         std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
+                         int32_t mode, IdentificationCache* cache) {
+  id_spacegroup_search(cs, nops, ops, rot, sg, p, origin, mode, 2, cache);
   if (sg != 0) return;
 
   // A skewed basis can need entries of P beyond the trial values: search again in a reduced basis
@@ -656,7 +1048,7 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const Spa
   int32_t sg_red = 0;
   Mat3i p_red{};
   RationalVector origin_red{};
-  id_spacegroup_search(cs, nops, ops_red, rot_red, sg_red, p_red, origin_red, mode, 2);
+  id_spacegroup_search(cs, nops, ops_red, rot_red, sg_red, p_red, origin_red, mode, 2, cache);
   if (sg_red == 0) return;
   Mat3i p_given{};
   if (!product32(q, p_red, p_given) || !apply32(q, origin_red.data(), origin_red.data())) return;
@@ -664,6 +1056,37 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const Spa
   p = p_given;
   origin = origin_red;
   sg = sg_red;
+}
+
+}  // namespace
+
+void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+                   std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
+                   int32_t mode) {
+  identify_with_retry(cs, nops, ops, rot, sg, p, origin, mode, nullptr);
+}
+
+void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const SpaceOp> ops,
+                   std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
+                   int32_t mode, IdentificationCache& cache) {
+  check_arguments(nops, ops, rot, mode);
+  IdentificationCache::Store& store = cache.store();
+  store.bind(cs);
+  std::vector<int32_t> key{mode, nops};
+  for (int32_t k = 0; k < nops; ++k) {
+    key.insert(key.end(), ops[k].begin(), ops[k].end());
+    key.insert(key.end(), rot[k].begin(), rot[k].end());
+  }
+  auto it = store.calls.find(key);
+  if (it == store.calls.end()) {
+    CallResult r;
+    identify_with_retry(cs, nops, ops, rot, r.sg, r.p, r.origin, mode, &cache);
+    it = store.calls.emplace(std::move(key), r).first;
+  }
+  sg = it->second.sg;
+  if (sg == 0) return;
+  p = it->second.p;
+  origin = it->second.origin;
 }
 
 }  // namespace cellsieve

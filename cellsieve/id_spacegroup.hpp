@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "library/types.hpp"
@@ -22,6 +23,28 @@ struct CommonSpace;
 }
 
 namespace cellsieve {
+
+// What the identification learns in a run, kept for later calls with the same space-group tables:
+// per set of rotations (point-operation numbers and matrices, translations left out) and space
+// group, the generator assignments that extend to an isomorphism, the reduced equations for P of
+// each and the admissible P found so far in enumeration order; the outcome of each origin system
+// met (by its exact coefficients); and the result of each complete call. Every entry is a pure
+// function of its key and the tables, so a search through the cache visits the same candidates in
+// the same order and gives exactly the result of the search without it. The cache belongs to one
+// set of tables: a call with other tables (another object) starts it afresh; tables changed in
+// place must not be used with a filled cache.
+class IdentificationCache {
+ public:
+  IdentificationCache();
+  ~IdentificationCache();
+  IdentificationCache(const IdentificationCache&) = delete;
+  IdentificationCache& operator=(const IdentificationCache&) = delete;
+  struct Store;
+  Store& store() { return *store_; }
+
+ private:
+  std::unique_ptr<Store> store_;
+};
 
 // Identifies the group of the nops operators ops with rotations rot (both indexed 0..nops-1).
 // mode 0 tries space groups 1 to 230, mode n (1..230) space group n only. sg is the number found,
@@ -43,6 +66,12 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const sgl
                    std::span<const sgl::Mat3i> rot, int32_t& sg, sgl::Mat3i& p,
                    sgl::RationalVector& origin, int32_t mode);
 
+// The same identification through a cache of what earlier calls learnt: the same results, the
+// same stops, faster when rotation sets, origin systems or whole calls recur.
+void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const sgl::SpaceOp> ops,
+                   std::span<const sgl::Mat3i> rot, int32_t& sg, sgl::Mat3i& p,
+                   sgl::RationalVector& origin, int32_t mode, IdentificationCache& cache);
+
 // The bounded search alone, in the given basis, without the retry on a reduced basis: passes 1
 // (trial values 0, 1, -1) and, when passes is 2, pass 2 (0, 1, -1, 2, -2). Same arguments,
 // checks and results as id_spacegroup otherwise. id_spacegroup returns exactly this result
@@ -52,7 +81,7 @@ void id_spacegroup(const sgl::CommonSpace& cs, int32_t nops, std::span<const sgl
 void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
                           std::span<const sgl::SpaceOp> ops, std::span<const sgl::Mat3i> rot,
                           int32_t& sg, sgl::Mat3i& p, sgl::RationalVector& origin, int32_t mode,
-                          int passes = 2);
+                          int passes = 2, IdentificationCache* cache = nullptr);
 
 // The exact row reduction of the search's equations, on the nrow x ncol matrix a stored by rows:
 // fraction-free Gauss-Jordan elimination. For row i the pivot is the next column after the
@@ -62,7 +91,12 @@ void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
 // reduced rows themselves. The result has the layout of sgl::rowop's (first non-zero entry of
 // row i in column i or later, pivot columns zero in all other rows, zero rows last) and its rows
 // up to a non-zero factor each, without rowop's 32-bit limit. Returns false (a left in an
-// unspecified state) when an entry reaches 2^62 in magnitude.
+// unspecified state) when an entry reaches 2^62 in magnitude. Rows are formed and divided in 64
+// bits while their values fit, in 128 bits otherwise.
 bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol);
+
+// The same reduction with every row formed and divided in 128 bits: the reference of the one
+// above, which must give the same matrix and result.
+bool reduce_rows_exact_wide(std::span<int64_t> a, int nrow, int ncol);
 
 }  // namespace cellsieve

@@ -12,35 +12,6 @@
 
 namespace cellsieve {
 
-void vector_add(const Vec3& a, const Vec3& b, Vec3& c) {
-  for (int i = 0; i < 3; ++i) c[i] = a[i] + b[i];
-}
-
-void vector_sub(const Vec3& a, const Vec3& b, Vec3& c) {
-  for (int i = 0; i < 3; ++i) c[i] = a[i] - b[i];
-}
-
-void vector_mlt(const Mat3& m, const Vec3& v, Vec3& w) {
-  Vec3 r{};
-  for (int i = 1; i <= 3; ++i) {
-    double sum = 0.0;
-    for (int j = 1; j <= 3; ++j) sum += at(m, i, j) * v[j - 1];
-    r[i - 1] = sum;
-  }
-  w = r;
-}
-
-void matrix_mlt(const Mat3& a, const Mat3& b, Mat3& r) {
-  Mat3 p{};
-  for (int j = 1; j <= 3; ++j)
-    for (int i = 1; i <= 3; ++i) {
-      double sum = 0.0;
-      for (int k = 1; k <= 3; ++k) sum += at(a, i, k) * at(b, k, j);
-      at(p, i, j) = sum;
-    }
-  r = p;
-}
-
 double detmat(const Mat3& a) { return sgl::ddet3(std::span<const double, 9>(a)); }
 
 void unitcell(const Mat3& a, const Mat3& b, const Vec3& v, Vec3& w) {
@@ -63,8 +34,6 @@ void near_origin(const Mat3& a, const Mat3& b, const Vec3& v, Vec3& w) {
   }
   vector_mlt(b, r, w);
 }
-
-int32_t ncmpd(double x) { return sgl::iszero(x, 1e-10) ? 0 : 1; }
 
 void jacobi(Mat3& a, Vec3& d) {
   for (int j = 1; j <= 3; ++j)

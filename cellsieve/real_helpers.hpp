@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 
+#include "library/geometry/real_vector.hpp"
+
 namespace cellsieve {
 
 using Vec3 = std::array<double, 3>;
@@ -22,15 +24,39 @@ constexpr double at(const Mat3& m, int i, int j) { return m[(j - 1) * 3 + (i - 1
 
 inline constexpr Mat3 kIdentity3 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
+// The small routines are inline: the fits and the closure call them in their inner loops. The
+// floating-point operations and their order are those written (no contraction, no reordering).
+
 // c = a + b and c = a - b, component by component.
-void vector_add(const Vec3& a, const Vec3& b, Vec3& c);
-void vector_sub(const Vec3& a, const Vec3& b, Vec3& c);
+inline void vector_add(const Vec3& a, const Vec3& b, Vec3& c) {
+  for (int i = 0; i < 3; ++i) c[i] = a[i] + b[i];
+}
+inline void vector_sub(const Vec3& a, const Vec3& b, Vec3& c) {
+  for (int i = 0; i < 3; ++i) c[i] = a[i] - b[i];
+}
 
 // w = M v; each component summed from 0 over j = 1, 2, 3.
-void vector_mlt(const Mat3& m, const Vec3& v, Vec3& w);
+inline void vector_mlt(const Mat3& m, const Vec3& v, Vec3& w) {
+  Vec3 r{};
+  for (int i = 1; i <= 3; ++i) {
+    double sum = 0.0;
+    for (int j = 1; j <= 3; ++j) sum += at(m, i, j) * v[j - 1];
+    r[i - 1] = sum;
+  }
+  w = r;
+}
 
 // R = A B; each entry summed from 0 over k = 1, 2, 3.
-void matrix_mlt(const Mat3& a, const Mat3& b, Mat3& r);
+inline void matrix_mlt(const Mat3& a, const Mat3& b, Mat3& r) {
+  Mat3 p{};
+  for (int j = 1; j <= 3; ++j)
+    for (int i = 1; i <= 3; ++i) {
+      double sum = 0.0;
+      for (int k = 1; k <= 3; ++k) sum += at(a, i, k) * at(b, k, j);
+      at(p, i, j) = sum;
+    }
+  r = p;
+}
 
 // The determinant, expanded along the first row.
 double detmat(const Mat3& a);
@@ -44,7 +70,7 @@ void unitcell(const Mat3& a, const Mat3& b, const Vec3& v, Vec3& w);
 void near_origin(const Mat3& a, const Mat3& b, const Vec3& v, Vec3& w);
 
 // 1 when |x| >= 1e-10, else 0 (a NaN counts as zero).
-int32_t ncmpd(double x);
+inline int32_t ncmpd(double x) { return sgl::iszero(x, 1e-10) ? 0 : 1; }
 
 // The three eigenvalues of the symmetric matrix A (only its diagonal and the entries above it are
 // read) by cyclic Jacobi rotations, in the positions of the diagonal entries they come from.

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cellsieve/id_spacegroup.hpp"
 #include "cellsieve/real_helpers.hpp"
 #include "cellsieve/tables.hpp"
 #include "library/text/text_io.hpp"
@@ -59,6 +60,7 @@ struct Search {
   std::array<sgl::SpaceOp, 48> group_space_ops{};
   std::array<sgl::Mat3i, 48> group_matrices{};
   sgl::Mat3i id_basis{};
+  IdentificationCache id_cache;  // what the identifications of this run have learnt
   Mat3 cinter_in_pml{}, to_standard{}, std_cart{};
 
   int32_t& product(int32_t e1, int32_t e2) {

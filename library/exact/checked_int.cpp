@@ -14,31 +14,6 @@ void overflow_stop(const char* routine) {
   bomb_with_message({std::string("Error: integer overflow in ") + routine});
 }
 
-int64_t add64(int64_t a, int64_t b, const char* routine) {
-  int64_t r;
-  if (__builtin_add_overflow(a, b, &r)) overflow_stop(routine);
-  return r;
-}
-
-int64_t sub64(int64_t a, int64_t b, const char* routine) {
-  int64_t r;
-  if (__builtin_sub_overflow(a, b, &r)) overflow_stop(routine);
-  return r;
-}
-
-int64_t mul64(int64_t a, int64_t b, const char* routine) {
-  int64_t r;
-  if (__builtin_mul_overflow(a, b, &r)) overflow_stop(routine);
-  return r;
-}
-
-int32_t narrow32(int64_t v, const char* routine) {
-  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
-    overflow_stop(routine);
-  }
-  return static_cast<int32_t>(v);
-}
-
 int64_t factor64(std::span<int64_t> v, const char* routine) {
   int64_t g = 0;
   for (int64_t e : v) {

@@ -28,10 +28,6 @@ double wrap_into_unit(double v) {
 
 }  // namespace
 
-bool ncmpd(double x) { return std::fabs(x) > 1e-6; }
-
-bool iszero(double x, double tol) { return !(std::fabs(x) >= tol); }
-
 void zero_to_one(std::span<double, 3> x) {
   for (double& v : x) v = wrap_into_unit(v);
 }

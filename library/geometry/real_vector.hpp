@@ -8,15 +8,17 @@
 // keeps state; an array shorter than the dimensions given stops the run through bomb().
 #pragma once
 
+#include <cmath>
 #include <span>
 
 namespace sgl {
 
-// True when |x| > 1e-6 (1e-6 itself and NaN count as zero).
-bool ncmpd(double x);
+// True when |x| > 1e-6 (1e-6 itself and NaN count as zero). Inline: the searches call it in
+// their innermost loops.
+inline bool ncmpd(double x) { return std::fabs(x) > 1e-6; }
 
-// True when |x| < tol, strictly (NaN counts as zero).
-bool iszero(double x, double tol);
+// True when |x| < tol, strictly (NaN counts as zero). Inline, as ncmpd.
+inline bool iszero(double x, double tol) { return !(std::fabs(x) >= tol); }
 
 // Wraps each of the three components into the unit interval: while a component is above 1 or
 // within 1e-12 of 1 it is lowered by 1, then while it is below 0 and not within 1e-12 of 0 it

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "tests/cellsieve/search_support.hpp"
@@ -66,15 +67,22 @@ std::vector<std::vector<bool>> literal_candidates(const std::vector<int32_t>& pr
         if (groups[s - 1][e]) continue;
         std::vector<bool> g = groups[s - 1];
         g[e] = true;
+        // Sweeps over the members a and the members b >= a, in increasing order, membership
+        // as it is at that moment (an ordered set visits members added behind the position).
+        std::set<int32_t> members;
+        for (int32_t m = 1; m <= ne; ++m)
+          if (g[m]) members.insert(m);
         bool abandoned = false, grew = true;
         while (grew && !abandoned) {
           grew = false;
-          for (int32_t a = 1; a <= ne && !abandoned; ++a)
-            for (int32_t b = a; b <= ne && !abandoned; ++b) {
-              if (!g[a] || !g[b]) continue;
-              const int32_t c = product(a, b);
+          for (auto a = members.begin(); a != members.end() && !abandoned; ++a)
+            for (auto b = members.find(*a); b != members.end() && !abandoned; ++b) {
+              const int32_t c = product(*a, *b);
               if (c == 0) abandoned = true;
-              else if (!g[c]) g[c] = grew = true;
+              else if (!g[c]) {
+                g[c] = grew = true;
+                members.insert(c);
+              }
             }
         }
         if (abandoned) continue;
@@ -105,6 +113,14 @@ TEST(CandidatesReference, SameProductsAndCandidates) {
   Input hcp;
   hcp.params = {3, 3, 4.9, 90, 90, 120};
   hcp.atoms = {{1, 1.0 / 3, 2.0 / 3, 0.25}, {1, 2.0 / 3, 1.0 / 3, 0.75}};
+  Input perovskite;
+  perovskite.params = {3.905, 3.905, 3.905, 90, 90, 90};
+  perovskite.atoms = {{1, 0, 0, 0}, {2, 0.5, 0.5, 0.5}, {3, 0.5, 0.5, 0}, {3, 0.5, 0, 0.5}, {3, 0, 0.5, 0.5}};
+  // Doubled along a with the same oxygen of both halves moved along c: the translation stays, the
+  // operations that turn c over no longer fit.
+  Input distorted = testing::supercell(perovskite, 2, 1, 1);
+  distorted.atoms[2].z += 0.04;
+  distorted.atoms[7].z += 0.04;
   const struct {
     const char* what;
     Input in;
@@ -112,7 +128,12 @@ TEST(CandidatesReference, SameProductsAndCandidates) {
   } cases[] = {{"rock salt, the face centring as cosets", rocksalt, 0},
                {"rock salt, the primitive cell", rocksalt, 1},
                {"hcp", hcp, 0},
-               {"doubled cubic cell", testing::supercell(Input{}, 1, 1, 2), 0}};
+               {"doubled cubic cell", testing::supercell(Input{}, 1, 1, 2), 0},
+               {"cubic cell 2x2x1", testing::supercell(Input{}, 2, 2, 1), 0},
+               {"perovskite 2x1x1, the doubled cell", testing::supercell(perovskite, 2, 1, 1), 0},
+               {"perovskite 2x1x1, the primitive cell", testing::supercell(perovskite, 2, 1, 1), 1},
+               {"distorted perovskite 2x1x1", distorted, 0},
+               {"hcp 1x1x2", testing::supercell(hcp, 1, 1, 2), 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SearchRun r(c.in);
@@ -125,6 +146,37 @@ TEST(CandidatesReference, SameProductsAndCandidates) {
     ASSERT_EQ(static_cast<int32_t>(groups.size()), r->search.nsubgroups);
     for (int32_t s = 1; s <= r->search.nsubgroups; ++s)
       for (int32_t e = 1; e <= ne; ++e) ASSERT_EQ(groups[s - 1][e], r->tables.subgroup_member(e, s)) << s << " " << e;
+  }
+}
+
+// When the representatives' atom actions do not form a group (here made so by hand: two images
+// of one representative swapped, or one image repeated), the products are found by comparing
+// each composed action, with the same results as the literal search.
+TEST(CandidatesReference, RepresentativesThatFormNoGroup) {
+  Input rocksalt;
+  rocksalt.params = {5.64, 5.64, 5.64, 90, 90, 90};
+  rocksalt.atoms = {{1, 0, 0, 0}, {1, 0.5, 0.5, 0}, {1, 0.5, 0, 0.5}, {1, 0, 0.5, 0.5},
+                    {2, 0.5, 0, 0}, {2, 0, 0.5, 0}, {2, 0, 0, 0.5}, {2, 0.5, 0.5, 0.5}};
+  for (const bool repeat : {false, true}) {
+    SCOPED_TRACE(repeat ? "an image repeated" : "two images swapped");
+    SearchRun r(rocksalt);
+    r.through_operations(0);
+    ASSERT_GE(r->search.ncoset, 2);
+    ASSERT_GE(r->search.nred, 2);
+    Tables& t = r->tables;
+    const int32_t rep = t.fract_rep(2);
+    if (repeat)
+      t.rep_image(2, rep) = t.rep_image(1, rep);
+    else
+      std::swap(t.rep_image(1, rep), t.rep_image(2, rep));
+    r.phase([&] { r->build_candidates(); });
+    ASSERT_FALSE(r.bombed());
+    const auto prod = literal_products(*r);
+    EXPECT_EQ(prod, r->search.elprod);
+    const auto groups = literal_candidates(prod, r->search.nelem);
+    ASSERT_EQ(static_cast<int32_t>(groups.size()), r->search.nsubgroups);
+    for (int32_t s = 1; s <= r->search.nsubgroups; ++s)
+      for (int32_t e = 1; e <= r->search.nelem; ++e) ASSERT_EQ(groups[s - 1][e], r->tables.subgroup_member(e, s));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -335,6 +336,45 @@ TEST(IdSpacegroup, RowReductionAgreesWithTheLibrary) {
   }
 }
 
+// The reduction with 64-bit rows where they fit against the one in 128 bits throughout: on seeded
+// random systems with entries from small to near the limit (so rows fall on both sides of the
+// 64-bit range, and some reductions leave the range), the same result and the same matrix.
+TEST(IdSpacegroup, RowReductionIn64BitsAgreesWithThe128BitOne) {
+  std::mt19937_64 rng(99);
+  const std::vector<std::array<int, 2>> shapes = {{9, 9}, {18, 9}, {27, 9}, {6, 10}, {9, 13}, {15, 19}, {4, 6}};
+  int out_of_range = 0;
+  int reduced = 0;
+  for (const auto& shape : shapes) {
+    const int nrow = shape[0], ncol = shape[1];
+    for (int bits : {2, 8, 20, 31, 40, 61}) {
+      for (int trial = 0; trial < 30; ++trial) {
+        SCOPED_TRACE(std::to_string(nrow) + " x " + std::to_string(ncol) + ", " + std::to_string(bits) +
+                     " bits, trial " + std::to_string(trial));
+        const int64_t bound = (int64_t{1} << bits) - 1;
+        std::uniform_int_distribution<int64_t> entry(-bound, bound);
+        std::uniform_int_distribution<int> kind(0, 3);
+        std::vector<int64_t> a(static_cast<std::size_t>(nrow) * ncol);
+        for (int64_t& e : a) e = kind(rng) == 0 ? 0 : entry(rng);
+        if (trial % 3 == 0)  // a deficient rank: the first row repeated
+          for (int j = 0; j < ncol; ++j) a[static_cast<std::size_t>(nrow - 1) * ncol + j] = a[j];
+        if (trial % 7 == 0) a[static_cast<std::size_t>(trial % nrow) * ncol] = std::numeric_limits<int64_t>::min();
+        std::vector<int64_t> fast = a, wide = a;
+        const bool ok_fast = reduce_rows_exact(fast, nrow, ncol);
+        const bool ok_wide = reduce_rows_exact_wide(wide, nrow, ncol);
+        ASSERT_EQ(ok_fast, ok_wide);
+        if (!ok_wide) {
+          ++out_of_range;
+          continue;
+        }
+        ++reduced;
+        EXPECT_EQ(fast, wide);
+      }
+    }
+  }
+  EXPECT_GT(out_of_range, 100);
+  EXPECT_GT(reduced, 200);
+}
+
 // Every group is found as itself in its own basis, by the bounded search alone, and the setting
 // it reports carries the table's operators onto the given ones.
 TEST(IdSpacegroup, EveryGroupInItsOwnBasis) {
@@ -594,7 +634,78 @@ TEST(IdSpacegroup, StopsOnInputItCannotIdentify) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.message);
     EXPECT_EQ(sg, -7);
     EXPECT_EQ(p, kSentinelP);
+    // Through a cache: the same stop, also when the same call is made again.
+    IdentificationCache cache;
+    for (int round = 0; round < 2; ++round) {
+      ::testing::internal::CaptureStdout();
+      EXPECT_THROW(id_spacegroup(*tables, nops, s.ops, s.rot, sg, p, origin, c.mode, cache), Bombed);
+      EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.message);
+      EXPECT_EQ(sg, -7);
+      EXPECT_EQ(p, kSentinelP);
+    }
   }
+}
+
+// The identification through a cache shared by many calls gives exactly the results of the
+// search without one, every call asked twice (the second answered from the cache): every group
+// in its own basis, under mode restrictions, and in seeded skewed bases with several shifted
+// origins each (the same rotations with other translations, so stored assignments, lists of P,
+// origin systems and whole calls are met again), and the special cases above (second pass, retry
+// on a reduced basis, very skewed bases, operators that are not closed). A cache handed other
+// tables starts afresh.
+TEST(IdSpacegroup, CachedIdentificationGivesTheSameResults) {
+  SGL_REQUIRE_TABLES();
+  IdentificationCache cache;
+  auto compare = [&](const sgl::CommonSpace& cs, const OpSet& s, int32_t mode) {
+    Result plain{-7, kSentinelP, kSentinelOrigin};
+    id_spacegroup(cs, s.n(), s.ops, s.rot, plain.sg, plain.p, plain.origin, mode);
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE("round " + std::to_string(round));
+      Result cached{-7, kSentinelP, kSentinelOrigin};
+      id_spacegroup(cs, s.n(), s.ops, s.rot, cached.sg, cached.p, cached.origin, mode, cache);
+      expect_result(cached, plain);
+    }
+    return plain.sg;
+  };
+  std::mt19937 rng(2028);
+  int found = 0;
+  for (int32_t g = 1; g <= sgl::kSpaceGroupCount; ++g) {
+    SCOPED_TRACE("group " + std::to_string(g));
+    const OpSet s = table_group(g);
+    found += compare(space_tables(), s, 0) == g;
+    EXPECT_EQ(compare(space_tables(), s, g), g);
+    EXPECT_EQ(compare(space_tables(), s, g == 1 ? 2 : g - 1), 0);
+    const Mat3i q = random_unimodular(rng, 2 + g % 7);
+    std::vector<int> perm(s.ops.size());
+    std::iota(perm.begin(), perm.end(), 0);
+    std::shuffle(perm.begin(), perm.end(), rng);
+    for (int trial = 0; trial < 3; ++trial) {
+      const Frac3 shift = random_shift(rng);
+      SCOPED_TRACE(describe(g, q, shift));
+      found += compare(space_tables(), transformed(s, q, shift, perm), 0) == g;
+    }
+  }
+  EXPECT_EQ(found, 4 * sgl::kSpaceGroupCount);
+
+  const OpSet p2 =
+      transformed(table_group(3), rows({1, 0, 0}, {2, 1, 0}, {1, 0, 1}), Frac3{}, {0, 1});
+  EXPECT_EQ(compare(space_tables(), p2, 0), 3);
+  const OpSet skewed =
+      point_group_in_basis({1, 2, 3, 4, 25, 26, 27, 28}, rows({3, 5, 0}, {4, 7, 0}, {0, 0, 1}));
+  EXPECT_EQ(compare(space_tables(), skewed, 0), 47);
+  const Mat3i fibonacci = rows({89, 55, 0}, {144, 89, 0}, {0, 0, 1});
+  for (int32_t g : {15, 136, 191, 230}) {
+    const OpSet s = table_group(g);
+    std::vector<int> perm(s.ops.size());
+    std::iota(perm.begin(), perm.end(), 0);
+    EXPECT_EQ(compare(space_tables(), transformed(s, fibonacci, Frac3{{1, 5, 7}, 12}, perm), 0), g);
+  }
+  EXPECT_EQ(compare(space_tables(), point_group_in_basis({1, 2, 26, 28}, kUnit), 0), 0);
+
+  // Other tables (here: the same content in another object) empty the cache first.
+  auto other = std::make_unique<sgl::CommonSpace>(space_tables());
+  for (int32_t g : {2, 62, 194, 227}) EXPECT_EQ(compare(*other, table_group(g), 0), g);
+  for (int32_t g : {2, 62, 194, 227}) EXPECT_EQ(compare(space_tables(), table_group(g), 0), g);
 }
 
 }  // namespace
