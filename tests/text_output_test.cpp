@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -208,6 +210,49 @@ TEST(TextOutput, DigitsAreTheExactExpansionCutNotRounded) {
   // Exact ties of the cut digits go away from zero.
   EXPECT_EQ(sgl::textio::round_significant(sgl::textio::decompose(2.5, false), 1).digits, "3");
   EXPECT_EQ(sgl::textio::round_significant(sgl::textio::decompose(0.5, false), 0).digits, "1");
+}
+
+// decompose takes its digits from std::to_chars; the printf version is the reference. The cases
+// that reach the long expansion (exact short decimals, runs of nines that round up at the 41st
+// digit, huge and tiny magnitudes) are listed, then random bit patterns of both widths.
+TEST(TextOutput, DecomposeMatchesThePrintfReference) {
+  using sgl::textio::Decimal;
+  auto same = [](double x, bool single) {
+    const Decimal a = sgl::textio::decompose(x, single);
+    const Decimal b = sgl::textio::decompose_literal(x, single);
+    return a.negative == b.negative && a.zero == b.zero && a.nan == b.nan && a.inf == b.inf &&
+           a.digits == b.digits && a.exp10 == b.exp10 && a.taken == b.taken && a.cap == b.cap;
+  };
+  std::vector<double> cases = {0.0, -0.0, 1.0, -1.0, 0.5, 0.25, 0.125, 2.5, 1e16, 1e17, 1e22, 1e23,
+                               0.1, 0.3, 1.0 / 3.0, 2.0 / 3.0, 0.9999999999999999, 9.999999999999999e22,
+                               std::numeric_limits<double>::max(),
+                               std::numeric_limits<double>::min(),
+                               std::numeric_limits<double>::denorm_min(),
+                               std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(), 123456789.0, 0.015625};
+  for (int k = -1100; k <= 1030; ++k) cases.push_back(std::ldexp(1.0, k));
+  for (int k = 1; k <= 2000; ++k) {
+    cases.push_back(k / 8.0);
+    cases.push_back(k * 0.001);
+    cases.push_back(std::nextafter(k * 0.1, 0.0));
+  }
+  for (int p = -320; p <= 308; ++p) cases.push_back(std::pow(10.0, p));
+  for (const double x : cases) {
+    EXPECT_TRUE(same(x, false)) << x;
+    EXPECT_TRUE(same(static_cast<float>(x), true)) << x;
+  }
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 100000; ++i) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    double x = 0.0;
+    const uint64_t bits = state;
+    std::memcpy(&x, &bits, sizeof x);
+    float f = 0.0f;
+    const uint32_t fbits = static_cast<uint32_t>(state >> 32);
+    std::memcpy(&f, &fbits, sizeof f);
+    ASSERT_TRUE(same(x, false)) << bits;
+    ASSERT_TRUE(same(f, true)) << fbits;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // A, Aw, Iw, Fw.d, Ew.d and Gw.d.
 #include "library/text/text_io_fields.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +25,28 @@ std::string right_aligned(const std::string& body, int w) {
   return std::string(static_cast<std::size_t>(w) - body.size(), ' ') + body;
 }
 
-// Digits of the expansion printed with the given precision (one digit before the point).
+// Digits of the expansion printed with the given precision (one digit before the point), rounded
+// at the last digit on the exact binary value. std::to_chars gives the same characters as
+// printf's "%.*e" several times faster; expansion_printf is that reference.
 void expansion(double magnitude, int precision, std::string& digits, int& exponent) {
+  char small[64];
+  std::vector<char> large;
+  char* buffer = small;
+  std::size_t size = sizeof small;
+  if (static_cast<std::size_t>(precision) + 16 > size) {
+    large.resize(static_cast<std::size_t>(precision) + 16);
+    buffer = large.data();
+    size = large.size();
+  }
+  const std::to_chars_result end =
+      std::to_chars(buffer, buffer + size, magnitude, std::chars_format::scientific, precision);
+  *end.ptr = '\0';
+  digits.assign(1, buffer[0]);
+  digits.append(buffer + 2, static_cast<std::size_t>(precision));
+  exponent = std::atoi(buffer + 3 + precision);
+}
+
+void expansion_printf(double magnitude, int precision, std::string& digits, int& exponent) {
   std::vector<char> buffer(static_cast<std::size_t>(precision) + 16);
   std::snprintf(buffer.data(), buffer.size(), "%.*e", precision, magnitude);
   digits.assign(1, buffer[0]);
@@ -96,7 +117,11 @@ std::string edit_item(const FormatStep& step, const OutItem& item) {
 
 }  // namespace
 
-Decimal decompose(double value, bool single) {
+namespace {
+
+using Expansion = void (*)(double, int, std::string&, int&);
+
+Decimal decompose_by(double value, bool single, Expansion expansion) {
   Decimal v;
   v.negative = std::signbit(value);
   v.taken = single ? 8 : 17;
@@ -114,7 +139,7 @@ Decimal decompose(double value, bool single) {
     v.digits.assign(static_cast<std::size_t>(v.taken), '0');
     return v;
   }
-  // printf rounds at its last digit; 41 digits are exact at the 17th unless everything after
+  // The expansion rounds at its last digit; 41 digits are exact at the 17th unless everything after
   // it printed as zeros, which a rounded-up run of nines would also give: then print the whole
   // expansion. A double 2^e times 53 bits has at most 52 - e decimals and about 0.302 e integer
   // digits, and never more than 767 significant digits.
@@ -131,6 +156,14 @@ Decimal decompose(double value, bool single) {
   v.digits = digits.substr(0, static_cast<std::size_t>(v.taken));
   v.exp10 = exponent + 1;
   return v;
+}
+
+}  // namespace
+
+Decimal decompose(double value, bool single) { return decompose_by(value, single, expansion); }
+
+Decimal decompose_literal(double value, bool single) {
+  return decompose_by(value, single, expansion_printf);
 }
 
 Rounded round_significant(const Decimal& value, int n) {
