@@ -28,14 +28,6 @@ void append_vector(int32_t& p, std::string& text, const sgl::RationalVector& v) 
 // Largest magnitude of a component of a given lattice vector, in conventional cells.
 constexpr int32_t kMaxLatticeComponent = 1000;
 
-__extension__ using Int128 = __int128;
-
-Int128 wide_determinant(const sgl::Mat3i& m) {
-  const auto e = [&](int i, int j) { return static_cast<Int128>(sgl::m3(m, i, j)); };
-  return e(1, 1) * (e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2)) - e(1, 2) * (e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1)) +
-         e(1, 3) * (e(2, 1) * e(3, 2) - e(2, 2) * e(3, 1));
-}
-
 }  // namespace
 
 void Run::keyword_lattice(const KeywordLine& line) {
@@ -102,8 +94,8 @@ void Run::keyword_lattice(const KeywordLine& line) {
                                   [static_cast<std::size_t>(i - 1)];
       }
     }
-    // The numerators may reach the 32-bit range, so their determinant is formed in 128 bits.
-    const Int128 det = wide_determinant(m);
+    // The numerators may reach the 32-bit range; the determinant is exact for any of them.
+    const int64_t det = cell_determinant(m);
     if (det == 0) {
       sgl::write_line(6, "(a)", {"Lattice vectors are not linearly independent: " + word});
       sgl::bomb();

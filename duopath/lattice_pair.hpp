@@ -90,6 +90,10 @@ std::string cell_vectors_text(const sgl::Mat3i& basis, int32_t den, const sgl::M
 // as (a, b, c, d, e, f). Two cells span the same lattice exactly when their forms agree.
 std::array<int64_t, 6> lattice_key(const sgl::Mat3i& cell);
 
+// The determinant of an integer cell, exact for any 32-bit entries (a product of three of them
+// needs 94 bits), clamped into 64 bits: its sign, and whether it is a given cell size, stay.
+int64_t cell_determinant(const sgl::Mat3i& m);
+
 // Whether cell_inverse / den times m is an integer matrix.
 bool integral_product(const sgl::Mat3i& cell_inverse, int32_t den, const sgl::Mat3i& m);
 

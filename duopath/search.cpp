@@ -25,17 +25,15 @@ bool vector_key(const std::array<int32_t, 3>& v, int64_t& key) {
 
 __extension__ typedef __int128 Wide;
 
-// The determinant of an integer cell, exact for any 32-bit entries (a product of three of them
-// needs 94 bits), clamped into 64 bits: the callers compare it with a cell size.
-int64_t determinant(const sgl::Mat3i& m) {
+}  // namespace
+
+int64_t cell_determinant(const sgl::Mat3i& m) {
   const auto e = [&](int i, int j) { return static_cast<Wide>(m[j * 3 + i]); };
   const Wide d = e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) - e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
                  e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
   const Wide top = std::numeric_limits<int64_t>::max();
   return static_cast<int64_t>(d > top ? top : d < -top ? -top : d);
 }
-
-}  // namespace
 
 int32_t Run::crystal2_position(const std::array<int32_t, 3>& v) const {
   if (!crystal2_grid.empty()) {
@@ -143,7 +141,7 @@ void Run::search_literal() {
               for (int i = 0; i < 3; ++i) pair.cell1[c * 3 + i] = col[i];
             }
             // Only a cell of this size can form a trial lattice.
-            if (determinant(pair.cell1) != n) continue;
+            if (cell_determinant(pair.cell1) != n) continue;
             const TrialOutcome outcome = trial_lattice(n);
             if (outcome == TrialOutcome::table_full) return;
             if (outcome == TrialOutcome::accepted) crystal2_triples_literal();
@@ -181,7 +179,7 @@ void Run::search() {
         m[3 + i] = vec(i2)[i];
         m[6 + i] = vec(i3)[i];
       }
-      return determinant(m);
+      return cell_determinant(m);
     }
     return i2 == v ? dot(cv[static_cast<std::size_t>(i1 - 1)], vec(i3)) : dot(cv[static_cast<std::size_t>(i2 - 1)], vec(i1));
   };
