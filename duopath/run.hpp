@@ -114,6 +114,7 @@ class Run {
 
   // Steps of the search, each on the current pair.
   enum class TrialOutcome { rejected, listed, accepted, table_full };
+  void set_crystal1_triple(int32_t i1, int32_t i2, int32_t i3);  // sets vector_triple1 and cell1
   TrialOutcome trial_lattice(int32_t n);  // tests of the crystal-1 triple in pair.cell1
   // The lattice pairs of the current trial lattice: every crystal-2 triple in the candidate
   // ranges, in order, with the determinant taken as a dot product with a cross product formed

@@ -25,6 +25,24 @@ bool vector_key(const std::array<int32_t, 3>& v, int64_t& key) {
 
 __extension__ typedef __int128 Wide;
 
+// Calls take(i1, i2, i3) for each crystal-1 triple whose newest vector is v, in the order of the
+// search (with a given lattice only (1, 2, 3)); false as soon as take returns false.
+template <typename Take>
+bool triples_at(int32_t v, bool given, Take&& take) {
+  for (int32_t i1 = 1; i1 <= v - 2; ++i1) {
+    if (given && i1 != 1) continue;
+    for (int32_t i2 = i1 + 1; i2 <= v; ++i2) {
+      if (given && i2 != 2) continue;
+      // Each triple is taken at its newest vector: unless i2 is v, only i3 = v remains.
+      for (int32_t i3 = (i2 == v ? i1 + 1 : v); i3 <= v; ++i3) {
+        if (given && i3 != 3) continue;
+        if (!take(i1, i2, i3)) return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int64_t cell_determinant(const sgl::Mat3i& m) {
@@ -33,6 +51,14 @@ int64_t cell_determinant(const sgl::Mat3i& m) {
                  e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
   const Wide top = std::numeric_limits<int64_t>::max();
   return static_cast<int64_t>(d > top ? top : d < -top ? -top : d);
+}
+
+void Run::set_crystal1_triple(int32_t i1, int32_t i2, int32_t i3) {
+  pair.vector_triple1 = {i1, i2, i3};
+  for (int c = 0; c < 3; ++c) {
+    const auto& col = short_lists[0].vectors[static_cast<std::size_t>(pair.vector_triple1[c] - 1)];
+    for (int i = 0; i < 3; ++i) pair.cell1[c * 3 + i] = col[i];
+  }
 }
 
 int32_t Run::crystal2_position(const std::array<int32_t, 3>& v) const {
@@ -127,27 +153,17 @@ void Run::search_literal() {
   // smallest size does not run through sizes that can find nothing.
   for (int32_t n = std::max(settings.min_size, 1); n <= settings.max_size; ++n) {
     for (int32_t v = 3; v <= nsv1; ++v) {
-      for (int32_t i1 = 1; i1 <= v - 2; ++i1) {
-        if (given && i1 != 1) continue;
-        for (int32_t i2 = i1 + 1; i2 <= v; ++i2) {
-          if (given && i2 != 2) continue;
-          // Each triple is taken at its newest vector: unless i2 is v, only i3 = v remains.
-          for (int32_t i3 = (i2 == v ? i1 + 1 : v); i3 <= v; ++i3) {
-            if (given && i3 != 3) continue;
-            timer.tick();
-            pair.vector_triple1 = {i1, i2, i3};
-            for (int c = 0; c < 3; ++c) {
-              const auto& col = list1.vectors[static_cast<std::size_t>(pair.vector_triple1[c] - 1)];
-              for (int i = 0; i < 3; ++i) pair.cell1[c * 3 + i] = col[i];
-            }
-            // Only a cell of this size can form a trial lattice.
-            if (cell_determinant(pair.cell1) != n) continue;
-            const TrialOutcome outcome = trial_lattice(n);
-            if (outcome == TrialOutcome::table_full) return;
-            if (outcome == TrialOutcome::accepted) crystal2_triples_literal();
-          }
-        }
-      }
+      const bool go_on = triples_at(v, given, [&](int32_t i1, int32_t i2, int32_t i3) {
+        timer.tick();
+        set_crystal1_triple(i1, i2, i3);
+        // Only a cell of this size can form a trial lattice.
+        if (cell_determinant(pair.cell1) != n) return true;
+        const TrialOutcome outcome = trial_lattice(n);
+        if (outcome == TrialOutcome::table_full) return false;
+        if (outcome == TrialOutcome::accepted) crystal2_triples_literal();
+        return true;
+      });
+      if (!go_on) return;
     }
   }
 }
@@ -204,28 +220,18 @@ void Run::search() {
                                                 static_cast<int64_t>(a[0]) * b[1] - static_cast<int64_t>(a[1]) * b[0]};
         }
       }
-      for (int32_t i1 = 1; i1 <= v - 2; ++i1) {
-        if (given && i1 != 1) continue;
-        for (int32_t i2 = i1 + 1; i2 <= v; ++i2) {
-          if (given && i2 != 2) continue;
-          // Each triple is taken at its newest vector: unless i2 is v, only i3 = v remains.
-          for (int32_t i3 = (i2 == v ? i1 + 1 : v); i3 <= v; ++i3) {
-            if (given && i3 != 3) continue;
-            pending = true;
-            // Only a cell of this size can form a trial lattice.
-            if (det(i1, i2, i3, v) != n) continue;
-            read_timer();
-            pair.vector_triple1 = {i1, i2, i3};
-            for (int c = 0; c < 3; ++c) {
-              const auto& col = list1.vectors[static_cast<std::size_t>(pair.vector_triple1[c] - 1)];
-              for (int i = 0; i < 3; ++i) pair.cell1[c * 3 + i] = col[i];
-            }
-            const TrialOutcome outcome = trial_lattice(n);
-            if (outcome == TrialOutcome::table_full) return;
-            if (outcome == TrialOutcome::accepted) crystal2_triples();
-          }
-        }
-      }
+      const bool go_on = triples_at(v, given, [&](int32_t i1, int32_t i2, int32_t i3) {
+        pending = true;
+        // Only a cell of this size can form a trial lattice.
+        if (det(i1, i2, i3, v) != n) return true;
+        read_timer();
+        set_crystal1_triple(i1, i2, i3);
+        const TrialOutcome outcome = trial_lattice(n);
+        if (outcome == TrialOutcome::table_full) return false;
+        if (outcome == TrialOutcome::accepted) crystal2_triples();
+        return true;
+      });
+      if (!go_on) return;
       read_timer();
     }
   }
