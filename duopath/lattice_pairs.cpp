@@ -322,18 +322,16 @@ void Run::crystal2_triples() {
   for (const auto& v : list2.vectors)
     for (int32_t x : v) reach = std::max(reach, x < 0 ? -x : x);
   if (reach <= 17) {
-    crystal2_triples_fast<int16_t>();
+    crystal2_triples_fast<int16_t>(lo, hi);
   } else if (reach <= 710) {
-    crystal2_triples_fast<int32_t>();
+    crystal2_triples_fast<int32_t>(lo, hi);
   } else {
     crystal2_triples_literal();
   }
 }
 
 template <typename T>
-void Run::crystal2_triples_fast() {
-  std::array<int32_t, 3> lo{}, hi{};
-  candidate_ranges(lo, hi);
+void Run::crystal2_triples_fast(const std::array<int32_t, 3>& lo, const std::array<int32_t, 3>& hi) {
   const ShortVectorList& list2 = short_lists[1];
   std::array<std::vector<int32_t>, 3> fitting;  // the fitting positions of each column, in order
   for (int c = 0; c < 3; ++c)

@@ -127,9 +127,10 @@ class Run {
   bool candidate_ranges(std::array<int32_t, 3>& lo, std::array<int32_t, 3>& hi) const;
   // Whether crystal-2 vector j may stand in column c (0-based): dim2 layer and given lattice.
   bool column_fits(int c, int32_t j) const;
-  // crystal2_triples for components that fit T (every determinant exact in T).
+  // crystal2_triples for components that fit T (every determinant exact in T), over the
+  // candidate ranges lo .. hi.
   template <typename T>
-  void crystal2_triples_fast();
+  void crystal2_triples_fast(const std::array<int32_t, 3>& lo, const std::array<int32_t, 3>& hi);
   // Whether the Cartesian distance of crystal-2 vectors ja and jb over crystal 1's pair distance
   // q (0: (2, 1), 1: (3, 1), 2: (3, 2)) lies within the strain bounds.
   bool pair_distance_fits(int q, int32_t ja, int32_t jb) const;
