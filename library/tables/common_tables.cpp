@@ -110,12 +110,18 @@ Mat lattice_matrix(const CommonSpace& s, int n, int l) {
 // The point-operation list of a Bravais type: hexagonal for hP and hR, cubic for the others.
 int type_list(int l) { return l == kHexagonalType || l == kRhombohedralType ? 2 : 1; }
 
+// Point operation k on the primitive basis of Bravais type l, P^-1 R P, times the type's first
+// denominator: matrix 1 times R times matrix 2.
+Mat primitive_rotation(const CommonSpace& s, int k, int l) {
+  return product(product(lattice_matrix(s, 1, l), rotation(s, k)), lattice_matrix(s, 2, l));
+}
+
 // The code that the primitive tables must hold for point operation k and Bravais type l: that of
-// P^-1 R P (matrix 1 times R times matrix 2 over the denominator) when k is in the type's list
-// and that matrix has entries -1, 0, 1; else 0.
+// P^-1 R P (primitive_rotation over the denominator) when k is in the type's list and that
+// matrix has entries -1, 0, 1; else 0.
 int32_t primitive_code(const CommonSpace& s, int k, int l) {
   if (op_list(k) != type_list(l)) return 0;
-  const Mat q = product(product(lattice_matrix(s, 1, l), rotation(s, k)), lattice_matrix(s, 2, l));
+  const Mat q = primitive_rotation(s, k, l);
   const int64_t den = s.lattice_transform_den(1, l);
   Mat r{};
   for (std::size_t e = 0; e < 9; ++e) {
@@ -314,8 +320,7 @@ class SpaceCheck {
     const int64_t den = s_.lattice_transform_den(1, l);
     std::array<Mat, kMaxGroupOrder> rotations{};
     for (int ra = first; ra < first + order; ++ra) {
-      const Mat m1 = lattice_matrix(s_, 1, l), m2 = lattice_matrix(s_, 2, l);
-      rotations[static_cast<std::size_t>(ra - first)] = product(product(m1, rotation(s_, s_.sg_op_table(5, ra))), m2);
+      rotations[static_cast<std::size_t>(ra - first)] = primitive_rotation(s_, s_.sg_op_table(5, ra), l);
     }
     for (int rb = first; rb < first + order; ++rb) {
       for (int ra = first; ra < first + order; ++ra) {
