@@ -71,10 +71,6 @@ bool well_conditioned(const Mat3& m, const Mat3& m_inv) {
   return frobenius(m) * frobenius(m_inv) <= kMaxCondition;
 }
 
-double column_length(const Mat3& m, int j) {
-  return std::sqrt(at(m, 1, j) * at(m, 1, j) + at(m, 2, j) * at(m, 2, j) + at(m, 3, j) * at(m, 3, j));
-}
-
 // The bytes of the per-atom arrays that create_atom_arrays and the reads of the types make for n
 // atoms (the lists of the type read and echo included).
 double atom_array_bytes(int32_t n, int32_t max_fract) {
@@ -249,7 +245,7 @@ void Run::input_dialogue() {
     if (!sgl::iszero(x - std::round(x), zero_tol)) s.cell_inv_integral = false;
   matrix_mlt(s.lattice, s.cell, s.cell_cart);
   for (int j = 1; j <= 3; ++j)
-    if (!within_range(column_length(s.cell_cart, j)))
+    if (!within_range(length(mat_column(s.cell_cart, j))))
       numbered_error(41, {"Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long"});
   matrix_inverse(s.cell_cart, s.cell_cart_inv, err);
   if (err != 0) numbered_error(1, {"Invalid input:  the unit cell has no inverse in cartesian coordinates"});
