@@ -71,10 +71,6 @@ bool well_conditioned(const Mat3& m, const Mat3& m_inv) {
   return frobenius(m) * frobenius(m_inv) <= kMaxCondition;
 }
 
-double column_length(const Mat3& m, int j) {
-  return std::sqrt(at(m, 1, j) * at(m, 1, j) + at(m, 2, j) * at(m, 2, j) + at(m, 3, j) * at(m, 3, j));
-}
-
 // The bytes of the per-atom arrays that create_atom_arrays and the reads of the types make for n
 // atoms (the lists of the type read and echo included).
 double atom_array_bytes(int32_t n, int32_t max_fract) {
@@ -249,7 +245,7 @@ void Run::input_dialogue() {
     if (!sgl::iszero(x - std::round(x), zero_tol)) s.cell_inv_integral = false;
   matrix_mlt(s.lattice, s.cell, s.cell_cart);
   for (int j = 1; j <= 3; ++j)
-    if (!within_range(column_length(s.cell_cart, j)))
+    if (!within_range(length(mat_column(s.cell_cart, j))))
       numbered_error(41, {"Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long"});
   matrix_inverse(s.cell_cart, s.cell_cart_inv, err);
   if (err != 0) numbered_error(1, {"Invalid input:  the unit cell has no inverse in cartesian coordinates"});
@@ -301,15 +297,25 @@ void Run::input_dialogue() {
 void Run::check_coincident_atoms() const {
   // Two atoms of one type closer than the displacement tolerance, or at one point up to rounding
   // (within 1e-10), would both be matched onto the same atom: no operation, not even the
-  // identity, would map the structure onto itself. Distances are taken to the nearest image modulo the unit cell: the
-  // difference is reduced into the cell around the origin (cell coordinates in (-0.5, 0.5]). An
-  // image closer than dmax has cell coordinates of norm below dmax times the norm of the inverse
-  // cell; when that bound reaches 0.5 the 26 neighbouring images are tried as well.
+  // identity, would map the structure onto itself. Distances are taken to the nearest image
+  // modulo the unit cell: the difference is reduced into the cell around the origin (cell
+  // coordinates in (-0.5, 0.5]). An image closer than dmax has cell coordinates of norm below
+  // dmax times the norm of the inverse cell; when that bound reaches 0.5 the 26 neighbouring
+  // images are tried as well (the 27 cell vectors with coordinates -1, 0, 1, formed once).
   const int32_t n = s.natoms;
   std::vector<Vec3> cart(static_cast<std::size_t>(n) + 1);
   for (int32_t a = 1; a <= n; ++a)
     vector_mlt(s.lattice, {s.atom_pos(1, a), s.atom_pos(2, a), s.atom_pos(3, a)}, cart[a]);
-  const bool neighbours = std::max(s.dmax, zero_tol) * frobenius(s.cell_cart_inv) >= 0.5;
+  const double tolerance = std::max(s.dmax, zero_tol);
+  std::vector<Vec3> images;
+  if (tolerance * frobenius(s.cell_cart_inv) >= 0.5)
+    for (int i = -1; i <= 1; ++i)
+      for (int j = -1; j <= 1; ++j)
+        for (int k = -1; k <= 1; ++k) {
+          Vec3 e{};
+          vector_mlt(s.cell_cart, {static_cast<double>(i), static_cast<double>(j), static_cast<double>(k)}, e);
+          images.push_back(e);
+        }
   for (int32_t a = 1; a <= n; ++a)
     for (int32_t b = a + 1; b <= n; ++b) {
       if (s.atom_type(a) != s.atom_type(b)) continue;
@@ -317,16 +323,12 @@ void Run::check_coincident_atoms() const {
       vector_sub(cart[b], cart[a], d);
       near_origin(s.cell_cart_inv, s.cell_cart, d, d);
       double closest = length(d);
-      if (neighbours)
-        for (int i = -1; i <= 1; ++i)
-          for (int j = -1; j <= 1; ++j)
-            for (int k = -1; k <= 1; ++k) {
-              Vec3 e{};
-              vector_mlt(s.cell_cart, {static_cast<double>(i), static_cast<double>(j), static_cast<double>(k)}, e);
-              vector_add(d, e, e);
-              closest = std::min(closest, length(e));
-            }
-      if (closest >= std::max(s.dmax, zero_tol)) continue;
+      for (const Vec3& image : images) {
+        Vec3 e{};
+        vector_add(d, image, e);
+        closest = std::min(closest, length(e));
+      }
+      if (closest >= tolerance) continue;
       const std::string pair = "Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) +
                                " of type " + std::to_string(s.atom_type(a));
       if (closest < zero_tol) numbered_error(44, {pair + " lie at the same point"});

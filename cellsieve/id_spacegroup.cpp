@@ -292,8 +292,9 @@ int64_t det128(const std::array<int64_t, 9>& m) {
 
 // The P of the combination of trial values in the free columns of x: each pivot variable solved
 // from its row, bottom row first, must be an integer of magnitude at most kMaxPEntry, and det P
-// must be +1. The entries stay below 2^13, so the determinant is formed in 64 bits.
-bool p_of_combination(const ReducedSystem& ps, std::vector<int64_t>& x, Mat3i& p) {
+// must be +1. The entries stay below 2^13, so the determinant is formed in 64 bits. pinv receives
+// P^-1, integral as det P is 1.
+bool p_of_combination(const ReducedSystem& ps, std::vector<int64_t>& x, Mat3i& p, Mat3i& pinv) {
   for (int r = ps.nrow; r >= 1; --r) {
     const int pc = ps.pivot[r];
     if (pc == 0) continue;
@@ -310,6 +311,9 @@ bool p_of_combination(const ReducedSystem& ps, std::vector<int64_t>& x, Mat3i& p
   if (det != 1) return false;
   for (int r = 1; r <= 3; ++r)
     for (int i = 1; i <= 3; ++i) m3(p, r, i) = static_cast<int32_t>(e(r, i));
+  int32_t pden = 0;
+  sgl::matinv(p, pinv, pden);
+  if (pden != 1) sgl::bomb();
   return true;
 }
 
@@ -658,13 +662,9 @@ class Search {
     ps.reduce(9);
     std::vector<int64_t> x(10, 0);
     return for_each_combination(ps, nvalues, x, [&] {
-      Mat3i p{};
-      if (!p_of_combination(ps, x, p)) return false;
+      Mat3i p{}, pinv{};
+      if (!p_of_combination(ps, x, p, pinv)) return false;
       if (bravais_ == 0) bravais_ = b;
-      Mat3i pinv{};
-      int32_t pden = 0;
-      sgl::matinv(p, pinv, pden);
-      if (pden != 1) sgl::bomb();
       RationalVector origin{};
       if (!solve_origin(isg, gg, assigned, nvalues, p, pinv, origin)) return false;
       p_out = p;
@@ -736,12 +736,8 @@ class Search {
     std::vector<int64_t> x(10, 0);
     for (; f.next < total; ++f.next) {
       set_combination(ps, nvalues, f.next, x);
-      Mat3i p{};
-      if (!p_of_combination(ps, x, p)) continue;
-      Mat3i pinv{};
-      int32_t pden = 0;
-      sgl::matinv(p, pinv, pden);
-      if (pden != 1) sgl::bomb();
+      Mat3i p{}, pinv{};
+      if (!p_of_combination(ps, x, p, pinv)) continue;
       f.p.push_back(p);
       f.pinv.push_back(pinv);
       ++f.next;

@@ -6,6 +6,7 @@
 
 #include "cellsieve/errors.hpp"
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 
 namespace cellsieve {
@@ -20,9 +21,8 @@ constexpr double kMatrixTolerance = 1e-6;
 
 // The record's number and its name as the header line gives it, trailing blanks removed.
 std::string record_label(const PointOps& ops, int32_t k) {
-  std::string name = ops.op_name(k);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return "record " + std::to_string(k) + " (" + name + ")";
+  const std::string_view name = sgl::trim_trailing_blanks(ops.op_name(k));
+  return "record " + std::to_string(k) + " (" + std::string(name) + ")";
 }
 
 [[noreturn]] void bad_record(const PointOps& ops, int32_t k, std::string_view fault) {
