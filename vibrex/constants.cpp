@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "library/tables/data_directory.hpp"
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "vibrex/numeric_kernel.hpp"
 #include "vibrex/single_precision.hpp"
@@ -49,17 +51,13 @@ namespace {
 // The longest line of "const.dat" that is read whole; a line is an index and a value.
 constexpr std::size_t kConstLineWidth = 4096;
 
-std::string trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
 // A line that does not read as an index and a value is skipped, as it always was; but a mistyped
 // value must not change the results unnoticed, so the skip is reported on standard error.
-void report_skipped(const std::string& path, int32_t first, int32_t last, const std::string& text) {
+void report_skipped(const std::string& path, int32_t first, int32_t last, std::string_view text) {
   const std::string lines = first == last ? "line " + std::to_string(first)
                                           : "lines " + std::to_string(first) + "-" + std::to_string(last);
-  sgl::write_line(0, "(a)", {"Warning: " + lines + " of " + path + " skipped, not an index and a value: " + text});
+  sgl::write_line(0, "(a)",
+                  {"Warning: " + lines + " of " + path + " skipped, not an index and a value: " + std::string(text)});
 }
 
 }  // namespace
@@ -94,11 +92,13 @@ void init_constants() {
       }
       ++line_number;
       if (status != 0) {
-        report_skipped(path, first, line_number, trimmed(record + line));
+        report_skipped(path, first, line_number, sgl::trim_trailing_blanks(record + line));
         break;
       }
-      if (trimmed(record).empty()) first = line_number;  // blank lines before a record are not its own
-      record += (record.empty() ? "" : " ") + trimmed(line);
+      // Blank lines before a record are not its own.
+      if (sgl::trim_trailing_blanks(record).empty()) first = line_number;
+      if (!record.empty()) record += ' ';
+      record += sgl::trim_trailing_blanks(line);
       sgl::read_free_text(record, {n, v}, sgl::ReadHandling{&status});
       if (status == sgl::kStatusEnd) continue;  // the values go on over the next line
       if (status != 0) {

@@ -36,4 +36,17 @@ std::span<const float> IrrepMatrixCache::matrix(const Tables& t, int32_t l, cons
   return {values_.data() + start, size};
 }
 
+IrrepMatrixView irrep_matrix(IrrepMatrixCache* cache, RealMatrix& scratch, const Tables& t, int32_t l,
+                             const sgl::SpaceOp& op, const sgl::RationalVector& par) {
+  if (cache != nullptr) {
+    return {cache->matrix(t, l, op, par).data(), static_cast<std::size_t>(t.little.little_irrep_dimension(l))};
+  }
+  scratch = RealMatrix{};
+  float x = 0.0f;
+  int32_t error = 0;
+  get_irrep2(t, 2, l, op, par, x, scratch, error);
+  if (error != 0) sgl::bomb();
+  return {scratch.data(), kInducedLead};
+}
+
 }  // namespace vibrex

@@ -13,6 +13,7 @@
 
 #include "library/types.hpp"
 #include "vibrex/mode_tables.hpp"
+#include "vibrex/real_irrep.hpp"
 
 namespace vibrex {
 
@@ -36,5 +37,20 @@ class IrrepMatrixCache {
   std::vector<float> values_;
   int64_t computed_ = 0;
 };
+
+// A view of a real irrep matrix: element (r, c) at data[(c - 1) * lead + r - 1].
+struct IrrepMatrixView {
+  const float* data;
+  std::size_t lead;
+  float operator()(int32_t r, int32_t c) const {
+    return data[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
+  }
+};
+
+// The matrix of little irrep l for op at parameter values par: from the cache when one is given
+// (valid until its next request), else from a call of get_irrep2 in matrix mode into `scratch`,
+// cleared first (the literal reference). An error of get_irrep2 stops through bomb().
+IrrepMatrixView irrep_matrix(IrrepMatrixCache* cache, RealMatrix& scratch, const Tables& t, int32_t l,
+                             const sgl::SpaceOp& op, const sgl::RationalVector& par);
 
 }  // namespace vibrex

@@ -102,31 +102,14 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
     rows = last;
     if (rows == kEquationRows) sgl::bomb();
   };
-  RealMatrix d{};
+  RealMatrix scratch;
   for (std::size_t g = 0; g < gens.size(); ++g) {
-    // The matrix of the generator: element (r, c) at m[(c - 1) * lead + r - 1].
-    const float* m = nullptr;
-    std::size_t lead = 0;
-    if (cache != nullptr) {
-      m = cache->matrix(t, ir, gens[g], kpar).data();
-      lead = static_cast<std::size_t>(dim);
-    } else {
-      d = RealMatrix{};
-      float x = 0.0f;
-      int32_t error = 0;
-      get_irrep2(t, 2, ir, gens[g], kpar, x, d, error);
-      if (error != 0) sgl::bomb();
-      m = d.data();
-      lead = kInducedLead;
-    }
-    const auto element = [&](int32_t r, int32_t c) {
-      return m[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
-    };
+    const IrrepMatrixView d = irrep_matrix(cache, scratch, t, ir, gens[g], kpar);
     for (int32_t i = 1; i <= dim; ++i) {
       ++rows;
       for (int32_t c = 1; c <= dim; ++c) {
         const int32_t col = dim + 1 - c;
-        at(rows, c) = col == i ? store_single(wide(element(i, col)) - 1.0) : element(i, col);
+        at(rows, c) = col == i ? store_single(wide(d(i, col)) - 1.0) : d(i, col);
       }
       if (rows == kEquationRows || (g + 1 == gens.size() && i == dim)) reduce();
     }

@@ -1,4 +1,5 @@
 // The k line: label, parameter values, the k vector in "pml" and "cinter", and its header line.
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -22,17 +23,6 @@ std::string_view trimmed(std::string_view s) {
 // beyond a few units only repeat smaller ones; and the phases exp(2 pi i k . t) are computed in
 // single precision, which loses them as k grows.
 constexpr int64_t kMaxKParameter = 10;
-
-int64_t gcd64(int64_t a, int64_t b) {
-  if (a < 0) a = -a;
-  if (b < 0) b = -b;
-  while (b != 0) {
-    const int64_t r = a % b;
-    a = b;
-    b = r;
-  }
-  return a;
-}
 
 // A parameter word: an integer n, or n/d with both parts read as integers in free format,
 // returned in lowest terms with a positive denominator (as the sum of the parameters would bring
@@ -60,7 +50,7 @@ sgl::RationalVector parameter_value(const std::string& raw, int32_t p) {
     num = -num;
     den = -den;
   }
-  const int64_t g = gcd64(num, den);
+  const int64_t g = std::gcd(num, den);
   num /= g;
   den /= g;
   if (num > kMaxKParameter * den || num < -kMaxKParameter * den) {

@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "library/exact/arithmetic.hpp"
 #include "library/tables/table_loader.hpp"
 #include "vibrex/constants.hpp"
 #include "vibrex/isotropy.hpp"
@@ -82,10 +83,11 @@ class Validator {
   }
 
   // The number of cells of an isotropy entry's superlattice: the determinant of its basis.
-  long long superlattice_cells(int e) const {
-    auto m = [&](int i, int j) -> long long { return t_.isotropy.isotropy_superlattice(i, j, e); };
-    return m(1, 1) * (m(2, 2) * m(3, 3) - m(2, 3) * m(3, 2)) - m(1, 2) * (m(2, 1) * m(3, 3) - m(2, 3) * m(3, 1)) +
-           m(1, 3) * (m(2, 1) * m(3, 2) - m(2, 2) * m(3, 1));
+  int superlattice_cells(int e) const {
+    sgl::Mat3i s{};
+    for (int j = 1; j <= 3; ++j)
+      for (int i = 1; i <= 3; ++i) sgl::m3(s, i, j) = t_.isotropy.isotropy_superlattice(i, j, e);
+    return sgl::ndet(s);
   }
 
   int group_order(int g) const { return t_.space.pg_order(t_.space.sg_point_group(g)); }

@@ -130,18 +130,9 @@ void scale_mode(std::vector<float>& mode) {
 
 namespace {
 
-// A view of a real irrep matrix: element (r, c) at data[(c - 1) * lead + r - 1].
-struct MatrixView {
-  const float* data;
-  std::size_t lead;
-  float operator()(int32_t r, int32_t c) const {
-    return data[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
-  }
-};
-
-// The supercell and its modes, with the irrep matrix of an operation from irrep_matrix(g).
-template <typename IrrepMatrix>
-void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out, IrrepMatrix&& irrep_matrix) {
+// The supercell and its modes, with the irrep matrices from the cache when one is given, else
+// from get_irrep2 at every use.
+void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out, IrrepMatrixCache* cache) {
   const Tables& t = run.tables;
   const sgl::CommonSpace& cs = t.space;
   out = SupercellModes{};
@@ -222,6 +213,7 @@ void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& o
   // Modes: every type and every site irrep that reaches the irrep.
   const int32_t dim = t.little.little_irrep_dimension(req.l);
   const std::size_t natoms = out.atoms.size();
+  RealMatrix scratch;  // the literal reference's irrep matrix
   for (std::size_t ti = 0; ti < run.atoms.size(); ++ti) {
     const AtomType& at = run.atoms[ti];
     const int32_t pg = at.site_point_group;
@@ -243,7 +235,7 @@ void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& o
             sgl::RationalVector tr{};
             sgl::vadd({cos[0], cos[1], cos[2], cos[3]}, out.translations[static_cast<std::size_t>(f)], tr);
             const sgl::SpaceOp g{tr[0], tr[1], tr[2], tr[3], cos[4]};
-            const MatrixView d = irrep_matrix(g);
+            const IrrepMatrixView d = irrep_matrix(cache, scratch, t, req.l, g, run.kv.kpar);
             // T(b, c) = sum_a D(c, a) modes(b, a, n); U(b, p) = sum_c opd(c, p) T(b, c).
             std::vector<float> tm(static_cast<std::size_t>(3 * dim), 0.0f);
             for (int32_t c = 1; c <= dim; ++c)
@@ -289,22 +281,11 @@ void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& o
 }  // namespace
 
 void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
-  build_modes(run, req, out, [&](const sgl::SpaceOp& g) {
-    const std::span<const float> m = run.irrep_matrices.matrix(run.tables, req.l, g, run.kv.kpar);
-    return MatrixView{m.data(), static_cast<std::size_t>(run.tables.little.little_irrep_dimension(req.l))};
-  });
+  build_modes(run, req, out, &run.irrep_matrices);
 }
 
 void build_supercell_modes_literal(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
-  RealMatrix d{};
-  build_modes(run, req, out, [&](const sgl::SpaceOp& g) {
-    d = RealMatrix{};
-    float x = 0.0f;
-    int32_t error = 0;
-    get_irrep2(run.tables, 2, req.l, g, run.kv.kpar, x, d, error);
-    if (error != 0) sgl::bomb();
-    return MatrixView{d.data(), kInducedLead};
-  });
+  build_modes(run, req, out, nullptr);
 }
 
 }  // namespace vibrex
