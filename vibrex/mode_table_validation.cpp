@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "library/exact/arithmetic.hpp"
+#include "library/tables/entry_checks.hpp"
 #include "library/tables/table_loader.hpp"
 #include "vibrex/constants.hpp"
 #include "vibrex/isotropy.hpp"
@@ -30,22 +31,12 @@ constexpr int kMaxRealities = 3;
 constexpr int kMaxSiteIrreps = 12;
 constexpr int kMaxSiteDimension = 3;
 
-bool within(long long value, long long low, long long high) { return value >= low && value <= high; }
+using sgl::entry_checks::printable;
+using sgl::entry_checks::run_ok;
+using sgl::entry_checks::within;
 
 // An index into the numeric constant table, which holds at most 1000 values.
 bool constant_index(long long value) { return within(value, 1, kConstCapacity); }
-
-bool printable(std::string_view text) {
-  for (char c : text) {
-    if (c < ' ' || c > '~') return false;
-  }
-  return true;
-}
-
-// A run of `count` entries from `start` lies within 1..extent (an empty run anywhere).
-bool run_ok(long long start, long long count, long long extent) {
-  return count == 0 || (start >= 1 && start + count - 1 <= extent);
-}
 
 class Validator {
  public:

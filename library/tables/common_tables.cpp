@@ -14,6 +14,7 @@
 
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
+#include "library/tables/entry_checks.hpp"
 #include "library/tables/table_loader.hpp"
 
 namespace sgl {
@@ -33,7 +34,8 @@ constexpr int32_t kMaxKey = 1000000;
 constexpr int32_t kMaxGroupKey = kMaxGroupOrder * kMaxKey;
 constexpr int kMaxSettingClass = 3;
 
-bool within(long long value, long long low, long long high) { return value >= low && value <= high; }
+using entry_checks::printable;
+using entry_checks::within;
 
 // The point-operation list (cubic 1-48, hexagonal 49-72) a number belongs to; 0 for none.
 int op_list(int op) {
@@ -43,14 +45,7 @@ int op_list(int op) {
 }
 
 // A run of `count` operator records from `first` must lie within the operator table.
-bool record_run_ok(int first, int count) { return count == 0 || (first >= 1 && first + count - 1 <= kOpRecordCount); }
-
-bool printable(std::string_view text) {
-  for (char c : text) {
-    if (c < ' ' || c > '~') return false;
-  }
-  return true;
-}
+bool record_run_ok(int first, int count) { return entry_checks::run_ok(first, count, kOpRecordCount); }
 
 // 3 x 3 integer matrices by columns, entry (i, j) at 3 (j - 1) + i - 1, held in 64 bits.
 using Mat = std::array<int64_t, 9>;
