@@ -24,16 +24,16 @@ void Run::find_point_operations() {
   x.header_written = false;
 
   std::vector<Vec3> sp(static_cast<std::size_t>(nred) + 1);  // strained positions
-  std::vector<double> sol;
   for (int32_t k = 1; k <= kOpCount; ++k) {
     const Mat3& r = ops.op_rot(k);
     const Mat3 m = integer_matrix(x.prim_basis, x.prim_basis_inv, r);
 
     // Strain.
     int32_t neq = 0;
+    start_strain_equations(t, x.prim_basis_inv, x.prim_length, neq);
     append_strain_equations(t, x.prim_basis, x.prim_length, r, m, neq);
-    if (!fit_min_norm(t, neq, 9, 1, 9, sol)) continue;
-    const Mat3 d = strain_change(x.prim_length, sol);
+    Mat3 d{};
+    if (!fit_strain(t, neq, x.prim_length, d)) continue;
     const double rms_strain = rms_strain_of(x.prim_basis_inv, d);
     if (!(rms_strain <= s.smax)) continue;
 
