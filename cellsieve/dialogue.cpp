@@ -184,6 +184,7 @@ void Run::input_dialogue() {
   if (form != 1 && form != 2)
     numbered_error(10, {"Invalid input for choice of form of lattice parameters.", "Must be 1 or 2."});
   std::array<double, 6>& p = s.lattice_params;
+  bool left_handed = false;
   if (form == 1) {
     write_both("(a41)", {"Lattice vectors in cartesian coordinates:"});
     Mat3 v{};
@@ -209,6 +210,7 @@ void Run::input_dialogue() {
       sgl::write_line(u, "(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
     });
     for (double x : v) require_finite({x});
+    left_handed = detmat(v) < 0.0;
     // A zero vector leaves the three coplanar (error 009 below).
     for (int j = 0; j < 3; ++j)
       if (p[j] != 0.0 && !within_range(p[j])) lengths_out_of_range();
@@ -226,6 +228,11 @@ void Run::input_dialogue() {
       if (!within_range(p[j])) lengths_out_of_range();
   }
   s.lattice = standard_orientation(p, deg_to_rad);
+  // Vectors given as a left-handed set keep their handedness: the lattice used is the negated
+  // standard orientation, which has the same lengths and angles and is a proper rotation of the
+  // vectors given, so the positions describe the structure given and not its mirror image.
+  if (left_handed)
+    for (double& x : s.lattice) x = -x;
   int32_t err = 0;
   matrix_inverse(s.lattice, s.lattice_inv, err);
   if (err != 0) coplanar_lattice();

@@ -29,7 +29,8 @@ struct Structure {
   bool superlattices_only = false;
   double dmax = 0.0, dmin = 0.0, smax = 0.0, smin = 0.0;  // an input of exactly 0 becomes 1e-10
   std::array<double, 6> lattice_params{};                // a, b, c, alpha, beta, gamma (degrees)
-  Mat3 lattice{};       // columns: Cartesian a, b, c in the standard orientation
+  Mat3 lattice{};       // columns: Cartesian a, b, c in the standard orientation (negated when
+                        // form-1 vectors are a left-handed set)
   Mat3 lattice_inv{};
   Mat3 cell{};          // columns: the unit-cell vectors in lattice coordinates
   Mat3 cell_inv{};
