@@ -173,7 +173,13 @@ void Run::input_dialogue() {
   write_both("(2e10.3)", {s.smax, s.smin});
   require_finite({s.smax, s.smin});
   if (s.smax < 0.0) numbered_error(38, {"Invalid input:  maximum rms strain must not be negative"});
-  for (double* t : {&s.dmax, &s.dmin, &s.smax, &s.smin})
+  // The fits of exactly symmetric structures leave rounding residues (of about 1e-16 times the
+  // lengths): a maximum below the zero tolerance would reject them, so it counts as 1e-10, as 0
+  // does. A minimum of 0 counts as 1e-10 too; a smaller one (or a negative one) is kept, so that no
+  // group counts as exact and every subgroup is fitted.
+  for (double* t : {&s.dmax, &s.smax})
+    if (*t < zero_tol) *t = zero_tol;
+  for (double* t : {&s.dmin, &s.smin})
     if (*t == 0.0) *t = zero_tol;
 
   // Lattice.

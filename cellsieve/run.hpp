@@ -27,7 +27,7 @@ struct Structure {
   std::string title = std::string(80, ' ');
   bool supergroups_only = false;
   bool superlattices_only = false;
-  double dmax = 0.0, dmin = 0.0, smax = 0.0, smin = 0.0;  // an input of exactly 0 becomes 1e-10
+  double dmax = 0.0, dmin = 0.0, smax = 0.0, smin = 0.0;  // maxima below 1e-10, minima of 0: 1e-10
   std::array<double, 6> lattice_params{};                // a, b, c, alpha, beta, gamma (degrees)
   Mat3 lattice{};       // columns: Cartesian a, b, c in the standard orientation (negated when
                         // form-1 vectors are a left-handed set)

@@ -1,4 +1,6 @@
-// The state the input dialogue leaves for the search: scope flags, tolerances with zero replaced, the lattice in its standard orientation (negated for left-handed vectors), the unit cell and its inverse, the atom arrays.
+// The state the input dialogue leaves for the search: scope flags, tolerances with zero and tiny
+// maxima replaced, the lattice in its standard orientation (negated for left-handed vectors),
+// the unit cell and its inverse, the atom arrays.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -39,6 +41,11 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
       {"right-handed vectors give the standard lattice",
        "Vectors\n1\n0.2 0.1\n0.3 0.01\n1\n0 2 0\n-1 0 0\n0 0 3\n1 0 0\n0 1 0\n0 0 1\n1\n1\n0.1 0.2 0.3\n",
        false, false, 0.2, 0.1, 0.3, 0.01, {2, 0, 0, 0, 1, 0, 0, 0, 3}, true, 6.0, {1}},
+      // Maxima below the rounding of exact fits count as 1e-10; minima below it are kept (no
+      // group then counts as exact).
+      {"tiny maxima raised, tiny and negative minima kept",
+       "Tiny\n1\n1e-16 1e-30\n1e-300 -1\n2\n3 4 5 90 90 90\n1 0 0\n0 1 0\n0 0 1\n1\n1\n0.1 0.2 0.3\n",
+       false, false, 1e-10, 1e-30, 1e-10, -1.0, {3, 0, 0, 0, 4, 0, 0, 0, 5}, true, 60.0, {1}},
       // The triclinic lattice and volume as cctbx's orthogonalization matrix gives them (a along
       // x, b in the xy plane): uctbx.unit_cell((3, 4, 5, 80, 95, 110)).
       {"triclinic lattice against cctbx",
