@@ -59,6 +59,9 @@ constexpr double kMaxLength = 1e4;
 // no longer find the nearest images.
 constexpr double kMaxCondition = 1e3;
 
+// Two atoms closer together than this count as one point (error 044).
+constexpr double kCoincidence = 1e-4;
+
 bool within_range(double length) { return length >= kMinLength && length <= kMaxLength; }
 
 double frobenius(const Mat3& m) {
@@ -298,30 +301,29 @@ void Run::input_dialogue() {
     write_both("(i4,3f10.5)", {n, s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
   for (int32_t n = 1; n <= s.natoms; ++n)
     require_finite({s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
+  // The Cartesian positions, 1-based.
+  std::vector<Vec3> cart(static_cast<std::size_t>(s.natoms) + 1);
   for (int32_t n = 1; n <= s.natoms; ++n) {
-    Vec3 c{};
-    vector_mlt(s.lattice, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)}, c);
-    if (!(length(c) <= kMaxLength))
+    vector_mlt(s.lattice, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)}, cart[n]);
+    if (!(length(cart[n]) <= kMaxLength))
       numbered_error(41, {"Invalid input:  atom " + std::to_string(n) + " lies farther than 10000 from the origin"});
   }
-  check_coincident_atoms();
+  check_coincident_atoms(cart);
 }
 
-void Run::check_coincident_atoms() const {
-  // Two atoms of one type closer than the displacement tolerance, or at one point up to rounding
-  // (within 1e-10), would both be matched onto the same atom: no operation, not even the
-  // identity, would map the structure onto itself. Distances are taken to the nearest image
-  // modulo the unit cell: the difference is reduced into the cell around the origin (cell
-  // coordinates in (-0.5, 0.5]). An image closer than dmax has cell coordinates of norm below
-  // dmax times the norm of the inverse cell; when that bound reaches 0.5 the 26 neighbouring
-  // images are tried as well (the 27 cell vectors with coordinates -1, 0, 1, formed once).
+void Run::check_coincident_atoms(const std::vector<Vec3>& cart) const {
+  // Two atoms at one point (within kCoincidence, whatever their types) describe no structure:
+  // two atoms of one type there would both be matched onto one of them, so that no operation,
+  // not even the identity, maps the structure onto itself. Atoms that are merely close (a split
+  // site, a short bond, closer than the displacement tolerance) are searched. Distances are
+  // taken to the nearest image modulo the unit cell: the difference is reduced into the cell
+  // around the origin (cell coordinates in (-0.5, 0.5]). An image closer than kCoincidence has
+  // cell coordinates of norm below kCoincidence times the norm of the inverse cell; when that
+  // bound reaches 0.5 the 26 neighbouring images are tried as well (the 27 cell vectors with
+  // coordinates -1, 0, 1, formed once).
   const int32_t n = s.natoms;
-  std::vector<Vec3> cart(static_cast<std::size_t>(n) + 1);
-  for (int32_t a = 1; a <= n; ++a)
-    vector_mlt(s.lattice, {s.atom_pos(1, a), s.atom_pos(2, a), s.atom_pos(3, a)}, cart[a]);
-  const double tolerance = std::max(s.dmax, zero_tol);
   std::vector<Vec3> images;
-  if (tolerance * frobenius(s.cell_cart_inv) >= 0.5)
+  if (kCoincidence * frobenius(s.cell_cart_inv) >= 0.5)
     for (int i = -1; i <= 1; ++i)
       for (int j = -1; j <= 1; ++j)
         for (int k = -1; k <= 1; ++k) {
@@ -331,7 +333,6 @@ void Run::check_coincident_atoms() const {
         }
   for (int32_t a = 1; a <= n; ++a)
     for (int32_t b = a + 1; b <= n; ++b) {
-      if (s.atom_type(a) != s.atom_type(b)) continue;
       Vec3 d{};
       vector_sub(cart[b], cart[a], d);
       near_origin(s.cell_cart_inv, s.cell_cart, d, d);
@@ -341,11 +342,12 @@ void Run::check_coincident_atoms() const {
         vector_add(d, image, e);
         closest = std::min(closest, length(e));
       }
-      if (closest >= tolerance) continue;
-      const std::string pair = "Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) +
-                               " of type " + std::to_string(s.atom_type(a));
-      if (closest < zero_tol) numbered_error(44, {pair + " lie at the same point"});
-      numbered_error(44, {pair + " lie closer together than the maximum rms displacement"});
+      if (closest >= kCoincidence) continue;
+      const int32_t ta = s.atom_type(a), tb = s.atom_type(b);
+      const std::string types = ta == tb ? " of type " + std::to_string(ta)
+                                         : " of types " + std::to_string(ta) + " and " + std::to_string(tb);
+      numbered_error(44, {"Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) + types +
+                          " lie at the same point"});
     }
 }
 
