@@ -22,6 +22,16 @@ constexpr int32_t kMaxElements = 48;
 }  // namespace
 
 void Run::close_group(int32_t c) {
+  // The identification gives a conventional basis of determinant +1 in the basis it is handed.
+  // The primitive basis of a sublattice may be left-handed; the conventional cell would then be
+  // left-handed too, and a chiral group would be named by its mirror image's description. The
+  // group is therefore written on the negated primitive basis in that case: it spans the same
+  // lattice and is right-handed.
+  group.prim_in_cell = search.prim_in_cell;
+  if (detmat(group.prim_strained) < 0.0)
+    for (Mat3* m : {&group.prim_strained, &group.prim_strained_inv, &group.prim_in_cell})
+      for (double& v : *m) v = -v;
+
   // The origin is chosen in Cartesian coordinates first. In a strained lattice of low symmetry
   // the Cartesian directions that this choice leaves free are no lattice directions, and the
   // translations may then not be fractions of the lattice: the choice is then made again in
@@ -243,7 +253,7 @@ void Run::conventional_basis() {
   matrix_inverse(x.to_standard, g.to_standard_inv, err);
   if (err != 0) numbered_error(31);
   Mat3 m{};
-  matrix_mlt(x.prim_in_cell, x.to_standard, m);
+  matrix_mlt(g.prim_in_cell, x.to_standard, m);
   matrix_mlt(s.cell, m, g.std_in_lattice);
   matrix_mlt(g.prim_strained, x.to_standard, x.std_cart);
   for (int i = 1; i <= 3; ++i)

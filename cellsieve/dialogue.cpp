@@ -59,6 +59,9 @@ constexpr double kMaxLength = 1e4;
 // no longer find the nearest images.
 constexpr double kMaxCondition = 1e3;
 
+// Two atoms closer together than this count as one point (error 044).
+constexpr double kCoincidence = 1e-4;
+
 bool within_range(double length) { return length >= kMinLength && length <= kMaxLength; }
 
 double frobenius(const Mat3& m) {
@@ -173,7 +176,13 @@ void Run::input_dialogue() {
   write_both("(2e10.3)", {s.smax, s.smin});
   require_finite({s.smax, s.smin});
   if (s.smax < 0.0) numbered_error(38, {"Invalid input:  maximum rms strain must not be negative"});
-  for (double* t : {&s.dmax, &s.dmin, &s.smax, &s.smin})
+  // The fits of exactly symmetric structures leave rounding residues (of about 1e-16 times the
+  // lengths): a maximum below the zero tolerance would reject them, so it counts as 1e-10, as 0
+  // does. A minimum of 0 counts as 1e-10 too; a smaller one (or a negative one) is kept, so that no
+  // group counts as exact and every subgroup is fitted.
+  for (double* t : {&s.dmax, &s.smax})
+    if (*t < zero_tol) *t = zero_tol;
+  for (double* t : {&s.dmin, &s.smin})
     if (*t == 0.0) *t = zero_tol;
 
   // Lattice.
@@ -184,6 +193,7 @@ void Run::input_dialogue() {
   if (form != 1 && form != 2)
     numbered_error(10, {"Invalid input for choice of form of lattice parameters.", "Must be 1 or 2."});
   std::array<double, 6>& p = s.lattice_params;
+  bool left_handed = false;
   if (form == 1) {
     write_both("(a41)", {"Lattice vectors in cartesian coordinates:"});
     Mat3 v{};
@@ -209,6 +219,7 @@ void Run::input_dialogue() {
       sgl::write_line(u, "(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
     });
     for (double x : v) require_finite({x});
+    left_handed = detmat(v) < 0.0;
     // A zero vector leaves the three coplanar (error 009 below).
     for (int j = 0; j < 3; ++j)
       if (p[j] != 0.0 && !within_range(p[j])) lengths_out_of_range();
@@ -226,6 +237,11 @@ void Run::input_dialogue() {
       if (!within_range(p[j])) lengths_out_of_range();
   }
   s.lattice = standard_orientation(p, deg_to_rad);
+  // Vectors given as a left-handed set keep their handedness: the lattice used is the negated
+  // standard orientation, which has the same lengths and angles and is a proper rotation of the
+  // vectors given, so the positions describe the structure given and not its mirror image.
+  if (left_handed)
+    for (double& x : s.lattice) x = -x;
   int32_t err = 0;
   matrix_inverse(s.lattice, s.lattice_inv, err);
   if (err != 0) coplanar_lattice();
@@ -285,30 +301,29 @@ void Run::input_dialogue() {
     write_both("(i4,3f10.5)", {n, s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
   for (int32_t n = 1; n <= s.natoms; ++n)
     require_finite({s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
+  // The Cartesian positions, 1-based.
+  std::vector<Vec3> cart(static_cast<std::size_t>(s.natoms) + 1);
   for (int32_t n = 1; n <= s.natoms; ++n) {
-    Vec3 c{};
-    vector_mlt(s.lattice, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)}, c);
-    if (!(length(c) <= kMaxLength))
+    vector_mlt(s.lattice, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)}, cart[n]);
+    if (!(length(cart[n]) <= kMaxLength))
       numbered_error(41, {"Invalid input:  atom " + std::to_string(n) + " lies farther than 10000 from the origin"});
   }
-  check_coincident_atoms();
+  check_coincident_atoms(cart);
 }
 
-void Run::check_coincident_atoms() const {
-  // Two atoms of one type closer than the displacement tolerance, or at one point up to rounding
-  // (within 1e-10), would both be matched onto the same atom: no operation, not even the
-  // identity, would map the structure onto itself. Distances are taken to the nearest image
-  // modulo the unit cell: the difference is reduced into the cell around the origin (cell
-  // coordinates in (-0.5, 0.5]). An image closer than dmax has cell coordinates of norm below
-  // dmax times the norm of the inverse cell; when that bound reaches 0.5 the 26 neighbouring
-  // images are tried as well (the 27 cell vectors with coordinates -1, 0, 1, formed once).
+void Run::check_coincident_atoms(const std::vector<Vec3>& cart) const {
+  // Two atoms at one point (within kCoincidence, whatever their types) describe no structure:
+  // two atoms of one type there would both be matched onto one of them, so that no operation,
+  // not even the identity, maps the structure onto itself. Atoms that are merely close (a split
+  // site, a short bond, closer than the displacement tolerance) are searched. Distances are
+  // taken to the nearest image modulo the unit cell: the difference is reduced into the cell
+  // around the origin (cell coordinates in (-0.5, 0.5]). An image closer than kCoincidence has
+  // cell coordinates of norm below kCoincidence times the norm of the inverse cell; when that
+  // bound reaches 0.5 the 26 neighbouring images are tried as well (the 27 cell vectors with
+  // coordinates -1, 0, 1, formed once).
   const int32_t n = s.natoms;
-  std::vector<Vec3> cart(static_cast<std::size_t>(n) + 1);
-  for (int32_t a = 1; a <= n; ++a)
-    vector_mlt(s.lattice, {s.atom_pos(1, a), s.atom_pos(2, a), s.atom_pos(3, a)}, cart[a]);
-  const double tolerance = std::max(s.dmax, zero_tol);
   std::vector<Vec3> images;
-  if (tolerance * frobenius(s.cell_cart_inv) >= 0.5)
+  if (kCoincidence * frobenius(s.cell_cart_inv) >= 0.5)
     for (int i = -1; i <= 1; ++i)
       for (int j = -1; j <= 1; ++j)
         for (int k = -1; k <= 1; ++k) {
@@ -318,7 +333,6 @@ void Run::check_coincident_atoms() const {
         }
   for (int32_t a = 1; a <= n; ++a)
     for (int32_t b = a + 1; b <= n; ++b) {
-      if (s.atom_type(a) != s.atom_type(b)) continue;
       Vec3 d{};
       vector_sub(cart[b], cart[a], d);
       near_origin(s.cell_cart_inv, s.cell_cart, d, d);
@@ -328,11 +342,12 @@ void Run::check_coincident_atoms() const {
         vector_add(d, image, e);
         closest = std::min(closest, length(e));
       }
-      if (closest >= tolerance) continue;
-      const std::string pair = "Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) +
-                               " of type " + std::to_string(s.atom_type(a));
-      if (closest < zero_tol) numbered_error(44, {pair + " lie at the same point"});
-      numbered_error(44, {pair + " lie closer together than the maximum rms displacement"});
+      if (closest >= kCoincidence) continue;
+      const int32_t ta = s.atom_type(a), tb = s.atom_type(b);
+      const std::string types = ta == tb ? " of type " + std::to_string(ta)
+                                         : " of types " + std::to_string(ta) + " and " + std::to_string(tb);
+      numbered_error(44, {"Invalid input:  atoms " + std::to_string(a) + " and " + std::to_string(b) + types +
+                          " lie at the same point"});
     }
 }
 

@@ -21,14 +21,14 @@ bool Run::fit_group(int32_t c) {
 
   // Strain.
   int32_t neq = 0;
-  std::vector<double> sol;
+  start_strain_equations(t, x.prim_basis_inv, x.prim_length, neq);
   for (int32_t j = 1; j <= ngen; ++j) {
     const Mat3& r = ops.op_rot(t.gen_op(j));
     const Mat3 n = integer_matrix(x.prim_basis, x.prim_basis_inv, r);
     append_strain_equations(t, x.prim_basis, x.prim_length, r, n, neq);
   }
-  if (!fit_min_norm(t, neq, 9, 1, 9, sol)) return false;
-  const Mat3 d = strain_change(x.prim_length, sol);
+  Mat3 d{};
+  if (!fit_strain(t, neq, x.prim_length, d)) return false;
   g.rms_strain = rms_strain_of(x.prim_basis_inv, d);
   if (!(g.rms_strain <= s.smax)) return false;
   Mat3& ps = g.prim_strained;

@@ -1,9 +1,15 @@
 // The point operations that map the reduced structure of the current sublattice onto itself:
 // for each of the 64 operations, the smallest strain that makes it a symmetry of the primitive
-// lattice (rms strain <= smax), then the first candidate translation (from the atoms of the
+// lattice (rms strain <= smax), then, among the candidate translations (from the atoms of the
 // rarest type) whose nearest-atom matching is a permutation with cycle lengths dividing the
-// operation's order and whose smallest displacements give rms < dmax. Accepted operations are
-// printed and kept with their fitted translation and permutation.
+// operation's order, the one whose smallest displacements give the smallest rms (the first of
+// those within 1e-10 of it); the operation is accepted when that rms is below dmax. Accepted
+// operations are printed and kept with their fitted translation and permutation.
+//
+// The best translation is taken, not the first that fits: in a supercell the rms over all atoms
+// lets a wrong translation through (one that moves a single defect far), and an operation stored
+// with it no longer composes with the others into the structure's exact group.
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -24,16 +30,17 @@ void Run::find_point_operations() {
   x.header_written = false;
 
   std::vector<Vec3> sp(static_cast<std::size_t>(nred) + 1);  // strained positions
-  std::vector<double> sol;
+  std::vector<int32_t> best_image(static_cast<std::size_t>(nred) + 1);
   for (int32_t k = 1; k <= kOpCount; ++k) {
     const Mat3& r = ops.op_rot(k);
     const Mat3 m = integer_matrix(x.prim_basis, x.prim_basis_inv, r);
 
     // Strain.
     int32_t neq = 0;
+    start_strain_equations(t, x.prim_basis_inv, x.prim_length, neq);
     append_strain_equations(t, x.prim_basis, x.prim_length, r, m, neq);
-    if (!fit_min_norm(t, neq, 9, 1, 9, sol)) continue;
-    const Mat3 d = strain_change(x.prim_length, sol);
+    Mat3 d{};
+    if (!fit_strain(t, neq, x.prim_length, d)) continue;
     const double rms_strain = rms_strain_of(x.prim_basis_inv, d);
     if (!(rms_strain <= s.smax)) continue;
 
@@ -57,7 +64,11 @@ void Run::find_point_operations() {
     const int32_t r0 = w.atom_orbit(x.rarest_first);
     Vec3 q{};
     vector_mlt(r, sp[r0], q);
-    for (int32_t cand = 1; cand <= nred; ++cand) {
+    double best_rms = std::numeric_limits<double>::infinity();
+    Vec3 best_tr{};
+    // A later candidate replaces the best only when it is smaller by more than the zero
+    // tolerance; once the best is below it, no later candidate can, and the search stops.
+    for (int32_t cand = 1; cand <= nred && !(best_rms < zero_tol); ++cand) {
       if (s.atom_type(cand) != x.rarest_type) continue;
       Vec3 tr{};
       vector_sub(sp[cand], q, tr);
@@ -139,29 +150,32 @@ void Run::find_point_operations() {
         set_column(w.atom_fitted, a, {sp[a][0] + fit.disp[a][0], sp[a][1] + fit.disp[a][1], sp[a][2] + fit.disp[a][2]});
 
       const double rms_position = Run::rms_position(ps, ps_inv, w.atom_fitted);
-      if (!(rms_position < s.dmax)) continue;
-
-      ++x.nops;
-      x.oplist[x.nops] = k;
-      x.optrans[k] = tr;
-      for (int32_t i = 1; i <= nred; ++i) w.opperm(i, k) = w.atom_image(i);
-      group.rms_position = rms_position;
-      group.rms_strain = rms_strain;
-      group.prim_strained = ps;
-      group.prim_strained_inv = ps_inv;
-      if (!x.header_written) {
-        x.header_written = true;
-        write_both_units("(a8,38x,a12,3x,a10)", {"Operator", "rms position", "rms strain"});
-      }
-      Vec3 v{};
-      vector_mlt(ps_inv, tr, v);
-      vector_mlt(x.prim_in_cell, v, v);
-      vector_mlt(s.cell, v, v);
-      if (s.cell_inv_integral) sgl::zero_to_one(std::span<double, 3>(v));
-      write_both_units("(a6,2x,3f10.5,5x,f10.5,5x,f10.5)",
-                       {ops.op_name(k), v[0], v[1], v[2], rms_position, rms_strain});
-      break;
+      if (!(rms_position < best_rms - zero_tol)) continue;
+      best_rms = rms_position;
+      best_tr = tr;
+      for (int32_t i = 1; i <= nred; ++i) best_image[i] = w.atom_image(i);
     }
+    if (!(best_rms < s.dmax)) continue;
+
+    ++x.nops;
+    x.oplist[x.nops] = k;
+    x.optrans[k] = best_tr;
+    for (int32_t i = 1; i <= nred; ++i) w.opperm(i, k) = best_image[i];
+    group.rms_position = best_rms;
+    group.rms_strain = rms_strain;
+    group.prim_strained = ps;
+    group.prim_strained_inv = ps_inv;
+    if (!x.header_written) {
+      x.header_written = true;
+      write_both_units("(a8,38x,a12,3x,a10)", {"Operator", "rms position", "rms strain"});
+    }
+    Vec3 v{};
+    vector_mlt(ps_inv, best_tr, v);
+    vector_mlt(x.prim_in_cell, v, v);
+    vector_mlt(s.cell, v, v);
+    if (s.cell_inv_integral) sgl::zero_to_one(std::span<double, 3>(v));
+    write_both_units("(a6,2x,3f10.5,5x,f10.5,5x,f10.5)",
+                     {ops.op_name(k), v[0], v[1], v[2], best_rms, rms_strain});
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cellsieve/point_ops.hpp"
 #include "cellsieve/real_helpers.hpp"
@@ -27,9 +28,10 @@ struct Structure {
   std::string title = std::string(80, ' ');
   bool supergroups_only = false;
   bool superlattices_only = false;
-  double dmax = 0.0, dmin = 0.0, smax = 0.0, smin = 0.0;  // an input of exactly 0 becomes 1e-10
+  double dmax = 0.0, dmin = 0.0, smax = 0.0, smin = 0.0;  // maxima below 1e-10, minima of 0: 1e-10
   std::array<double, 6> lattice_params{};                // a, b, c, alpha, beta, gamma (degrees)
-  Mat3 lattice{};       // columns: Cartesian a, b, c in the standard orientation
+  Mat3 lattice{};       // columns: Cartesian a, b, c in the standard orientation (negated when
+                        // form-1 vectors are a left-handed set)
   Mat3 lattice_inv{};
   Mat3 cell{};          // columns: the unit-cell vectors in lattice coordinates
   Mat3 cell_inv{};
@@ -99,9 +101,9 @@ struct Run {
   void open_log(std::string_view path = "cellsieve.log");
   // The input dialogue: title, scope, tolerances, lattice, unit cell, atoms.
   void input_dialogue();
-  // Stops the run when two atoms of one type lie closer together than the maximum rms
-  // displacement (or at one point), modulo the unit cell.
-  void check_coincident_atoms() const;
+  // Stops the run when two atoms (of any types) lie at one point, within 1e-4 and modulo the
+  // unit cell; cart holds the Cartesian positions of atoms 1..natoms (entry 0 unused).
+  void check_coincident_atoms(const std::vector<Vec3>& cart) const;
   // The per-atom arrays and the atom tables of the module, for s.natoms atoms.
   void create_atom_arrays();
   // The search. find_translations: the extra lattice translations of the structure, printed,

@@ -96,19 +96,30 @@ namespace cellsieve {
 // integer (halves away from zero).
 Mat3 integer_matrix(const Mat3& p, const Mat3& p_inv, const Mat3& r);
 
-// Appends the nine strain equations of R (R (P + D) = (P + D) N, D(l, i) = len(i) x_(3(i-1)+l))
-// as equations neq + 1..neq + 9 of the table, growing it as needed.
+// The strain fit: the smallest change D of the primitive basis P (lengths len, inverse p_inv)
+// for which every rotation R of a set maps P + D onto itself with its integer matrix N,
+// R (P + D) = (P + D) N. "Smallest" is measured in Cartesian terms, by the sum of squares of the
+// displacement gradient H = D P^-1, so that the fit does not depend on which basis of the lattice
+// P is or on how its vectors are oriented. The system has 18 unknowns: x_1..x_9 the entries of H
+// (x_(3(m-1)+l) = H(l, m)), the only ones minimised, and x_10..x_18 the entries of D relative to
+// the lengths of the basis vectors (D(l, i) = len(i) x_(9+3(i-1)+l)), in which the equations of
+// the rotations keep integer coefficients times lengths. start_strain_equations writes the nine
+// equations H = D P^-1 as equations 1..9; append_strain_equations adds the nine equations of one
+// rotation; fit_strain solves the system and gives D, false when the equations contradict each
+// other.
+inline constexpr int32_t kStrainVars = 18;
+void start_strain_equations(Tables& t, const Mat3& p_inv, const Vec3& len, int32_t& neq);
 void append_strain_equations(Tables& t, const Mat3& p, const Vec3& len, const Mat3& r, const Mat3& n,
                              int32_t& neq);
+bool fit_strain(Tables& t, int32_t neq, const Vec3& len, Mat3& d);
 
 // The minimum-norm fit of the neq equations of nvar variables, x_lo..x_hi minimised; x receives
 // x_1..x_nvar (x[0] unused). False when the equations contradict each other, or when a variable
 // is not the pivot of its own equation after the reduction (the solution could not be read).
 bool fit_min_norm(Tables& t, int32_t neq, int32_t nvar, int32_t lo, int32_t hi, std::vector<double>& x);
 
-// The basis change D of the strain variables x_1..x_9 and its rms strain: the rms of the
-// eigenvalues of the symmetric part of P^-1 D.
-Mat3 strain_change(const Vec3& len, const std::vector<double>& x);
+// The rms strain of the change D of the lattice P (p_inv its inverse): the rms of the Cartesian
+// principal strains, the principal stretches of (P + D) P^-1 less one. A rotation gives none.
 double rms_strain_of(const Mat3& p_inv, const Mat3& d);
 
 }  // namespace cellsieve

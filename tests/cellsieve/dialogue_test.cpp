@@ -1,5 +1,6 @@
-// The state the input dialogue leaves for the search: scope flags, tolerances with zero replaced,
-// the lattice in its standard orientation, the unit cell and its inverse, the atom arrays.
+// The state the input dialogue leaves for the search: scope flags, tolerances with zero and tiny
+// maxima replaced, the lattice in its standard orientation (negated for left-handed vectors),
+// the unit cell and its inverse, the atom arrays.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -32,9 +33,19 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
        "Dialogue state\n4\n0 0.05\n-0.0 0\n2\n3 4 5 90 90 90\n2 0 0\n0 1 0\n0 0 1\n3\n5 7\n5 99\n"
        "0 0 0\n0.5 0 0\n0.25 0.5 0.5\n",
        true, true, 1e-10, 0.05, 1e-10, 1e-10, {3, 0, 0, 0, 4, 0, 0, 0, 5}, false, 120.0, {5, 7, 5}},
-      {"scope 1, left-handed vectors give the right-handed standard lattice",
+      // Left-handed vectors keep their handedness (the structure is not mirrored): the negated
+      // standard orientation, a proper rotation of the vectors given.
+      {"scope 1, left-handed vectors give the negated standard lattice",
        "Mirror\n1\n0.2 0.1\n0.3 0.01\n1\n1 0 0\n0 2 0\n0 0 -3\n1 0 0\n0 1 0\n0 0 1\n1\n-4\n0.1 0.2 0.3\n",
-       false, false, 0.2, 0.1, 0.3, 0.01, {1, 0, 0, 0, 2, 0, 0, 0, 3}, true, 6.0, {-4}},
+       false, false, 0.2, 0.1, 0.3, 0.01, {-1, 0, 0, 0, -2, 0, 0, 0, -3}, true, 6.0, {-4}},
+      {"right-handed vectors give the standard lattice",
+       "Vectors\n1\n0.2 0.1\n0.3 0.01\n1\n0 2 0\n-1 0 0\n0 0 3\n1 0 0\n0 1 0\n0 0 1\n1\n1\n0.1 0.2 0.3\n",
+       false, false, 0.2, 0.1, 0.3, 0.01, {2, 0, 0, 0, 1, 0, 0, 0, 3}, true, 6.0, {1}},
+      // Maxima below the rounding of exact fits count as 1e-10; minima below it are kept (no
+      // group then counts as exact).
+      {"tiny maxima raised, tiny and negative minima kept",
+       "Tiny\n1\n1e-16 1e-30\n1e-300 -1\n2\n3 4 5 90 90 90\n1 0 0\n0 1 0\n0 0 1\n1\n1\n0.1 0.2 0.3\n",
+       false, false, 1e-10, 1e-30, 1e-10, -1.0, {3, 0, 0, 0, 4, 0, 0, 0, 5}, true, 60.0, {1}},
       // The triclinic lattice and volume as cctbx's orthogonalization matrix gives them (a along
       // x, b in the xy plane): uctbx.unit_cell((3, 4, 5, 80, 95, 110)).
       {"triclinic lattice against cctbx",
@@ -71,7 +82,7 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
     EXPECT_EQ(s.smax, c.smax);
     EXPECT_EQ(s.smin, c.smin);
     for (int k = 0; k < 9; ++k) EXPECT_NEAR(s.lattice[k], c.lattice[k], 1e-13) << k;
-    EXPECT_GT(detmat(s.lattice), 0.0);
+    EXPECT_EQ(detmat(s.lattice) > 0.0, detmat(c.lattice) > 0.0);
     Mat3 product{};
     matrix_mlt(s.lattice, s.lattice_inv, product);
     for (int k = 0; k < 9; ++k) EXPECT_NEAR(product[k], kIdentity3[k], 1e-14);

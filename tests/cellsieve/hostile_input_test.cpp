@@ -50,7 +50,7 @@ struct Case {
 
 TEST(HostileInput, EachMistakeStopsWithItsMessage) {
   const std::string same = "Invalid input:  atoms 1 and 2 of type 1 lie at the same point";
-  const std::string close = "Invalid input:  atoms 1 and 2 of type 1 lie closer together than the maximum rms displacement";
+  const std::string two_types = "Invalid input:  atoms 1 and 2 of types 1 and 2 lie at the same point";
   const std::string angles = "Invalid input:  angles alpha,beta,gamma must lie strictly between 0 and 180";
   const std::string lengths = "Invalid input:  lengths a,b,c must lie between 0.0001 and 10000";
   const std::string cell_lengths = "Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long";
@@ -67,11 +67,18 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
       {"at one point up to rounding, tolerance 1e-300",
        "title\n1\n1e-300 0\n0.1 0.01\n2\n3 3 5 90 90 120\n" + kIdentityCell + "2\n1 1\n0.1 0.2 0.3\n1.1 -0.8 2.3\n", 1,
        "   2   1.10000  -0.80000   2.30000\n", error("044", same)},
-      {"within the displacement tolerance", cubic_atoms("1 1", "0 0 0\n0.02 0 0\n"), 1,
-       "   2   0.02000   0.00000   0.00000\n", error("044", close)},
-      {"within the tolerance across the cell face", cubic_atoms("1 1", "0.99 0.5 0.5\n0.005 0.5 0.5\n"), 1,
-       "   2   0.00500   0.50000   0.50000\n", error("044", close)},
-      {"atoms of two types at one point are searched", cubic_atoms("1 2", "0 0 0\n0 0 0\n"), 0, "", ""},
+      {"within 1e-4 of one point", cubic_atoms("1 1", "0 0 0\n0.00003 0 0\n"), 1,
+       "   2   0.00003   0.00000   0.00000\n", error("044", same)},
+      // Atoms of two types at one point describe no structure either (Pm-3m was reported).
+      {"atoms of two types at one point", cubic_atoms("1 2", "0 0 0\n0 0 0\n"), 1,
+       "   2   0.00000   0.00000   0.00000\n", error("044", two_types)},
+      {"two types at one point across the cell face", cubic_atoms("1 2", "0.99999 0.5 0.5\n0.00001 0.5 0.5\n"), 1,
+       "   2   0.00001   0.50000   0.50000\n", error("044", two_types)},
+      // Atoms of one type closer together than the displacement tolerance (a split site, a short
+      // bond) are searched.
+      {"one type, within the displacement tolerance", cubic_atoms("1 1", "0 0 0\n0.02 0 0\n"), 0, "", ""},
+      {"one type, within the tolerance across the cell face", cubic_atoms("1 1", "0.99 0.5 0.5\n0.005 0.5 0.5\n"),
+       0, "", ""},
       {"one type, farther apart than the tolerance", cubic_atoms("1 1", "0 0 0\n0.04 0 0\n"), 0, "", ""},
       // Angles and lengths that describe no cell.
       {"angle -90", head("2") + "3 3 3 -90 90 90\n", 1,

@@ -80,10 +80,11 @@ TEST(Operations, StrainLimitIsInclusive) {
   const Mat3& rot = run.ops.op_rot(fourfold);
   const Mat3 m = integer_matrix(run.search.prim_basis, run.search.prim_basis_inv, rot);
   int32_t neq = 0;
+  start_strain_equations(run.tables, run.search.prim_basis_inv, run.search.prim_length, neq);
   append_strain_equations(run.tables, run.search.prim_basis, run.search.prim_length, rot, m, neq);
-  std::vector<double> x;
-  ASSERT_TRUE(fit_min_norm(run.tables, neq, 9, 1, 9, x));
-  const double strain = rms_strain_of(run.search.prim_basis_inv, strain_change(run.search.prim_length, x));
+  Mat3 d{};
+  ASSERT_TRUE(fit_strain(run.tables, neq, run.search.prim_length, d));
+  const double strain = rms_strain_of(run.search.prim_basis_inv, d);
   EXPECT_GT(strain, 1e-3);
   for (double smax : {strain, std::nextafter(strain, 0.0)}) {
     in.smax = smax;
@@ -113,6 +114,56 @@ TEST(Operations, DisplacementToleranceDecidesTheInversion) {
   inversion = false;
   for (int32_t o = 1; o <= wide->search.nops; ++o) inversion = inversion || wide->search.oplist[o] == 25;
   EXPECT_TRUE(inversion);
+}
+
+TEST(Operations, EachOperationKeepsTheTranslationThatFitsBest) {
+  // SrTiO3 3x1x1 with the O at (1/2, 0, 1/2) of the first cell moved 0.15 A along y. The twofold
+  // axis along y and the mirror normal to x through that O are exact with the translation
+  // (1/3, 0, 0) of the second Sr; the first candidate, through the origin, fits within dmax too
+  // (rms 0.0274, the O and its image each moved), and with it stored the exact group Pmm2 was
+  // never formed.
+  Input in;
+  in.params = {3.905, 3.905, 3.905, 90, 90, 90};
+  in.atoms = {{1, 0, 0, 0}, {2, 0.5, 0.5, 0.5}, {3, 0.5, 0.5, 0}, {3, 0.5, 0, 0.5}, {3, 0, 0.5, 0.5}};
+  in = testing::supercell(in, 3, 1, 1);
+  in.atoms[3].y += 0.15 / 3.905;
+  in.dmax = 0.03;
+  SearchRun r(in);
+  const auto rows = operation_rows(r.through_operations());
+  int exact = 0;
+  for (const std::string& row : rows) {
+    SCOPED_TRACE(row);
+    const std::string name = row.substr(0, 6);
+    if (name != "2 c03 " && name != "m c28 ") continue;
+    EXPECT_EQ(row.substr(8), "   0.33333   0.00000   0.00000        0.00000        0.00000");
+    ++exact;
+  }
+  EXPECT_EQ(exact, 2);
+
+  SearchRun all(in);
+  all.phase([&] { all->search_groups(); });
+  ASSERT_FALSE(all.bombed());
+  bool pmm2 = false;
+  for (int32_t k = 1; k <= all->groups_found; ++k)
+    pmm2 = pmm2 || (all->tables.group_sg(k) == 25 && all->tables.group_rms_position(k) < 1e-9);
+  EXPECT_TRUE(pmm2);
+}
+
+TEST(Operations, ExactStructuresKeepTheFirstExactTranslation) {
+  // Exact SrTiO3 2x2x1 on the sublattice of its centring (1/2, 1/2, 0) (the fourth): each of
+  // the 16 operations of its tetragonal lattice is exact through the Sr at the origin, and some
+  // are exact with another Sr's translation too. Equal rms values up to rounding keep the first
+  // candidate, the Sr at the origin (a later one would give P4/mbm in place of P4/mmm).
+  Input in;
+  in.params = {3.905, 3.905, 3.905, 90, 90, 90};
+  in.atoms = {{1, 0, 0, 0}, {2, 0.5, 0.5, 0.5}, {3, 0.5, 0.5, 0}, {3, 0.5, 0, 0.5}, {3, 0, 0.5, 0.5}};
+  SearchRun r(testing::supercell(in, 2, 2, 1));
+  const std::string out = r.through_operations(4);
+  ASSERT_NE(out.find("   0.50000   0.50000   0.00000\nLooking for elements"), std::string::npos) << out;
+  const auto rows = operation_rows(out);
+  EXPECT_EQ(rows.size(), 16u);
+  for (const std::string& row : rows)
+    EXPECT_EQ(row.substr(8), "   0.00000   0.00000   0.00000        0.00000        0.00000") << row;
 }
 
 struct CountCase {

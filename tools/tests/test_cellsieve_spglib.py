@@ -68,7 +68,8 @@ def run(text):
 
 
 def parse_groups(out):
-    """The reported groups: number, setting, cell values, atoms (input number, position)."""
+    """The reported groups: number, setting, rms values, conventional vectors, cell values, atoms
+    (input number, position)."""
     lines = out.split("\n")
     groups = []
     i = 0
@@ -78,6 +79,8 @@ def parse_groups(out):
                  "setting": lines[i][27:37].strip()}
             i += 1
             g["rms"] = (float(lines[i][14:24]), float(lines[i][41:51]))
+            # The conventional vectors in lattice coordinates, one per line: row k is vector k.
+            g["vectors"] = [[float(lines[i + 3 + j][10 * k:10 * k + 10]) for k in range(3)] for j in range(3)]
             i += 6  # rms, origin, "Vectors", three vectors
             assert lines[i].startswith("Values of a,b,c"), lines[i]
             g["cell"] = [float(lines[i + 1][10 * k:10 * k + 10]) for k in range(6)]
