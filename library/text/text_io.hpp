@@ -114,7 +114,8 @@ class InItem {
 // - end_branch: end of input returns ReadOutcome::end;
 // - error_branch: a failure returns ReadOutcome::failure; without end_branch, end of input goes
 //   to this branch too and also returns ReadOutcome::failure.
-// An outcome that none of these handles is the fatal failure.
+// An outcome that none of these handles is the fatal failure; so is, whatever the handling, a
+// line longer than the layer's bound (kStatusLineTooLong), which cannot be skipped.
 struct ReadHandling {
   int* status = nullptr;
   bool end_branch = false;

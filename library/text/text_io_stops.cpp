@@ -137,6 +137,8 @@ void fatal_failure(int status, Operation operation, int unit, const char* open_p
 }
 
 ReadOutcome settle_read(int status, const ReadHandling& handling, int unit) {
+  // A line beyond the bound cannot be skipped (it may have no end): never handed to the caller.
+  if (status == kStatusLineTooLong) fatal_failure(status, Operation::read, unit);
   if (handling.status != nullptr) *handling.status = status;
   if (status == 0) return ReadOutcome::ok;
   if (status == kStatusEnd) {
