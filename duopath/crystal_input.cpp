@@ -6,6 +6,7 @@
 #include <string>
 
 #include "duopath/run.hpp"
+#include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
 #include "library/groups/change_setting.hpp"
 #include "library/groups/id_wyckoff.hpp"
@@ -29,11 +30,12 @@ constexpr double kDegree = 0.017453292519943295;
 
 // Lengths and coordinates have an upper bound of their own. A length of 10000 or more is no
 // crystal's cell edge in any unit the program is used with (its nearest distances must be 0.1 or
-// more in the same unit), and the report could not show it. A coordinate or Wyckoff parameter
-// above 1000 in magnitude has a fractional part that no longer carries the precision with which
-// positions are wrapped into the cell and compared (1e-12), so the position it names is noise.
+// more in the same unit), and the report could not show it. A coordinate or Wyckoff parameter is
+// a fraction of the cell: beyond a few cells it only repeats a smaller one, and the path report
+// writes the parameters of the subgroup's positions, which follow from it, in eight columns with
+// five decimals (f8.5), which hold no value from -10 on down or from 100 on up.
 constexpr double kMaxLength = 10000.0;
-constexpr double kMaxCoordinate = 1000.0;
+constexpr double kMaxCoordinate = 10.0;
 
 // Whether the three angles span a cell: the height of c above the a-b plane, as the Cartesian
 // frame of the crystal computes it, must not vanish (nor be imaginary). Taken for a unit length
@@ -92,6 +94,11 @@ void Run::read_crystal_block(int crystal) {
   sgl::read_free(5, {count});
   input.line_count = count;
   report("(a,i3)", {"  Number of Wyckoff positions: ", count});
+  // Without atoms there is nothing to map; crystal 2 could not even name a type.
+  if (count < 1) {
+    sgl::write_line(6, "(a,i1)", {"Error: no atoms in crystal ", int32_t{crystal}});
+    sgl::bomb();
+  }
   input.lines.clear();
   for (int32_t n = 1; n <= count; ++n) read_atom_line(crystal);
 }
@@ -104,6 +111,7 @@ void Run::read_atom_line(int crystal) {
 
   std::string line(80, ' ');
   sgl::read_line(5, "(a80)", {line});
+  refuse_text_beyond_words(CommentStyle::word);
   int32_t nw = 0;
   std::array<int32_t, sgl::kMaxWords> lens{};
   std::array<std::string, sgl::kMaxWords> words;
@@ -142,7 +150,7 @@ void Run::read_atom_line(int crystal) {
     if (!read_real_word(word(k), value)) fail_line("Error: invalid number in line: ", line);
     if (std::fabs(value) > kMaxCoordinate) {
       fail_line("Error: coordinate " + std::string(trim_right(word(k))) +
-                    " too large (more than 1000 in magnitude) in line: ",
+                    " too large (more than 10 in magnitude) in line: ",
                 line);
     }
     return value;
@@ -166,6 +174,14 @@ void Run::read_atom_line(int crystal) {
     sgl::wyckoff_change_setting(cs, sg, "pml", "cinter", w, w);
     sgl::dget_wyc_xyz(entry.params, w, point);
   } else {
+    // A Wyckoff label with its multiplicity (8a, as other programs write it) is no coordinate.
+    const std::string_view label = trim_right(word(2));
+    if (label.size() >= 2 && label.back() >= 'a' && label.back() <= 'z' &&
+        label.find_first_not_of("0123456789") == label.size() - 1) {
+      fail_line("Error: invalid Wyckoff symbol " + std::string(label) + " (give the letter alone: " +
+                    std::string(1, label.back()) + ") in line: ",
+                line);
+    }
     if (nw < 4) fail_line("Error: insufficient input on line:", line);
     for (int k = 2; k <= 4; ++k) point[static_cast<std::size_t>(k - 2)] = number(k);
     sgl::id_wyckoff4d(cs, cw, sg, point, "cinter", entry.wyckoff, entry.params);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "duopath/run.hpp"
+#include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
 #include "library/text/bomb.hpp"
 #include "library/text/text_io_units.hpp"
@@ -34,9 +35,11 @@ constexpr double kMaxCharge = 1000.0;
   sgl::bomb();
 }
 
-std::string read_block_line() {
+// A type line of an energy block: words in columns 1 to 78, a comment from "!" on.
+std::string read_type_text() {
   std::string text(KeywordLine::kLineLength, ' ');
   sgl::read_line(5, "(a80)", {text});
+  refuse_text_beyond_words(CommentStyle::anywhere);
   return text;
 }
 
@@ -57,8 +60,10 @@ bool Run::keyword_map(const KeywordLine& line) {
   // Values a map line leaves out (a "/" ends it early) keep those of the line before.
   int32_t i = 0, j = 0, k = 0;
   for (int32_t m = 1; m <= lines; ++m) {
-    std::string text(KeywordLine::kLineLength, ' ');
-    if (sgl::read_line(5, "(a80)", {text}, {.end_branch = true}) == sgl::ReadOutcome::end) return false;
+    std::string first80(KeywordLine::kLineLength, ' ');
+    if (sgl::read_line(5, "(a80)", {first80}, {.end_branch = true}) == sgl::ReadOutcome::end) return false;
+    // A map line is read as a whole, however long, so that no number of it is lost.
+    const std::string text(sgl::last_line_read(5));
     if (sgl::read_free_text(text, {i, j, k}, {.error_branch = true}) != sgl::ReadOutcome::ok) {
       sgl::write_free(6, {"syntax error in line: ", trim_right(text)});
       sgl::bomb();
@@ -74,7 +79,7 @@ bool Run::keyword_map(const KeywordLine& line) {
 }
 
 KeywordLine Run::read_type_line(int32_t& type) const {
-  KeywordLine line(read_block_line());
+  KeywordLine line(read_type_text());
   type = types.find(line.word(1));
   if (type == 0) fail_line("Error: invalid type of atom in line: ", line.trimmed_line());
   return line;
@@ -123,7 +128,10 @@ void Run::keyword_quanthop() {
   }
   settings.quanthop_extra_lines.clear();
   for (;;) {
-    std::string text = read_block_line();
+    std::string text(KeywordLine::kLineLength, ' ');
+    sgl::read_line(5, "(a80)", {text});
+    // The lines are kept 80 characters wide for the program's input.
+    refuse_text_beyond(KeywordLine::kLineLength);
     if (trim_right(text) == "end") break;
     settings.quanthop_extra_lines.push_back(std::move(text));
   }

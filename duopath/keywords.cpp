@@ -2,6 +2,7 @@
 #include <string>
 
 #include "duopath/run.hpp"
+#include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
 #include "library/text/bomb.hpp"
 
@@ -36,6 +37,7 @@ void Run::read_keyword_lines() {
   for (;;) {
     std::string text(KeywordLine::kLineLength, ' ');
     if (sgl::read_line(5, "(a80)", {text}, {.end_branch = true}) == sgl::ReadOutcome::end) return;
+    refuse_text_beyond_words(CommentStyle::anywhere);
     const KeywordLine line(std::move(text));
     if (line.blank()) continue;
     const std::string_view keyword = line.trimmed_word(1);
@@ -82,6 +84,10 @@ void Run::read_keyword_lines() {
 void Run::keyword_strain(const KeywordLine& line) {
   settings.min_strain = line.real(2);
   settings.max_strain = line.real(3);
+  // Stretches are positive, and a vector of crystal 2 is a candidate only when its length lies
+  // strictly between the two bounds times its partner's: bounds that are negative, equal or
+  // swapped select nothing.
+  if (settings.min_strain < 0.0 || !(settings.min_strain < settings.max_strain)) line.fail_count();
   report("(a,g8.3)", {"Minimum strain: ", settings.min_strain});
   report("(a,g8.3)", {"Maximum strain: ", settings.max_strain});
 }
@@ -95,6 +101,8 @@ void Run::keyword_size(const KeywordLine& line) {
   } else {
     settings.max_size = first;
   }
+  // No cell has a size below 1, and a range that ends below its start holds none.
+  if (settings.max_size < 1 || settings.min_size > settings.max_size) line.fail_count();
   settings.size_line = std::string(line.trimmed_line());
   report("(a,i3)", {"Minimum size of unit cell: ", settings.min_size});
   report("(a,i3)", {"Maximum size of unit cell: ", settings.max_size});
@@ -103,6 +111,7 @@ void Run::keyword_size(const KeywordLine& line) {
 void Run::keyword_bonds(const KeywordLine& line) {
   if (line.word_count() != 2) line.fail_count();
   settings.bond_length = line.real(2);
+  if (settings.bond_length < 0.0) line.fail_count();  // a length: no bond is shorter than 0
   settings.bonds_given = true;
   report("(a,f10.2)", {"Conserve bonds of length less than ", settings.bond_length});
 }
@@ -122,6 +131,7 @@ void Run::keyword_bonds2(const KeywordLine& line) {
   const int32_t neighbors = line.integer(4);
   if (neighbors < 0 || neighbors > 99) line.fail_word(line.word(4));
   double change = line.real(5);
+  if (change < 0.0) line.fail_count();  // no bond changes by less than nothing
   if (change >= 100.0) change = static_cast<double>(99.99f);
 
   const std::size_t c = static_cast<std::size_t>(settings.bond_case_count);
@@ -138,6 +148,7 @@ void Run::keyword_bonds2(const KeywordLine& line) {
 
 void Run::keyword_shuffle(const KeywordLine& line) {
   const double value = line.real(2);
+  if (value < 0.0) line.fail_count();  // a distance: no atom moves less than nothing
   if (line.word_count() == 2) {
     settings.shuffle_given = true;
     settings.max_shuffle = value;
@@ -159,6 +170,7 @@ void Run::keyword_neighbor(const KeywordLine& line) {
   if (!read_real_word(percent ? written.substr(0, written.size() - 1) : written, value)) {
     line.fail_word(line.word(2));
   }
+  if (value < 0.0) line.fail_count();  // a distance, or a percentage of one
   settings.min_distance_percent = percent;
   if (per_type) {
     settings.type_min_distance[static_cast<std::size_t>(t - 1)] = value;
@@ -194,6 +206,10 @@ void Run::keyword_trace(const KeywordLine& line) {
 void Run::keyword_subgroup(const KeywordLine& line) {
   settings.min_subgroup = line.integer(2);
   settings.max_subgroup = line.integer(3);
+  // A range that ends below its start, or lies outside the space groups 1 to 230, selects none.
+  if (settings.min_subgroup > settings.max_subgroup || settings.max_subgroup < 1 || settings.min_subgroup > 230) {
+    line.fail_count();
+  }
   report("(a,i2,a,i3)", {"Select subgroups ", settings.min_subgroup, " through ", settings.max_subgroup});
 }
 

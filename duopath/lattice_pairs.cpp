@@ -206,6 +206,7 @@ void Run::examine_pair() {
     within = within && s >= settings.min_strain && s <= settings.max_strain;
   }
   if (!within) return;
+  pair_within_bounds = true;
   sgl::dget_gmat2(pair.cartesian_cell1, pair.metric1);
   sgl::dget_gmat2(pair.cartesian_cell2, pair.metric2);
   sgl::matinv(pair.cell2, pair.cell2_inverse, pair.cell2_inverse_den);

@@ -66,7 +66,7 @@ int32_t Run::neighbor_cell_index(int32_t t1, int32_t t2, int32_t t3) const {
   return 0;
 }
 
-bool Run::prepare_crystals() {
+void Run::prepare_crystals() {
   const sgl::CommonSpace& cs = sgl::common_space();
   const sgl::CommonWyckoff& cw = sgl::common_wyckoff();
 
@@ -103,8 +103,9 @@ bool Run::prepare_crystals() {
       }
     }
     if (prepared[0].atom_count * count[1] != prepared[1].atom_count * count[0]) {
+      // An error like every other: the run stops (the search could find nothing).
       sgl::write_free(6, {"Error:  relative number of types of atoms ", "do not match in the two crystals"});
-      return false;
+      sgl::bomb();
     }
   }
 
@@ -188,7 +189,6 @@ bool Run::prepare_crystals() {
       }
     }
   }
-  return true;
 }
 
 void Run::prepare_rotations() {

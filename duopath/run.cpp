@@ -11,14 +11,14 @@ void Run::execute() {
   start_up();
   read_crystals();
   read_keywords();
-  if (prepare_crystals()) {
-    short_vectors();
-    sgl::flush(6);
-    sgl::flush(kLogUnit);
-    reference_energies();
-    prepare_rotations();
-    search();
-  }
+  prepare_crystals();
+  short_vectors();
+  sgl::flush(6);
+  sgl::flush(kLogUnit);
+  reference_energies();
+  prepare_rotations();
+  search();
+  report_rejected_lattice();
   closing_lines();
 }
 

@@ -49,7 +49,7 @@ class Run {
   void start_up();            // floating-point mode, log, banner, date line, data tables
   void read_crystals();       // title and both crystal blocks
   void read_keywords();       // keyword lines up to the end of input, then the size check
-  bool prepare_crystals();    // first preparation step; false when the compositions differ
+  void prepare_crystals();    // first preparation step
   void short_vectors();       // short-vector lists of both crystals
   void reference_energies();  // energies of both end structures by each method asked for
   void prepare_rotations();   // second preparation step
@@ -57,6 +57,9 @@ class Run {
   // The search triple by triple, with one progress-timer read per triple and the literal
   // crystal-2 triple loop: the reference that search() must match.
   void search_literal();
+  // After the search: when the lattice pair given with "lattice" formed no pair within the
+  // bounds, says which bound rejected it (standard output only).
+  void report_rejected_lattice() const;
   [[noreturn]] void closing_lines();
 
   // A report line: to standard output, then to the log, in the same layout.
@@ -106,6 +109,7 @@ class Run {
   CommonCell common;
   NeighborList neighbors;
   int64_t pairs_completed = 0;  // lattice pairs that reached the end of their phases
+  bool pair_within_bounds = false;  // some lattice pair passed the strain bounds
   int64_t complete_mappings = 0;  // complete atom mappings of all pairs, accepted or not
   int64_t mapping_placements = 0;  // (partner, cell) placements of the atom-mapping searches
   // Called with every accepted mapping before its subgroup is sought (drivers and benchmarks

@@ -13,8 +13,15 @@ namespace duopath {
 
 namespace {
 
-[[noreturn]] void too_many() {
+// The list of a crystal would outgrow its capacity; the second line says what to change.
+[[noreturn]] void too_many(int crystal) {
   sgl::write_free(6, {"Error: more than maxshort vectors"});
+  if (crystal == 1) {
+    sgl::write_free(6, {"Crystal 1 would need more than 1000000 short vectors: give a smaller size"});
+  } else {
+    sgl::write_free(6, {"Crystal 2 would need more than 1000000 short vectors to match the longest ones of crystal 1: "
+                        "give a smaller maximum strain or size, or check that both cells are in the same unit"});
+  }
   sgl::bomb();
 }
 
@@ -92,13 +99,13 @@ std::array<double, 3> cartesian_of(const std::array<double, 9>& basis, const std
 
 void crystal1_short_vectors(const PreparedCrystal& p, int32_t max_size, bool dim2, ShortVectorList& list) {
   list.clear();
-  if (max_size < 1) too_many();
+  if (max_size < 1) too_many(1);
   // The count (side^2, or side^3 - 1) is formed only once side^2 is known to be within the
   // capacity, so it cannot overflow whatever the size.
   const int64_t side = static_cast<int64_t>(max_size) + 1;
-  if (side * side > kMaxShortVectors) too_many();
+  if (side * side > kMaxShortVectors) too_many(1);
   const int64_t total = dim2 ? side * side : side * side * side - 1;
-  if (total > kMaxShortVectors) too_many();
+  if (total > kMaxShortVectors) too_many(1);
   for (int32_t r = 1; r <= max_size; ++r) {
     for (int32_t i = 0; i <= r; ++i) {
       for (int32_t j = 0; j <= r; ++j) {
@@ -128,7 +135,7 @@ void crystal2_short_vectors(const PreparedCrystal& p, double bound, bool dim2, S
   } else {
     estimate = 4.0 / 3.0 * 3.141592653589793 * bound * bound * bound / std::fabs(sgl::ddet3(q));
   }
-  if (!(estimate <= static_cast<double>(kMaxShortVectors))) too_many();
+  if (!(estimate <= static_cast<double>(kMaxShortVectors))) too_many(2);
   for (int32_t r = 1;; ++r) {
     bool accepted = false;
     for (int32_t i = -r; i <= r; ++i) {
@@ -141,7 +148,7 @@ void crystal2_short_vectors(const PreparedCrystal& p, double bound, bool dim2, S
           const double d = sgl::vlength(3, c);
           if (d - bound > 1e-6) continue;
           accepted = true;
-          if (list.count() + 1 > kMaxShortVectors) too_many();
+          if (list.count() + 1 > kMaxShortVectors) too_many(2);
           list.insert(v, c, d);
         }
       }

@@ -108,10 +108,12 @@ TEST_F(TextFiles, StatusWordsAndRefusals) {
 TEST_F(TextFiles, UnhandledOpenFailureIsFatalWithThePlatformText) {
   auto r = text_io_test::run_driver({"open_old", path("missing.txt")});
   EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.err, "? System Error:\n? No such file or directory\n? OPEN(UNIT=31,...\n");
+  // A fourth line names the file.
+  EXPECT_EQ(r.err, "? System Error:\n? No such file or directory\n? OPEN(UNIT=31,...\n? File: " + path("missing.txt") +
+                       "\n");
   r = text_io_test::run_driver({"open_log", dir_});
   EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.err, "? System Error:\n? Is a directory\n? OPEN(UNIT=30,...\n");
+  EXPECT_EQ(r.err, "? System Error:\n? Is a directory\n? OPEN(UNIT=30,...\n? File: " + dir_ + "\n");
 }
 
 TEST_F(TextFiles, CreatedFilesGet0664LessTheUmask) {

@@ -27,6 +27,8 @@ struct ChildOptions {
   std::vector<std::string> unset;        // names removed from the child's environment
   bool merge_err = false;                // standard error into the same file (or pipe) as standard output
   bool closed_stdout = false;            // standard output a pipe whose reader has gone
+  std::string input_file;                // read standard input from this file instead of `input`
+  std::vector<int> closed;               // standard descriptors (0, 1, 2) closed before the start
 };
 
 inline std::string slurp(const std::string& path) {
@@ -63,7 +65,7 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
   const pid_t pid = fork();
   if (pid == 0) {
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
-    const int in = open(in_path.c_str(), O_RDONLY);
+    const int in = open(options.input_file.empty() ? in_path.c_str() : options.input_file.c_str(), O_RDONLY);
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = options.merge_err ? out : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0);
@@ -74,6 +76,11 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
       dup2(out, 1);
     }
     dup2(options.merge_err && options.closed_stdout ? pipe_fds[1] : err, 2);
+    // Only the standard descriptors remain, so that a closed one is the lowest free number.
+    for (int fd : {in, out, err}) {
+      if (fd > 2) close(fd);
+    }
+    for (int fd : options.closed) close(fd);
     for (const std::string& name : options.unset) unsetenv(name.c_str());
     for (const std::string& entry : options.environment) {
       const auto eq = entry.find('=');

@@ -1,6 +1,12 @@
 // The three ends of a run, seen from outside: standard output, standard error, exit status.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "text_io_child.hpp"
 
 namespace {
@@ -66,7 +72,8 @@ TEST(TextStops, UnhandledFailuresNameTheirUnit) {
   input.input = "12x\n";
   auto r = run_driver({"read_default_bad"}, input);
   EXPECT_EQ(r.err,
-            "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n");
+            "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n"
+            "? Line 1 of standard input: 12x\n");
   EXPECT_EQ(r.status, 255);
   r = run_driver({"read_text_huge"});
   EXPECT_EQ(r.err, "? Input/Output Error:\n? Real out of range in numeric input\n"
@@ -76,6 +83,78 @@ TEST(TextStops, UnhandledFailuresNameTheirUnit) {
   EXPECT_EQ(r.err, "? Input/Output Error:\n? Illegal character in numeric input\n"
                    "? READ(UNIT=INTERNAL,...\n");
   EXPECT_EQ(r.status, 255);
+}
+
+// A failed read names where it failed: the line of standard input (its number and text), or the
+// text file and its line; a line without end is refused at the bound, naming its number only.
+TEST(TextStops, UnhandledReadFailuresNameTheirLine) {
+  const std::string dir = text_io_test::temp_dir();
+  const std::string numbers = dir + "/numbers.txt";
+  text_io_test::spill(numbers, "1\n2x\n");
+  const std::string long_line(std::size_t{1} << 21, '7');
+  const std::string too_long = "? Input/Output Error:\n? Input line too long (more than 1048576 characters)\n";
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string input, input_file;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      // Blank lines count: the value stands on line 3.
+      {"standard input", {"read_default_bad"}, "\n\n 12x \n", "",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n"
+       "? Line 3 of standard input:  12x \n"},
+      {"text file", {"read_file_bad", numbers}, "", "",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=31,...\n? File: " + numbers +
+           "\n? Line 2: 2x\n"},
+      // Only the first 200 characters of a line are shown.
+      {"long line shown cut", {"read_default_bad"}, std::string(300, '9') + "x\n", "",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=*,...\n"
+       "? Line 1 of standard input: " + std::string(200, '9') + "...\n"},
+      {"standard input without line feeds", {"read_default_bad"}, "", "/dev/zero",
+       too_long + "? READ(UNIT=*,...\n? Line 1 of standard input\n"},
+      // "1" is read on line 1; the second value fails on the long line 2.
+      {"line beyond the bound", {"prompts"}, "1\n" + long_line + "\n", "",
+       too_long + "? READ(UNIT=5,...\n? Line 2 of standard input\n"},
+      {"file without line feeds", {"read_file_bad", "/dev/zero"}, "", "",
+       too_long + "? READ(UNIT=31,...\n? File: /dev/zero\n? Line 1\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ChildOptions options;
+    options.input = c.input;
+    options.input_file = c.input_file;
+    const auto r = run_driver(c.args, options);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, c.err);
+  }
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// The standard descriptors closed at the start: no file the run opens may take their numbers.
+TEST(TextStops, ClosedStandardDescriptors) {
+  const std::string dir = text_io_test::temp_dir();
+  const std::string log = dir + "/log.txt";
+  // Standard output closed: the run stops at once, before its log is created (which would take
+  // descriptor 1 and receive the report).
+  ChildOptions options;
+  options.closed = {1};
+  auto r = run_driver({"log", log}, options);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Standard output is not open\n? WRITE(UNIT=6,...\n");
+  EXPECT_EQ(access(log.c_str(), F_OK), -1);
+  // Standard error closed: the stop's line is lost, not written into the log.
+  options.closed = {2};
+  r = run_driver({"log_stop", log}, options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(text_io_test::slurp(log), "logged\n");
+  // Standard input closed: an empty input.
+  options.closed = {0};
+  r = run_driver({"read_end"}, options);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "before\n");
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n");
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(TextStops, ClosedPipeOnStandardOutputIsAWriteFailure) {

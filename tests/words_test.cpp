@@ -94,6 +94,34 @@ TEST(SeparateWords, ElevenWordsKeepTen) {
   EXPECT_EQ(testing::slurp(dir.path() / "FOR020.DAT"), "Warning: Extra parameters ignored: k l\n");
 }
 
+// Text that separate_words drops without a word: beyond column 78 and outside every word taken
+// (a word still running at column 78 is taken on to column 80).
+TEST(FirstDroppedColumn, Cases) {
+  const std::string pad77(77, ' ');
+  struct Case {
+    std::string line;
+    std::size_t width;
+    bool comment_words;
+    int32_t column;
+  };
+  const std::vector<Case> cases = {
+      {"Na a 0 0 0.5", 80, false, 0},
+      {pad77 + "0.5", 80, false, 0},                   // starts at 78, ends at 80: taken
+      {pad77 + "0.51", 80, false, 81},                 // its fourth character is past 80
+      {pad77 + " 5", 80, false, 79},                   // starts at 79: no word
+      {std::string(90, ' ') + "5", 80, false, 91},     // far beyond the 80 characters read
+      {pad77 + "0.5", 78, false, 79},                  // a 78-character read cuts the word at 78
+      {pad77 + " !comment", 80, true, 0},              // a comment word is no value
+      {"Na a ! a comment" + std::string(80, ' ') + "x", 80, true, 0},
+      {"Na a ! a comment" + std::string(80, ' ') + "x", 80, false, 97},
+      {"a b c d e f g h i j" + std::string(60, ' ') + "k", 80, false, 80},  // an eleventh word
+      {"", 80, false, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(first_dropped_column(c.line, c.width, c.comment_words), c.column) << "'" << c.line << "'";
+  }
+}
+
 TEST(SeparateWordsComma, Cases) {
   struct Case {
     const char* name;

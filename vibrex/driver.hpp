@@ -19,6 +19,10 @@ std::string start_up();
 // split into words keeps of it: such a word would be read cut short.
 bool word_cut_short(std::string_view line, int32_t index);
 
+// Stops the run when the line last read from standard input holds text beyond column 78, where
+// the atom and k lines are no longer read (a value pushed there by tabs would be lost).
+void refuse_text_beyond_column_78();
+
 // Reads the structure: title, space group, lattice, atom types on Wyckoff positions; writes
 // their report lines. Input errors stop the run with their message.
 void read_structure(VibrexRun& run);

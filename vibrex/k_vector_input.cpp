@@ -110,6 +110,7 @@ void read_k_vector(VibrexRun& run) {
   KVectorState& kv = run.kv;
   std::string line(78, ' ');
   sgl::read_line(5, "(a78)", {line});
+  refuse_text_beyond_column_78();
   sgl::separate_words(line, kv.nw, kv.lens, kv.words);
   if (kv.nw == 0) sgl::stop_run("Error:  insufficient input on line");
 

@@ -62,13 +62,20 @@ bool forms_cell(const std::array<float, 6>& p) {
   return height2 > 1e-12 * (c * c);
 }
 
-// Lengths positive and finite, angles strictly between 0 and 180 degrees: anything else would
-// fill the report with infinities and NaNs.
+// The bound of lattice lengths: 10000 and more no longer fit the report's columns.
+constexpr float kMaxLength = 10000.0f;
+
+// Lengths positive, finite and below 10000, angles strictly between 0 and 180 degrees: anything
+// else would fill the report with infinities, NaNs or asterisks.
 void check_lattice_parameters(const std::array<float, 6>& p) {
   static const char* const names[6] = {"a", "b", "c", "alpha", "beta", "gamma"};
   for (int k = 0; k < 3; ++k) {
     if (!(p[k] > 0.0f) || !std::isfinite(p[k])) {
       sgl::stop_run(std::string("Error:  invalid lattice parameter ") + names[k] + ": a length must be positive and finite");
+    }
+    // The report writes lengths and Cartesian components in columns of ten (f10.5).
+    if (p[k] >= kMaxLength) {
+      sgl::stop_run(std::string("Error:  invalid lattice parameter ") + names[k] + ": a length must be below 10000");
     }
   }
   for (int k = 3; k < 6; ++k) {
@@ -77,6 +84,63 @@ void check_lattice_parameters(const std::array<float, 6>& p) {
                     ": an angle must lie between 0 and 180 degrees");
     }
   }
+}
+
+// Whether two lattice lengths are equal, and an angle has a given value, within the precision of
+// single-precision input.
+bool same_length(float a, float b) { return std::fabs(a - b) <= 1e-5f * std::max(a, b); }
+bool angle_is(float angle, float value) { return std::fabs(angle - value) <= 1e-4f; }
+
+// The groups 146, 148, 155, 160, 161, 166 and 167 are described in rhombohedral axes.
+bool rhombohedral(int32_t sg) {
+  return sg == 146 || sg == 148 || sg == 155 || sg == 160 || sg == 161 || sg == 166 || sg == 167;
+}
+
+// The lattice parameters must have the symmetry of the group's lattice system in the setting the
+// tables use (monoclinic with unique axis b, rhombohedral groups in rhombohedral axes): the
+// operators are applied to the cell as given, and a cell without their symmetry gives positions
+// and modes of another structure. Returns the rule broken, or an empty text.
+std::string lattice_system_rule(int32_t sg, const std::array<float, 6>& p) {
+  const float a = p[0], b = p[1], c = p[2], alpha = p[3], beta = p[4], gamma = p[5];
+  const bool right_ab = angle_is(alpha, 90.0f) && angle_is(beta, 90.0f);
+  if (sg <= 2) return "";
+  if (sg <= 15) {
+    if (angle_is(alpha, 90.0f) && angle_is(gamma, 90.0f)) return "";
+    return "monoclinic, unique axis b: alpha = gamma = 90";
+  }
+  if (sg <= 74) {
+    if (right_ab && angle_is(gamma, 90.0f)) return "";
+    return "orthorhombic: alpha = beta = gamma = 90";
+  }
+  if (sg <= 142) {
+    if (same_length(a, b) && right_ab && angle_is(gamma, 90.0f)) return "";
+    return "tetragonal: a = b, alpha = beta = gamma = 90";
+  }
+  if (rhombohedral(sg)) {
+    if (same_length(a, b) && same_length(a, c) && angle_is(alpha - beta, 0.0f) && angle_is(alpha - gamma, 0.0f)) return "";
+    std::string rule =
+        "rhombohedral axes: a = b = c, alpha = beta = gamma; from hexagonal axes aH, cH: "
+        "a = sqrt(aH^2/3 + cH^2/9), sin(alpha/2) = 3 aH / (2 sqrt(3 aH^2 + cH^2))";
+    if (same_length(a, b) && right_ab && angle_is(gamma, 120.0f)) {
+      // Hexagonal axes given: the rhombohedral parameters they stand for.
+      const double ah = a, ch = c;
+      const double ar = std::sqrt(ah * ah / 3.0 + ch * ch / 9.0);
+      const double half = std::asin(3.0 * ah / (2.0 * std::sqrt(3.0 * ah * ah + ch * ch)));
+      const auto fixed5 = [](double v) {
+        std::string text(10, ' ');
+        sgl::write_text(text, "(f10.5)", {v});
+        return text.substr(std::min(text.find_first_not_of(' '), text.size()));
+      };
+      rule += "; these hexagonal axes give a = " + fixed5(ar) + ", alpha = " + fixed5(2.0 * half * 180.0 / 3.14159265358979323846);
+    }
+    return rule;
+  }
+  if (sg <= 194) {
+    if (same_length(a, b) && right_ab && angle_is(gamma, 120.0f)) return "";
+    return "hexagonal axes: a = b, alpha = beta = 90, gamma = 120";
+  }
+  if (same_length(a, b) && same_length(a, c) && right_ab && angle_is(gamma, 90.0f)) return "";
+  return "cubic: a = b = c, alpha = beta = gamma = 90";
 }
 
 // The atoms of a type in the primitive cell: its representative point, for the parameters, carried
@@ -147,6 +211,13 @@ bool word_cut_short(std::string_view line, int32_t index) {
   }
 }
 
+void refuse_text_beyond_column_78() {
+  const std::string_view line = sgl::last_line_read(5);
+  if (sgl::first_dropped_column(line, kLineWidth, false) != 0) {
+    sgl::stop_run("Error:  text beyond column 78 (after tabs are expanded) on line: " + std::string(trimmed(line)));
+  }
+}
+
 namespace {
 
 void read_atom_type(VibrexRun& run, AtomType& atom) {
@@ -154,6 +225,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   const sgl::CommonWyckoff& cw = run.tables.wyckoff;
   const std::string line = read_text_line();
   sgl::write_line(6, "(a78)", {line});
+  refuse_text_beyond_column_78();
   int32_t nw = 0;
   std::array<int32_t, sgl::kMaxWords> lens{};
   std::array<std::string, sgl::kMaxWords> words;
@@ -170,7 +242,18 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
       break;
     }
   }
-  if (atom.w == 0) sgl::stop_run("Error:  Wyckoff position not in data base");
+  if (atom.w == 0) {
+    // The letter alone (as other programs write it) names the position the label ends with.
+    const std::string_view word = trimmed(words[1]);
+    for (int32_t w = 1; w <= cw.wyc_count(run.isg) && word.size() == 1; ++w) {
+      const std::string_view label = cw.wyc_label(first + w - 1).trimmed();
+      if (!label.empty() && label.back() == word[0]) {
+        sgl::stop_run("Error:  Wyckoff position not in data base: write " + std::string(word) + " as " +
+                      std::string(label) + " (multiplicity and letter)");
+      }
+    }
+    sgl::stop_run("Error:  Wyckoff position not in data base");
+  }
   atom.wyc = first + atom.w - 1;
 
   for (int j = 1; j <= 4; ++j)
@@ -200,7 +283,9 @@ void read_structure(VibrexRun& run) {
 
   sgl::read_free(5, {run.isg});
   // No table is read with a group number outside the tables.
-  if (run.isg < 1 || run.isg > sgl::kSpaceGroupCount) sgl::stop_run("Error:  invalid space group");
+  if (run.isg < 1 || run.isg > sgl::kSpaceGroupCount) {
+    sgl::stop_run("Error:  invalid space group " + std::to_string(run.isg));
+  }
   sgl::write_line(6, "(a12)", {"Space Group:"});
   sgl::write_line(6, "(i3,1x,a10)", {run.isg, cs.setting_symbol(cs.sg_default_setting(run.isg)).view()});
   run.lattice = cs.sg_bravais(run.isg);
@@ -224,11 +309,17 @@ void read_structure(VibrexRun& run) {
   // Angles that do not form a cell are the same fault whether or not the single-precision
   // inverse notices it.
   if (ierr != 0 || !forms_cell(p)) sgl::stop_run("Error: invalid lattice parameters");
+  const std::string rule = lattice_system_rule(run.isg, p);
+  if (!rule.empty()) {
+    sgl::stop_run("Error:  lattice parameters do not fit space group " + std::to_string(run.isg) + " (" + rule + ")");
+  }
 
   int32_t ntypes = 0;
   sgl::read_free(5, {ntypes});
   // The run state holds 20 atom types.
   if (ntypes > kMaxAtomTypes) sgl::stop_run("Error:  too many atom types");
+  // A structure without atoms has no modes to analyse.
+  if (ntypes < 1) sgl::stop_run("Error:  no atoms: the number of atom types is " + std::to_string(ntypes));
   sgl::write_line(6, "(a37)", {"Wyckoff position of each type of atom"});
   run.atoms.clear();
   for (int32_t i = 1; i <= ntypes; ++i) {

@@ -114,7 +114,8 @@ class InItem {
 // - end_branch: end of input returns ReadOutcome::end;
 // - error_branch: a failure returns ReadOutcome::failure; without end_branch, end of input goes
 //   to this branch too and also returns ReadOutcome::failure.
-// An outcome that none of these handles is the fatal failure.
+// An outcome that none of these handles is the fatal failure; so is, whatever the handling, a
+// line longer than the layer's bound (kStatusLineTooLong), which cannot be skipped.
 struct ReadHandling {
   int* status = nullptr;
   bool end_branch = false;
@@ -132,6 +133,7 @@ constexpr int kStatusNewExists = 10032;        // "Status 'NEW' specified for an
 constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
 constexpr int kStatusIntegerRange = 10018;     // "Integer out of range in numeric input"
 constexpr int kStatusRealRange = 10019;        // "Real out of range in numeric input"
+constexpr int kStatusLineTooLong = 10020;      // "Input line too long"
 
 // Reads the next line of a unit and converts its fixed fields into the items.
 ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,
@@ -196,6 +198,11 @@ void close_unit(int unit);
 
 // Writes the unit's pending output to its file; nothing for an unconnected unit.
 void flush(int unit);
+
+// The whole line that the last read of a unit took, carriage returns dropped and tabs expanded,
+// however much of it the read's fields covered; empty before the first line. Lets a caller that
+// reads fixed columns tell whether text lies beyond them. Valid until the next read of the unit.
+std::string_view last_line_read(int unit);
 
 // True when the unit is connected (0, 5 and 6 always are).
 bool unit_is_open(int unit);

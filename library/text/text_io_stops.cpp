@@ -30,6 +30,7 @@ const char* layer_message(int status) {
     case kStatusNoMemory: return "Buffer allocation failed";
     case kStatusIntegerRange: return "Integer out of range in numeric input";
     case kStatusRealRange: return "Real out of range in numeric input";
+    case kStatusLineTooLong: return "Input line too long (more than 1048576 characters)";
     case kStatusFormatSyntax: return "Syntax error in format";
     default: return "Unknown input/output failure";
   }
@@ -69,6 +70,18 @@ class Message {
     while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
     return *this;
   }
+  Message& operator<<(std::size_t n) {
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%zu", n);
+    return *this << digits;
+  }
+  // At most n characters of a text; "..." marks a text cut short.
+  Message& cut(const char* text, std::size_t n) {
+    std::size_t k = 0;
+    while (text[k] != '\0' && k < n && size_ + 1 < sizeof text_) text_[size_++] = text[k++];
+    if (text[k] != '\0') *this << "...";
+    return *this;
+  }
   void write() const { write_stderr(text_, size_); }
 
  private:
@@ -78,10 +91,18 @@ class Message {
 
 }  // namespace
 
-void fatal_failure(int status, Operation operation, int unit) {
-  // A read from a file names the file (a data table cut short, say); the path is taken before
-  // the units are finished.
-  const char* file = operation == Operation::read ? unit_file_path(unit) : nullptr;
+void fatal_failure(int status, Operation operation, int unit, const char* open_path) {
+  // A read names its file (a data table cut short, say) and the text line it failed on, an open
+  // the file it could not open; taken before the units are finished. The end of the input has
+  // no line of its own.
+  const bool read = operation == Operation::read;
+  const char* file = read ? unit_file_path(unit) : open_path;
+  std::size_t line_number = 0;
+  const char* line = read && status != kStatusEnd ? unit_last_line(unit, line_number) : nullptr;
+  if (status == kStatusLineTooLong) {
+    ++line_number;  // the line that was not delivered: only its number is shown
+    line = nullptr;
+  }
   if (!failing) {
     failing = true;
     finish_units(false);
@@ -104,12 +125,20 @@ void fatal_failure(int status, Operation operation, int unit) {
     text << "? " << operation_name(operation) << "(UNIT=" << number << ",...\n";
   }
   if (file != nullptr) text << "? File: " << file << "\n";
+  if (line_number > 0 && (line != nullptr || status == kStatusLineTooLong)) {
+    // Up to 200 characters of the line are shown.
+    text << "? Line " << line_number << (file == nullptr ? " of standard input" : "");
+    if (line != nullptr) text << ": ", text.cut(line, 200);
+    text << "\n";
+  }
   text.write();
   std::fflush(nullptr);
   std::_Exit(255);
 }
 
 ReadOutcome settle_read(int status, const ReadHandling& handling, int unit) {
+  // A line beyond the bound cannot be skipped (it may have no end): never handed to the caller.
+  if (status == kStatusLineTooLong) fatal_failure(status, Operation::read, unit);
   if (handling.status != nullptr) *handling.status = status;
   if (status == 0) return ReadOutcome::ok;
   if (status == kStatusEnd) {

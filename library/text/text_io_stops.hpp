@@ -10,10 +10,13 @@ namespace sgl::textio {
 constexpr int kStatusFormatSyntax = 10006;
 
 // The fatal failure: pending output written, files closed, three "? " lines on standard error
-// (the header, the message of the status, the operation and its unit), for a read from a file a
-// fourth naming the file ("? File: " and its path), exit status 255.
-// A positive status below 10000 is the platform's error number.
-[[noreturn]] void fatal_failure(int status, Operation operation, int unit);
+// (the header, the message of the status, the operation and its unit), then what names the place:
+// for a read from a file or an open, "? File: " and its path; for a read that failed on a text
+// line, the line: "? Line N: " and its text for a file, "? Line N of standard input: " and its
+// text for standard input (only the number for a line too long). Exit status 255.
+// A positive status below 10000 is the platform's error number. open_path names the file of a
+// failed open.
+[[noreturn]] void fatal_failure(int status, Operation operation, int unit, const char* open_path = nullptr);
 
 // The outcome of a read with the given status, as the caller asked to handle it; an unhandled
 // outcome is the fatal failure.

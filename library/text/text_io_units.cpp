@@ -41,6 +41,8 @@ struct Connection {
   std::string out;           // output not yet written
   std::string in;            // input read ahead
   std::size_t in_pos = 0;    // next unread byte of `in`
+  std::string line;          // the line last delivered by next_line, for diagnostics
+  std::size_t line_number = 0;  // lines delivered so far
 };
 
 struct UnitTable {
@@ -62,6 +64,30 @@ std::terminate_handler terminate_before = nullptr;
   std::abort();
 }
 
+// Writes a diagnostic straight to standard error and ends the run; for the moment before the unit
+// table exists, when the usual fatal failure cannot be used.
+[[noreturn]] void fail_before_units(const char* text) {
+  std::size_t size = 0;
+  while (text[size] != '\0') ++size;
+  if (::write(2, text, size) < 0) {
+  }
+  std::_Exit(255);
+}
+
+// The three standard descriptors must be open before any file is: a file opened while one of
+// them is closed would take its number, and the report, a stop message or the input would then
+// go to or come from that file. A closed standard output is a run without a report and ends it
+// here; closed standard input and error are connected to /dev/null (the input is then empty, the
+// diagnostics are lost).
+void check_standard_descriptors() {
+  const auto closed = [](int fd) { return ::fcntl(fd, F_GETFD) == -1 && errno == EBADF; };
+  if (closed(0) && ::open("/dev/null", O_RDONLY) != 0) {
+    fail_before_units("? System Error:\n? Standard input is not open\n? READ(UNIT=5,...\n");
+  }
+  if (closed(1)) fail_before_units("? Input/Output Error:\n? Standard output is not open\n? WRITE(UNIT=6,...\n");
+  if (closed(2) && ::open("/dev/null", O_WRONLY) != 2) std::_Exit(255);
+}
+
 bool is_regular(int fd) {
   struct stat info {};
   return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
@@ -70,6 +96,7 @@ bool is_regular(int fd) {
 UnitTable& table() {
   // Never destroyed: the stops run after static destructors may have started.
   static UnitTable* units = [] {
+    check_standard_descriptors();
     auto* t = new UnitTable;
     t->tab = parse_tab_size(std::getenv("TABSIZE"));
     const int fds[3][2] = {{0, 2}, {5, 0}, {6, 1}};
@@ -332,6 +359,13 @@ const char* unit_file_path(int unit) {
   return found->second.path.c_str();
 }
 
+const char* unit_last_line(int unit, std::size_t& number) {
+  const auto& units = table().units;
+  const auto found = units.find(resolve(unit, Operation::read));
+  number = found == units.end() ? 0 : found->second.line_number;
+  return number == 0 ? nullptr : found->second.line.c_str();
+}
+
 std::string expand_tabs(std::string_view raw, int width) {
   std::string line;
   line.reserve(raw.size());
@@ -366,21 +400,29 @@ int next_line(int unit, std::string& line) {
   Connection& c = connection(unit, Operation::read);
   prepare_input(c, unit);
   std::size_t scanned = 0;  // unread bytes already searched for a line feed
+  const auto deliver = [&](std::size_t end) {
+    line = cleaned_line(std::string_view(c.in).substr(c.in_pos, end - c.in_pos));
+    c.line = line;
+    ++c.line_number;
+  };
   for (;;) {
     const std::size_t lf = c.in.find('\n', c.in_pos + scanned);
-    if (lf != std::string::npos) {
-      line = cleaned_line(std::string_view(c.in).substr(c.in_pos, lf - c.in_pos));
+    if (lf != std::string::npos && lf - c.in_pos <= kMaxLineLength) {
+      deliver(lf);
       c.in_pos = lf + 1;
       return 0;
     }
     scanned = c.in.size() - c.in_pos;
+    // A line without end (a device such as /dev/zero, a file without line feeds) would take all
+    // memory: no real line comes near this length.
+    if (scanned > kMaxLineLength) return kStatusLineTooLong;
     bool got = false;
     const int err = refill(c, got);
     if (err != 0) return err;
     if (!got) {
       if (c.in_pos == c.in.size()) return kStatusEnd;
       // A last line without a line feed is still a line.
-      line = cleaned_line(std::string_view(c.in).substr(c.in_pos));
+      deliver(c.in.size());
       c.in_pos = c.in.size();
       return 0;
     }
@@ -432,14 +474,15 @@ using textio::Operation;
 
 void open_unit(int unit, std::string_view name, std::string_view status_word,
                std::string_view kind, int* status, FileAccess access) {
+  std::string path;
   auto fail = [&](int code) {
-    if (status == nullptr) textio::fatal_failure(code, Operation::open, unit);
+    if (status == nullptr) textio::fatal_failure(code, Operation::open, unit, path.empty() ? nullptr : path.c_str());
     *status = code;
   };
   const std::size_t first = name.find_first_not_of(' ');
   if (first == std::string_view::npos) return fail(kStatusBadFileName);
   const std::size_t last = name.find_last_not_of(' ');
-  const std::string path(name.substr(first, last - first + 1));
+  path = std::string(name.substr(first, last - first + 1));
   const std::string word = textio::upper_trimmed(status_word);
   const std::string form = textio::upper_trimmed(kind);
   if ((word != "OLD" && word != "NEW" && word != "UNKNOWN" && !word.empty()) ||
@@ -475,6 +518,12 @@ void flush(int unit) {
   auto& units = textio::table().units;
   auto found = units.find(actual);
   if (found != units.end()) textio::flush_or_fail(found->second, Operation::write, unit);
+}
+
+std::string_view last_line_read(int unit) {
+  std::size_t number = 0;
+  const char* line = textio::unit_last_line(unit, number);
+  return line == nullptr ? std::string_view() : std::string_view(line);
 }
 
 bool unit_is_open(int unit) {

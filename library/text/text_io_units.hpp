@@ -27,7 +27,8 @@ void put_output(int unit, std::string_view bytes);
 bool put_output_quiet(int unit, std::string_view bytes);
 
 // Reads the next line of a unit, without its line feed and carriage returns, tabs expanded.
-// Returns 0, -1 at the end of the input, or the platform's error number.
+// Returns 0, -1 at the end of the input, kStatusLineTooLong for a line of more than
+// kMaxLineLength bytes, or the platform's error number.
 int next_line(int unit, std::string& line);
 
 // Reads up to n bytes of a unit's input into dst (dst may be null to skip them); got receives
@@ -47,6 +48,13 @@ int parse_tab_size(const char* value);
 // The path of the file a unit is connected to; null for an unconnected unit and for the
 // standard streams. Needs no memory.
 const char* unit_file_path(int unit);
+
+// The line last delivered by next_line on a unit (carriage returns dropped, tabs expanded), with
+// its number counted from 1 in number; null (number 0) before the first line. Needs no memory.
+const char* unit_last_line(int unit, std::size_t& number);
+
+// The longest line next_line delivers; a longer one is failure kStatusLineTooLong.
+constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 
 // Writes every unit's pending output and closes every file. With report_failures false, failures
 // are ignored (the run is already failing).

@@ -89,6 +89,35 @@ void separate_words(std::string_view line, int32_t& nw, std::array<int32_t, kMax
   }
 }
 
+int32_t first_dropped_column(std::string_view line, std::size_t width, bool comment_words) {
+  const std::string_view seen = line.substr(0, std::min(width, line.size()));
+  const int length = static_cast<int>(seen.size());
+  auto col = [&](int c) { return c <= length ? seen[static_cast<std::size_t>(c - 1)] : ' '; };
+  const int last_start = std::min(kLastWordStart, length);
+  // The columns separate_words takes: its words, each up to its end (a word still running at
+  // column 78 goes on to column 80); beyond the tenth word nothing more is taken.
+  int taken = 0;
+  int q = 1;
+  for (int k = 1; k <= kMaxWords; ++k) {
+    int w = q;
+    while (w <= last_start && col(w) == ' ') ++w;
+    if (w > last_start) break;
+    if (comment_words && col(w) == '!') return 0;
+    int e = w;
+    while (e <= last_start && col(e) != ' ') ++e;
+    if (e > last_start) e = std::min(length, kLastWordEnd) + 1;
+    taken = e - 1;
+    q = e;
+  }
+  for (std::size_t c = static_cast<std::size_t>(std::max(taken, kLastWordStart)); c < line.size(); ++c) {
+    if (line[c] == ' ') continue;
+    // A comment word beyond the words taken is no value either.
+    if (comment_words && line[c] == '!' && line[c - 1] == ' ') return 0;
+    return static_cast<int32_t>(c + 1);
+  }
+  return 0;
+}
+
 void separate_words_comma(std::string& text, int32_t& n, std::array<std::string, kMaxWords>& fields) {
   auto set_field = [&](int k, std::string_view value) {
     std::string& field = fields[static_cast<std::size_t>(k - 1)];

@@ -23,6 +23,13 @@ inline constexpr int kWordLength = 20;
 void separate_words(std::string_view line, int32_t& nw, std::array<int32_t, kMaxWords>& lens,
                     std::array<std::string, kMaxWords>& words);
 
+// What separate_words, given the first `width` characters of a line, leaves out of every word:
+// the first column (from 1) beyond column 78 that holds a non-blank character outside the words
+// it takes, or 0 when there is none. Such text would be dropped without a word (a value moved past
+// column 78 by tabs, say). With comment_words, a word that begins with "!" starts a comment, and
+// nothing from it on counts as dropped.
+int32_t first_dropped_column(std::string_view line, std::size_t width, bool comment_words);
+
 // Splits a text at its commas into at most ten fields, each padded or cut to the length (size)
 // the caller gave it; the commas taken are blanked in the text. After the tenth comma the rest
 // of the text is not split. Fields beyond n keep what they held.

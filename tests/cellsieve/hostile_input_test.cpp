@@ -121,6 +121,18 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
       {"atom 1e5 lattice vectors away", cubic_atoms("1 2", "0 0 0\n1e5 0 0\n"), 1,
        "   2**********   0.00000   0.00000\n",
        error("041", "Invalid input:  atom 2 lies farther than 10000 from the origin")},
+      // Values the echo and the report write in f10.5 must fit it: a length of 10000 was taken
+      // and printed as asterisks, and so were coordinates from -1000 on down.
+      {"length 10000", head("2") + "3 3 10000 90 90 90\n", 1,
+       params + "   3.00000   3.00000**********  90.00000  90.00000  90.00000\n", error("041", lengths)},
+      {"lattice vector component -1000.5", head("1") + "-1000.5 0 0\n0 1 0\n0 0 1\n", 1,
+       params + "1000.50000   1.00000   1.00000  90.00000  90.00000  90.00000\n",
+       error("041", "Invalid input:  lattice vector components must lie between -999.99999 and 9999.99999")},
+      {"unit-cell vector component 10000", head("2") + "0.001 0.001 0.001 90 90 90\n10000 0 0\n0 1 0\n0 0 1\n", 1,
+       "   0.00000   0.00000   1.00000\n",
+       error("041", "Invalid input:  unit-cell vector components must lie between -999.99999 and 9999.99999")},
+      {"atom coordinate -1000.5", cubic_atoms("1", "-1000.5 0 0\n"), 1, "   1**********   0.00000   0.00000\n",
+       error("041", "Invalid input:  atom coordinates must lie between -999.99999 and 9999.99999")},
       // Tolerances below zero accept nothing, not even the identity.
       {"negative maximum displacement", "t\n1\n-0.1 0\n", 1,
        "Maximum and minimum rms average atomic displacements\n-0.100E+00 0.000E+00\n",
@@ -169,6 +181,37 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
     ASSERT_GE(r.log.size(), c.log_tail.size()) << r.log;
     EXPECT_EQ(r.log.substr(r.log.size() - c.log_tail.size()), c.log_tail);
     EXPECT_EQ(r.out, r.log + c.errors);
+  }
+
+  // Failures of input and output that the program does not handle (exit status 255) name their
+  // line or file: a number that cannot be read, a symmetry.dat without line ends (a link to
+  // /dev/zero grew without bound).
+  struct Unhandled {
+    const char* what;
+    std::string input;
+    std::string err;
+    bool zero_symmetry = false;
+  };
+  DataDir probe;
+  const Unhandled unhandled[] = {
+      {"tolerance not a number", "t\n1\n0.1 O.01\n",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n"
+       "? Line 3 of standard input: 0.1 O.01\n"},
+      {"symmetry.dat a link to /dev/zero", kOneAtom,
+       "? Input/Output Error:\n? Input line too long (more than 1048576 characters)\n? READ(UNIT=51,...\n? File: " +
+           probe.slash() + "symmetry.dat\n? Line 1\n",
+       true},
+  };
+  for (const Unhandled& c : unhandled) {
+    SCOPED_TRACE(c.what);
+    sgl::testing::TempDir work;
+    if (c.zero_symmetry) {
+      std::filesystem::remove(probe.file("symmetry.dat"));
+      std::filesystem::create_symlink("/dev/zero", probe.file("symmetry.dat"));
+    }
+    const Outcome r = run_cellsieve(c.input, probe.slash(), work.path());
+    EXPECT_EQ(r.status, 255) << r.out;
+    EXPECT_EQ(r.err, c.err);
   }
 }
 

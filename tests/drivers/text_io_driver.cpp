@@ -97,6 +97,13 @@ int main(int argc, char** argv) {
     int32_t value = 0;
     sgl::read_free(sgl::kDefaultUnit, {value});
     sgl::end_run();
+  } else if (mode == "read_file_bad") {
+    // Two integers from the text file named, one line each.
+    int32_t value = 0;
+    sgl::open_unit(31, arg, "OLD", "");
+    sgl::read_free(31, {value});
+    sgl::read_free(31, {value});
+    sgl::end_run();
   } else if (mode == "read_text_huge") {
     double value = 0;
     sgl::read_free_text("1e400", {value});

@@ -22,6 +22,9 @@ struct DuopathOptions {
   std::vector<std::string> environment{std::string("XTALDIR=") + SGL_DATA_DIR};
   std::vector<std::string> unset;
   bool read_only_directory = false;  // a working directory where no file can be created
+  bool log_is_directory = false;     // a directory named duopath.log in the working directory
+  std::string input_file;            // standard input from this file instead of the input text
+  std::vector<int> closed;           // standard descriptors closed at the start
 };
 
 inline DuopathRun run_duopath(const std::string& input, const DuopathOptions& options = {}) {
@@ -37,6 +40,9 @@ inline DuopathRun run_duopath(const std::string& input, const DuopathOptions& op
       chmod(dir.c_str(), 0555);
     }
   }
+  if (options.log_is_directory) mkdir((dir + "/duopath.log").c_str(), 0755);
+  child.input_file = options.input_file;
+  child.closed = options.closed;
   child.environment = options.environment;
   child.unset = options.unset;
   const text_io_test::ChildResult r =

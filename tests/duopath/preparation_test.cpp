@@ -46,7 +46,7 @@ TEST(Preparation, VolumePerAtomAndNearestDistanceOfKnownStructures) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto run = run_duopath(two(c.crystal, c.crystal, "size 2 1\n"));
+    const auto run = run_duopath(two(c.crystal, c.crystal, "trace lattice1\n"));
     EXPECT_EQ(run.status, 0);
     for (int k = 1; k <= 2; ++k) {
       const std::string n = std::to_string(k);
@@ -57,19 +57,19 @@ TEST(Preparation, VolumePerAtomAndNearestDistanceOfKnownStructures) {
 }
 
 TEST(Preparation, CompositionCheck) {
-  // 2 A and 4 B against 1 A and 2 B passes; B missing from crystal 2 fails, and then the run
-  // writes only its closing lines.
+  // 2 A and 4 B against 1 A and 2 B passes; B missing from crystal 2 fails: the message, and
+  // the run stops like any other on an error.
   const std::string a2b4 = "1\n4 4 4 90 90 90\n6\nA 0 0 0\nA .5 0 0\nB 0 .5 0\nB 0 0 .5\nB .5 .5 0\nB .5 0 .5\n";
   const std::string a1b2 = "1\n3 3 3 90 90 90\n3\nA 0 0 0\nB .5 0 0\nB 0 .5 0\n";
   const std::string a1 = "1\n3 3 3 90 90 90\n1\nA 0 0 0\n";
-  const auto pass = run_duopath(two(a2b4, a1b2, "size 2 1\n"));
+  const auto pass = run_duopath(two(a2b4, a1b2, "trace lattice1\n"));
   EXPECT_EQ(pass.status, 0);
   EXPECT_NE(pass.out.find("Number of atoms in primitive unit cell of crystal 1:   6\n"
                           "Number of atoms in primitive unit cell of crystal 2:   3\n"),
             std::string::npos)
       << pass.out;
   const auto fail = run_duopath(two(a2b4, a1));
-  EXPECT_EQ(fail.status, 0);
+  EXPECT_EQ(fail.status, 1);
   const std::string tail =
       "Second crystal:\n"
       "  Space group:   1 P1        \n"
@@ -77,7 +77,7 @@ TEST(Preparation, CompositionCheck) {
       "  Number of Wyckoff positions:   1\n"
       "  A, Wyckoff position a,    0.00000   0.00000   0.00000 \n"
       " Error:  relative number of types of atoms do not match in the two crystals\n"
-      " \n---------------------------------------\ndone\n";
+      "This program has bombed\nexit\n";
   ASSERT_GE(fail.out.size(), tail.size());
   EXPECT_EQ(fail.out.substr(fail.out.size() - tail.size()), tail);
   EXPECT_EQ(fail.log.find("Error:"), std::string::npos);
@@ -92,7 +92,7 @@ TEST(Preparation, StopsAndMessages) {
   const std::string none = "221\n3 3 3 90 90 90\n0\n";
   const std::vector<Case> cases = {
       // Exactly 0.1 between atoms passes, 0.0999 stops.
-      {"0.1", two("221\n.1 .1 .1 90 90 90\n1\nX a\n", sc, "size 2 1\n"),
+      {"0.1", two("221\n.1 .1 .1 90 90 90\n1\nX a\n", sc, "trace lattice1\n"),
        "Nearest distance between atoms in crystal 1:    0.1000\n", 0},
       {"0.0999", two("221\n.0999 .0999 .0999 90 90 90\n1\nX a\n", sc),
        "Nearest distance between atoms in crystal 1:    0.0999\n Error: atoms too close together\n", 1},
@@ -124,7 +124,7 @@ TEST(Preparation, StopsAndMessages) {
 
 TEST(Preparation, SameVolume) {
   const std::string sc2 = "221\n2 2 2 90 90 90\n1\nX a\n";
-  const auto equal = run_duopath(two(sc2, sc2, "samevolume\nsize 2 1\n"));
+  const auto equal = run_duopath(two(sc2, sc2, "samevolume\ntrace lattice1\n"));
   EXPECT_NE(equal.out.find("Volume strain:    1.000\n"
                            "  Adjusted crystal 2:    2.0000   2.0000   2.0000  90.0000  90.0000  90.0000\n"),
             std::string::npos)
@@ -132,7 +132,7 @@ TEST(Preparation, SameVolume) {
   // Crystal 2 twice as dense: its cell edges grow by the cube root of 2; the volumes per atom
   // keep their first values, the nearest distance follows the scaled cell.
   const auto dense = run_duopath(two(sc2, "221\n1.587401052 1.587401052 1.587401052 90 90 90\n1\nX a\n",
-                                     "samevolume\nsize 2 1\n"));
+                                     "samevolume\ntrace lattice1\n"));
   EXPECT_NE(dense.out.find("Volume/atom in crystal 2:      4.000\n"
                            "Volume strain:    0.500\n"
                            "  Adjusted crystal 2:    2.0000   2.0000   2.0000  90.0000  90.0000  90.0000\n"
@@ -145,11 +145,11 @@ TEST(Preparation, SameVolume) {
 
 TEST(Preparation, PercentageLimitOfZeroWritesNothing) {
   const std::string sc = "221\n3 3 3 90 90 90\n1\nX a\n";
-  const auto zero = run_duopath(two(sc, sc, "neighbor 0%\nsize 2 1\n"));
+  const auto zero = run_duopath(two(sc, sc, "neighbor 0%\ntrace lattice1\n"));
   // The keyword's own echo comes before the preparation's lines.
   const std::string prepared = zero.out.substr(zero.out.find("Nearest distance between atoms in crystal 2"));
   EXPECT_EQ(prepared.find("Minimum distance between atoms:"), std::string::npos) << zero.out;
-  const auto half = run_duopath(two(sc, sc, "neighbor 50%\nsize 2 1\n"));
+  const auto half = run_duopath(two(sc, sc, "neighbor 50%\ntrace lattice1\n"));
   EXPECT_NE(half.out.find("\nMinimum distance between atoms:    1.500\n"), std::string::npos) << half.out;
 }
 

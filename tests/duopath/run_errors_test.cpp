@@ -94,7 +94,7 @@ TEST(RunErrors, CrystalInput) {
       {"long type word in crystal 2", "t\n221\n" + kCubic + "\n1\nNatriumchl a\n221\n" + kCubic + "\n1\nNatriumchlo a\n",
        "Error: type of atom in crystal not found in crystal 1\n" + kBombed},
       {"no types in crystal 1", "t\n221\n" + kCubic + "\n0\n221\n" + kCubic + "\n1\nNa a\n",
-       "Error: type of atom in crystal not found in crystal 1\n" + kBombed},
+       "Error: no atoms in crystal 1\n" + kBombed, kStop, 1, "  Number of Wyckoff positions:   0\n"},
   };
   for (const ErrorCase& c : cases) check(c);
 }
@@ -107,9 +107,12 @@ TEST(RunErrors, UncheckedFailuresExit255) {
       {"end inside crystal 1", crystal1(kCubic, "Na a\n", 2), "", kEndOfInput, 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
       {"end before crystal 2", crystal1(kCubic, "Na a\n"), "", kEndOfInput, 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \nSecond crystal:\n"},
       {"space group not a number", "t\nP1\n", "",
-       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n", 255, "First crystal:\n"},
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n? Line 2 of standard input: P1\n",
+       255, "First crystal:\n"},
       {"lattice length beyond the range of reals", "t\n221\n4 4 1e400 90 90 90\n", "",
-       "? Input/Output Error:\n? Real out of range in numeric input\n? READ(UNIT=5,...\n", 255, "  Space group: 221 Pm-3m     \n"},
+       "? Input/Output Error:\n? Real out of range in numeric input\n? READ(UNIT=5,...\n"
+       "? Line 3 of standard input: 4 4 1e400 90 90 90\n",
+       255, "  Space group: 221 Pm-3m     \n"},
       {"end inside a kelmo block", kCrystals + "kelmo\nNa 1\n", "", kEndOfInput, 255, "Use KELMO to estimate energy barrier\n"},
       {"end inside a madelung block", kCrystals + "madelung\n", "", kEndOfInput, 255, "Use madelung energy to estimate energy barrier\n"},
       {"quanthop without end", kCrystals + "quanthop\nNa 11\nCl 17\n END\n", "", kEndOfInput, 255, "Use quanthop to estimate energy barrier\n"},
@@ -244,6 +247,13 @@ TEST(RunErrors, HostileInputs) {
   };
   const std::string nacl_echo = "  Number of Wyckoff positions:   1\n";
   const std::string crystal2_xx = "221\n4 4 4 90 90 90\n1\nXx 0 0 0\n";
+  const std::string nacl_r =
+      "NaCl\n225\n5.6402 5.6402 5.6402 90 90 90\n2\nNa a\nCl b\n221\n4.123 4.123 4.123 90 90 90\n2\nNa a\nCl b\n"
+      "samevolume\n";
+  const std::string ti =
+      "Ti\n229\n3.3065 3.3065 3.3065 90 90 90\n1\nTi a\n194\n2.9508 2.9508 4.6855 90 90 120\n1\nTi c\n"
+      "strain 0.8 1.25\nshuffle 1.0\n";
+  const std::string kDone = " \n---------------------------------------\ndone\n";
   const std::vector<ErrorCase> cases = {
       // Sizes: the count of crystal 1's short vectors, the cube of the search side, overflowed
       // 64 bits at 2097152 and the search ran on without end.
@@ -276,12 +286,16 @@ TEST(RunErrors, HostileInputs) {
       // Coordinates and Wyckoff parameters: 1e300 was taken as a whole number of cells and
       // identified as position a.
       {"coordinate 1e300", crystal1(kCubic, "Na 1e300 0 0\n"),
-       "Error: coordinate 1e300 too large (more than 1000 in magnitude) in line: \nNa 1e300 0 0\n" + kBombed, kStop, 1,
+       "Error: coordinate 1e300 too large (more than 10 in magnitude) in line: \nNa 1e300 0 0\n" + kBombed, kStop, 1,
        nacl_echo},
-      {"Wyckoff parameter -1000.5", crystal1(kCubic, "Na e -1000.5\n"),
-       "Error: coordinate -1000.5 too large (more than 1000 in magnitude) in line: \nNa e -1000.5\n" + kBombed, kStop,
+      // The path report writes the subgroup's parameters in f8.5: 999.38 came out as asterisks.
+      {"Wyckoff parameter 999.38", crystal1(kCubic, "Na e 999.38\n"),
+       "Error: coordinate 999.38 too large (more than 10 in magnitude) in line: \nNa e 999.38\n" + kBombed, kStop,
        1, nacl_echo},
-      {"coordinate 1000 is taken", crystal1(kCubic, "Na 1000 0.5 -0.5\n") + crystal2_xx,
+      {"Wyckoff parameter -10.5", crystal1(kCubic, "Na e -10.5\n"),
+       "Error: coordinate -10.5 too large (more than 10 in magnitude) in line: \nNa e -10.5\n" + kBombed, kStop,
+       1, nacl_echo},
+      {"coordinate 10 is taken", crystal1(kCubic, "Na 10 0.5 -0.5\n") + crystal2_xx,
        "Error: type of atom in crystal not found in crystal 1\n" + kBombed, kStop, 1, nacl_echo},
       // Lattice lengths: 1e200 overflowed the test of the angles ("do not form a cell"), and a
       // tiny c underflowed it.
@@ -295,6 +309,69 @@ TEST(RunErrors, HostileInputs) {
       {"length 1e-200 reaches the nearest distance", "t\n1\n4 4 1e-200 90 90 90\n1\nNa 0 0 0\n1\n" + kCubic + "\n1\nNa 0 0 0\n",
        " Error: atoms too close together\n" + kBombed, kStop, 1,
        "Nearest distance between atoms in crystal 1:    0.0000\n"},
+      // Text beyond the columns read: a value pushed past column 78 by tabs became 0, and a
+      // quanthop line was cut at 80 characters.
+      {"atom line aligned by tabs", crystal1(kCubic, "Na\t\ta\t\t\t0\t\t\t0\t\t\t0.5\n"),
+       "Error: text beyond column 78 (after tabs are expanded) in line: \nNa" + std::string(14, ' ') + "a" +
+           std::string(23, ' ') + "0" + std::string(23, ' ') + "0" + std::string(23, ' ') + "0.5\n" + kBombed,
+       kStop, 1, nacl_echo},
+      {"keyword value past column 78", kCrystals + "shuffle" + std::string(71, ' ') + "1.0\n",
+       "Error: text beyond column 78 (after tabs are expanded) in line: \nshuffle" + std::string(71, ' ') + "1.0\n" +
+           kBombed},
+      {"energy type line past column 78", kCrystals + "madelung\nNa" + std::string(78, ' ') + "1\n",
+       "Error: text beyond column 78 (after tabs are expanded) in line: \nNa" + std::string(78, ' ') + "1\n" + kBombed,
+       kStop, 1, "Use madelung energy to estimate energy barrier\n"},
+      {"quanthop line past column 80", kCrystals + "quanthop\nNa 11\nCl 17\n" + std::string(81, 'x') + "\n",
+       "Error: text beyond column 80 (after tabs are expanded) in line: \n" + std::string(81, 'x') + "\n" + kBombed,
+       kStop, 1, "Use quanthop to estimate energy barrier\n"},
+      // A map line is read whole: its last number past column 80 is taken.
+      {"map line read whole", kCrystals + "map 2 1\n1" + std::string(80, ' ') + "2 0\nmap\n",
+       " You can only map atoms once!\n" + kBombed, kStop, 1, "Map atoms\n   1   2   0\n"},
+      // A lattice pair given with "lattice" that fails a bound left a report without a path.
+      {"given lattice outside the strain bounds", nacl_r + "size 1\nlattice 166 1/2,0,1/2 1/2,1/2,0 0,1/2,1/2 0,0,1 -1,0,0 0,-1,0\n",
+       "The lattice given with the keyword lattice was rejected: its principal stretches 1.260, 1.260, 0.630 lie "
+       "outside the strain bounds 0.660 to 1.500\n" + kDone, "", 0},
+      {"given lattice outside the size range", ti + "size 1\nlattice 63 0,0,1 -1,1,0 -1,-1,0 0,-1,0 2,1,0 0,0,1\n",
+       "The lattice given with the keyword lattice was rejected: its cell size 2 lies outside the size range 1 to 1\n" +
+           kDone, "", 0},
+      {"given lattice of unequal cells", kCrystals + "size 2\nlattice 10 1/2,1/2,0 -1/2,1/2,0 0,0,1 1,0,0 0,1,0 0,0,1\n",
+       "The lattice given with the keyword lattice was rejected: its cells hold 4 atoms in crystal 1 and 2 in crystal 2\n" +
+           kDone, "", 0},
+      // Keyword values that select nothing.
+      {"strain bounds swapped", kCrystals + "strain 1.5 0.66\n", form_l("strain 1.5 0.66")},
+      {"strain 0 0", kCrystals + "strain 0 0\n", form_l("strain 0 0")},
+      {"negative strain", kCrystals + "strain -0.5 1.2\n", form_l("strain -0.5 1.2")},
+      {"sizes swapped", kCrystals + "size 2 1\n", form_l("size 2 1")},
+      {"size 0", kCrystals + "size 0\n", form_l("size 0")},
+      {"size below an earlier smallest size", kCrystals + "size 3 4\nsize 2\n", form_l("size 2"), kStop, 1,
+       "Minimum size of unit cell:   3\nMaximum size of unit cell:   4\n"},
+      {"subgroups swapped", kCrystals + "subgroup 200 1\n", form_l("subgroup 200 1")},
+      {"subgroups beyond 230", kCrystals + "subgroup 300 400\n", form_l("subgroup 300 400")},
+      {"subgroups below 1", kCrystals + "subgroup -5 0\n", form_l("subgroup -5 0")},
+      {"negative shuffle", kCrystals + "shuffle -1\n", form_l("shuffle -1")},
+      {"negative shuffle of a type", kCrystals + "shuffle -1 Na\n", form_l("shuffle -1 Na")},
+      {"negative bonds", kCrystals + "bonds -2\n", form_l("bonds -2")},
+      {"negative bond change", kCrystals + "bonds2 * * 2 -0.1\n", form_l("bonds2 * * 2 -0.1")},
+      {"negative neighbor", kCrystals + "neighbor -1\n", form_l("neighbor -1")},
+      {"negative neighbor percentage", kCrystals + "neighbor -5% Cl\n", form_l("neighbor -5% Cl")},
+      // Messages that pointed elsewhere or exited 0.
+      {"no atoms in crystal 1", "t\n221\n" + kCubic + "\n0\n", "Error: no atoms in crystal 1\n" + kBombed, kStop, 1,
+       "  Number of Wyckoff positions:   0\n"},
+      {"compositions differ", "t\n225\n5.64 5.64 5.64 90 90 90\n2\nNa a\nCl b\n221\n4 4 4 90 90 90\n1\nNa a\n",
+       " Error:  relative number of types of atoms do not match in the two crystals\n" + kBombed},
+      {"a cell of 9999 against one of 4", "t\n221\n9999 9999 9999 90 90 90\n1\nNa a\n221\n" + kCubic + "\n1\nNa a\n",
+       " Error: more than maxshort vectors\n Crystal 2 would need more than 1000000 short vectors to match the longest "
+       "ones of crystal 1: give a smaller maximum strain or size, or check that both cells are in the same unit\n" +
+           kBombed},
+      // The multiplicity written with the letter, as vibrex takes it.
+      {"Wyckoff label with multiplicity", crystal1(kCubic, "Na 1a\n"),
+       "Error: invalid Wyckoff symbol 1a (give the letter alone: a) in line: \nNa 1a\n" + kBombed, kStop, 1,
+       nacl_echo},
+      // A runtime stop on standard input names the line.
+      {"space group 221.7", "t\n221.7\n", "",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n"
+       "? Line 2 of standard input: 221.7\n",
+       255, "First crystal:\n"},
       // Madelung charges: 1e300 gave an energy of NaN.
       {"charge 1e300", kCrystals + "madelung\nNa 1e300\n", form_w(pad20("1e300"), "Na 1e300"), kStop, 1,
        "Use madelung energy to estimate energy barrier\n"},
@@ -302,23 +379,44 @@ TEST(RunErrors, HostileInputs) {
        "Use madelung energy to estimate energy barrier\n"},
   };
   for (const ErrorCase& c : cases) check(c);
+
+  // Faults of the environment: an input without line ends, a log that cannot be opened, a closed
+  // standard output (whose descriptor the log took, receiving the report twice).
+  DuopathOptions zero_input, log_directory, closed_output;
+  zero_input.input_file = "/dev/zero";
+  log_directory.log_is_directory = true;
+  closed_output.closed = {1};
+  const std::vector<std::pair<ErrorCase, DuopathOptions>> environments = {
+      {{"input without line ends", "", "",
+        "? Input/Output Error:\n? Input line too long (more than 1048576 characters)\n? READ(UNIT=5,...\n"
+        "? Line 1 of standard input\n",
+        255},
+       zero_input},
+      {{"a directory named duopath.log", kCrystals, "",
+        "? System Error:\n? Is a directory\n? OPEN(UNIT=30,...\n? File: duopath.log\n", 255},
+       log_directory},
+      {{"standard output closed", kCrystals, "",
+        "? Input/Output Error:\n? Standard output is not open\n? WRITE(UNIT=6,...\n", 255},
+       closed_output},
+  };
+  for (const auto& [c, options] : environments) check(c, options);
 }
 
 TEST(RunErrors, Environment) {
   const std::string data_less = text_io_test::temp_dir();
   const std::vector<std::pair<ErrorCase, DuopathOptions>> cases = {
       {{"XTALDIR unset", kCrystals, "Error:  XTALDIR environment variable not defined\n" + kBombed},
-       {.environment = {}, .unset = {"XTALDIR"}, .read_only_directory = false}},
+       {.environment = {}, .unset = {"XTALDIR"}, .read_only_directory = false, .log_is_directory = false, .input_file = {}, .closed = {}}},
       {{"XTALDIR blank", kCrystals, "Error:  XTALDIR environment variable not defined\n" + kBombed},
-       {.environment = {"XTALDIR=   "}, .unset = {}, .read_only_directory = false}},
+       {.environment = {"XTALDIR=   "}, .unset = {}, .read_only_directory = false, .log_is_directory = false, .input_file = {}, .closed = {}}},
       {{"XTALDIR without the tables", kCrystals,
         " Error: cannot open file " + data_less + "/data_space.bin\n" + kBombed},
-       {.environment = {"XTALDIR=" + data_less + "/"}, .unset = {}, .read_only_directory = false}},
+       {.environment = {"XTALDIR=" + data_less + "/"}, .unset = {}, .read_only_directory = false, .log_is_directory = false, .input_file = {}, .closed = {}}},
       {{"unwritable working directory", kCrystals, "",
         "? System Error:\n? " + std::string(geteuid() == 0 ? "No such file or directory" : "Permission denied") +
-            "\n? OPEN(UNIT=30,...\n",
+            "\n? OPEN(UNIT=30,...\n? File: duopath.log\n",
         255},
-       {.environment = {std::string("XTALDIR=") + SGL_DATA_DIR}, .unset = {}, .read_only_directory = true}},
+       {.environment = {std::string("XTALDIR=") + SGL_DATA_DIR}, .unset = {}, .read_only_directory = true, .log_is_directory = false, .input_file = {}, .closed = {}}},
   };
   for (const auto& [c, options] : cases) check(c, options);
   std::system(("rm -rf '" + data_less + "'").c_str());

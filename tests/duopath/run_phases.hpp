@@ -54,10 +54,10 @@ inline PhaseRun run_phases(const std::string& input, const std::function<std::st
   return result;
 }
 
-// Preparation, short vectors and rotations, as a whole run does them before its search; false
-// when the compositions differ.
+// Preparation, short vectors and rotations, as a whole run does them before its search (crystals
+// whose compositions differ stop the run in the preparation).
 inline bool prepare(duopath::Run& run) {
-  if (!run.prepare_crystals()) return false;
+  run.prepare_crystals();
   run.short_vectors();
   run.prepare_rotations();
   return true;

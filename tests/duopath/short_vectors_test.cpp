@@ -207,7 +207,8 @@ TEST(ShortVectors, SizesBeyondTheCapacityStop) {
       ShortVectorList list;
       const std::string out =
           sgl::testing::stop_output([&] { duopath::crystal1_short_vectors(p, size, dim2, list); });
-      EXPECT_EQ(out, " Error: more than maxshort vectors\n");
+      EXPECT_EQ(out, " Error: more than maxshort vectors\n"
+                     " Crystal 1 would need more than 1000000 short vectors: give a smaller size\n");
       EXPECT_EQ(list.count(), 0);
     }
   }
@@ -216,13 +217,17 @@ TEST(ShortVectors, SizesBeyondTheCapacityStop) {
 TEST(ShortVectors, RunsThatStop) {
   using duopath_test::run_duopath;
   const std::string sc = "221\n3 3 3 90 90 90\n1\nX a\n";
-  const std::string message = " Error: more than maxshort vectors\nThis program has bombed\n";
-  // Size 0 without a given lattice.
+  // Size 0 selects no cell: refused on its line.
   const auto zero = run_duopath("t\n" + sc + sc + "size 0 0\n");
   EXPECT_EQ(zero.status, 1);
-  EXPECT_NE(zero.out.find(message), std::string::npos) << zero.out;
+  EXPECT_NE(zero.out.find(" syntax error: size 0 0\nThis program has bombed\n"), std::string::npos) << zero.out;
   // A list beyond a million vectors is refused before it is filled: sizes up to 10 of a cell of
-  // edge 3 reach 1.5 x 30 sqrt(3) = 77.9, about two million cells of edge 1.
+  // edge 3 reach 1.5 x 30 sqrt(3) = 77.9, about two million cells of edge 1. The second line
+  // says what to change.
+  const std::string message =
+      " Error: more than maxshort vectors\n"
+      " Crystal 2 would need more than 1000000 short vectors to match the longest ones of crystal 1: give a "
+      "smaller maximum strain or size, or check that both cells are in the same unit\nThis program has bombed\n";
   const auto tiny = run_duopath("t\n" + sc + "221\n1 1 1 90 90 90\n1\nX a\nsize 10 10\n");
   EXPECT_EQ(tiny.status, 1);
   EXPECT_NE(tiny.out.find(message), std::string::npos) << tiny.out;

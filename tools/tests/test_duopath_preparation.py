@@ -3,7 +3,8 @@
 groups.
 
 For each position one run of the built duopath reads two equal crystals of one atom line at that
-position (random free parameters) and skips the search ("size 2 1"). Its report gives the atoms
+position (random free parameters) and skips the search ("trace lattice1" only lists the trial
+cells of crystal 1). Its report gives the atoms
 per primitive cell N and the volume per atom v. N must be cctbx's multiplicity of the position
 divided by its number of lattice centring vectors, and the conventional volume over v N must be
 that number of centring vectors (the determinant of the map to primitive coordinates), for the
@@ -62,7 +63,7 @@ def run(sg, letter, rng):
     cell = " ".join(str(x) for x in lattice_of(sg))
     params = " ".join("%.4f" % rng.uniform(0.05, 0.45) for _ in range(3))
     crystal = "%d\n%s\n1\nX %s %s\n" % (sg, cell, letter, params)
-    text = "group %d position %s\n%s%ssize 2 1\n" % (sg, letter, crystal, crystal)
+    text = "group %d position %s\n%s%strace lattice1\n" % (sg, letter, crystal, crystal)
     with tempfile.TemporaryDirectory() as cwd:
         return subprocess.run([BINARY], input=text, capture_output=True, text=True, cwd=cwd,
                               env=dict(os.environ, XTALDIR=DATA)).stdout
