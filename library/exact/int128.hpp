@@ -1,0 +1,9 @@
+// The 128-bit integer of the exact routines: a product of two 64-bit values, or of three 32-bit
+// values, and short sums of such products are exact in it.
+#pragma once
+
+namespace sgl {
+
+__extension__ typedef __int128 Int128;
+
+}  // namespace sgl
