@@ -10,6 +10,7 @@
 #include "library/groups/change_setting.hpp"
 #include "library/groups/operator_encodings.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
@@ -26,10 +27,7 @@ std::string read_text_line() {
   return line;
 }
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
+using sgl::trim_trailing_blanks;
 
 // The largest Wyckoff parameter accepted. A parameter is a fractional coordinate: a value beyond
 // a few cells only repeats a smaller one, and far beyond it the single-precision value has no
@@ -127,8 +125,8 @@ void refuse_coincident_atoms(const VibrexRun& run) {
       const AtomType& first = run.atoms[atoms[b].type];
       const AtomType& second = run.atoms[atoms[a].type];
       const sgl::CommonWyckoff& cw = run.tables.wyckoff;
-      sgl::stop_run("Error:  two atoms at the same point: " + std::string(trimmed(first.name)) + " " +
-                    std::string(cw.wyc_label(first.wyc).trimmed()) + " and " + std::string(trimmed(second.name)) + " " +
+      sgl::stop_run("Error:  two atoms at the same point: " + std::string(trim_trailing_blanks(first.name)) + " " +
+                    std::string(cw.wyc_label(first.wyc).trimmed()) + " and " + std::string(trim_trailing_blanks(second.name)) + " " +
                     std::string(cw.wyc_label(second.wyc).trimmed()));
     }
   }
@@ -165,7 +163,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   const int32_t first = cw.wyc_first(run.isg);
   atom.w = 0;
   for (int32_t w = 1; w <= cw.wyc_count(run.isg); ++w) {
-    if (cw.wyc_label(first + w - 1).trimmed() == trimmed(words[1])) {
+    if (cw.wyc_label(first + w - 1).trimmed() == trim_trailing_blanks(words[1])) {
       atom.w = w;
       break;
     }
@@ -182,7 +180,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   atom.par = {0.0f, 0.0f, 0.0f};
   for (int32_t i = 3; i <= nw && i <= 5; ++i) {
     if (word_cut_short(line, i - 1)) sgl::stop_run("Error:  invalid Wyckoff parameter");
-    atom.par[i - 3] = wyckoff_parameter(trimmed(words[i - 1]));
+    atom.par[i - 3] = wyckoff_parameter(trim_trailing_blanks(words[i - 1]));
   }
 
   atom.site_point_group = cw.wyc_site_point_group(atom.wyc);
