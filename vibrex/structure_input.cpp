@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/geometry/lattice_metric.hpp"
 #include "library/exact/arithmetic.hpp"
 #include "library/groups/change_setting.hpp"
 #include "library/groups/operator_encodings.hpp"
@@ -48,16 +49,11 @@ float wyckoff_parameter(std::string_view word) {
   return v;
 }
 
-// Whether the six lattice parameters span a cell: the height of c above the a-b plane, from the
-// parameters in double precision, must not vanish (nor be imaginary).
+// Whether the lattice angles span a cell: the squared height of a unit c above the a-b plane,
+// from the angles in double precision, must not vanish (nor be negative).
 bool forms_cell(const std::array<float, 6>& p) {
   const double degree = 3.14159265358979323846 / 180.0;
-  const double alpha = p[3] * degree, beta = p[4] * degree, gamma = p[5] * degree;
-  const double c = p[2];
-  const double cx = c * std::cos(beta);
-  const double cy = c * (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
-  const double height2 = c * c - cx * cx - cy * cy;
-  return height2 > 1e-12 * (c * c);
+  return sgl::forms_cell(p[3] * degree, p[4] * degree, p[5] * degree, 1e-12);
 }
 
 // Lengths positive and finite, angles strictly between 0 and 180 degrees: anything else would
