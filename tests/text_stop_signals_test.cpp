@@ -23,21 +23,20 @@ using text_io_test::slurp;
 using text_io_test::spill;
 
 // The driver in a fresh working directory, standard output on `out_fd`; `ignored` is set to be
-// ignored before the driver starts, as nohup or a background job leaves SIGHUP or SIGINT.
+// ignored before the driver starts (the setting passes to it), as nohup or a background job
+// leaves SIGHUP or SIGINT.
 pid_t start_driver(const std::vector<std::string>& args, const std::string& dir, int out_fd, int ignored = 0) {
   std::vector<std::string> full{text_io_test::driver_path()};
   full.insert(full.end(), args.begin(), args.end());
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::dup2(out_fd, 1);
-    if (ignored != 0) ::signal(ignored, SIG_IGN);
-    std::vector<char*> argv;
-    for (const std::string& a : full) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+  struct sigaction before {};
+  if (ignored != 0) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(ignored, &ignore, &before);
   }
+  const pid_t pid = text_io_test::start_child(full, dir, "", out_fd);
+  if (ignored != 0) ::sigaction(ignored, &before, nullptr);
   return pid;
 }
 

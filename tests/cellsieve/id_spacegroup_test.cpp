@@ -344,16 +344,10 @@ bool reduce_rows_literal(std::vector<int64_t>& a, int nrow, int ncol) {
   std::vector<std::vector<Int128>> m(static_cast<std::size_t>(nrow), std::vector<Int128>(static_cast<std::size_t>(ncol)));
   for (int i = 0; i < nrow; ++i)
     for (int j = 0; j < ncol; ++j) m[i][j] = a[static_cast<std::size_t>(i) * ncol + j];
+  const auto gcd = [](auto self, Int128 u, Int128 v) -> Int128 { return v == 0 ? u : self(self, v, u % v); };
   auto divided = [&](std::vector<Int128>& row) {
     Int128 g = 0;
-    for (Int128 e : row) {
-      Int128 u = e < 0 ? -e : e;
-      while (u != 0) {
-        const Int128 t = g % u;
-        g = u;
-        u = t;
-      }
-    }
+    for (Int128 e : row) g = gcd(gcd, g, e < 0 ? -e : e);
     bool within = true;
     for (Int128& e : row) {
       if (g > 1) e /= g;
@@ -461,7 +455,9 @@ TEST(IdSpacegroup, PivotRowQuotientInEveryWidth) {
     Int128 q = 12345;
     const bool divisible = tail_quotient(c.e, c.x, c.d, q);
     ASSERT_EQ(divisible, sum % c.d == 0) << static_cast<double>(sum) << " / " << c.d;
-    if (divisible) EXPECT_TRUE(q == -sum / c.d) << static_cast<double>(q);
+    if (divisible) {
+      EXPECT_TRUE(q == -sum / c.d) << static_cast<double>(q);
+    }
   }
   EXPECT_GE(wide, 6);
 }

@@ -15,26 +15,17 @@
 #include <thread>
 
 #include "tests/table_files.hpp"
+#include "tests/text_io_child.hpp"
 
 namespace {
 
 using sgl::testing::slurp;
 
-// Starts cellsieve in dir with the input file on standard input and standard output on out_fd.
+// Starts cellsieve in dir with the copper input on standard input and standard output on out_fd.
 pid_t start_cellsieve(const std::filesystem::path& dir, int out_fd) {
-  const std::string exe = std::string(SGL_BIN_DIR) + "/cellsieve";
-  const std::string input = std::string(SGL_SOURCE_DIR) + "/tests/cellsieve/data/cu_2x2x2.in";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    const int in = ::open(input.c_str(), O_RDONLY);
-    ::dup2(in, 0);
-    ::dup2(out_fd, 1);
-    ::setenv("XTALDIR", SGL_DATA_DIR, 1);
-    ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  return pid;
+  return text_io_test::start_child({std::string(SGL_BIN_DIR) + "/cellsieve"}, dir.string(),
+                                   std::string(SGL_SOURCE_DIR) + "/tests/cellsieve/data/cu_2x2x2.in", out_fd,
+                                   {std::string("XTALDIR=") + SGL_DATA_DIR});
 }
 
 int wait_for(pid_t pid) {
