@@ -15,6 +15,7 @@
 #include "cellsieve/real_equations.hpp"
 #include "cellsieve/run.hpp"
 #include "library/exact/checked_int.hpp"
+#include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/real_vector.hpp"
 #include "library/text/text_io.hpp"
 
@@ -108,17 +109,17 @@ double memory_available() {
 
 // The lattice basis in the standard orientation: a along x, b in the xy plane with positive y,
 // c with non-negative z. Parameters that describe no cell stop the run with error 009: the
-// radicand of z must reach 1e-10 c^2 (coplanar vectors leave a rounding residue of about 1e-16
-// there, which would otherwise invert into a huge lattice).
+// squared height of a unit c above the a-b plane must exceed 1e-10 (coplanar vectors leave a
+// rounding residue of about 1e-16 there, which would otherwise invert into a huge lattice).
 Mat3 standard_orientation(const std::array<double, 6>& p, double deg_to_rad) {
   for (double v : p)
     if (!std::isfinite(v)) coplanar_lattice();
   const double a = p[0], b = p[1], c = p[2];
   const double alpha = p[3] * deg_to_rad, beta = p[4] * deg_to_rad, gamma = p[5] * deg_to_rad;
+  if (!sgl::forms_cell(alpha, beta, gamma, 1e-10)) coplanar_lattice();
   const double cx = c * std::cos(beta);
   const double cy = c * (std::cos(alpha) - std::cos(beta) * std::cos(gamma)) / std::sin(gamma);
   const double radicand = c * c - cx * cx - cy * cy;
-  if (!(radicand >= 1e-10 * c * c)) coplanar_lattice();
   Mat3 m = {a, 0.0, 0.0, b * std::cos(gamma), b * std::sin(gamma), 0.0, cx, cy, std::sqrt(radicand)};
   for (double v : m)
     if (!std::isfinite(v)) coplanar_lattice();

@@ -7,11 +7,12 @@
 // bounded trial values in a fixed order, and for each such P an origin shift that makes the
 // translations agree modulo the lattice. The first solution found is the answer.
 //
-// Through an IdentificationCache the same search reuses what depends only on the rotations (the
-// assignments that pass the closure check, the reduced equations for P and the admissible P in
-// enumeration order), on the origin system's data (its outcome) or on the whole call (its
-// result); it visits the same candidates in the same order. Rows of the exact reductions are
-// formed in 64 bits while they fit and in 128 bits otherwise.
+// The search keeps in an IdentificationCache (the caller's, or one of its own for a single call)
+// what depends only on the rotations (the assignments that pass the closure check, the reduced
+// equations for P and the admissible P in enumeration order), on the origin system's data (its
+// outcome) or on the whole call (its result), and reuses it when it recurs; it visits the same
+// candidates in the same order either way. Rows of the exact reductions are formed in 64 bits
+// while they fit and in 128 bits otherwise.
 #include "cellsieve/id_spacegroup.hpp"
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 
 #include "library/exact/arithmetic.hpp"
 #include "library/exact/checked_int.hpp"
+#include "library/exact/int128.hpp"
 #include "library/groups/space_group.hpp"
 #include "library/tables/common_space.hpp"
 #include "library/text/bomb.hpp"
@@ -35,17 +37,17 @@ namespace cellsieve {
 
 namespace {
 
+using sgl::Int128;
+using sgl::kMaxGenerators;
+using sgl::UInt128;
 using sgl::m3;
 using sgl::Mat3i;
 using sgl::RationalVector;
 using sgl::SpaceOp;
 
 constexpr const char* kRoutine = "id_spacegroup";
-constexpr int kMaxGenerators = 5;
 constexpr int kMaxOps = 48;
 constexpr std::array<int32_t, 5> kTrialValues{0, 1, -1, 2, -2};
-
-__extension__ typedef __int128 Int128;
 
 // Largest magnitude of an entry of P that the search accepts: the translations are carried by
 // P^-1, whose entries are 2 x 2 minors of P, in 32-bit arithmetic.
@@ -91,58 +93,39 @@ bool apply32(const Mat3i& m, const int32_t* v, int32_t* w) {
   sgl::bomb();
 }
 
-Int128 gcd128(Int128 u, Int128 v) {
-  if (u < 0) u = -u;
-  if (v < 0) v = -v;
-  while (v != 0) {
-    const Int128 t = u % v;
-    u = v;
-    v = t;
-  }
-  return u;
-}
-
 // Bound on the stored entries of a reduced system: a product of two stays far inside 128 bits.
-constexpr Int128 kEntryLimit = Int128{1} << 62;
+constexpr int64_t kEntryLimit = int64_t{1} << 62;
 
-// Stores row r (entries row[0..ncol-1]) of a row-major matrix divided by their greatest common
-// divisor; false when an entry stays beyond the limit.
-bool store_row(std::span<int64_t> a, int ncol, int r, const std::vector<Int128>& row) {
-  Int128 g = 0;
-  for (const Int128& e : row) g = gcd128(g, e);
-  for (int j = 1; j <= ncol; ++j) {
-    const Int128 e = g > 1 ? row[j - 1] / g : row[j - 1];
-    if (e >= kEntryLimit || e <= -kEntryLimit) return false;
-    a[static_cast<std::size_t>(r - 1) * ncol + (j - 1)] = static_cast<int64_t>(e);
-  }
-  return true;
+// The magnitude of a signed value as its unsigned type (also for the most negative value).
+template <typename U, typename T>
+U magnitude(T e) {
+  return e < 0 ? U{0} - static_cast<U>(e) : static_cast<U>(e);
 }
 
-// The same for a row whose entries fit 64 bits: the same greatest common divisor and quotients,
-// formed in 64-bit arithmetic.
-bool store_row64(std::span<int64_t> a, int ncol, int r, const std::vector<int64_t>& row) {
-  uint64_t g = 0;
-  for (const int64_t e : row) {
-    // |e| as unsigned (also for the most negative value), then Euclid.
-    uint64_t u = e < 0 ? uint64_t{0} - static_cast<uint64_t>(e) : static_cast<uint64_t>(e);
+// Stores row r (entries row[0..ncol-1], 64 or 128 bits) of a row-major matrix divided by the
+// greatest common divisor of its entries; false when an entry stays beyond the limit. The
+// divisor and the quotients are formed on the magnitudes, in the unsigned type U of the row's
+// width.
+template <typename U, typename T>
+bool store_row(std::span<int64_t> a, int ncol, int r, const std::vector<T>& row) {
+  U g = 0;
+  for (const T e : row) {
+    U u = magnitude<U>(e);
     while (u != 0) {
-      const uint64_t t = g % u;
+      const U t = g % u;
       g = u;
       u = t;
     }
   }
-  constexpr int64_t kLimit = int64_t{1} << 62;
   for (int j = 1; j <= ncol; ++j) {
-    int64_t e = row[j - 1];
-    // g > 1 divides every entry; g <= 2^63 and the quotient of the most negative value by a
-    // g of 2 or more is formed without overflow by unsigned magnitude.
+    T e = row[j - 1];
+    // g > 1 divides every entry, so the quotient's magnitude is at most half the entry's.
     if (g > 1) {
-      const uint64_t mag = e < 0 ? uint64_t{0} - static_cast<uint64_t>(e) : static_cast<uint64_t>(e);
-      const uint64_t q = mag / g;
-      e = e < 0 ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
+      const U q = magnitude<U>(e) / g;
+      e = e < 0 ? -static_cast<T>(q) : static_cast<T>(q);
     }
-    if (e >= kLimit || e <= -kLimit) return false;
-    a[static_cast<std::size_t>(r - 1) * ncol + (j - 1)] = e;
+    if (e >= kEntryLimit || e <= -kEntryLimit) return false;
+    a[static_cast<std::size_t>(r - 1) * ncol + (j - 1)] = static_cast<int64_t>(e);
   }
   return true;
 }
@@ -211,43 +194,20 @@ struct ReducedSystem {
     return false;
   }
 
-  // Sum of the entries of row r after column p times the values x (1-based). Entries in other
-  // pivot columns are zero, so only free values (at most 2 in magnitude) and the constant 1 enter.
-  Int128 tail_sum(int r, int p, const std::vector<int64_t>& x) const {
-    Int128 s = 0;
-    for (int j = p + 1; j <= ncol; ++j) {
-      const int64_t e = at(r, j);
-      if (e != 0) s += static_cast<Int128>(e) * x[j];
-    }
-    return s;
+  // The entries of row r after column p, and the values x (1-based) of those columns. Entries in
+  // other pivot columns are zero, so only free values (at most 2 in magnitude) and the constant 1
+  // enter a sum over them.
+  std::span<const int64_t> tail(int r, int p) const {
+    return {a.data() + static_cast<std::size_t>(r - 1) * ncol + p, static_cast<std::size_t>(ncol - p)};
+  }
+  std::span<const int64_t> tail_values(int p, const std::vector<int64_t>& x) const {
+    return {x.data() + p + 1, static_cast<std::size_t>(ncol - p)};
   }
 
-  // The same sum in 64 bits; false when a step does not fit.
-  bool tail_sum64(int r, int p, const std::vector<int64_t>& x, int64_t& s) const {
-    s = 0;
-    for (int j = p + 1; j <= ncol; ++j) {
-      const int64_t e = at(r, j);
-      if (e == 0) continue;
-      int64_t t = 0;
-      if (__builtin_mul_overflow(e, x[j], &t) || __builtin_add_overflow(s, t, &s)) return false;
-    }
-    return true;
-  }
-
-  // Whether the tail sum s of row r (pivot column p) is divisible by the pivot entry, and then
-  // q = -s / pivot; in 64 bits when the sum fits, in 128 bits otherwise.
+  // Whether the tail sum of row r (pivot column p) is divisible by the pivot entry, and then q
+  // = -sum / pivot.
   bool pivot_quotient(int r, int p, const std::vector<int64_t>& x, Int128& q) const {
-    const int64_t d = at(r, p);
-    int64_t s64 = 0;
-    if (tail_sum64(r, p, x, s64) && s64 != std::numeric_limits<int64_t>::min()) {
-      if (s64 % d != 0) return false;
-      q = -(s64 / d);
-      return true;
-    }
-    const Int128 s = tail_sum(r, p, x);
-    if (s % d != 0) return false;
-    q = -s / d;
-    return true;
+    return tail_quotient(tail(r, p), tail_values(p, x), at(r, p), q);
   }
 };
 
@@ -317,6 +277,14 @@ bool p_of_combination(const ReducedSystem& ps, std::vector<int64_t>& x, Mat3i& p
   return true;
 }
 
+// The sum of e[j] x[j] in 128 bits.
+Int128 wide_dot(std::span<const int64_t> e, std::span<const int64_t> x) {
+  Int128 s = 0;
+  for (std::size_t j = 0; j < e.size(); ++j)
+    if (e[j] != 0) s += static_cast<Int128>(e[j]) * x[j];
+  return s;
+}
+
 // The outcome of an origin system: no solution, a solution (-o in normal form, in the basis of
 // the table's primitive setting, before P carries it into the given basis), or a value beyond
 // the exact range.
@@ -358,7 +326,7 @@ OriginOutcome solve_origin_system(ReducedSystem os, int nvalues) {
     for (int r = 1; r <= 3 && r <= nrow; ++r) {
       const int pc = os.pivot[r];
       if (pc == 0 || pc > 3) break;
-      const Int128 s = os.tail_sum(r, pc, x);
+      const Int128 s = wide_dot(os.tail(r, pc), os.tail_values(pc, x));
       if (!fits32(s) || !fits32(os.at(r, pc))) throw OutOfRange{};
       num[pc] = -static_cast<int64_t>(s);
       den[pc] = os.at(r, pc);
@@ -479,14 +447,12 @@ class Search {
     position_.fill(-1);
     for (int32_t k = 0; k < nops_; ++k)
       if (position_[ops_[k][4]] < 0) position_[ops_[k][4]] = k;
-    if (cache_ != nullptr) {
-      std::vector<int32_t> rkey{nops_};
-      for (int32_t k = 0; k < nops_; ++k) {
-        rkey.push_back(ops_[k][4]);
-        rkey.insert(rkey.end(), rot_[k].begin(), rot_[k].end());
-      }
-      rotation_set_ = &cache_->rotation_sets[rkey];
+    std::vector<int32_t> rkey{nops_};
+    for (int32_t k = 0; k < nops_; ++k) {
+      rkey.push_back(ops_[k][4]);
+      rkey.insert(rkey.end(), rot_[k].begin(), rot_[k].end());
     }
+    rotation_set_ = &cache_->rotation_sets[rkey];
   }
 
   // Passes over the range with 3, then 5 trial values; the Bravais type of the first group that
@@ -499,9 +465,7 @@ class Search {
       for (int32_t isg = first; isg <= last; ++isg) {
         if (cs_.sg_point_group(isg) != pg_) continue;
         if (bravais_ != 0 && cs_.sg_bravais(isg) != bravais_) continue;
-        const bool found = cache_ != nullptr ? try_group_cached(isg, nvalues, p, origin)
-                                             : try_group(isg, nvalues, p, origin);
-        if (found) {
+        if (try_group(isg, nvalues, p, origin)) {
           sg = isg;
           return true;
         }
@@ -638,43 +602,11 @@ class Search {
     return ps;
   }
 
+  // The assignments of operators to the generators of isg that extend to an isomorphism, in
+  // mixed-radix order; for each the admissible P in enumeration order; for each P its origin
+  // system. What depends only on the rotations, or on an origin system, is kept in the cache and
+  // taken from there when it recurs.
   bool try_group(int32_t isg, int nvalues, Mat3i& p_out, RationalVector& origin_out) {
-    GroupGenerators gg;
-    if (!load_generators(isg, gg)) return false;
-    std::vector<std::vector<int32_t>> candidates;
-    const int64_t assignments = candidates_of(gg, candidates);
-    if (assignments == 0) return false;
-    const int32_t b = cs_.sg_bravais(isg);
-    std::vector<int32_t> assigned;
-    for (int64_t c = 0; c < assignments; ++c) {
-      if (!assignment_of(c, candidates, assigned)) continue;
-      if (!closure_holds(gg.gen_op, assigned)) continue;
-      if (try_assignment(isg, b, gg, assigned, nvalues, p_out, origin_out)) return true;
-    }
-    return false;
-  }
-
-  // The transformations P for one assignment, each with its origin system.
-  bool try_assignment(int32_t isg, int32_t b, const GroupGenerators& gg,
-                      const std::vector<int32_t>& assigned, int nvalues, Mat3i& p_out,
-                      RationalVector& origin_out) {
-    ReducedSystem ps = p_system(gg, assigned);
-    ps.reduce(9);
-    std::vector<int64_t> x(10, 0);
-    return for_each_combination(ps, nvalues, x, [&] {
-      Mat3i p{}, pinv{};
-      if (!p_of_combination(ps, x, p, pinv)) return false;
-      if (bravais_ == 0) bravais_ = b;
-      RationalVector origin{};
-      if (!solve_origin(isg, gg, assigned, nvalues, p, pinv, origin)) return false;
-      p_out = p;
-      origin_out = origin;
-      return true;
-    });
-  }
-
-  // try_group through the cache: the same assignments, P and origin systems in the same order.
-  bool try_group_cached(int32_t isg, int nvalues, Mat3i& p_out, RationalVector& origin_out) {
     std::unique_ptr<GroupGenerators>& slot = cache_->generators[isg];
     if (!slot) {
       auto gg = std::make_unique<GroupGenerators>();
@@ -782,17 +714,12 @@ class Search {
       return os;
     };
 
-    OriginOutcome outcome;
-    if (cache_ != nullptr) {
-      std::vector<int32_t> key{isg, nvalues};
-      for (int32_t g = 0; g < ngen; ++g) key.insert(key.end(), v[g].begin(), v[g].end());
-      auto it = cache_->origins.find(key);
-      if (it == cache_->origins.end())
-        it = cache_->origins.emplace(std::move(key), solve_origin_system(build(), nvalues)).first;
-      outcome = it->second;
-    } else {
-      outcome = solve_origin_system(build(), nvalues);
-    }
+    std::vector<int32_t> key{isg, nvalues};
+    for (int32_t g = 0; g < ngen; ++g) key.insert(key.end(), v[g].begin(), v[g].end());
+    auto it = cache_->origins.find(key);
+    if (it == cache_->origins.end())
+      it = cache_->origins.emplace(std::move(key), solve_origin_system(build(), nvalues)).first;
+    const OriginOutcome outcome = it->second;
     if (outcome.kind == OriginOutcome::Kind::kOutOfRange) throw OutOfRange{};
     if (outcome.kind == OriginOutcome::Kind::kNone) return false;
     RationalVector o = outcome.o;
@@ -806,7 +733,7 @@ class Search {
   int32_t nops_;
   std::span<const SpaceOp> ops_;
   std::span<const Mat3i> rot_;
-  IdentificationCache::Store* cache_ = nullptr;
+  IdentificationCache::Store* cache_;
   RotationSetEntry* rotation_set_ = nullptr;
   int32_t pg_ = 0;
   int32_t bravais_ = 0;
@@ -909,38 +836,6 @@ bool reduced_basis(int32_t nops, std::span<const Mat3i> rot, Mat3i& q) {
 
 }  // namespace
 
-bool reduce_rows_exact_wide(std::span<int64_t> a, int nrow, int ncol) {
-  if (nrow <= 0 || ncol <= 0) return true;
-  auto at = [&](int i, int j) -> int64_t& {
-    return a[static_cast<std::size_t>(i - 1) * ncol + (j - 1)];
-  };
-  std::vector<Int128> row(static_cast<std::size_t>(ncol));
-  for (int r = 1; r <= nrow; ++r) {
-    for (int j = 1; j <= ncol; ++j) row[j - 1] = at(r, j);
-    if (!store_row(a, ncol, r, row)) return false;
-  }
-  int c = 0;
-  for (int i = 1; i <= nrow; ++i) {
-    int found = 0;
-    while (found == 0 && ++c <= ncol) {
-      for (int r = i; r <= nrow && found == 0; ++r) {
-        if (at(r, c) == 0) continue;
-        found = r;
-        for (int j = 1; j <= ncol; ++j) std::swap(at(i, j), at(r, j));
-      }
-    }
-    if (found == 0) break;
-    const Int128 piv = at(i, c);
-    for (int r = 1; r <= nrow; ++r) {
-      const Int128 f = at(r, c);
-      if (r == i || f == 0) continue;
-      for (int j = 1; j <= ncol; ++j) row[j - 1] = piv * at(r, j) - f * at(i, j);
-      if (!store_row(a, ncol, r, row)) return false;
-    }
-  }
-  return true;
-}
-
 bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
   if (nrow <= 0 || ncol <= 0) return true;
   auto at = [&](int i, int j) -> int64_t& {
@@ -950,7 +845,7 @@ bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
   std::vector<Int128> row(static_cast<std::size_t>(ncol));
   for (int r = 1; r <= nrow; ++r) {
     for (int j = 1; j <= ncol; ++j) row64[j - 1] = at(r, j);
-    if (!store_row64(a, ncol, r, row64)) return false;
+    if (!store_row<uint64_t>(a, ncol, r, row64)) return false;
   }
   int c = 0;
   for (int i = 1; i <= nrow; ++i) {
@@ -975,14 +870,33 @@ bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol) {
                !__builtin_sub_overflow(u, v, &row64[j - 1]);
       }
       if (fits) {
-        if (!store_row64(a, ncol, r, row64)) return false;
+        if (!store_row<uint64_t>(a, ncol, r, row64)) return false;
         continue;
       }
       for (int j = 1; j <= ncol; ++j)
         row[j - 1] = static_cast<Int128>(piv) * at(r, j) - static_cast<Int128>(f) * at(i, j);
-      if (!store_row(a, ncol, r, row)) return false;
+      if (!store_row<UInt128>(a, ncol, r, row)) return false;
     }
   }
+  return true;
+}
+
+bool tail_quotient(std::span<const int64_t> e, std::span<const int64_t> x, int64_t d, Int128& q) {
+  int64_t s = 0;
+  bool fits = true;
+  for (std::size_t j = 0; j < e.size() && fits; ++j) {
+    if (e[j] == 0) continue;
+    int64_t t = 0;
+    fits = !__builtin_mul_overflow(e[j], x[j], &t) && !__builtin_add_overflow(s, t, &s);
+  }
+  if (fits && s != std::numeric_limits<int64_t>::min()) {
+    if (s % d != 0) return false;
+    q = -(s / d);
+    return true;
+  }
+  const Int128 wide = wide_dot(e, x);
+  if (wide % d != 0) return false;
+  q = -wide / d;
   return true;
 }
 
@@ -990,11 +904,10 @@ void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops, std::span<co
                           std::span<const Mat3i> rot, int32_t& sg, Mat3i& p, RationalVector& origin,
                           int32_t mode, int passes, IdentificationCache* cache) {
   check_arguments(nops, ops, rot, mode);
-  IdentificationCache::Store* store = nullptr;
-  if (cache != nullptr) {
-    store = &cache->store();
-    store->bind(cs);
-  }
+  // Without a cache of the caller's, the search keeps what it learns for this call alone.
+  IdentificationCache own;
+  IdentificationCache::Store* store = cache != nullptr ? &cache->store() : &own.store();
+  store->bind(cs);
   Search search(cs, nops, ops, rot, store);
   Mat3i p_found{};
   RationalVector origin_found{};

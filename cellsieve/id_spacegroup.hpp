@@ -16,6 +16,7 @@
 #include <memory>
 #include <span>
 
+#include "library/exact/int128.hpp"
 #include "library/types.hpp"
 
 namespace sgl {
@@ -95,8 +96,10 @@ void id_spacegroup_search(const sgl::CommonSpace& cs, int32_t nops,
 // bits while their values fit, in 128 bits otherwise.
 bool reduce_rows_exact(std::span<int64_t> a, int nrow, int ncol);
 
-// The same reduction with every row formed and divided in 128 bits: the reference of the one
-// above, which must give the same matrix and result.
-bool reduce_rows_exact_wide(std::span<int64_t> a, int nrow, int ncol);
+// Whether the sum of e[j] x[j] is divisible by d (not 0), and then q = -sum / d: the test of a
+// pivot row of the search's reduced equations, and its pivot variable. The sum is formed in 64
+// bits while every step fits, else in 128 bits, where entries below 2^62 and values below 2^64
+// in magnitude (the search's stay far below) are exact.
+bool tail_quotient(std::span<const int64_t> e, std::span<const int64_t> x, int64_t d, sgl::Int128& q);
 
 }  // namespace cellsieve

@@ -8,6 +8,7 @@
 #include "duopath/run.hpp"
 #include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
+#include "library/geometry/lattice_metric.hpp"
 #include "library/groups/change_setting.hpp"
 #include "library/groups/id_wyckoff.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
@@ -37,15 +38,10 @@ constexpr double kDegree = 0.017453292519943295;
 constexpr double kMaxLength = 10000.0;
 constexpr double kMaxCoordinate = 10.0;
 
-// Whether the three angles span a cell: the height of c above the a-b plane, as the Cartesian
-// frame of the crystal computes it, must not vanish (nor be imaginary). Taken for a unit length
-// of c, so that the test depends on the angles alone and no length can overflow or underflow it.
+// Whether the three angles span a cell: the squared height of a unit c above the a-b plane, as
+// the Cartesian frame of the crystal computes it, must not vanish (nor be negative).
 bool forms_cell(const std::array<double, 6>& p) {
-  const double alpha = p[3] * kDegree, beta = p[4] * kDegree, gamma = p[5] * kDegree;
-  const double cx = std::cos(beta);
-  const double cy = (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
-  const double height2 = 1.0 - cx * cx - cy * cy;
-  return height2 > 1e-12;
+  return sgl::forms_cell(p[3] * kDegree, p[4] * kDegree, p[5] * kDegree, 1e-12);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
+#include "library/exact/int128.hpp"
 #include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/magic_strain.hpp"
 #include "library/geometry/real_vector.hpp"
@@ -226,29 +227,6 @@ void Run::set_crystal2_triple(int32_t j1, int32_t j2, int32_t j3) {
   }
 }
 
-void Run::crystal2_triples_literal() {
-  std::array<int32_t, 3> lo{}, hi{};
-  if (!candidate_ranges(lo, hi)) return;
-  const int64_t atoms1 = static_cast<int64_t>(prepared[0].atom_count) * pair.cell_size;
-  for (int32_t j1 = lo[0]; j1 <= hi[0]; ++j1) {
-    if (!column_fits(0, j1)) continue;
-    for (int32_t j2 = lo[1]; j2 <= hi[1]; ++j2) {
-      if (!column_fits(1, j2) || j2 == j1) continue;
-      for (int32_t j3 = lo[2]; j3 <= hi[2]; ++j3) {
-        if (!column_fits(2, j3)) continue;
-        timer.tick();
-        if (j3 == j1 || j3 == j2) continue;
-        set_crystal2_triple(j1, j2, j3);
-        pair.cell2_size = sgl::ndet(pair.cell2);
-        if (pair.cell2_size <= 0) continue;
-        if (atoms1 != static_cast<int64_t>(prepared[1].atom_count) * pair.cell2_size) continue;
-        if (!pair_distance_fits(0, j2, j1) || !pair_distance_fits(1, j3, j1) || !pair_distance_fits(2, j3, j2)) continue;
-        examine_pair();
-      }
-    }
-  }
-}
-
 namespace {
 
 // Candidates of the third column in blocks of kBlock, components in T; the unused places of the
@@ -281,6 +259,16 @@ struct ThirdColumns {
     }
   }
 };
+
+// The largest size a determinant in T can stand for (sizes are 64-bit values).
+template <typename T>
+constexpr int64_t largest_determinant() {
+  if constexpr (sizeof(T) >= sizeof(int64_t)) {
+    return std::numeric_limits<int64_t>::max();
+  } else {
+    return std::numeric_limits<T>::max();
+  }
+}
 
 // Calls found(k) for every candidate k in order whose determinant with the cross product c is
 // target. Every product and sum fits T (the caller bounds the components). A block is tested
@@ -317,8 +305,9 @@ void Run::crystal2_triples() {
   const ShortVectorList& list2 = short_lists[1];
   // Components of at most 17 in magnitude keep every product and sum of a determinant
   // (|det| <= 6 x 17^3 = 29478) within 16 bits, up to 710 within 32 bits; then no determinant
-  // can overflow, and the tests may run in any order. Wider components (no short-vector list of
-  // a real crystal holds them) take the literal loop, which stops on an overflow where it occurs.
+  // can overflow, and the tests may run in any order. Wider components (a cell of crystal 2 far
+  // thinner in one direction than the cells it is matched with) take 128 bits, in which the
+  // determinant of any three 32-bit vectors is exact.
   int32_t reach = 0;
   for (const auto& v : list2.vectors)
     for (int32_t x : v) reach = std::max(reach, x < 0 ? -x : x);
@@ -327,7 +316,7 @@ void Run::crystal2_triples() {
   } else if (reach <= 710) {
     crystal2_triples_fast<int32_t>(lo, hi);
   } else {
-    crystal2_triples_literal();
+    crystal2_triples_fast<sgl::Int128>(lo, hi);
   }
 }
 
@@ -344,7 +333,7 @@ void Run::crystal2_triples_fast(const std::array<int32_t, 3>& lo, const std::arr
   // only the timer reads remain.
   const int64_t atoms1 = static_cast<int64_t>(prepared[0].atom_count) * pair.cell_size;
   const int64_t atoms2 = prepared[1].atom_count;
-  const bool sized = atoms1 % atoms2 == 0 && atoms1 / atoms2 <= std::numeric_limits<T>::max();
+  const bool sized = atoms1 % atoms2 == 0 && atoms1 / atoms2 <= largest_determinant<T>();
   const T target = sized ? static_cast<T>(atoms1 / atoms2) : T{0};
 
   // The progress timer is read once per batch of triples, not once per triple: at the end of
@@ -380,8 +369,9 @@ void Run::crystal2_triples_fast(const std::array<int32_t, 3>& lo, const std::arr
       if (!sized || third.position.empty() || !window[0].fits(cartesian(j2), cartesian(j1))) continue;
       const auto& b = list2.vectors[static_cast<std::size_t>(j2 - 1)];
       // det(a, b, c) = (a x b) . c
-      const std::array<T, 3> cross{static_cast<T>(a[1] * b[2] - a[2] * b[1]), static_cast<T>(a[2] * b[0] - a[0] * b[2]),
-                                   static_cast<T>(a[0] * b[1] - a[1] * b[0])};
+      const std::array<T, 3> cross{static_cast<T>(static_cast<T>(a[1]) * b[2] - static_cast<T>(a[2]) * b[1]),
+                                   static_cast<T>(static_cast<T>(a[2]) * b[0] - static_cast<T>(a[0]) * b[2]),
+                                   static_cast<T>(static_cast<T>(a[0]) * b[1] - static_cast<T>(a[1]) * b[0])};
       scan_determinants(third, cross, target, [&](std::size_t k) {
         // A positive determinant: the third column differs from the other two.
         const int32_t j3 = third.position[k];

@@ -54,9 +54,6 @@ class Run {
   void reference_energies();  // energies of both end structures by each method asked for
   void prepare_rotations();   // second preparation step
   void search();              // lattice pairs, common operations, atom mappings, paths
-  // The search triple by triple, with one progress-timer read per triple and the literal
-  // crystal-2 triple loop: the reference that search() must match.
-  void search_literal();
   // After the search: when the lattice pair given with "lattice" formed no pair within the
   // bounds, says which bound rejected it (standard output only).
   void report_rejected_lattice() const;
@@ -124,9 +121,6 @@ class Run {
   // ranges, in order, with the determinant taken as a dot product with a cross product formed
   // once per (j1, j2) and tested first, and the progress timer read once per batch of triples.
   void crystal2_triples();
-  // The same search triple by triple, with the checked determinant and one timer read for each
-  // triple: the reference that crystal2_triples must match.
-  void crystal2_triples_literal();
   // The candidate ranges of the three columns (false: some column has none).
   bool candidate_ranges(std::array<int32_t, 3>& lo, std::array<int32_t, 3>& hi) const;
   // Whether crystal-2 vector j may stand in column c (0-based): dim2 layer and given lattice.

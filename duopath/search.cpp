@@ -4,8 +4,10 @@
 #include <limits>
 #include <vector>
 
+#include "duopath/crystal1_triples.hpp"
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
+#include "library/exact/int128.hpp"
 
 namespace duopath {
 
@@ -23,33 +25,13 @@ bool vector_key(const std::array<int32_t, 3>& v, int64_t& key) {
   return true;
 }
 
-__extension__ typedef __int128 Wide;
-
-// Calls take(i1, i2, i3) for each crystal-1 triple whose newest vector is v, in the order of the
-// search (with a given lattice only (1, 2, 3)); false as soon as take returns false.
-template <typename Take>
-bool triples_at(int32_t v, bool given, Take&& take) {
-  for (int32_t i1 = 1; i1 <= v - 2; ++i1) {
-    if (given && i1 != 1) continue;
-    for (int32_t i2 = i1 + 1; i2 <= v; ++i2) {
-      if (given && i2 != 2) continue;
-      // Each triple is taken at its newest vector: unless i2 is v, only i3 = v remains.
-      for (int32_t i3 = (i2 == v ? i1 + 1 : v); i3 <= v; ++i3) {
-        if (given && i3 != 3) continue;
-        if (!take(i1, i2, i3)) return false;
-      }
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int64_t cell_determinant(const sgl::Mat3i& m) {
-  const auto e = [&](int i, int j) { return static_cast<Wide>(m[j * 3 + i]); };
-  const Wide d = e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) - e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
+  const auto e = [&](int i, int j) { return static_cast<sgl::Int128>(m[j * 3 + i]); };
+  const sgl::Int128 d = e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) - e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
                  e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
-  const Wide top = std::numeric_limits<int64_t>::max();
+  const sgl::Int128 top = std::numeric_limits<int64_t>::max();
   return static_cast<int64_t>(d > top ? top : d < -top ? -top : d);
 }
 
@@ -143,31 +125,6 @@ void Run::build_short_vector_images() {
   }
 }
 
-void Run::search_literal() {
-  trial_lattices.clear();
-  known_lattices.clear();
-  const ShortVectorList& list1 = short_lists[0];
-  const int32_t nsv1 = list1.count();
-  const bool given = settings.lattice_given;
-  // No cell has a size below 1: the walk starts at 1 at the lowest, so that a very negative
-  // smallest size does not run through sizes that can find nothing.
-  for (int32_t n = std::max(settings.min_size, 1); n <= settings.max_size; ++n) {
-    for (int32_t v = 3; v <= nsv1; ++v) {
-      const bool go_on = triples_at(v, given, [&](int32_t i1, int32_t i2, int32_t i3) {
-        timer.tick();
-        set_crystal1_triple(i1, i2, i3);
-        // Only a cell of this size can form a trial lattice.
-        if (cell_determinant(pair.cell1) != n) return true;
-        const TrialOutcome outcome = trial_lattice(n);
-        if (outcome == TrialOutcome::table_full) return false;
-        if (outcome == TrialOutcome::accepted) crystal2_triples_literal();
-        return true;
-      });
-      if (!go_on) return;
-    }
-  }
-}
-
 void Run::search() {
   trial_lattices.clear();
   known_lattices.clear();
@@ -176,27 +133,15 @@ void Run::search() {
   const bool given = settings.lattice_given;
   // For the newest vector v, the cross products c_x = x × v of the vectors x up to v, formed once
   // per v: the determinant of (i1, i2, v) is then c_i2 · i1, that of (i1, v, i3) is c_i1 · i3.
-  // With components below 2^20 in magnitude (crystal 1's lie within 0 .. max_size) every product
-  // is exact in 64 bits; wider given vectors take the full determinant.
-  constexpr int64_t kReach = int64_t{1} << 20;
-  bool narrow = true;
-  for (const auto& w : list1.vectors)
-    for (int32_t x : w) narrow = narrow && x > -kReach && x < kReach;
+  // Crystal 1's components lie within 0 .. max_size (at most 999), or, for a given lattice, within
+  // a few thousand (components of at most 1000 conventional cells), so every product and sum is
+  // exact in 64 bits.
   std::vector<std::array<int64_t, 3>> cv(static_cast<std::size_t>(nsv1));
   const auto vec = [&](int32_t i) -> const std::array<int32_t, 3>& { return list1.vectors[static_cast<std::size_t>(i - 1)]; };
   const auto dot = [&](const std::array<int64_t, 3>& c, const std::array<int32_t, 3>& w) {
     return c[0] * w[0] + c[1] * w[1] + c[2] * w[2];
   };
   const auto det = [&](int32_t i1, int32_t i2, int32_t i3, int32_t v) -> int64_t {
-    if (!narrow) {
-      sgl::Mat3i m{};
-      for (int i = 0; i < 3; ++i) {
-        m[i] = vec(i1)[i];
-        m[3 + i] = vec(i2)[i];
-        m[6 + i] = vec(i3)[i];
-      }
-      return cell_determinant(m);
-    }
     return i2 == v ? dot(cv[static_cast<std::size_t>(i1 - 1)], vec(i3)) : dot(cv[static_cast<std::size_t>(i2 - 1)], vec(i1));
   };
   // The progress timer is read once per newest vector v (when a triple was taken since the last
@@ -211,14 +156,12 @@ void Run::search() {
   // smallest size does not run through sizes that can find nothing.
   for (int32_t n = std::max(settings.min_size, 1); n <= settings.max_size; ++n) {
     for (int32_t v = 3; v <= nsv1; ++v) {
-      if (narrow) {
-        const auto& b = vec(v);
-        for (int32_t x = 1; x <= v; ++x) {
-          const auto& a = vec(x);
-          cv[static_cast<std::size_t>(x - 1)] = {static_cast<int64_t>(a[1]) * b[2] - static_cast<int64_t>(a[2]) * b[1],
-                                                static_cast<int64_t>(a[2]) * b[0] - static_cast<int64_t>(a[0]) * b[2],
-                                                static_cast<int64_t>(a[0]) * b[1] - static_cast<int64_t>(a[1]) * b[0]};
-        }
+      const auto& b = vec(v);
+      for (int32_t x = 1; x <= v; ++x) {
+        const auto& a = vec(x);
+        cv[static_cast<std::size_t>(x - 1)] = {static_cast<int64_t>(a[1]) * b[2] - static_cast<int64_t>(a[2]) * b[1],
+                                              static_cast<int64_t>(a[2]) * b[0] - static_cast<int64_t>(a[0]) * b[2],
+                                              static_cast<int64_t>(a[0]) * b[1] - static_cast<int64_t>(a[1]) * b[0]};
       }
       const bool go_on = triples_at(v, given, [&](int32_t i1, int32_t i2, int32_t i3) {
         pending = true;

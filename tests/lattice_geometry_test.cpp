@@ -101,6 +101,30 @@ TEST(LatticeMetric, LengthsInAMetric) {
 
 // --- LU decomposition and inverse ---
 
+// Angles that span a cell against angles that leave c in the a-b plane (their squared height
+// is 0 up to rounding) or span nothing: the sum of the three reaching 360 degrees, one angle the
+// sum or difference of the other two, a zero gamma (0 / 0), NaN.
+TEST(LatticeMetric, AnglesThatSpanACell) {
+  const double degree = 0.017453292519943295;
+  struct Case {
+    double alpha, beta, gamma;
+    bool cell;
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const Case cases[] = {
+      {90, 90, 90, true},       {90, 90, 120, true},    {60, 60, 60, true},     {119.99, 119.99, 119.99, true},
+      {100, 80, 45, true},      {120, 120, 120, false}, {130, 120, 110, false}, {60, 60, 120, false},
+      {30, 70, 40, false},      {90, 90, 0, false},     {nan, 90, 90, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sgl::forms_cell(c.alpha * degree, c.beta * degree, c.gamma * degree, 1e-12), c.cell)
+        << c.alpha << " " << c.beta << " " << c.gamma;
+  }
+  // The threshold: 119.99 degrees give a squared height of 9.07e-4.
+  EXPECT_TRUE(sgl::forms_cell(119.99 * degree, 119.99 * degree, 119.99 * degree, 9e-4));
+  EXPECT_FALSE(sgl::forms_cell(119.99 * degree, 119.99 * degree, 119.99 * degree, 1e-3));
+}
+
 TEST(LuDecomposition, SingularRowsAndTheirThreshold) {
   struct Case {
     const char* what;

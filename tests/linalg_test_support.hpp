@@ -7,10 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "library/exact/int128.hpp"
+
 namespace sgl_test {
 
 // 128-bit integers keep the reference computations of the tests free of overflow.
-__extension__ typedef __int128 i128;
+using i128 = sgl::Int128;
 
 // A dense rows x cols column-major matrix written row by row in the source.
 inline std::vector<int32_t> by_rows(int rows, int cols, std::vector<int32_t> row_major) {

@@ -54,6 +54,22 @@ inline std::string temp_dir() {
   return buffer.data();
 }
 
+// In a forked child: the names removed from the environment and the NAME=VALUE entries added,
+// then the program (argv[0] its path) in place of the child; never returns.
+[[noreturn]] inline void exec_child(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                                    const std::vector<std::string>& unset = {}) {
+  for (const std::string& name : unset) unsetenv(name.c_str());
+  for (const std::string& entry : environment) {
+    const auto eq = entry.find('=');
+    setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+  }
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
 inline std::string driver_path() { return std::string(SGL_DRIVER_DIR) + "/text_io_driver"; }
 
 inline ChildResult run_child(const std::vector<std::string>& args, const ChildOptions& options = {}) {
@@ -81,16 +97,7 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
       if (fd > 2) close(fd);
     }
     for (int fd : options.closed) close(fd);
-    for (const std::string& name : options.unset) unsetenv(name.c_str());
-    for (const std::string& entry : options.environment) {
-      const auto eq = entry.find('=');
-      setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
-    }
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    exec_child(args, options.environment, options.unset);
   }
   if (options.closed_stdout) {
     close(pipe_fds[0]);
@@ -104,6 +111,21 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
   result.err = options.merge_err ? "" : slurp(err_path);
   std::system(("rm -rf '" + dir + "'").c_str());
   return result;
+}
+
+// Starts a program (argv[0] its path) in the working directory dir with its standard input from
+// the file input (none: the test's own) and its standard output on out_fd, the environment
+// entries NAME=VALUE added, and returns at once with its process id.
+inline pid_t start_child(const std::vector<std::string>& args, const std::string& dir, const std::string& input,
+                         int out_fd, const std::vector<std::string>& environment = {}) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    if (!input.empty()) dup2(open(input.c_str(), O_RDONLY), 0);
+    dup2(out_fd, 1);
+    exec_child(args, environment);
+  }
+  return pid;
 }
 
 inline ChildResult run_driver(const std::vector<std::string>& args, const ChildOptions& options = {}) {

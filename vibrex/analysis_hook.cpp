@@ -5,6 +5,6 @@
 
 namespace vibrex {
 
-void analyse_k_vector(VibrexRun& run, IrrepMatrices matrices) { analyse_irreps(run, matrices); }
+void analyse_k_vector(VibrexRun& run) { analyse_irreps(run); }
 
 }  // namespace vibrex

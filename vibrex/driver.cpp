@@ -34,17 +34,18 @@ std::string start_up() {
   return dir;
 }
 
-void run_program(IrrepMatrices matrices) {
+void run_program(IrrepMatrixSource* matrices) {
   set_floating_point_mode();
   start_up();
   VibrexRun run(program_tables());
+  run.irrep_matrix_source = matrices;
   read_structure(run);
   sgl::read_free(5, {run.nk});
   for (int32_t i = 1; i <= run.nk; ++i) {
     read_k_vector(run);
     sgl::write_line(6, "(a47)", {kAsterisks});
     sgl::write_line(6, "(a50)", {k_vector_line(run)});
-    analyse_k_vector(run, matrices);
+    analyse_k_vector(run);
   }
   sgl::write_line(6, "(a47)", {kAsterisks});
   sgl::write_line(6, "(a13)", {"End of output"});

@@ -35,11 +35,11 @@ void read_k_vector(VibrexRun& run);
 // The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.
 std::string k_vector_line(const VibrexRun& run);
 
-// The analysis of one k vector, run after its header, with its irrep matrices as `matrices` says.
-void analyse_k_vector(VibrexRun& run, IrrepMatrices matrices);
+// The analysis of one k vector, run after its header.
+void analyse_k_vector(VibrexRun& run);
 
 // The whole run: start-up, structure, the k loop, "End of output"; ends the process. The irrep
-// matrices are cached (a test driver runs the literal analysis).
-[[noreturn]] void run_program(IrrepMatrices matrices = IrrepMatrices::cached);
+// matrices come from the run's cache, or from `matrices` when a test driver gives its own.
+[[noreturn]] void run_program(IrrepMatrixSource* matrices = nullptr);
 
 }  // namespace vibrex

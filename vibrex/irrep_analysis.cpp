@@ -9,6 +9,7 @@
 #include "library/exact/arithmetic.hpp"
 #include "library/groups/space_group.hpp"
 #include "library/text/bomb.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "vibrex/constants.hpp"
 #include "vibrex/driver.hpp"
@@ -26,10 +27,7 @@ namespace {
 const char* const kAsterisks = "***********************************************";
 const char* const kHyphens = "------------------------------------------";
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
+using sgl::trim_trailing_blanks;
 
 // The stored irrep of a little irrep where one is required.
 int32_t required_irrep(const Tables& t, int32_t l) {
@@ -56,7 +54,7 @@ Direction zone_direction(const VibrexRun& run) {
   const CommonLittle& lt = run.tables.little;
   const int32_t lat = run.lattice;
   for (int32_t j = 1; j <= lt.kvec_count(lat) && d.jdir == 0; ++j)
-    if (lt.kvec_label(j, lat).trimmed() == trimmed(kv.words[1])) d.jdir = j;
+    if (lt.kvec_label(j, lat).trimmed() == trim_trailing_blanks(kv.words[1])) d.jdir = j;
   if (d.jdir == 0) sgl::stop_run("Error:  k vector not in data base");
   if (lt.kvec_parameter_count(d.jdir, lat) != 1) sgl::stop_run("Error: invalid direction of longitudinal mode");
   sgl::RationalVector dv{};
@@ -251,7 +249,7 @@ std::array<float, 3> transverse_direction(int32_t dim, const std::array<float, 3
   return {-c[1], c[0], 0.0f};
 }
 
-void analyse_irreps(VibrexRun& run, IrrepMatrices matrices) {
+void analyse_irreps(VibrexRun& run) {
   const Tables& t = run.tables;
   const KVectorState& kv = run.kv;
   Direction dir;
@@ -293,8 +291,7 @@ void analyse_irreps(VibrexRun& run, IrrepMatrices matrices) {
       } else {
         int32_t ndim = 0, nops = 0;
         std::vector<sgl::SpaceOp> ops;
-        find_isotropy_subgroup(t, l, kv.kpar, ndim, req.opd_basis, req.superlattice, nops, ops,
-                               matrices == IrrepMatrices::cached ? &run.irrep_matrices : nullptr);
+        find_isotropy_subgroup(t, l, kv.kpar, ndim, req.opd_basis, req.superlattice, nops, ops, &run.irrep_matrices());
         req.nvec = ndim;
       }
       if (reality == 1) req.nvec = 1;
@@ -307,11 +304,7 @@ void analyse_irreps(VibrexRun& run, IrrepMatrices matrices) {
           req.opd_basis[static_cast<std::size_t>(a - 1)] = v[static_cast<std::size_t>(a - 1)];
       }
       SupercellModes sc;
-      if (matrices == IrrepMatrices::cached) {
-        build_supercell_modes(run, req, sc);
-      } else {
-        build_supercell_modes_literal(run, req, sc);
-      }
+      build_supercell_modes(run, req, sc);
       write_block(run, m, l, irrep, dim, req, sc, lflag && pass == 0, dir);
     }
   }

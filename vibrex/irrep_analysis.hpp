@@ -30,11 +30,10 @@ ZoneCentreCounts& zone_centre_counts();
 void count_zone_centre_modes(const Tables& t, int32_t isg, const sgl::RationalVector& kpar, ZoneCentreCounts& counts);
 
 // Every irrep at the current k vector, reported block by block after the k-vector header. The
-// irrep matrices of the isotropy search and of the supercell modes come from run.irrep_matrices,
-// each computed once per operator, or, for the tests that compare the two, from get_irrep2 at
-// every use (the literal reference). The zone-centre direction's input errors stop with their
-// messages; everything else stops through bomb().
-void analyse_irreps(VibrexRun& run, IrrepMatrices matrices = IrrepMatrices::cached);
+// irrep matrices of the isotropy search and of the supercell modes come from
+// run.irrep_matrices(). The zone-centre direction's input errors stop with their messages;
+// everything else stops through bomb().
+void analyse_irreps(VibrexRun& run);
 
 // One isotropy entry as the choice sees it: its order-parameter direction's parameter count,
 // the signed determinant of its superlattice, the order of its point group and whether that

@@ -6,8 +6,8 @@
 
 namespace vibrex {
 
-std::span<const float> IrrepMatrixCache::matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op,
-                                                const sgl::RationalVector& par) {
+IrrepMatrixView IrrepMatrixCache::matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op,
+                                         const sgl::RationalVector& par) {
   if (l != l_ || par != par_) {
     l_ = l;
     par_ = par;
@@ -17,9 +17,9 @@ std::span<const float> IrrepMatrixCache::matrix(const Tables& t, int32_t l, cons
     position_.clear();
     values_.clear();
   }
-  const std::size_t size = static_cast<std::size_t>(dim_) * static_cast<std::size_t>(dim_);
+  const std::size_t lead = static_cast<std::size_t>(dim_);
   const auto found = position_.find(op);
-  if (found != position_.end()) return {values_.data() + found->second, size};
+  if (found != position_.end()) return {values_.data() + found->second, lead};
   // Only the block that is read is cleared.
   static RealMatrix d;
   for (int32_t a = 1; a <= dim_; ++a)
@@ -33,20 +33,7 @@ std::span<const float> IrrepMatrixCache::matrix(const Tables& t, int32_t l, cons
   for (int32_t a = 1; a <= dim_; ++a)
     for (int32_t c = 1; c <= dim_; ++c) values_.push_back(rat(d, c, a));
   position_.emplace(op, start);
-  return {values_.data() + start, size};
-}
-
-IrrepMatrixView irrep_matrix(IrrepMatrixCache* cache, RealMatrix& scratch, const Tables& t, int32_t l,
-                             const sgl::SpaceOp& op, const sgl::RationalVector& par) {
-  if (cache != nullptr) {
-    return {cache->matrix(t, l, op, par).data(), static_cast<std::size_t>(t.little.little_irrep_dimension(l))};
-  }
-  scratch = RealMatrix{};
-  float x = 0.0f;
-  int32_t error = 0;
-  get_irrep2(t, 2, l, op, par, x, scratch, error);
-  if (error != 0) sgl::bomb();
-  return {scratch.data(), kInducedLead};
+  return {values_.data() + start, lead};
 }
 
 }  // namespace vibrex

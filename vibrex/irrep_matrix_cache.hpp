@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <map>
-#include <span>
 #include <vector>
 
 #include "library/types.hpp"
@@ -17,14 +16,31 @@
 
 namespace vibrex {
 
-class IrrepMatrixCache {
+// A view of a real irrep matrix: element (r, c) at data[(c - 1) * lead + r - 1].
+struct IrrepMatrixView {
+  const float* data;
+  std::size_t lead;
+  float operator()(int32_t r, int32_t c) const {
+    return data[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
+  }
+};
+
+// Where the isotropy search and the supercell modes take their real irrep matrices from.
+class IrrepMatrixSource {
  public:
-  // The matrix of little irrep l for op at parameter values par, dim x dim by columns (dim the
-  // little irrep's dimension, leading dimension dim), from get_irrep2 in matrix mode on the first
-  // request and kept for the next; valid until the next call. The matrices of one little irrep
-  // and one set of parameter values are kept: a request for another starts afresh. An error of
+  virtual ~IrrepMatrixSource() = default;
+  // The matrix of little irrep l for op at parameter values par, as get_irrep2 gives it in matrix
+  // mode; valid until the next request. An error of get_irrep2 stops through bomb().
+  virtual IrrepMatrixView matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par) = 0;
+};
+
+class IrrepMatrixCache final : public IrrepMatrixSource {
+ public:
+  // The matrix, dim x dim by columns (dim the little irrep's dimension, the view's lead), from
+  // get_irrep2 on the first request and kept for the next. The matrices of one little irrep and
+  // one set of parameter values are kept: a request for another starts afresh. An error of
   // get_irrep2 stops through bomb() at the request that meets it.
-  std::span<const float> matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par);
+  IrrepMatrixView matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par) override;
 
   int64_t computed() const { return computed_; }  // matrices taken from get_irrep2 (a diagnostic count)
   std::size_t kept() const { return position_.size(); }
@@ -37,20 +53,5 @@ class IrrepMatrixCache {
   std::vector<float> values_;
   int64_t computed_ = 0;
 };
-
-// A view of a real irrep matrix: element (r, c) at data[(c - 1) * lead + r - 1].
-struct IrrepMatrixView {
-  const float* data;
-  std::size_t lead;
-  float operator()(int32_t r, int32_t c) const {
-    return data[static_cast<std::size_t>(c - 1) * lead + static_cast<std::size_t>(r - 1)];
-  }
-};
-
-// The matrix of little irrep l for op at parameter values par: from the cache when one is given
-// (valid until its next request), else from a call of get_irrep2 in matrix mode into `scratch`,
-// cleared first (the literal reference). An error of get_irrep2 stops through bomb().
-IrrepMatrixView irrep_matrix(IrrepMatrixCache* cache, RealMatrix& scratch, const Tables& t, int32_t l,
-                             const sgl::SpaceOp& op, const sgl::RationalVector& par);
 
 }  // namespace vibrex

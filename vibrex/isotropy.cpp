@@ -80,7 +80,7 @@ void newlat(std::span<const sgl::RationalVector> ks, sgl::Mat3i& v) {
 
 void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
                             int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops,
-                            IrrepMatrixCache* cache) {
+                            IrrepMatrixSource* matrices) {
   const int32_t sg = t.little.little_irrep_sg(ir);
   const int32_t dim = t.little.little_irrep_dimension(ir);
   if (dim < 1 || dim > kBasisLead) sgl::bomb();
@@ -102,9 +102,10 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
     rows = last;
     if (rows == kEquationRows) sgl::bomb();
   };
-  RealMatrix scratch;
+  IrrepMatrixCache own;
+  IrrepMatrixSource& source = matrices != nullptr ? *matrices : own;
   for (std::size_t g = 0; g < gens.size(); ++g) {
-    const IrrepMatrixView d = irrep_matrix(cache, scratch, t, ir, gens[g], kpar);
+    const IrrepMatrixView d = source.matrix(t, ir, gens[g], kpar);
     for (int32_t i = 1; i <= dim; ++i) {
       ++rows;
       for (int32_t c = 1; c <= dim; ++c) {
@@ -143,7 +144,7 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
 
 void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t& ndim,
                             std::vector<float>& basis, sgl::Mat3i& v, int32_t& nops, std::vector<sgl::SpaceOp>& ops,
-                            IrrepMatrixCache* cache) {
+                            IrrepMatrixSource* matrices) {
   const int32_t sg = t.little.little_irrep_sg(ir);
   const int32_t lattice = t.space.sg_bravais(sg);
   const int32_t kx = t.little.little_irrep_kvec(ir);
@@ -158,7 +159,7 @@ void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVect
   newlat(std::span<const sgl::RationalVector>(&k, 1), v);
   nops = 0;
   ops.clear();
-  subgroup_to_orderparam(t, ir, kpar, basis, ndim, v, ops, cache);
+  subgroup_to_orderparam(t, ir, kpar, basis, ndim, v, ops, matrices);
   if (ndim == 0) sgl::bomb();
   const int32_t reality = t.little.little_irrep_reality(ir);
   const int32_t target = reality == 1 ? 1 : reality == 2 ? 4 : 2;
@@ -180,7 +181,7 @@ void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVect
       sgl::vadd({op[0], op[1], op[2], op[3]}, fracs[static_cast<std::size_t>(f)], tr);
       ops.push_back({tr[0], tr[1], tr[2], tr[3], op[4]});
       int32_t trial = 0;
-      subgroup_to_orderparam(t, ir, kpar, trial_basis, trial, v, ops, cache);
+      subgroup_to_orderparam(t, ir, kpar, trial_basis, trial, v, ops, matrices);
       if (trial == target) {
         nops = static_cast<int32_t>(ops.size());
         ndim = trial;

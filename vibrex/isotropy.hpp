@@ -29,19 +29,18 @@ void newlat(std::span<const sgl::RationalVector> ks, sgl::Mat3i& v);
 // The subspace of the carrier space of little irrep ir (parameter values kpar) left invariant by
 // ops and the three translations of v: ndim and its basis (basis vector n in column n, rows 1..dim
 // of 48). The basis vector of each free component has 1 there; free components lowest first.
-// The irrep matrices come from the cache when one is given (each computed once per operator),
-// else from get_irrep2 at every use.
+// The irrep matrices come from the source given, else from a cache for this call alone.
 void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
                             int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops,
-                            IrrepMatrixCache* cache = nullptr);
+                            IrrepMatrixSource* matrices = nullptr);
 
 // An isotropy subgroup of little irrep ir at parameter values kpar: the superlattice v of k,
 // the operations added beyond its translations (nops of them, room for 48), and the invariant
 // subspace (ndim, basis) that is the order-parameter direction. Operations are added greedily
 // until the subspace has dimension 1, 4 or 2 for reality type 1, 2 or 3. The irrep matrices
-// come from the cache when one is given.
+// come from the source given, else from a cache for each trial alone.
 void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t& ndim,
                             std::vector<float>& basis, sgl::Mat3i& v, int32_t& nops, std::vector<sgl::SpaceOp>& ops,
-                            IrrepMatrixCache* cache = nullptr);
+                            IrrepMatrixSource* matrices = nullptr);
 
 }  // namespace vibrex

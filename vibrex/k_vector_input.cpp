@@ -5,6 +5,8 @@
 
 #include "library/exact/arithmetic.hpp"
 #include "library/exact/checked_int.hpp"
+#include "library/exact/int128.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
@@ -14,10 +16,8 @@ namespace vibrex {
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
+using sgl::Int128;
+using sgl::trim_trailing_blanks;
 
 // The largest k-vector parameter accepted. k is periodic in the reciprocal lattice, so values
 // beyond a few units only repeat smaller ones; and the phases exp(2 pi i k . t) are computed in
@@ -30,7 +30,7 @@ constexpr int64_t kMaxKParameter = 10;
 // wrong k vector: such words are refused, and so are a zero denominator and values beyond the
 // bound, naming the word.
 sgl::RationalVector parameter_value(const std::string& raw, int32_t p) {
-  const std::string word(trimmed(raw));
+  const std::string word(trim_trailing_blanks(raw));
   const std::size_t slash = word.find('/');
   if (word.find_first_of("*,") != std::string::npos ||
       (slash != std::string::npos && word.find('/', slash + 1) != std::string::npos)) {
@@ -61,13 +61,11 @@ sgl::RationalVector parameter_value(const std::string& raw, int32_t p) {
   return v;
 }
 
-__extension__ typedef __int128 Wide;
-
-Wide gcd_wide(Wide a, Wide b) {
+Int128 gcd_wide(Int128 a, Int128 b) {
   if (a < 0) a = -a;
   if (b < 0) b = -b;
   while (b != 0) {
-    const Wide r = a % b;
+    const Int128 r = a % b;
     a = b;
     b = r;
   }
@@ -82,19 +80,19 @@ Wide gcd_wide(Wide a, Wide b) {
 // would overflow.
 bool k_denominator_exceeds(const KMatrix& m, int32_t npar, const std::vector<sgl::RationalVector>& values,
                            int32_t bound) {
-  Wide common = 1;
+  Int128 common = 1;
   for (int i = 0; i < 3; ++i) {
     const sgl::RationalVector c0 = kmatrix_column(m, 1);
-    Wide num = c0[i], den = c0[3];
+    Int128 num = c0[i], den = c0[3];
     for (int32_t p = 1; p <= npar; ++p) {
       const sgl::RationalVector col = kmatrix_column(m, p + 1);
       const sgl::RationalVector& v = values[static_cast<std::size_t>(p - 1)];
-      const Wide tn = static_cast<Wide>(col[i]) * v[static_cast<std::size_t>(p - 1)];
-      const Wide td = static_cast<Wide>(col[3]) * v[3];
+      const Int128 tn = static_cast<Int128>(col[i]) * v[static_cast<std::size_t>(p - 1)];
+      const Int128 td = static_cast<Int128>(col[3]) * v[3];
       num = num * td + tn * den;
       den = den * td;
     }
-    const Wide g = gcd_wide(num, den);
+    const Int128 g = gcd_wide(num, den);
     den = den / g;
     if (den < 0) den = -den;
     if (den > bound) return true;
@@ -116,7 +114,7 @@ void read_k_vector(VibrexRun& run) {
 
   kv.j = 0;
   for (int32_t j = 1; j <= t.little.kvec_count(run.lattice); ++j) {
-    if (t.little.kvec_label(j, run.lattice).trimmed() == trimmed(kv.words[0])) {
+    if (t.little.kvec_label(j, run.lattice).trimmed() == trim_trailing_blanks(kv.words[0])) {
       kv.j = j;
       break;
     }
@@ -129,7 +127,7 @@ void read_k_vector(VibrexRun& run) {
   for (int32_t p = 1; p <= kv.npar; ++p) {
     // A word cut to 20 characters would be read as another number.
     if (word_cut_short(line, p)) {
-      sgl::stop_run("Error:  invalid k-vector parameter " + std::string(trimmed(kv.words[p])) + "...");
+      sgl::stop_run("Error:  invalid k-vector parameter " + std::string(trim_trailing_blanks(kv.words[p])) + "...");
     }
     values.push_back(parameter_value(kv.words[p], p));
   }

@@ -43,9 +43,6 @@ struct KVectorState {
   std::array<std::string, sgl::kMaxWords> words;
 };
 
-// Where the analysis takes its irrep matrices from: the run's cache, or get_irrep2 at every use.
-enum class IrrepMatrices { cached, literal };
-
 struct VibrexRun {
   explicit VibrexRun(const Tables& t) : tables(t) {}
 
@@ -59,8 +56,13 @@ struct VibrexRun {
   std::vector<AtomType> atoms;
   int32_t nk = 0;
   KVectorState kv;
-  // The irrep matrices of the supercell modes of the current irrep, kept as they are computed.
-  mutable IrrepMatrixCache irrep_matrices;
+  // The irrep matrices of the isotropy search and the supercell modes of the current irrep, kept
+  // as they are computed; or, where a test has put one, another source.
+  mutable IrrepMatrixCache irrep_matrix_cache;
+  IrrepMatrixSource* irrep_matrix_source = nullptr;
+  IrrepMatrixSource& irrep_matrices() const {
+    return irrep_matrix_source != nullptr ? *irrep_matrix_source : irrep_matrix_cache;
+  }
 };
 
 }  // namespace vibrex

@@ -6,10 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "library/geometry/lattice_metric.hpp"
 #include "library/exact/arithmetic.hpp"
 #include "library/groups/change_setting.hpp"
 #include "library/groups/operator_encodings.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
+#include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
@@ -26,10 +28,7 @@ std::string read_text_line() {
   return line;
 }
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
+using sgl::trim_trailing_blanks;
 
 // The largest Wyckoff parameter accepted. A parameter is a fractional coordinate: a value beyond
 // a few cells only repeats a smaller one, and far beyond it the single-precision value has no
@@ -50,16 +49,11 @@ float wyckoff_parameter(std::string_view word) {
   return v;
 }
 
-// Whether the six lattice parameters span a cell: the height of c above the a-b plane, from the
-// parameters in double precision, must not vanish (nor be imaginary).
+// Whether the lattice angles span a cell: the squared height of a unit c above the a-b plane,
+// from the angles in double precision, must not vanish (nor be negative).
 bool forms_cell(const std::array<float, 6>& p) {
   const double degree = 3.14159265358979323846 / 180.0;
-  const double alpha = p[3] * degree, beta = p[4] * degree, gamma = p[5] * degree;
-  const double c = p[2];
-  const double cx = c * std::cos(beta);
-  const double cy = c * (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
-  const double height2 = c * c - cx * cx - cy * cy;
-  return height2 > 1e-12 * (c * c);
+  return sgl::forms_cell(p[3] * degree, p[4] * degree, p[5] * degree, 1e-12);
 }
 
 // The bound of lattice lengths: 10000 and more no longer fit the report's columns.
@@ -191,8 +185,8 @@ void refuse_coincident_atoms(const VibrexRun& run) {
       const AtomType& first = run.atoms[atoms[b].type];
       const AtomType& second = run.atoms[atoms[a].type];
       const sgl::CommonWyckoff& cw = run.tables.wyckoff;
-      sgl::stop_run("Error:  two atoms at the same point: " + std::string(trimmed(first.name)) + " " +
-                    std::string(cw.wyc_label(first.wyc).trimmed()) + " and " + std::string(trimmed(second.name)) + " " +
+      sgl::stop_run("Error:  two atoms at the same point: " + std::string(trim_trailing_blanks(first.name)) + " " +
+                    std::string(cw.wyc_label(first.wyc).trimmed()) + " and " + std::string(trim_trailing_blanks(second.name)) + " " +
                     std::string(cw.wyc_label(second.wyc).trimmed()));
     }
   }
@@ -237,7 +231,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   const int32_t first = cw.wyc_first(run.isg);
   atom.w = 0;
   for (int32_t w = 1; w <= cw.wyc_count(run.isg); ++w) {
-    if (cw.wyc_label(first + w - 1).trimmed() == trimmed(words[1])) {
+    if (cw.wyc_label(first + w - 1).trimmed() == trim_trailing_blanks(words[1])) {
       atom.w = w;
       break;
     }
@@ -265,7 +259,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   atom.par = {0.0f, 0.0f, 0.0f};
   for (int32_t i = 3; i <= nw && i <= 5; ++i) {
     if (word_cut_short(line, i - 1)) sgl::stop_run("Error:  invalid Wyckoff parameter");
-    atom.par[i - 3] = wyckoff_parameter(trimmed(words[i - 1]));
+    atom.par[i - 3] = wyckoff_parameter(trim_trailing_blanks(words[i - 1]));
   }
 
   atom.site_point_group = cw.wyc_site_point_group(atom.wyc);

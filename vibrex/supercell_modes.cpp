@@ -128,11 +128,7 @@ void scale_mode(std::vector<float>& mode) {
   for (float& v : mode) v = store_single(wide(v) / wide(mx));
 }
 
-namespace {
-
-// The supercell and its modes, with the irrep matrices from the cache when one is given, else
-// from get_irrep2 at every use.
-void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out, IrrepMatrixCache* cache) {
+void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
   const Tables& t = run.tables;
   const sgl::CommonSpace& cs = t.space;
   out = SupercellModes{};
@@ -213,7 +209,7 @@ void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& o
   // Modes: every type and every site irrep that reaches the irrep.
   const int32_t dim = t.little.little_irrep_dimension(req.l);
   const std::size_t natoms = out.atoms.size();
-  RealMatrix scratch;  // the literal reference's irrep matrix
+  IrrepMatrixSource& matrices = run.irrep_matrices();
   for (std::size_t ti = 0; ti < run.atoms.size(); ++ti) {
     const AtomType& at = run.atoms[ti];
     const int32_t pg = at.site_point_group;
@@ -235,7 +231,7 @@ void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& o
             sgl::RationalVector tr{};
             sgl::vadd({cos[0], cos[1], cos[2], cos[3]}, out.translations[static_cast<std::size_t>(f)], tr);
             const sgl::SpaceOp g{tr[0], tr[1], tr[2], tr[3], cos[4]};
-            const IrrepMatrixView d = irrep_matrix(cache, scratch, t, req.l, g, run.kv.kpar);
+            const IrrepMatrixView d = matrices.matrix(t, req.l, g, run.kv.kpar);
             // T(b, c) = sum_a D(c, a) modes(b, a, n); U(b, p) = sum_c opd(c, p) T(b, c).
             std::vector<float> tm(static_cast<std::size_t>(3 * dim), 0.0f);
             for (int32_t c = 1; c <= dim; ++c)
@@ -276,16 +272,6 @@ void build_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& o
       }
     }
   }
-}
-
-}  // namespace
-
-void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
-  build_modes(run, req, out, &run.irrep_matrices);
-}
-
-void build_supercell_modes_literal(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
-  build_modes(run, req, out, nullptr);
 }
 
 }  // namespace vibrex

@@ -47,13 +47,9 @@ struct SupercellModes {
 // error, a mode whose components are all zero by the test, a position that does not fold into
 // the supercell (not finite, or its lattice shift overflows), and the failures of the routines
 // called.
-// The irrep matrices come from run.irrep_matrices, each computed once per operator for the
-// little irrep and parameter values.
+// The irrep matrices come from run.irrep_matrices(), the run's cache: each computed once per
+// operator for the little irrep and parameter values.
 void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out);
-
-// The same with a call of get_irrep2 for every operation of every projected mode: the reference
-// that build_supercell_modes must match.
-void build_supercell_modes_literal(const VibrexRun& run, const ModeRequest& req, SupercellModes& out);
 
 // Folds y into [0, 1) as the unit steps do (a value within 0.001 below 1 goes to near 0, one
 // within 0.001 below 0 stays), shifting the fixed point numerators by the superlattice column

@@ -125,7 +125,7 @@ const std::array<Mat3f, 72>& rotation_table(const sgl::CommonSpace& cs) {
   return table;
 }
 
-void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, std::span<const int32_t> spec,
+void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, std::span<const int32_t> index_groups,
                   int32_t& mult, std::vector<float>& basis, int32_t& nind, std::vector<int32_t>& ind) {
   // The index tuples, permutations and the 3 x 3 Cartesian matrices bound the rank and dimension.
   if (rank < 0 || rank > kMaxTensorRank) sgl::bomb();
@@ -179,11 +179,11 @@ void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, 
   for (int32_t i = 0; i < npacked; ++i) cls[static_cast<std::size_t>(i)] = i;
   const std::vector<Permutation>& perms = permutation_table();
   std::size_t at = 0;
-  while (at < spec.size() && spec[at] != 0) {
-    const int32_t count = spec[at];
+  while (at < index_groups.size() && index_groups[at] != 0) {
+    const int32_t count = index_groups[at];
     const int32_t size = std::abs(count);
-    if (size > rank || at + static_cast<std::size_t>(size) >= spec.size()) sgl::bomb();
-    std::span<const int32_t> pos = spec.subspan(at + 1, static_cast<std::size_t>(size));
+    if (size > rank || at + static_cast<std::size_t>(size) >= index_groups.size()) sgl::bomb();
+    std::span<const int32_t> pos = index_groups.subspan(at + 1, static_cast<std::size_t>(size));
     at += static_cast<std::size_t>(size) + 1;
     std::vector<char> visited(static_cast<std::size_t>(npacked), 0);
     const int32_t nperm = ifactorial(size);

@@ -48,14 +48,14 @@ const std::vector<Permutation>& permutation_table();
 const std::array<Mat3f, 72>& rotation_table(const sgl::CommonSpace& cs);
 
 // The multiplicity of zone-centre stored irrep `irrep` in the tensors of the rank whose index
-// groups follow spec (a count s and |s| positions per group, s > 0 symmetric, s < 0
+// groups follow index_groups (a count s and |s| positions per group, s > 0 symmetric, s < 0
 // antisymmetric, ended by 0); parity 1 polar, -1 axial. Also the independent components (nind,
 // their packed representatives ind) and mult tensors in basis: entry (d, b, t) for component d,
 // irrep row b and tensor t, component fastest. Stops through bomb() for a label not beginning
 // with "GM", a rank above 6, an irrep dimension above 3, a stored-irrep error, characters whose
 // squares do not sum to 1 or 2 times the group order, a multiplicity sum that is not an integer
 // multiple of it, and too few independent tensors.
-void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, std::span<const int32_t> spec,
+void tensor_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, std::span<const int32_t> index_groups,
                   int32_t& mult, std::vector<float>& basis, int32_t& nind, std::vector<int32_t>& ind);
 
 }  // namespace vibrex

@@ -19,6 +19,13 @@ std::span<const double, 3> column(std::span<const double, 9> b, int j) {
 
 }  // namespace
 
+bool forms_cell(double alpha, double beta, double gamma, double min_height2) {
+  const double cx = std::cos(beta);
+  const double cy = (std::cos(alpha) - std::cos(gamma) * std::cos(beta)) / std::sin(gamma);
+  const double height2 = 1.0 - cx * cx - cy * cy;
+  return height2 > min_height2;
+}
+
 void dget_gmat(std::span<const double, 6> abc, std::span<double, 9> g) {
   const double a = abc[0], b = abc[1], c = abc[2];
   const double cos_alpha = std::cos(abc[3] * kDegreesToRadians);

@@ -26,4 +26,12 @@ double dvlength2(std::span<const double, 3> v, std::span<const double, 9> g);
 // and second), in degrees.
 void dgetabc(std::span<const double, 9> b, std::span<double, 6> abc);
 
+// Whether the angles alpha, beta and gamma (in radians) span a cell: in the Cartesian frame of a
+// cell (a along x, b in the x-y plane) a unit vector c has the components cx = cos beta and
+// cy = (cos alpha - cos gamma cos beta) / sin gamma in that plane, and the squared height
+// 1 - cx^2 - cy^2 above it must exceed min_height2 (it vanishes, or goes negative, for angles
+// that leave c in the plane or span nothing; NaN fails too). Taken for a unit c, the test
+// depends on the angles alone, and no length can overflow or underflow it.
+bool forms_cell(double alpha, double beta, double gamma, double min_height2);
+
 }  // namespace sgl

@@ -90,6 +90,8 @@ inline constexpr int kPointOpCount = 72;
 inline constexpr int kPointGroupCount = 32;
 inline constexpr int kBravaisTypeCount = 14;
 inline constexpr int kOpRecordCount = 6000;
+// Generators of a point group (the columns of pg_generators and sg_first_generator).
+inline constexpr int kMaxGenerators = 5;
 
 SGL_TABLE_BLOCK(CommonSpace, SGL_COMMON_SPACE_ARRAYS);
 

@@ -22,7 +22,6 @@ namespace sgl {
 namespace {
 
 constexpr int kMaxGroupOrder = 48;
-constexpr int kMaxGenerators = 5;
 constexpr int kHexagonalListFirst = 49;
 constexpr int kFirstHexagonalGroup = 143;
 constexpr int kLastHexagonalGroup = 194;

@@ -26,8 +26,8 @@ std::string right_aligned(const std::string& body, int w) {
 }
 
 // Digits of the expansion printed with the given precision (one digit before the point), rounded
-// at the last digit on the exact binary value. std::to_chars gives the same characters as
-// printf's "%.*e" several times faster; expansion_printf is that reference.
+// at the last digit on the exact binary value: the characters of printf's "%.*e", from
+// std::to_chars, which is several times faster.
 void expansion(double magnitude, int precision, std::string& digits, int& exponent) {
   char small[64];
   std::vector<char> large;
@@ -44,14 +44,6 @@ void expansion(double magnitude, int precision, std::string& digits, int& expone
   digits.assign(1, buffer[0]);
   digits.append(buffer + 2, static_cast<std::size_t>(precision));
   exponent = std::atoi(buffer + 3 + precision);
-}
-
-void expansion_printf(double magnitude, int precision, std::string& digits, int& exponent) {
-  std::vector<char> buffer(static_cast<std::size_t>(precision) + 16);
-  std::snprintf(buffer.data(), buffer.size(), "%.*e", precision, magnitude);
-  digits.assign(1, buffer[0]);
-  digits.append(buffer.data() + 2, static_cast<std::size_t>(precision));
-  exponent = std::atoi(buffer.data() + 3 + precision);
 }
 
 }  // namespace
@@ -117,11 +109,7 @@ std::string edit_item(const FormatStep& step, const OutItem& item) {
 
 }  // namespace
 
-namespace {
-
-using Expansion = void (*)(double, int, std::string&, int&);
-
-Decimal decompose_by(double value, bool single, Expansion expansion) {
+Decimal decompose(double value, bool single) {
   Decimal v;
   v.negative = std::signbit(value);
   v.taken = single ? 8 : 17;
@@ -156,14 +144,6 @@ Decimal decompose_by(double value, bool single, Expansion expansion) {
   v.digits = digits.substr(0, static_cast<std::size_t>(v.taken));
   v.exp10 = exponent + 1;
   return v;
-}
-
-}  // namespace
-
-Decimal decompose(double value, bool single) { return decompose_by(value, single, expansion); }
-
-Decimal decompose_literal(double value, bool single) {
-  return decompose_by(value, single, expansion_printf);
 }
 
 Rounded round_significant(const Decimal& value, int n) {

@@ -25,8 +25,6 @@ struct Decimal {
 };
 
 Decimal decompose(double value, bool single);
-// The same digits taken from printf, the reference for decompose (slower).
-Decimal decompose_literal(double value, bool single);
 
 // The magnitude rounded half away from zero to n significant digits (n may be 0 or negative;
 // the digit after the last one kept decides). digits has n characters, or n + 1 when a carry

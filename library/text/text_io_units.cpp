@@ -18,6 +18,7 @@
 
 #include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
+#include "library/text/text_io_signals.hpp"
 #include "library/text/text_io_stops.hpp"
 
 namespace sgl {
@@ -49,6 +50,9 @@ struct UnitTable {
   std::map<int, Connection> units;
   int tab = 8;
 };
+
+// The table once it is set up, for the handler of a stopping signal (which must not set it up).
+UnitTable* made_table = nullptr;
 
 // At process exit, however the program ends (a return from main, std::exit), pending output
 // is written and every file closed; after the stops this finds nothing left to do.
@@ -113,6 +117,8 @@ UnitTable& table() {
     }
     std::atexit(finish_units_at_exit);
     terminate_before = std::set_terminate(finish_units_at_terminate);
+    made_table = t;
+    install_stop_handlers();
     return t;
   }();
   return *units;
@@ -140,6 +146,7 @@ ssize_t write_without_sigpipe(int fd, const char* data, std::size_t n) {
 // Writes the first n bytes of the pending output. Returns 0 or the platform's error number.
 int write_pending(Connection& c, std::size_t n) {
   if (n == 0) return 0;
+  const OutputChange change;
   if (c.in_pos < c.in.size() && c.regular) {
     // Input was read ahead: output goes where the reading stopped.
     const off_t back = static_cast<off_t>(c.in.size() - c.in_pos);
@@ -246,6 +253,7 @@ Connection* find_or_connect(int unit, Operation operation, int& status) {
   Connection c;
   status = open_file(name, "", c);
   if (status != 0) return nullptr;
+  const OutputChange change;
   return &(units[actual] = std::move(c));
 }
 
@@ -271,6 +279,7 @@ void flush_standard_output() {
 // (a "$" write: a prompt or a progress mark, which is there to be seen now). Returns 0 or the
 // platform's error number.
 int append_output(Connection& c, std::string_view bytes) {
+  const OutputChange change;
   if (bytes.find('\r') == std::string_view::npos) {
     c.out.append(bytes);
   } else {
@@ -450,6 +459,7 @@ int next_bytes(int unit, char* dst, std::size_t n, std::size_t& got) {
 }
 
 void finish_units(bool report_failures) {
+  const OutputChange change;
   auto& units = table().units;
   for (auto& [unit, c] : units) {
     if (c.fd < 0) continue;
@@ -464,6 +474,32 @@ void finish_units(bool report_failures) {
       const int fd = c.fd;
       c.fd = -1;
       if (::close(fd) != 0 && report) fatal_failure(errno, Operation::close, unit);
+    }
+  }
+}
+
+void write_complete_lines() {
+  if (made_table == nullptr) return;
+  for (auto& entry : made_table->units) {
+    Connection& c = entry.second;
+    if (c.fd < 0) continue;
+    const std::size_t last = c.out.rfind('\n');
+    if (last == std::string::npos) continue;
+    if (c.in_pos < c.in.size() && c.regular) {
+      const off_t back = static_cast<off_t>(c.in.size() - c.in_pos);
+      if (::lseek(c.fd, -back, SEEK_CUR) < 0) continue;
+    }
+    std::size_t done = 0;
+    while (done <= last) {
+      const ssize_t w = ::write(c.fd, c.out.data() + done, last + 1 - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) break;
+      done += static_cast<std::size_t>(w);
+    }
+    // A file that held more than this run wrote ends after the last line written.
+    if (c.cut_pending && c.regular && done > last) {
+      const off_t end = ::lseek(c.fd, 0, SEEK_CUR);
+      [[maybe_unused]] const int cut = end >= 0 ? ::ftruncate(c.fd, end) : 0;
     }
   }
 }
@@ -495,6 +531,7 @@ void open_unit(int unit, std::string_view name, std::string_view status_word,
   textio::Connection c;
   const int code = textio::open_file(path, word, c, access);
   if (code != 0) return fail(code);
+  const textio::OutputChange change;
   textio::table().units[actual] = std::move(c);
   if (status != nullptr) *status = 0;
 }
@@ -509,7 +546,10 @@ void close_unit(int unit) {
   if (c.standard) return;
   const int fd = c.fd;
   const bool quiet = c.quiet;
-  units.erase(found);
+  {
+    const textio::OutputChange change;
+    units.erase(found);
+  }
   if (::close(fd) != 0 && !quiet) textio::fatal_failure(errno, Operation::close, unit);
 }
 

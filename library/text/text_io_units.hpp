@@ -18,7 +18,7 @@ enum class Operation { read, write, open, close };
 // terminal receive the bytes at once; files and standard output elsewhere collect them in blocks
 // of 8192 bytes. Buffered standard output also goes out when a write leaves a line open, before
 // anything is written to standard error, before every read of standard input that may wait, on
-// flush and at every end of the run. Failures are fatal.
+// flush and at every end of the run (on a stopping signal, its complete lines). Failures are fatal.
 void put_output(int unit, std::string_view bytes);
 
 // As put_output for output whose loss must not end the run: a unit that cannot be connected is
@@ -55,6 +55,11 @@ const char* unit_last_line(int unit, std::size_t& number);
 
 // The longest line next_line delivers; a longer one is failure kStatusLineTooLong.
 constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+
+// Writes, for every unit, its pending output up to the last line feed, ignoring failures; the
+// files that are still to be cut are cut there. For the handler of a stopping signal: it needs no
+// memory, calls only write, lseek and ftruncate, and must not run while output changes.
+void write_complete_lines();
 
 // Writes every unit's pending output and closes every file. With report_failures false, failures
 // are ignored (the run is already failing).

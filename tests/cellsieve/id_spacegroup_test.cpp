@@ -34,7 +34,7 @@ using sgl::testing::space_tables;
 
 const Mat3i kUnit{1, 0, 0, 0, 1, 0, 0, 0, 1};
 
-__extension__ typedef __int128 Int128;
+using sgl::Int128;
 
 // Matrix from its rows.
 Mat3i rows(std::array<int32_t, 3> r1, std::array<int32_t, 3> r2, std::array<int32_t, 3> r3) {
@@ -336,7 +336,49 @@ TEST(IdSpacegroup, RowReductionAgreesWithTheLibrary) {
   }
 }
 
-// The reduction with 64-bit rows where they fit against the one in 128 bits throughout: on seeded
+// The search's row reduction taken literally, the reference of reduce_rows_exact: every row kept
+// in 128 bits and divided by the greatest common divisor of its entries after each step; false as
+// soon as an entry of a divided row reaches 2^62 in magnitude.
+bool reduce_rows_literal(std::vector<int64_t>& a, int nrow, int ncol) {
+  const Int128 limit = Int128{1} << 62;
+  std::vector<std::vector<Int128>> m(static_cast<std::size_t>(nrow), std::vector<Int128>(static_cast<std::size_t>(ncol)));
+  for (int i = 0; i < nrow; ++i)
+    for (int j = 0; j < ncol; ++j) m[i][j] = a[static_cast<std::size_t>(i) * ncol + j];
+  const auto gcd = [](auto self, Int128 u, Int128 v) -> Int128 { return v == 0 ? u : self(self, v, u % v); };
+  auto divided = [&](std::vector<Int128>& row) {
+    Int128 g = 0;
+    for (Int128 e : row) g = gcd(gcd, g, e < 0 ? -e : e);
+    bool within = true;
+    for (Int128& e : row) {
+      if (g > 1) e /= g;
+      within = within && e < limit && e > -limit;
+    }
+    return within;
+  };
+  for (auto& row : m)
+    if (!divided(row)) return false;
+  int c = -1;
+  for (int i = 0; i < nrow; ++i) {
+    int found = -1;
+    while (found < 0 && ++c < ncol)
+      for (int r = i; r < nrow && found < 0; ++r)
+        if (m[r][c] != 0) found = r;
+    if (found < 0) break;
+    std::swap(m[i], m[found]);
+    for (int r = 0; r < nrow; ++r) {
+      const Int128 f = m[r][c];
+      if (r == i || f == 0) continue;
+      const Int128 pivot = m[i][c];
+      for (int j = 0; j < ncol; ++j) m[r][j] = pivot * m[r][j] - f * m[i][j];
+      if (!divided(m[r])) return false;
+    }
+  }
+  for (int i = 0; i < nrow; ++i)
+    for (int j = 0; j < ncol; ++j) a[static_cast<std::size_t>(i) * ncol + j] = static_cast<int64_t>(m[i][j]);
+  return true;
+}
+
+// The reduction with 64-bit rows where they fit against the literal one in 128 bits: on seeded
 // random systems with entries from small to near the limit (so rows fall on both sides of the
 // 64-bit range, and some reductions leave the range), the same result and the same matrix.
 TEST(IdSpacegroup, RowReductionIn64BitsAgreesWithThe128BitOne) {
@@ -360,7 +402,7 @@ TEST(IdSpacegroup, RowReductionIn64BitsAgreesWithThe128BitOne) {
         if (trial % 7 == 0) a[static_cast<std::size_t>(trial % nrow) * ncol] = std::numeric_limits<int64_t>::min();
         std::vector<int64_t> fast = a, wide = a;
         const bool ok_fast = reduce_rows_exact(fast, nrow, ncol);
-        const bool ok_wide = reduce_rows_exact_wide(wide, nrow, ncol);
+        const bool ok_wide = reduce_rows_literal(wide, nrow, ncol);
         ASSERT_EQ(ok_fast, ok_wide);
         if (!ok_wide) {
           ++out_of_range;
@@ -373,6 +415,51 @@ TEST(IdSpacegroup, RowReductionIn64BitsAgreesWithThe128BitOne) {
   }
   EXPECT_GT(out_of_range, 100);
   EXPECT_GT(reduced, 200);
+}
+
+// The test of a pivot row: the sum of entries times values, divisible by the pivot or not, and
+// the pivot variable, against the sum in 128 bits. The sums run from small ones, formed in 64
+// bits, to entries near 2^62 and values of 2, whose products or partial sums leave 64 bits
+// (formed in 128 bits), and to the most negative 64-bit sum, whose negated quotient by -1 does
+// not fit 64 bits.
+TEST(IdSpacegroup, PivotRowQuotientInEveryWidth) {
+  constexpr int64_t big = (int64_t{1} << 62) - 1;
+  constexpr int64_t min64 = std::numeric_limits<int64_t>::min();
+  struct Case {
+    std::vector<int64_t> e, x;
+    int64_t d;
+  };
+  const std::vector<Case> cases = {
+      {{3, -5, 7}, {1, 2, 1}, 2},            // 0: divisible
+      {{3, -5, 7}, {1, 2, -1}, 3},           // -14: not divisible
+      {{4, 0, -6, 2}, {2, -2, 1, 1}, -4},    // zero entries, a negative pivot
+      {{big, -big}, {-2, -2}, 7},            // a partial sum near the 64-bit limit, the total 0
+      {{big, big}, {2, 2}, 4},               // each product fits, their sum does not
+      {{big, big, 3}, {2, 2, 1}, 2},         // an odd sum beyond 64 bits: not divisible
+      {{-big, -big}, {2, 2}, 3},             // a negative one, divisible
+      {{big, big, -big}, {2, 2, 2}, big},    // a partial sum beyond 64 bits, the total within
+      {{big, big, big, big}, {-2, -2, -2, -2}, 8},
+      {{big, big, big, big}, {2, -2, 2, 2}, 2},
+      {{min64 / 2, min64 / 2}, {1, 1}, -1},  // the most negative sum: -(s / -1) beyond 64 bits
+      {{min64 / 2, min64 / 2}, {1, 1}, 2},
+  };
+  int wide = 0;
+  for (const Case& c : cases) {
+    Int128 sum = 0;
+    bool fits = true;
+    for (std::size_t j = 0; j < c.e.size(); ++j) {
+      sum += static_cast<Int128>(c.e[j]) * c.x[j];
+      fits = fits && sum <= std::numeric_limits<int64_t>::max() && sum >= min64;
+    }
+    wide += !fits || sum == min64;
+    Int128 q = 12345;
+    const bool divisible = tail_quotient(c.e, c.x, c.d, q);
+    ASSERT_EQ(divisible, sum % c.d == 0) << static_cast<double>(sum) << " / " << c.d;
+    if (divisible) {
+      EXPECT_TRUE(q == -sum / c.d) << static_cast<double>(q);
+    }
+  }
+  EXPECT_GE(wide, 6);
 }
 
 // Every group is found as itself in its own basis, by the bounded search alone, and the setting

@@ -1,7 +1,9 @@
 // Small program for the process-level tests of the text layer: each mode exercises one end of a
 // run, one file behaviour or one read, so that the tests can check standard output, standard
 // error, files and the exit status.
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -74,6 +76,20 @@ int main(int argc, char** argv) {
     sgl::write_line(6, "(a)", {"line"});
     if (arg == "dot") sgl::write_line(6, "(a,$)", {"."});
     ::raise(SIGKILL);
+  } else if (mode == "stopped") {
+    // Waits to be stopped by a signal, with output pending: three lines on standard output, two
+    // whole lines and an open one in the log named by arg. "ready" in the working directory tells
+    // the test that all of it has been written.
+    for (int32_t k = 1; k <= 3; ++k) sgl::write_line(6, "(a,i2)", {"out", k});
+    sgl::open_unit(30, arg, "", "");
+    sgl::write_line(30, "(a)", {"log 1"});
+    sgl::write_line(30, "(a)", {"log 2"});
+    sgl::write_line(30, "(a,$)", {"open"});
+    ::close(::open("ready", O_WRONLY | O_CREAT, 0644));
+    for (;;) ::pause();
+  } else if (mode == "flood") {
+    // Numbered lines on standard output until a signal stops the run.
+    for (int32_t k = 1;; ++k) sgl::write_line(6, "(a,i9)", {"line", k});
   } else if (mode == "uncaught") {
     sgl::write_line(6, "(a)", {"before"});
     throw std::runtime_error("not caught");

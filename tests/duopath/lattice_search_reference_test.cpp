@@ -1,7 +1,8 @@
 // The lattice-pair search against its literal version: search() takes determinants as dot
-// products with cross products, tests the pair distances before the determinant and reads the
-// progress timer once per batch of triples; search_literal() takes every triple in turn with the
-// checked determinant and one timer read per triple. Both must form the same trial lattices and
+// products with cross products, in 16, 32 or 128 bits as the components allow, tests the pair
+// distances before the determinant and reads the progress timer once per batch of triples;
+// search_literal() (lattice_search_literal.hpp) takes every triple in turn with the exact
+// determinant and one timer read per triple. Both must form the same trial lattices and
 // pairs, in the same order, and print the same bytes. The table of crystal 2's rotated short
 // vectors is checked against a plain search of the list.
 #include <gtest/gtest.h>
@@ -9,7 +10,9 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <map>
 #include <random>
 #include <utility>
 #include <sstream>
@@ -18,6 +21,7 @@
 
 #include "duopath/lattice_pair.hpp"
 #include "library/geometry/real_vector.hpp"
+#include "tests/duopath/lattice_search_literal.hpp"
 #include "tests/duopath/run_phases.hpp"
 
 using duopath_test::PhaseRun;
@@ -47,17 +51,19 @@ std::string search_state(const duopath::Run& r) {
 // on by a minute at every read, so that every read writes a mark: "@" in place of the dot (the
 // line ends are left out), in its place among the report lines. The literal search, which reads
 // the clock for every triple, runs on a clock that stands still.
-PhaseRun run_search(const std::string& input, bool literal) {
-  return duopath_test::run_phases(input, [literal](duopath::Run& r) {
+// `prepare` readies the run for its search (it may put short-vector lists of its own in place).
+PhaseRun run_search(const std::string& input, bool literal,
+                    const std::function<bool(duopath::Run&)>& prepare = duopath_test::prepare) {
+  return duopath_test::run_phases(input, [literal, prepare](duopath::Run& r) {
     static int32_t now = 0;
     r.timer = duopath::ProgressTimer([literal] { return literal ? now : now = (now + 60) % 86400; },
                                      [](duopath::ProgressTimer::Mark m) {
                                        if (m == duopath::ProgressTimer::Mark::dot) sgl::write_line(6, "(a,$)", {"@"});
                                      });
     r.timer.start();
-    if (!duopath_test::prepare(r)) return std::string("compositions differ");
+    if (!prepare(r)) return std::string("compositions differ");
     if (literal) {
-      r.search_literal();
+      duopath_test::search_literal(r);
     } else {
       r.search();
     }
@@ -143,20 +149,88 @@ TEST(LatticeSearchReference, FewClockReadsOnALongSearch) {
   EXPECT_GT(count_of(fast.out, "Try lattice vectors "), 0u);
 }
 
+// Crystal 2's short-vector list holding just one triple, whose determinant is the pair's size 1
+// plus 2^16 (components up to 40) or plus 2^32 (components up to 1631): crystal 2 is a cubic cell
+// so small that the triple spans a cell of crystal 1's shape and volume. In the width that the
+// components call for, the triple is no pair (its determinant is not the size); in too narrow a
+// width its determinant would wrap onto the size, and the pair would go on to the trace block.
+TEST(LatticeSearchReference, DeterminantsAreTakenWideEnoughNeverToWrap) {
+  struct Wrap {
+    const char* what;
+    std::array<std::array<int32_t, 3>, 3> triple;
+    double det;
+  };
+  const std::vector<Wrap> cases = {
+      {"components beyond 17, determinant 2^16 + 1", {{{40, 5, 4}, {-3, 40, -1}, {-5, 4, 40}}}, 65537.0},
+      {"components beyond 710, determinant 2^32 + 1", {{{1625, 22, -19}, {-22, 1631, -18}, {13, 6, 1620}}}, 4294967297.0},
+  };
+  for (const Wrap& w : cases) {
+    SCOPED_TRACE(w.what);
+    std::array<int32_t, 9> m{};
+    for (int c = 0; c < 3; ++c)
+      for (int i = 0; i < 3; ++i) m[c * 3 + i] = w.triple[c][i];
+    ASSERT_EQ(static_cast<double>(duopath::cell_determinant(m)), w.det);
+    char a2[32];
+    std::snprintf(a2, sizeof a2, "%.10f", 300.0 / std::cbrt(w.det));
+    const std::string cell2 = std::string(a2) + " " + a2 + " " + a2;
+    const std::string input = "t\n1\n300 300 300 90 90 90\n1\nX 0 0 0\n1\n" + cell2 +
+                              " 90 90 90\n1\nX 0 0 0\nsize 1 1\nstrain 0.5 2\ntrace lattice2\n";
+    const auto with_triple = [&w](duopath::Run& r) {
+      if (!r.prepare_crystals()) return false;
+      duopath::crystal1_short_vectors(r.prepared[0], r.settings.max_size, r.settings.dim2, r.short_lists[0]);
+      duopath::ShortVectorList& list = r.short_lists[1];
+      list.clear();
+      for (const auto& v : w.triple) {
+        const std::array<double, 3> c = duopath::cartesian_of(r.prepared[1].primitive_cartesian, v);
+        list.insert(v, c, sgl::vlength(3, c));
+      }
+      list.finish();
+      r.prepare_rotations();
+      return true;
+    };
+    const PhaseRun literal = run_search(input, true, with_triple);
+    const PhaseRun fast = run_search(input, false, with_triple);
+    ASSERT_EQ(literal.status, 0) << literal.out;
+    ASSERT_EQ(fast.status, 0) << fast.out;
+    EXPECT_EQ(fast.state, literal.state);
+    EXPECT_NE(literal.state.find("lattices 1:"), std::string::npos) << literal.state;
+    EXPECT_EQ(count_of(fast.out, "Try lattice vectors "), 0u) << fast.out;
+    EXPECT_TRUE(without_marks(fast.out) == without_marks(literal.out)) << fast.out;
+  }
+}
+
 TEST(LatticeSearchReference, RotatedShortVectorsFoundInTheList) {
   // short_vector_images(k, j): the first position of R_k v_j in crystal 2's list, 0 when it is not
-  // there (a layer turned over), here by a plain search of the list.
-  const std::vector<Case> cases = {
-      {"cubic", "t\n" + kRockSalt + kCaesiumChloride + "size 1 2\n"},
-      {"hexagonal", "t\n" + kBcc + kHcp + "size 1 3\n"},
-      {"layers", "t\n191\n2.46 2.46 20 90 90 120\n1\nC c\n187\n2.50 2.50 20 90 90 120\n2\nC a\nC c\ndim2\nsize 1 2\n"},
+  // there (a layer turned over), here by a plain map of the list; and crystal2_position of every
+  // listed vector, of one just beyond the list and of one beyond every list. The positions come
+  // from a grid over the box of the list's components, or, for a list whose box is too large for
+  // a grid (a nearly flat triclinic cell, angles of 119.99 degrees), from a hash map.
+  struct Images {
+    const char* what;
+    std::string input;
+    bool hashed;
+    bool turned_over;  // some rotated vectors are not in the list
   };
-  for (const Case& c : cases) {
+  const std::vector<Images> cases = {
+      {"cubic", "t\n" + kRockSalt + kCaesiumChloride + "size 1 2\n", false, false},
+      {"hexagonal", "t\n" + kBcc + kHcp + "size 1 3\n", false, false},
+      {"layers", "t\n191\n2.46 2.46 20 90 90 120\n1\nC c\n187\n2.50 2.50 20 90 90 120\n2\nC a\nC c\ndim2\nsize 1 2\n",
+       false, true},
+      {"nearly flat cell", "t\n221\n10 10 10 90 90 90\n1\nX a\n2\n10 10 10 119.99 119.99 119.99\n1\nX a\nsize 1 2\n", true,
+       false},
+  };
+  for (const Images& c : cases) {
     SCOPED_TRACE(c.what);
     const PhaseRun run = duopath_test::run_phases(c.input, [](duopath::Run& r) {
       duopath_test::prepare(r);
       const auto& list = r.short_lists[1].vectors;
       const auto& p = r.prepared[1];
+      std::map<std::array<int32_t, 3>, int32_t> first;
+      int32_t reach = 0;
+      for (std::size_t e = list.size(); e-- > 0;) {
+        first[list[e]] = static_cast<int32_t>(e + 1);
+        for (int32_t x : list[e]) reach = std::max(reach, std::abs(x));
+      }
       int64_t wrong = 0, missing = 0;
       for (std::size_t k = 0; k < p.operators.size(); ++k) {
         const sgl::Mat3i& m = p.primitive_rotations[static_cast<std::size_t>(p.operators[k][4])];
@@ -164,26 +238,26 @@ TEST(LatticeSearchReference, RotatedShortVectorsFoundInTheList) {
           std::array<int32_t, 3> w{};
           for (int i = 0; i < 3; ++i)
             for (int q = 0; q < 3; ++q) w[i] += m[q * 3 + i] * list[j][q];
-          int32_t expected = 0;
-          for (std::size_t e = 0; e < list.size() && expected == 0; ++e)
-            if (list[e] == w) expected = static_cast<int32_t>(e + 1);
+          const auto found = first.find(w);
+          const int32_t expected = found == first.end() ? 0 : found->second;
           wrong += r.short_vector_images[k][j] != expected;
           missing += expected == 0;
         }
       }
-      return std::to_string(list.size()) + " " + std::to_string(wrong) + " " + std::to_string(missing);
+      for (std::size_t j = 0; j < list.size(); ++j) wrong += r.crystal2_position(list[j]) != static_cast<int32_t>(j + 1);
+      wrong += r.crystal2_position({reach + 1, 0, 0}) != 0;
+      wrong += r.crystal2_position({0, -(1 << 21), 0}) != 0;
+      return std::to_string(list.size()) + " " + std::to_string(wrong) + " " + std::to_string(missing) + " " +
+             std::to_string(r.crystal2_grid.empty() ? 1 : 0);
     });
     ASSERT_EQ(run.status, 0) << run.out;
     std::istringstream in(run.state);
-    int64_t size = 0, wrong = -1, missing = -1;
-    in >> size >> wrong >> missing;
+    int64_t size = 0, wrong = -1, missing = -1, hashed = -1;
+    in >> size >> wrong >> missing >> hashed;
     EXPECT_GT(size, 100);
     EXPECT_EQ(wrong, 0);
-    if (std::string(c.what) == "layers") {
-      EXPECT_GT(missing, 0);
-    } else {
-      EXPECT_EQ(missing, 0);
-    }
+    EXPECT_EQ(missing > 0, c.turned_over);
+    EXPECT_EQ(hashed, c.hashed ? 1 : 0);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "tests/bomb_trap.hpp"
 #include "tests/vibrex/analysis_fixture.hpp"
+#include "tests/vibrex/literal_irrep_matrices.hpp"
 #include "tests/vibrex/loaded_fixture.hpp"
 #include "tests/vibrex/run_builder.hpp"
 #include "vibrex/real_irrep.hpp"
@@ -180,7 +181,11 @@ TEST_F(SupercellTest, CachedIrrepMatricesGiveTheLiteralModes) {
     SCOPED_TRACE(req.l);
     SupercellModes fast, literal;
     build_supercell_modes(run_, req, fast);
-    build_supercell_modes_literal(run_, req, literal);
+    testing::LiteralIrrepMatrices literal_matrices;
+    run_.irrep_matrix_source = &literal_matrices;
+    build_supercell_modes(run_, req, literal);
+    run_.irrep_matrix_source = nullptr;
+    EXPECT_GT(literal_matrices.requests(), 0);
     EXPECT_EQ(fast.translations, literal.translations);
     EXPECT_EQ(fast.vectors, literal.vectors);
     ASSERT_EQ(fast.atoms.size(), literal.atoms.size());

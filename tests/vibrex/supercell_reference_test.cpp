@@ -80,17 +80,16 @@ TEST_F(IrrepMatrixCacheTest, EachOperatorOnceAndTheValuesOfGetIrrep2) {
     const int64_t before = cache.computed();
     for (int round = 0; round < 3; ++round)
       for (const sgl::SpaceOp& op : ops) {
-        const std::span<const float> m = cache.matrix(tables(), l, op, par);
+        const IrrepMatrixView m = cache.matrix(tables(), l, op, par);
         RealMatrix d{};
         float x = 0.0f;
         int32_t error = 0;
         get_irrep2(tables(), 2, l, op, par, x, d, error);
         ASSERT_EQ(error, 0);
         const int32_t dim = tables().little.little_irrep_dimension(l);
-        ASSERT_EQ(m.size(), static_cast<std::size_t>(dim * dim));
+        ASSERT_EQ(m.lead, static_cast<std::size_t>(dim));
         for (int32_t a = 1; a <= dim; ++a)
-          for (int32_t c = 1; c <= dim; ++c)
-            EXPECT_EQ(m[static_cast<std::size_t>((a - 1) * dim + c - 1)], rat(d, c, a)) << l << " " << op[4];
+          for (int32_t c = 1; c <= dim; ++c) EXPECT_EQ(m(c, a), rat(d, c, a)) << l << " " << op[4];
       }
     // Another irrep starts afresh; within one, each operator is computed once.
     EXPECT_EQ(cache.computed() - before, static_cast<int64_t>(ops.size())) << l;

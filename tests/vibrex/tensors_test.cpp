@@ -115,9 +115,9 @@ struct Result {
   std::vector<int32_t> ind;
 };
 
-Result run_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, std::span<const int32_t> spec) {
+Result run_basis(const Tables& t, int32_t irrep, int32_t parity, int32_t rank, std::span<const int32_t> index_groups) {
   Result r;
-  tensor_basis(t, irrep, parity, rank, spec, r.mult, r.basis, r.nind, r.ind);
+  tensor_basis(t, irrep, parity, rank, index_groups, r.mult, r.basis, r.nind, r.ind);
   return r;
 }
 

@@ -937,7 +937,7 @@ def empty_state(n_irreps=0):
     """A state with nothing stored yet (no zone-centre irreps): for storing special points on
     their own, as the tests do."""
     from types import SimpleNamespace
-    from . import binfile, modelayout, modes
+    from . import binfile, constant_table, modelayout
     img = binfile.empty_arrays(modelayout.IMAGE_LAYOUT)
     irr = binfile.empty_arrays(modelayout.IRREP_LAYOUT)
     lit = binfile.empty_arrays(modelayout.LITTLE_LAYOUT)
@@ -947,7 +947,7 @@ def empty_state(n_irreps=0):
             arrays[name][...] = b" "
     elements = []
     return SimpleNamespace(
-        registry=Registry(), img=img, irr=irr, lit=lit, consts=modes.Constants(), starts=[],
+        registry=Registry(), img=img, irr=irr, lit=lit, consts=constant_table.Constants(), starts=[],
         elements=elements, store=MatrixElements(elements), matrix_pos={}, transform_values=[],
         transform_pos={}, opds={}, opd_list=[], iso_entries=[], wyc_first=[], wyc_start=[],
         wyc_count=[], wyc_site=[], wyc_mult=[], n_irreps=n_irreps)

@@ -135,7 +135,7 @@ class StarSpace:
         self.tr = [matrix(a) for a in cr.perm_tr]
         gens = [cr.perm_rot[i] for i in cr._rotation_generators()]
         gens += [cr._action(np.eye(3, dtype=int), np.array([float(x) for x in t]))
-                 for t in [(1, 0, 0), (0, 1, 0), (0, 0, 1)] + cr.spec["centring"][1:]]
+                 for t in [(1, 0, 0), (0, 1, 0), (0, 0, 1)] + cr.structure["centring"][1:]]
         self.gens = [matrix(a) for a in gens]
 
     def project(self, V):
@@ -271,22 +271,22 @@ class SmallCrystals(unittest.TestCase):
         for name, isg, setting, a, wyc, words, point, ks in SMALL:
             centring = centring_of(setting)
             atoms = modulo_centring(orbit(setting, point), centring)
-            spec = {"isg": isg, "a": a, "atoms": [("A", p) for p in atoms],
+            structure = {"isg": isg, "a": a, "atoms": [("A", p) for p in atoms],
                     "centring": centring, "k": ks}
             for k in ks:
                 text = "%s\n%d\n%g %g %g 90 90 90\n1\nA %s %s\n1\n%s\n" % (
                     name, isg, a, a, a, wyc, words, k)
                 out = run(text)
-                cls.cases.append((name, spec, k, out, ve.parse_report(out)))
+                cls.cases.append((name, structure, k, out, ve.parse_report(out)))
 
     def test_degeneracies_and_spans(self):
         rng = np.random.default_rng(20261212)
-        for name, spec, k, out, blocks in self.cases:
+        for name, structure, k, out, blocks in self.cases:
             with self.subTest(crystal=name, k=k):
-                kk = spec["k"][k]
-                cr = zb.Crystal(spec, kk, zb.lcm_denominator([kk]))
+                kk = structure["k"][k]
+                cr = zb.Crystal(structure, kk, zb.lcm_denominator([kk]))
                 # exactly the group's operations in the conventional cell, no more
-                self.assertEqual(len(cr.rot), 48 * len(spec["centring"]))
+                self.assertEqual(len(cr.rot), 48 * len(structure["centring"]))
                 self.assertTrue(any(cr.same_k(zb.printed_k(out), s) for s in cr.star))
                 star = StarSpace(cr)
                 self.assertEqual(star.dim, 3 * cr.n_prim * len(cr.star))
@@ -308,8 +308,8 @@ class SmallCrystals(unittest.TestCase):
 
     def test_isotropy_subgroups(self):
         rng = np.random.default_rng(11)
-        for name, spec, k, out, blocks in self.cases:
-            isg = spec["isg"]
+        for name, structure, k, out, blocks in self.cases:
+            isg = structure["isg"]
             j = zb.kvec_index(self.t, isg, k)
             for b in blocks:
                 with self.subTest(crystal=name, k=k, irrep=b["label"]):

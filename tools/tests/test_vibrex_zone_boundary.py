@@ -116,12 +116,12 @@ class Crystal:
     """The conventional cell, its spglib operations, a supercell of m x m x m conventional
     cells, the action of the operations on its displacements and the star of k."""
 
-    def __init__(self, spec, k, m):
-        self.spec = spec
-        self.a = spec["a"]
+    def __init__(self, structure, k, m):
+        self.structure = structure
+        self.a = structure["a"]
         self.A = self.a * np.eye(3)  # conventional lattice vectors by columns (cubic)
         cell = [(n, tuple((F(x) + F(c)) % 1 for x, c in zip(p, cen)))
-                for n, p in spec["atoms"] for cen in spec["centring"]]
+                for n, p in structure["atoms"] for cen in structure["centring"]]
         self.cell_atoms = cell
         names = sorted({n for n, _ in cell})
         sym = spglib.get_symmetry((self.A.T, np.array([[float(x) for x in p] for _, p in cell]),
@@ -143,7 +143,7 @@ class Crystal:
         # parent translations modulo the supercell: conventional ones and the centrings
         self.translations = [np.array(n_, float) + np.array([float(x) for x in c])
                              for n_ in itertools.product(range(m), repeat=3)
-                             for c in spec["centring"]]
+                             for c in structure["centring"]]
         self.perm_rot = [self._action(W, w) for W, w in zip(self.rot, self.trans)]
         self.perm_tr = [self._action(np.eye(3, dtype=int), t) for t in self.translations]
         # sublattices: atoms related by parent translations
@@ -166,7 +166,7 @@ class Crystal:
     def _star(self, k):
         k = np.array([float(x) for x in k])
         gens = [np.eye(3)[i] for i in range(3)] + [np.array([float(x) for x in c])
-                                                   for c in self.spec["centring"]]
+                                                   for c in self.structure["centring"]]
         seen = {}
         for W in self.rot:
             for s in (1, -1):
@@ -177,7 +177,7 @@ class Crystal:
 
     def same_k(self, k1, k2):
         gens = [np.eye(3)[i] for i in range(3)] + [np.array([float(x) for x in c])
-                                                   for c in self.spec["centring"]]
+                                                   for c in self.structure["centring"]]
         return all(abs(((np.array(k1, float) - np.array(k2, float)) @ g + 0.5) % 1 - 0.5) < 1e-9
                    for g in gens)
 
@@ -211,7 +211,7 @@ class Crystal:
         translations by the conventional axes and the centrings)."""
         acts = [self.perm_rot[i] for i in self._rotation_generators()]
         acts += [self._action(np.eye(3, dtype=int), np.array(t, float))
-                 for t in list(np.eye(3)) + [[float(x) for x in c] for c in self.spec["centring"][1:]]]
+                 for t in list(np.eye(3)) + [[float(x) for x in c] for c in self.structure["centring"][1:]]]
         B = orth(V)
         while True:
             W = orth(np.hstack([B] + [self.apply(g, B) for g in acts]))
@@ -385,9 +385,9 @@ class VibrexZoneBoundary(unittest.TestCase):
                 self.skipTest("%s at %s: %s" % (name, k_line, NOT_COVERED.strip()))
 
     def crystal(self, name, k_line):
-        spec = CRYSTALS[name]
-        k = spec["k"][k_line]
-        return Crystal(spec, k, lcm_denominator([k]) if any(k) else 1), k
+        structure = CRYSTALS[name]
+        k = structure["k"][k_line]
+        return Crystal(structure, k, lcm_denominator([k]) if any(k) else 1), k
 
     def test_examples_name_their_k_lines(self):
         for name in CRYSTALS:
@@ -433,27 +433,27 @@ class VibrexZoneBoundary(unittest.TestCase):
 
     def test_supercells_and_mode_invariants(self):
         for name, k_line, out, blocks in self.cases():
-            spec = CRYSTALS[name]
-            ncen = len(spec["centring"])
-            vprim = spec["a"] ** 3 / ncen
-            order = [n for n, _ in spec["atoms"]]
+            structure = CRYSTALS[name]
+            ncen = len(structure["centring"])
+            vprim = structure["a"] ** 3 / ncen
+            order = [n for n, _ in structure["atoms"]]
             order = list(dict.fromkeys(order))
             for b in blocks:
                 with self.subTest(name=name, k=k_line, irrep=b["label"]):
                     cells = round(abs(np.linalg.det(b["lattice"])) / vprim)
                     # every printed atom is an atom of the crystal, by name
-                    frac = b["pos"] / spec["a"]
+                    frac = b["pos"] / structure["a"]
                     for f, n in zip(frac, b["names"]):
                         self.assertTrue(any(
                             nn == n and np.allclose((f - np.array([float(x) for x in p])
                                                      - np.array([float(x) for x in c]) + 0.5) % 1,
                                                     0.5, atol=1e-4)
-                            for nn, p in spec["atoms"] for c in spec["centring"]), (n, f))
+                            for nn, p in structure["atoms"] for c in structure["centring"]), (n, f))
                     # types in input order, each its orbit in the primitive cell times |det S|
                     idx = [order.index(x) for x in b["names"]]
                     self.assertEqual(idx, sorted(idx))
                     self.assertEqual([idx.count(t) for t in range(len(order))],
-                                     [sum(1 for n, _ in spec["atoms"] if n == t) * cells
+                                     [sum(1 for n, _ in structure["atoms"] if n == t) * cells
                                       for t in order])
                     M = np.array([m.ravel() for m, _ in b["modes"]])
                     self.assertEqual(np.linalg.matrix_rank(M, tol=1e-3), len(M))
