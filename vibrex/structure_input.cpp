@@ -208,7 +208,7 @@ bool word_cut_short(std::string_view line, int32_t index) {
 void refuse_text_beyond_column_78() {
   const std::string_view line = sgl::last_line_read(5);
   if (sgl::first_dropped_column(line, kLineWidth, false) != 0) {
-    sgl::stop_run("Error:  text beyond column 78 (after tabs are expanded) on line: " + std::string(trimmed(line)));
+    sgl::stop_run("Error:  text beyond column 78 (after tabs are expanded) on line: " + std::string(trim_trailing_blanks(line)));
   }
 }
 
@@ -238,7 +238,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   }
   if (atom.w == 0) {
     // The letter alone (as other programs write it) names the position the label ends with.
-    const std::string_view word = trimmed(words[1]);
+    const std::string_view word = trim_trailing_blanks(words[1]);
     for (int32_t w = 1; w <= cw.wyc_count(run.isg) && word.size() == 1; ++w) {
       const std::string_view label = cw.wyc_label(first + w - 1).trimmed();
       if (!label.empty() && label.back() == word[0]) {
