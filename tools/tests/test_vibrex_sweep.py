@@ -41,8 +41,9 @@ class Sample(unittest.TestCase):
             self.skipTest("vibrex not built")
         runs = sv.sample_runs(sweep_runs())
         keys = {r.key for r in runs}
-        self.assertTrue({(141, "V3", 1), (176, "V4", 2), (227, "GP", 1), (228, "Q", 2),
-                         (230, "V2", 2), "diamond GP", "garnet V2"} <= keys)
+        self.assertEqual(len(runs), len(sv.HAND) + len(sv.SAMPLE))
+        self.assertTrue({(141, "V3", 1), (176, "V4", 2), (227, "GP", 2), (228, "Q", 2),
+                         (230, "V2", 1), "diamond GP", "garnet V2"} <= keys)
         out = io.StringIO()
         rc = sv.sweep(runs, sv.BIN, sv.DATA, jobs=2, out=out)
         self.assertEqual(rc, 0, out.getvalue())
