@@ -2,7 +2,9 @@
 #include "vibrex/isotropy.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "library/exact/arithmetic.hpp"
 #include "library/groups/get_new_fractionals.hpp"
@@ -21,8 +23,6 @@ namespace {
 int64_t largest_entry(const std::array<int64_t, 3>& w) {
   return std::max({std::llabs(w[0]), std::llabs(w[1]), std::llabs(w[2])});
 }
-
-constexpr int32_t kEquationRows = 50;
 
 }  // namespace
 
@@ -78,21 +78,61 @@ void newlat(std::span<const sgl::RationalVector> ks, sgl::Mat3i& v) {
       sgl::m3(v, r, c) = static_cast<int32_t>(col[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(r - 1)]);
 }
 
-void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
-                            int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops,
-                            IrrepMatrixSource* matrices) {
-  const int32_t sg = t.little.little_irrep_sg(ir);
-  const int32_t dim = t.little.little_irrep_dimension(ir);
-  if (dim < 1 || dim > kBasisLead) sgl::bomb();
+std::vector<sgl::SpaceOp> orderparam_generators(int32_t sg, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops) {
   std::vector<sgl::SpaceOp> gens(ops.begin(), ops.end());
   for (int32_t c = 1; c <= 3; ++c)
     gens.push_back({sgl::m3(v, 1, c), sgl::m3(v, 2, c), sgl::m3(v, 3, c), 1, sgl::identity_op(sg)});
+  return gens;
+}
 
+namespace {
+
+// The null space of a reduced system of dim columns, rows 1..pivot.size() - 1 with the pivot
+// columns given (pivot[0] unused): for each column c that is no pivot column, taken from
+// c = dim down to 1, a basis vector with 1 at component dim + 1 - c and -E(r, c) / E(r, p) at
+// component dim + 1 - p for each row r with pivot column p (ratio(r, c, p) gives that value).
+// The equations hold the components in reverse order, so the vectors come ordered by their free
+// component, lowest first, with their other entries on higher components. Returns the count.
+template <typename Ratio>
+int32_t write_null_space(int32_t dim, const std::vector<int32_t>& pivot, Ratio ratio, int32_t ndim,
+                         std::vector<float>& basis) {
+  const int32_t rows = static_cast<int32_t>(pivot.size()) - 1;
+  std::vector<char> is_pivot(static_cast<std::size_t>(dim + 1), 0);
+  for (int32_t r = 1; r <= rows; ++r) is_pivot[static_cast<std::size_t>(pivot[static_cast<std::size_t>(r)])] = 1;
+  basis.assign(static_cast<std::size_t>(kBasisLead) * static_cast<std::size_t>(std::max(ndim, 1)), 0.0f);
+  int32_t count = 0;
+  for (int32_t c = dim; c >= 1; --c) {
+    if (is_pivot[static_cast<std::size_t>(c)] != 0) continue;
+    if (count >= ndim) return count + 1;
+    float* vec = basis.data() + static_cast<std::size_t>(count) * kBasisLead;
+    vec[dim - c] = 1.0f;
+    for (int32_t r = 1; r <= rows; ++r) {
+      const int32_t p = pivot[static_cast<std::size_t>(r)];
+      vec[dim - p] = ratio(r, c, p);
+    }
+    ++count;
+  }
+  return count;
+}
+
+// Column c of the equation of basis function i of generator matrix d: D(i, dim + 1 - c), less 1
+// on the diagonal.
+int32_t equation_column(int32_t dim, int32_t c) { return dim + 1 - c; }
+
+}  // namespace
+
+bool invariant_subspace_single(const Tables& t, int32_t ir, const sgl::RationalVector& kpar,
+                               std::span<const sgl::SpaceOp> gens, IrrepMatrixSource& matrices, std::vector<float>& basis,
+                               int32_t& ndim) {
+  const int32_t dim = t.little.little_irrep_dimension(ir);
   std::vector<float> e(static_cast<std::size_t>(kEquationRows) * static_cast<std::size_t>(dim), 0.0f);
   auto at = [&](int32_t r, int32_t c) -> float& {
     return e[static_cast<std::size_t>((c - 1) * kEquationRows + (r - 1))];
   };
   int32_t rows = 0;
+  // Reduces the rows gathered so far and keeps those up to the last with a nonzero entry; false
+  // when all 50 stay, which the carrier space (at most 48 dimensions) cannot hold: the zero test
+  // has kept rounding errors.
   auto reduce = [&] {
     xrowop2(e, rows, dim, kEquationRows);
     int32_t last = 0;
@@ -100,46 +140,97 @@ void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVect
       for (int32_t c = 1; c <= dim; ++c)
         if (ncmp(at(r, c)) != 0) last = r;
     rows = last;
-    if (rows == kEquationRows) sgl::bomb();
+    return rows < kEquationRows;
   };
-  IrrepMatrixCache own;
-  IrrepMatrixSource& source = matrices != nullptr ? *matrices : own;
   for (std::size_t g = 0; g < gens.size(); ++g) {
-    const IrrepMatrixView d = source.matrix(t, ir, gens[g], kpar);
+    const IrrepMatrixView d = matrices.matrix(t, ir, gens[g], kpar);
     for (int32_t i = 1; i <= dim; ++i) {
       ++rows;
       for (int32_t c = 1; c <= dim; ++c) {
-        const int32_t col = dim + 1 - c;
+        const int32_t col = equation_column(dim, c);
         at(rows, c) = col == i ? store_single(wide(d(i, col)) - 1.0) : d(i, col);
       }
-      if (rows == kEquationRows || (g + 1 == gens.size() && i == dim)) reduce();
+      if ((rows == kEquationRows || (g + 1 == gens.size() && i == dim)) && !reduce()) return false;
     }
+  }
+  std::vector<int32_t> pivot(static_cast<std::size_t>(rows + 1), 0);
+  for (int32_t r = 1; r <= rows; ++r) {
+    for (int32_t c = 1; c <= dim && pivot[static_cast<std::size_t>(r)] == 0; ++c)
+      if (ncmp(at(r, c)) != 0) pivot[static_cast<std::size_t>(r)] = c;
+    // A kept row without an entry above the zero test: the reduction has lost its pivot.
+    if (pivot[static_cast<std::size_t>(r)] == 0) return false;
+  }
+  std::vector<float> found;
+  const int32_t count = write_null_space(
+      dim, pivot, [&](int32_t r, int32_t c, int32_t p) { return store_single(-wide(at(r, c)) / wide(at(r, p))); },
+      dim - rows, found);
+  // Two kept rows with one pivot column leave more free columns than the rank allows.
+  if (count != dim - rows) return false;
+  ndim = dim - rows;
+  basis = std::move(found);
+  return true;
+}
+
+void invariant_subspace_double(const Tables& t, int32_t ir, const sgl::RationalVector& kpar,
+                               std::span<const sgl::SpaceOp> gens, IrrepMatrixSource& matrices, std::vector<float>& basis,
+                               int32_t& ndim) {
+  const int32_t dim = t.little.little_irrep_dimension(ir);
+  // Room for the independent rows kept so far (at most dim) and the dim rows of one generator.
+  const int32_t lead = 2 * dim;
+  std::vector<double> e(static_cast<std::size_t>(lead) * static_cast<std::size_t>(dim), 0.0);
+  auto at = [&](int32_t r, int32_t c) -> double& { return e[static_cast<std::size_t>((c - 1) * lead + (r - 1))]; };
+  int32_t rows = 0;
+  std::vector<int32_t> pivot(1, 0);
+  for (const sgl::SpaceOp& g : gens) {
+    const IrrepMatrixView d = matrices.matrix(t, ir, g, kpar);
+    for (int32_t i = 1; i <= dim; ++i) {
+      ++rows;
+      for (int32_t c = 1; c <= dim; ++c) {
+        const int32_t col = equation_column(dim, c);
+        at(rows, c) = static_cast<double>(d(i, col)) - (col == i ? 1.0 : 0.0);
+      }
+    }
+    // Gauss-Jordan with the largest remaining entry of each column as its pivot; a column whose
+    // largest remaining entry is within the tolerance has no pivot, and those remainders are
+    // rounding left of dependent rows, dropped with them.
+    pivot.assign(1, 0);
+    int32_t i = 1;
+    for (int32_t c = 1; c <= dim && i <= rows; ++c) {
+      int32_t best = i;
+      for (int32_t r = i + 1; r <= rows; ++r)
+        if (std::fabs(at(r, c)) > std::fabs(at(best, c))) best = r;
+      if (std::fabs(at(best, c)) <= kRankTolerance) continue;
+      if (best != i)
+        for (int32_t cc = 1; cc <= dim; ++cc) std::swap(at(i, cc), at(best, cc));
+      const double p = at(i, c);
+      for (int32_t cc = 1; cc <= dim; ++cc) at(i, cc) /= p;
+      for (int32_t r = 1; r <= rows; ++r) {
+        if (r == i || at(r, c) == 0.0) continue;
+        const double f = at(r, c);
+        for (int32_t cc = 1; cc <= dim; ++cc) at(r, cc) -= f * at(i, cc);
+        at(r, c) = 0.0;
+      }
+      pivot.push_back(c);
+      ++i;
+    }
+    rows = i - 1;
   }
   ndim = dim - rows;
-  std::vector<int32_t> pivot(static_cast<std::size_t>(rows + 1), 0);
-  std::vector<char> is_pivot(static_cast<std::size_t>(dim + 1), 0);
-  for (int32_t r = 1; r <= rows; ++r) {
-    int32_t p = 0;
-    for (int32_t c = 1; c <= dim && p == 0; ++c)
-      if (ncmp(at(r, c)) != 0) p = c;
-    if (p == 0) sgl::bomb();
-    pivot[static_cast<std::size_t>(r)] = p;
-    is_pivot[static_cast<std::size_t>(p)] = 1;
-  }
-  basis.assign(static_cast<std::size_t>(kBasisLead) * static_cast<std::size_t>(std::max(ndim, 1)), 0.0f);
-  int32_t count = 0;
-  for (int32_t c = dim; c >= 1; --c) {
-    if (is_pivot[static_cast<std::size_t>(c)] != 0) continue;
-    if (count >= ndim) sgl::bomb();
-    float* vec = basis.data() + static_cast<std::size_t>(count) * kBasisLead;
-    vec[dim - c] = 1.0f;
-    for (int32_t r = 1; r <= rows; ++r) {
-      const int32_t p = pivot[static_cast<std::size_t>(r)];
-      vec[dim - p] = store_single(-wide(at(r, c)) / wide(at(r, p)));
-    }
-    ++count;
-  }
-  if (count != ndim) sgl::bomb();
+  write_null_space(
+      dim, pivot, [&](int32_t r, int32_t c, int32_t) { return store_single(-at(r, c)); }, ndim, basis);
+}
+
+void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
+                            int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops,
+                            IrrepMatrixSource* matrices) {
+  const int32_t sg = t.little.little_irrep_sg(ir);
+  const int32_t dim = t.little.little_irrep_dimension(ir);
+  if (dim < 1 || dim > kBasisLead) sgl::bomb();
+  IrrepMatrixCache own;
+  IrrepMatrixSource& source = matrices != nullptr ? *matrices : own;
+  const std::vector<sgl::SpaceOp> gens = orderparam_generators(sg, v, ops);
+  if (!invariant_subspace_single(t, ir, kpar, gens, source, basis, ndim))
+    invariant_subspace_double(t, ir, kpar, gens, source, basis, ndim);
 }
 
 void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t& ndim,
