@@ -65,13 +65,13 @@ constexpr double kCoincidence = 1e-4;
 
 // Whether a value fits the columns in which the dialogue echoes it and the report prints it
 // (f10.5): below 10000, and above -1000 with its minus sign, after rounding to five decimals.
-bool printable(double v) { return v < 9999.999995 && v > -999.999995; }
+bool fits_ten_columns(double v) { return v < 9999.999995 && v > -999.999995; }
 
 [[noreturn]] void not_printable(const std::string& what) {
   numbered_error(41, {"Invalid input:  " + what + " must lie between -999.99999 and 9999.99999"});
 }
 
-bool within_range(double length) { return length >= kMinLength && length <= kMaxLength && printable(length); }
+bool within_range(double length) { return length >= kMinLength && length <= kMaxLength && fits_ten_columns(length); }
 
 double frobenius(const Mat3& m) {
   double sum = 0.0;
@@ -233,7 +233,7 @@ void Run::input_dialogue() {
     for (int j = 0; j < 3; ++j)
       if (p[j] != 0.0 && !within_range(p[j])) lengths_out_of_range();
     for (double x : v)
-      if (!printable(x)) not_printable("lattice vector components");
+      if (!fits_ten_columns(x)) not_printable("lattice vector components");
   } else {
     write_both("(a43)", {"Lattice parameters, a,b,c,alpha,beta,gamma:"});
     sgl::read_free(kIn, {p[0], p[1], p[2], p[3], p[4], p[5]});
@@ -275,7 +275,7 @@ void Run::input_dialogue() {
     if (!within_range(length(mat_column(s.cell_cart, j))))
       numbered_error(41, {"Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long"});
   for (double v : s.cell)
-    if (!printable(v)) not_printable("unit-cell vector components");
+    if (!fits_ten_columns(v)) not_printable("unit-cell vector components");
   matrix_inverse(s.cell_cart, s.cell_cart_inv, err);
   if (err != 0) numbered_error(1, {"Invalid input:  the unit cell has no inverse in cartesian coordinates"});
   if (!well_conditioned(s.cell_cart, s.cell_cart_inv))
@@ -321,7 +321,7 @@ void Run::input_dialogue() {
     if (!(length(cart[n]) <= kMaxLength))
       numbered_error(41, {"Invalid input:  atom " + std::to_string(n) + " lies farther than 10000 from the origin"});
     for (int i = 1; i <= 3; ++i)
-      if (!printable(s.atom_pos(i, n))) not_printable("atom coordinates");
+      if (!fits_ten_columns(s.atom_pos(i, n))) not_printable("atom coordinates");
   }
   check_coincident_atoms(cart);
 }
