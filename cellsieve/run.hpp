@@ -105,16 +105,24 @@ struct Run {
   // The per-atom arrays and the atom tables of the module, for s.natoms atoms.
   void create_atom_arrays();
   // The search. find_translations: the extra lattice translations of the structure, printed,
-  // and their composition table. enumerate_sublattices: every closed set of them, sorted by
-  // decreasing size. prepare_sublattice: the skip test, primitive basis (printed), cosets and
-  // reduced structure of one sublattice; false when the scope skips it. find_point_operations:
-  // the operations that map the reduced structure onto itself (printed). build_candidates: the
-  // element product table and the sorted candidate groups. prepare_candidate: the skip test and
-  // generator list of one candidate; false when skipped. fit_group: strain and displacement fits
-  // and the marks; false when rejected. close_group: origin, closure, identification and the
-  // conventional basis of an accepted group. search_groups runs them all in order.
+  // and their composition table. compose_translations: that table (the smallest translation whose
+  // atom permutation is translation i followed by translation j, 0 for none) and its symmetry
+  // check. enumerate_sublattices: every closed set of them, sorted by decreasing size.
+  // sublattice_of_all_translations: when the found translations are closed under composition,
+  // makes their whole set the one sublattice so far (the largest of all, which holds every other)
+  // and returns true; false, with nothing changed, otherwise. prepare_sublattice: the skip test,
+  // primitive basis (printed), cosets and reduced structure of one sublattice; false when the
+  // scope skips it. find_point_operations: the operations that map the reduced structure onto
+  // itself (printed). build_candidates: the products of the elements and the sorted candidate
+  // groups. prepare_candidate: the skip test and generator list of one candidate; false when
+  // skipped. fit_group: strain and displacement fits and the marks; false when rejected.
+  // close_group: origin, closure, identification and the conventional basis of an accepted group.
+  // search_groups runs them all in order; search_sublattice the phases of one sublattice, from
+  // prepare_sublattice on.
   void find_translations();
+  void compose_translations();
   void enumerate_sublattices();
+  bool sublattice_of_all_translations();
   bool prepare_sublattice(int32_t cur);
   void find_point_operations();
   void build_candidates();
@@ -138,6 +146,7 @@ struct Run {
   Vec3 reduce_strained(const Vec3& v) const;
   Vec3 wrap_strained(const Vec3& v) const;
   void search_groups();
+  void search_sublattice(int32_t cur);
   // The report of one accepted group, followed by its summary entry.
   void report_group();
   void enter_summary();
