@@ -1,7 +1,8 @@
 // The nearest atom of a type through the grid of the unit cell, against the scan of every atom:
 // the same atom and, bit for bit, the same lattice part, for points near atoms, anywhere in and far
-// outside the cell, in oblique cells, for types of one atom or of atoms bunched in a corner, and
-// for points at equal distances from several atoms, where the lowest index wins.
+// outside the cell, in oblique cells large and small (lattice coordinates per unit of length below
+// and above 1), for types of one atom or of atoms bunched in a corner, and for points at equal
+// distances from several atoms, where the lowest index wins.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,9 +68,10 @@ TEST(NearestAtoms, RandomStructuresAndPoints) {
   const Mat3 cubic = {9, 0, 0, 0, 9, 0, 0, 0, 9};
   const Mat3 hexagonal = {8, 0, 0, -4, 4 * std::sqrt(3.0), 0, 0, 0, 13};
   const Mat3 oblique = {7, 0, 0, 3.1, 6.2, 0, -2.4, 1.7, 5.3};  // triclinic, far from orthogonal
+  const Mat3 small_oblique = {0.6, 0, 0, 0.25, 0.55, 0, 0.1, -0.2, 0.7};  // edges below 1
   std::mt19937 rng(34);
   std::uniform_real_distribution<double> unit(0.0, 1.0), wide(-3.0, 4.0), small(-0.03, 0.03);
-  for (const Mat3& basis : {cubic, hexagonal, oblique})
+  for (const Mat3& basis : {cubic, hexagonal, oblique, small_oblique})
     for (int32_t n : {1, 7, 60, 400}) {
       std::vector<Vec3> frac(static_cast<std::size_t>(n));
       std::vector<int32_t> types(static_cast<std::size_t>(n));
