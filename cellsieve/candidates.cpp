@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cellsieve/closing_set.hpp"
 #include "cellsieve/errors.hpp"
 #include "cellsieve/member_set_hash.hpp"
 #include "cellsieve/memory_available.hpp"
@@ -307,10 +308,7 @@ void Run::build_candidates() {
   std::unordered_multimap<uint64_t, int32_t> by_members;
   by_members.emplace(member_set_hash(cands[0].members), 0);
   x.elem_done.assign(static_cast<std::size_t>(ne) + 1, 0);
-  // in_closure[m] == closure_number: element m is a member of the closure being built.
-  std::vector<int32_t> in_closure(static_cast<std::size_t>(ne) + 1, 0);
-  int32_t closure_number = 0;
-  std::vector<int32_t> list;
+  ClosingSet closure(ne);
   auto member = [&](int32_t c, int32_t e) { return has(cands[c].in.data(), e); };
   // The result of adding e to closure(q + x0), as far as the outcome of adding e to q tells it:
   // kAbandoned, 1 + the index of an existing candidate, or kUnknown.
@@ -351,25 +349,15 @@ void Run::build_candidates() {
         // a candidate, closed with no product 0, so only pairs with a newer member are formed:
         // each new member with every member listed before it and with itself.
         const std::vector<int32_t>& base = cands[sidx - 1].members;
-        ++closure_number;
-        list = base;
-        list.push_back(e);
-        for (int32_t m : list) in_closure[m] = closure_number;
+        closure.start(base, e);
+        std::vector<int32_t>& list = closure.members;
         bool abandoned = false;
         for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
           const int32_t a = list[i];
           const uint16_t* row = x.pair_products.data() + Search::pair_index(1, a);  // products (b, a), b <= a
-          for (std::size_t j = 0; j <= i; ++j) {
+          for (std::size_t j = 0; j <= i && !abandoned; ++j) {
             const int32_t b = list[j];
-            const int32_t c = b <= a ? row[b - 1] : x.pair_products[Search::pair_index(a, b)];
-            if (c == 0) {
-              abandoned = true;
-              break;
-            }
-            if (in_closure[c] != closure_number) {
-              in_closure[c] = closure_number;
-              list.push_back(c);
-            }
+            abandoned = !closure.join(b <= a ? row[b - 1] : x.pair_products[Search::pair_index(a, b)]);
           }
         }
         if (abandoned) {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cellsieve/closing_set.hpp"
 #include "cellsieve/errors.hpp"
 #include "cellsieve/member_set_hash.hpp"
 #include "cellsieve/real_equations.hpp"
@@ -42,9 +43,7 @@ void Run::enumerate_sublattices() {
 
   std::vector<std::vector<int32_t>> members_of{{1}};  // sorted members of each sublattice
   std::unordered_multimap<uint64_t, int32_t> by_members{{member_set_hash(members_of[0]), 1}};
-  std::vector<int32_t> in_set(static_cast<std::size_t>(nt) + 1, 0);  // = stamp: in the set being closed
-  int32_t stamp = 0;
-  std::vector<int32_t> set;
+  ClosingSet set(nt);
   bool added = true;
   while (added) {
     added = false;
@@ -55,41 +54,33 @@ void Run::enumerate_sublattices() {
       for (int32_t sl = old + 1; sl <= top; ++sl) {
         if (t.sublattice_member(k, sl)) continue;
         const std::vector<int32_t>& base = members_of[static_cast<std::size_t>(sl) - 1];
-        ++stamp;
-        set = base;
-        set.push_back(k);
-        for (int32_t m : set) in_set[m] = stamp;
+        set.start(base, k);
         bool abandoned = false;
         for (int32_t power = k; !abandoned;) {
-          for (int32_t a : base) {
-            const int32_t c = t.fract_sum(power, a);
-            if (c == 0) {
+          for (const int32_t a : base)
+            if (!set.join(t.fract_sum(power, a))) {
               abandoned = true;
               break;
             }
-            if (in_set[c] != stamp) {
-              in_set[c] = stamp;
-              set.push_back(c);
-            }
-          }
           if (abandoned) break;
           power = t.fract_sum(power, k);
           if (power == 0) abandoned = true;
-          else if (in_set[power] == stamp) break;
+          else if (set.has(power)) break;
         }
         if (abandoned) continue;
-        std::sort(set.begin(), set.end());
-        const uint64_t h = member_set_hash(set);
+        std::vector<int32_t>& members = set.members;
+        std::sort(members.begin(), members.end());
+        const uint64_t h = member_set_hash(members);
         bool duplicate = false;
         for (auto [it, end] = by_members.equal_range(h); it != end && !duplicate; ++it)
-          duplicate = members_of[static_cast<std::size_t>(it->second) - 1] == set;
+          duplicate = members_of[static_cast<std::size_t>(it->second) - 1] == members;
         if (duplicate) continue;
         const int32_t nw = x.nsublattices + 1;
         for (int32_t a = 1; a <= nt; ++a) t.sublattice_member(a, nw) = false;
-        for (int32_t m : set) t.sublattice_member(m, nw) = true;
-        t.sublattice_points(nw) = static_cast<int32_t>(set.size());
+        for (const int32_t m : members) t.sublattice_member(m, nw) = true;
+        t.sublattice_points(nw) = static_cast<int32_t>(members.size());
         by_members.emplace(h, nw);
-        members_of.push_back(set);
+        members_of.push_back(members);
         ++x.nsublattices;
         if (x.nsublattices + 1 > t.max_sublattices) t.allocate_sublattice();
         added = true;
