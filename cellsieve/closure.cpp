@@ -259,7 +259,8 @@ void Run::search_groups() {
   // With superlattices only, a marked sublattice hides every later sublattice that it holds. When
   // the found translations are closed under composition, their whole set is the largest
   // sublattice and holds every other: it is taken up first, and the others are enumerated only
-  // when it is left unmarked (sorted, it is their first again).
+  // when it is left unmarked (the enumeration sorts it first again, so they follow from the
+  // second place on).
   int32_t first = 1;
   if (s.superlattices_only && sublattice_of_all_translations()) {
     search_sublattice(1);
