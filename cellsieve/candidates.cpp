@@ -12,28 +12,28 @@
 // member lists and form only the pairs with a new member; what adding an element to a candidate
 // gave is kept and, through the rules of closures, answers later additions without closing; the
 // duplicate test looks only at candidates with the same hash of their member set.
+//
+// Room: a closure only ever looks up the product of two members with the lower element number
+// first, so only those products are kept, one 16-bit entry per pair of elements; the products in
+// the other order are formed only for the check that no product has two representatives. A
+// sublattice whose product table would not fit stops the run with a message before it is
+// created.
 #include <algorithm>
 #include <bit>
 #include <numeric>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "cellsieve/closing_set.hpp"
 #include "cellsieve/errors.hpp"
+#include "cellsieve/member_set_hash.hpp"
+#include "cellsieve/memory_available.hpp"
 #include "cellsieve/run.hpp"
 
 namespace cellsieve {
 
 namespace {
-
-uint64_t hash_ints(const int32_t* v, int32_t n) {
-  uint64_t h = 1469598103934665603ULL;
-  for (int32_t i = 0; i < n; ++i) {
-    h ^= static_cast<uint64_t>(static_cast<uint32_t>(v[i])) + 0x9e3779b97f4a7c15ULL;
-    h *= 1099511628211ULL;
-    h ^= h >> 29;
-  }
-  return h;
-}
 
 // The product table through the group of the representatives' atom actions. Element (o, t) acts
 // as R_t P_o (P_o: the atom permutation of operation o, R_t: the action of representative t), so
@@ -43,9 +43,12 @@ uint64_t hash_ints(const int32_t* v, int32_t n) {
 // R_u P_o3 = B: R_t1 is one-to-one, and s(t1, .) reaches every t3. So the representatives u that
 // match B, found once for (o1, t2, o2), give the product for every t1, and two of them mean two
 // matches (error 002) for every t1. Returns false, with nothing written, when the representatives
-// do not form such a group; the caller then compares every product.
+// do not form such a group; the caller then compares every product. Each product is handed to
+// store(e1, e2, e3).
+template <typename Store>
 bool products_by_translation_group(Run& run, const std::array<int32_t, kOpCount + 1>& index,
-                                   const std::vector<int32_t>& first_rep, const std::vector<int32_t>& next_rep) {
+                                   const std::vector<int32_t>& first_rep, const std::vector<int32_t>& next_rep,
+                                   Store&& store) {
   Search& x = run.search;
   const Tables& t = run.tables;
   const int32_t nc = x.ncoset;
@@ -56,12 +59,12 @@ bool products_by_translation_group(Run& run, const std::array<int32_t, kOpCount 
 
   // R_t, each a permutation of 1..nred.
   std::vector<int32_t> rep(static_cast<std::size_t>(nc) * nred);
-  std::vector<int32_t> seen(width, 0);
+  std::vector<int32_t> image_of_rep(width, 0);  // the last representative with atom v as an image
   for (int32_t tt = 1; tt <= nc; ++tt)
     for (int32_t n = 1; n <= nred; ++n) {
       const int32_t v = t.rep_image(n, t.fract_rep(tt));
-      if (v < 1 || v > nred || seen[v] == tt) return false;
-      seen[v] = tt;
+      if (v < 1 || v > nred || image_of_rep[v] == tt) return false;
+      image_of_rep[v] = tt;
       rep[static_cast<std::size_t>(tt - 1) * nred + (n - 1)] = v;
     }
   // P_o, with images in 1..nred.
@@ -120,7 +123,7 @@ bool products_by_translation_group(Run& run, const std::array<int32_t, kOpCount 
         if (u == 0) continue;
         const int32_t e2 = (o2 - 1) * nc + t2;
         for (int32_t t1 = 1; t1 <= nc; ++t1)
-          x.product((o1 - 1) * nc + t1, e2) = (o3 - 1) * nc + s[static_cast<std::size_t>(t1 - 1) * nc + (u - 1)];
+          store((o1 - 1) * nc + t1, e2, (o3 - 1) * nc + s[static_cast<std::size_t>(t1 - 1) * nc + (u - 1)]);
       }
     }
   return true;
@@ -171,6 +174,14 @@ class OutcomeMap {
 
 }  // namespace
 
+void check_product_room(int32_t ne, int32_t nred, double available) {
+  const double elements = static_cast<double>(ne);
+  const double bytes = 0.5 * elements * (elements + 1.0) * sizeof(uint16_t) + elements * nred * sizeof(int32_t);
+  if (ne > Search::kMaxElements || bytes > available)
+    numbered_error(45, {"Too large:  the products of " + std::to_string(ne) +
+                        " elements of a sublattice need more memory than is available"});
+}
+
 void Run::build_candidates() {
   Search& x = search;
   Tables& t = tables;
@@ -185,6 +196,7 @@ void Run::build_candidates() {
     return;
   }
   const int32_t ne = x.nelem;
+  check_product_room(ne, nred, memory_available());
 
   // The action of every element on the reduced atoms.
   x.elem_action.assign(static_cast<std::size_t>(ne) * static_cast<std::size_t>(nred), 0);
@@ -214,8 +226,15 @@ void Run::build_candidates() {
       head = tt;
     }
 
-  x.elprod.assign(static_cast<std::size_t>(ne) * static_cast<std::size_t>(ne), 0);
-  if (!products_by_translation_group(*this, index, first_rep, next_rep))
+  // Products of pairs with the lower element first; no product reaches, and no product is formed
+  // with, a pure representative translation (elements 2..ncoset).
+  x.pair_products.assign(static_cast<std::size_t>(ne) * (static_cast<std::size_t>(ne) + 1) / 2, 0);
+  auto excluded = [&](int32_t e) { return e >= 2 && e <= ncoset; };
+  auto store = [&](int32_t e1, int32_t e2, int32_t e3) {
+    if (e1 <= e2 && !excluded(e1) && !excluded(e2) && !excluded(e3))
+      x.pair_products[Search::pair_index(e1, e2)] = static_cast<uint16_t>(e3);
+  };
+  if (!products_by_translation_group(*this, index, first_rep, next_rep, store))
     for (int32_t o1 = 1; o1 <= x.nops; ++o1)
       for (int32_t o2 = 1; o2 <= x.nops; ++o2) {
         const int32_t p = ops.op_product(x.oplist[o1], x.oplist[o2]);
@@ -228,6 +247,7 @@ void Run::build_candidates() {
             const int32_t e2 = (o2 - 1) * ncoset + t2;
             const int32_t* a2 = x.elem_action.data() + static_cast<std::size_t>(e2 - 1) * nred;
             // The composed action (e2 first, then e1) of atom n is a1[a2[n - 1] - 1].
+            int32_t product = 0;
             int32_t t3 = first_rep[static_cast<std::size_t>(o3) * width + (nred >= 1 ? a1[a2[0] - 1] : 0)];
             for (; t3 != 0; t3 = next_rep[(o3 - 1) * ncoset + t3]) {
               const int32_t e3 = (o3 - 1) * ncoset + t3;
@@ -235,38 +255,14 @@ void Run::build_candidates() {
               bool same = true;
               for (int32_t n = 1; n < nred && same; ++n) same = a3[n] == a1[a2[n] - 1];
               if (!same) continue;
-              if (x.product(e1, e2) != 0) numbered_error(2);
-              x.product(e1, e2) = e3;
+              if (product != 0) numbered_error(2);
+              product = e3;
             }
+            if (product != 0) store(e1, e2, product);
           }
         }
       }
 
-  // No product reaches, and no product is formed with, a pure representative translation.
-  for (int32_t c = 2; c <= ncoset; ++c)
-    for (int32_t e = 1; e <= ne; ++e) {
-      x.product(c, e) = 0;
-      x.product(e, c) = 0;
-    }
-  for (int32_t& v : x.elprod)
-    if (v >= 2 && v <= ncoset) v = 0;
-
-  // The product looked up for a pair of members, the lower element number first, as a symmetric
-  // table of 16-bit entries whose row for one element is contiguous: pair(a, b) =
-  // product(min(a, b), max(a, b)). (With more than 65535 elements the products are looked up in
-  // the product table itself.)
-  const bool narrow = ne <= 65535;
-  std::vector<uint16_t> pair;
-  if (narrow) {
-    pair.assign(static_cast<std::size_t>(ne) * static_cast<std::size_t>(ne), 0);
-    for (int32_t b = 1; b <= ne; ++b)
-      for (int32_t a = 1; a <= b; ++a) {
-        const auto c = static_cast<uint16_t>(x.product(a, b));
-        pair[static_cast<std::size_t>(a - 1) * ne + (b - 1)] = c;
-        pair[static_cast<std::size_t>(b - 1) * ne + (a - 1)] = c;
-      }
-  }
-  auto product_of_pair = [&](int32_t a, int32_t b) { return x.product(std::min(a, b), std::max(a, b)); };
   const std::size_t words = static_cast<std::size_t>(ne) / 64 + 1;  // of a bit set of elements
   auto has = [](const uint64_t* set, int32_t b) { return ((set[b >> 6] >> (b & 63)) & 1U) != 0; };
 
@@ -287,51 +283,51 @@ void Run::build_candidates() {
     int32_t parent = -1;            // the candidate it was built from (index), -1 for {element 1}
     std::vector<uint64_t> in;       // bit e: element e is a member
     std::vector<uint64_t> failed;   // bit e: adding element e was abandoned
-    // Other ways the candidate was met: (q, x) with closure(q + x) equal to it.
-    std::vector<std::pair<int32_t, int32_t>> ways;
+    // The other (candidate, element) pairs whose addition gave this candidate again.
+    std::vector<std::pair<int32_t, int32_t>> also_from;
   };
   // The outcome of adding element e to candidate s: kUnknown (not tried), kAbandoned, or 1 + the
-  // index of the candidate it gave (kept in `gave`, by s and e).
+  // index of the candidate it gave (kept in `candidate_from`, by s and e).
   constexpr int32_t kUnknown = 0;
   constexpr int32_t kAbandoned = -1;
   std::vector<Candidate> cands;
   cands.push_back({{1}, {1}, -1, std::vector<uint64_t>(words, 0), std::vector<uint64_t>(words, 0), {}});
   cands[0].in[0] |= uint64_t{1} << 1;
-  OutcomeMap gave;
+  OutcomeMap candidate_from;
   auto key = [](int32_t s, int32_t e) { return (static_cast<uint64_t>(s) << 32) | static_cast<uint32_t>(e); };
   auto outcome = [&](int32_t s, int32_t e) {
     if (has(cands[s].failed.data(), e)) return kAbandoned;
-    return gave.get(key(s, e));
+    return candidate_from.get(key(s, e));
   };
   auto set_outcome = [&](int32_t s, int32_t e, int32_t v) {
     if (v == kAbandoned)
       cands[s].failed[e >> 6] |= uint64_t{1} << (e & 63);
     else
-      gave.put(key(s, e), v);
+      candidate_from.put(key(s, e), v);
   };
   std::unordered_multimap<uint64_t, int32_t> by_members;
-  by_members.emplace(hash_ints(cands[0].members.data(), 1), 0);
+  by_members.emplace(member_set_hash(cands[0].members), 0);
   x.elem_done.assign(static_cast<std::size_t>(ne) + 1, 0);
-  std::vector<int32_t> seen(static_cast<std::size_t>(ne) + 1, 0);  // = stamp: member of this closure
-  int32_t stamp = 0;
-  std::vector<int32_t> list;
+  ClosingSet closure(ne);
   auto member = [&](int32_t c, int32_t e) { return has(cands[c].in.data(), e); };
-  // The known result of adding e to candidate s (index), not in s: kAbandoned, 1 + the index of
-  // an existing candidate, or kUnknown.
-  auto via = [&](int32_t q, int32_t x0, int32_t e) {
+  // The result of adding e to closure(q + x0), as far as the outcome of adding e to q tells it:
+  // kAbandoned, 1 + the index of an existing candidate, or kUnknown.
+  auto result_through = [&](int32_t q, int32_t x0, int32_t e) {
     const int32_t r = outcome(q, e);
     if (r == kUnknown || r == kAbandoned) return r;
     if (member(r - 1, x0)) return r;
     return outcome(r - 1, x0);
   };
-  auto known = [&](int32_t s, int32_t e) {
+  // The known result of adding e to candidate s (index), not in s: kAbandoned, 1 + the index of
+  // an existing candidate, or kUnknown.
+  auto known_result = [&](int32_t s, int32_t e) {
     const int32_t p = cands[s].parent;
     if (p < 0) return kUnknown;
     for (int32_t g = p; g >= 0; g = cands[g].parent)
       if (has(cands[g].failed.data(), e)) return kAbandoned;
-    int32_t k = via(p, cands[s].gens.back(), e);
-    for (std::size_t w = 0; w < cands[s].ways.size() && k == kUnknown; ++w)
-      k = via(cands[s].ways[w].first, cands[s].ways[w].second, e);
+    int32_t k = result_through(p, cands[s].gens.back(), e);
+    for (std::size_t w = 0; w < cands[s].also_from.size() && k == kUnknown; ++w)
+      k = result_through(cands[s].also_from[w].first, cands[s].also_from[w].second, e);
     return k;
   };
   bool added = true;
@@ -343,35 +339,25 @@ void Run::build_candidates() {
       x.elem_done[e] = top;
       for (int32_t sidx = old + 1; sidx <= top; ++sidx) {
         if (member(sidx - 1, e)) continue;
-        const int32_t k = known(sidx - 1, e);
+        const int32_t k = known_result(sidx - 1, e);
         if (k != kUnknown) {
           set_outcome(sidx - 1, e, k);
-          if (k != kAbandoned) cands[k - 1].ways.emplace_back(sidx - 1, e);
+          if (k != kAbandoned) cands[k - 1].also_from.emplace_back(sidx - 1, e);
           continue;
         }
         // Closure under the products of member pairs (lower element number first). The base is
         // a candidate, closed with no product 0, so only pairs with a newer member are formed:
         // each new member with every member listed before it and with itself.
         const std::vector<int32_t>& base = cands[sidx - 1].members;
-        ++stamp;
-        list = base;
-        list.push_back(e);
-        for (int32_t m : list) seen[m] = stamp;
+        closure.start(base, e);
+        std::vector<int32_t>& list = closure.members;
         bool abandoned = false;
-        auto joined = [&](int32_t c) {  // false for a product 0; a new member is listed
-          if (c == 0) return false;
-          if (seen[c] != stamp) {
-            seen[c] = stamp;
-            list.push_back(c);
-          }
-          return true;
-        };
         for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
-          if (narrow) {
-            const uint16_t* row = pair.data() + static_cast<std::size_t>(list[i] - 1) * ne;
-            for (std::size_t j = 0; j <= i && !abandoned; ++j) abandoned = !joined(row[list[j] - 1]);
-          } else {
-            for (std::size_t j = 0; j <= i && !abandoned; ++j) abandoned = !joined(product_of_pair(list[i], list[j]));
+          const int32_t a = list[i];
+          const uint16_t* row = x.pair_products.data() + Search::pair_index(1, a);  // products (b, a), b <= a
+          for (std::size_t j = 0; j <= i && !abandoned; ++j) {
+            const int32_t b = list[j];
+            abandoned = !closure.join(b <= a ? row[b - 1] : x.pair_products[Search::pair_index(a, b)]);
           }
         }
         if (abandoned) {
@@ -379,14 +365,14 @@ void Run::build_candidates() {
           continue;
         }
         std::sort(list.begin(), list.end());
-        const uint64_t h = hash_ints(list.data(), static_cast<int32_t>(list.size()));
+        const uint64_t h = member_set_hash(list);
         int32_t same = -1;
         auto range = by_members.equal_range(h);
         for (auto it = range.first; it != range.second && same < 0; ++it)
           if (cands[it->second].members == list) same = it->second;
         if (same >= 0) {
           set_outcome(sidx - 1, e, same + 1);
-          cands[same].ways.emplace_back(sidx - 1, e);
+          cands[same].also_from.emplace_back(sidx - 1, e);
           continue;
         }
         Candidate next;
@@ -406,7 +392,7 @@ void Run::build_candidates() {
     }
   }
 
-  // Stable sort by decreasing order, into the module tables.
+  // Stable sort by decreasing order, into the module tables; the member lists into the search.
   std::vector<int32_t> order(cands.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
@@ -421,14 +407,12 @@ void Run::build_candidates() {
   t.subgroup_ngens = Grid<int32_t>(t.max_subgroups, 1);
   t.subgroup_mark = Grid<bool>(t.max_subgroups, 1);
   t.subgroup_gens = Grid<int32_t>(t.max_gens, t.max_subgroups);
-  t.create_subgroup_member(ne);
   x.members.resize(cands.size());
   for (int32_t pos = 1; pos <= x.nsubgroups; ++pos) {
     Candidate& c = cands[order[pos - 1]];
     t.subgroup_order(pos) = static_cast<int32_t>(c.members.size());
     t.subgroup_ngens(pos) = static_cast<int32_t>(c.gens.size());
     for (std::size_t j = 0; j < c.gens.size(); ++j) t.subgroup_gens(static_cast<int32_t>(j) + 1, pos) = c.gens[j];
-    for (int32_t m : c.members) t.subgroup_member(m, pos) = true;
     x.members[pos - 1] = std::move(c.members);
   }
 }
@@ -437,16 +421,9 @@ bool Run::prepare_candidate(int32_t c) {
   Search& x = search;
   Tables& t = tables;
   const std::vector<int32_t>& mine = x.members[c - 1];
-  for (int32_t g = 1; g < c; ++g) {
-    if (!t.subgroup_mark(g)) continue;
-    bool inside = true;
-    for (int32_t m : mine)
-      if (!t.subgroup_member(m, g)) {
-        inside = false;
-        break;
-      }
-    if (inside) return false;
-  }
+  for (int32_t g = 1; g < c; ++g)
+    if (t.subgroup_mark(g) && std::includes(x.members[g - 1].begin(), x.members[g - 1].end(), mine.begin(), mine.end()))
+      return false;
   for (int32_t j = 1; j <= t.subgroup_ngens(c); ++j) {
     const int32_t e = t.subgroup_gens(j, c);
     const int32_t op = x.oplist[(e - 1) / x.ncoset + 1];

@@ -266,17 +266,30 @@ void Run::conventional_basis() {
 
 void Run::search_groups() {
   find_translations();
+  // With superlattices only, a marked sublattice hides every later sublattice that it holds. When
+  // the found translations are closed under composition, their whole set is the largest
+  // sublattice and holds every other: it is taken up first, and the others are enumerated only
+  // when it is left unmarked (the enumeration sorts it first again, so they follow from the
+  // second place on).
+  int32_t first = 1;
+  if (s.superlattices_only && sublattice_of_all_translations()) {
+    search_sublattice(1);
+    if (tables.sublattice_mark(1)) return;
+    first = 2;
+  }
   enumerate_sublattices();
-  for (int32_t cur = 1; cur <= search.nsublattices; ++cur) {
-    if (!prepare_sublattice(cur)) continue;
-    find_point_operations();
-    build_candidates();
-    for (int32_t c = 1; c <= search.nsubgroups; ++c) {
-      if (!prepare_candidate(c)) continue;
-      if (!fit_group(c)) continue;
-      close_group(c);
-      report_group();
-    }
+  for (int32_t cur = first; cur <= search.nsublattices; ++cur) search_sublattice(cur);
+}
+
+void Run::search_sublattice(int32_t cur) {
+  if (!prepare_sublattice(cur)) return;
+  find_point_operations();
+  build_candidates();
+  for (int32_t c = 1; c <= search.nsubgroups; ++c) {
+    if (!prepare_candidate(c)) continue;
+    if (!fit_group(c)) continue;
+    close_group(c);
+    report_group();
   }
 }
 

@@ -1,17 +1,14 @@
 // The input dialogue of cellsieve: prompts, reads and echoes, the checks of the answers, and the
 // lattice, unit cell and atom arrays derived from them.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "cellsieve/errors.hpp"
+#include "cellsieve/memory_available.hpp"
 #include "cellsieve/real_equations.hpp"
 #include "cellsieve/run.hpp"
 #include "library/exact/checked_int.hpp"
@@ -91,20 +88,6 @@ double atom_array_bytes(int32_t n, int32_t max_fract) {
   const double reals = 3.0 * (7.0 * atoms + 3.0);
   const double lists = atoms * static_cast<double>(sizeof(sgl::InItem) + sizeof(sgl::OutItem));
   return ints * sizeof(int32_t) + reals * sizeof(double) + atoms * sizeof(bool) + lists;
-}
-
-// The memory the run may use: the physical memory, or less when the process is limited.
-double memory_available() {
-  double bytes = std::numeric_limits<double>::infinity();
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && page_size > 0) bytes = static_cast<double>(pages) * static_cast<double>(page_size);
-  for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-    rlimit limit{};
-    if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-      bytes = std::min(bytes, static_cast<double>(limit.rlim_cur));
-  }
-  return bytes;
 }
 
 // The lattice basis in the standard orientation: a along x, b in the xy plane with positive y,

@@ -107,16 +107,24 @@ struct Run {
   // The per-atom arrays and the atom tables of the module, for s.natoms atoms.
   void create_atom_arrays();
   // The search. find_translations: the extra lattice translations of the structure, printed,
-  // and their composition table. enumerate_sublattices: every closed set of them, sorted by
-  // decreasing size. prepare_sublattice: the skip test, primitive basis (printed), cosets and
-  // reduced structure of one sublattice; false when the scope skips it. find_point_operations:
-  // the operations that map the reduced structure onto itself (printed). build_candidates: the
-  // element product table and the sorted candidate groups. prepare_candidate: the skip test and
-  // generator list of one candidate; false when skipped. fit_group: strain and displacement fits
-  // and the marks; false when rejected. close_group: origin, closure, identification and the
-  // conventional basis of an accepted group. search_groups runs them all in order.
+  // and their composition table. compose_translations: that table (the smallest translation whose
+  // atom permutation is translation i followed by translation j, 0 for none) and its symmetry
+  // check. enumerate_sublattices: every closed set of them, sorted by decreasing size.
+  // sublattice_of_all_translations: when the found translations are closed under composition,
+  // makes their whole set the one sublattice so far (the largest of all, which holds every other)
+  // and returns true; false, with nothing changed, otherwise. prepare_sublattice: the skip test,
+  // primitive basis (printed), cosets and reduced structure of one sublattice; false when the
+  // scope skips it. find_point_operations: the operations that map the reduced structure onto
+  // itself (printed). build_candidates: the products of the elements and the sorted candidate
+  // groups. prepare_candidate: the skip test and generator list of one candidate; false when
+  // skipped. fit_group: strain and displacement fits and the marks; false when rejected.
+  // close_group: origin, closure, identification and the conventional basis of an accepted group.
+  // search_groups runs them all in order; search_sublattice the phases of one sublattice, from
+  // prepare_sublattice on.
   void find_translations();
+  void compose_translations();
   void enumerate_sublattices();
+  bool sublattice_of_all_translations();
   bool prepare_sublattice(int32_t cur);
   void find_point_operations();
   void build_candidates();
@@ -140,6 +148,7 @@ struct Run {
   Vec3 reduce_strained(const Vec3& v) const;
   Vec3 wrap_strained(const Vec3& v) const;
   void search_groups();
+  void search_sublattice(int32_t cur);
   // The report of one accepted group, followed by its summary entry.
   void report_group();
   void enter_summary();
@@ -148,6 +157,11 @@ struct Run {
   // The whole run, from start-up to the normal end.
   [[noreturn]] void execute();
 };
+
+// Stops the run with error 045 when the product table of a sublattice's ne elements cannot be
+// made: more elements than its 16-bit entries can name (Search::kMaxElements), or the table and
+// the elements' actions on nred reduced atoms need more than `available` bytes.
+void check_product_room(int32_t ne, int32_t nred, double available);
 
 // The smallest d in 1..12 for which d times every component of y lies within 1e-10 of an
 // integer; 0 when there is none.

@@ -8,6 +8,7 @@
 // and report.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -48,7 +49,10 @@ struct Search {
   // Candidate groups.
   int32_t nelem = 0;
   int32_t nsubgroups = 0;
-  std::vector<int32_t> elprod;       // (nelem, nelem): e1 applied after e2, 0 for none
+  // The products that the closures look up: for elements a <= b, the element equal to a applied
+  // after b, 0 when it is no element or is excluded; one 16-bit entry per pair, the pairs of one b
+  // together (pair_index). So a sublattice has at most kMaxElements elements.
+  std::vector<uint16_t> pair_products;
   std::vector<int32_t> elem_done;    // (nelem)
   std::vector<int32_t> elem_action;  // (nred, nelem): reduced atom onto which e carries n
   std::vector<std::vector<int32_t>> members;  // member elements of each candidate, ascending
@@ -63,13 +67,19 @@ struct Search {
   IdentificationCache id_cache;  // what the identifications of this run have learnt
   Mat3 cinter_in_pml{}, to_standard{}, std_cart{};
 
-  int32_t& product(int32_t e1, int32_t e2) {
-    return elprod[static_cast<std::size_t>(e2 - 1) * static_cast<std::size_t>(nelem) +
-                  static_cast<std::size_t>(e1 - 1)];
+  static constexpr int32_t kMaxElements = 65535;
+  static std::size_t pair_index(int32_t a, int32_t b) {  // a <= b
+    return static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(b) / 2 + static_cast<std::size_t>(a - 1);
   }
-  int32_t product(int32_t e1, int32_t e2) const {
-    return elprod[static_cast<std::size_t>(e2 - 1) * static_cast<std::size_t>(nelem) +
-                  static_cast<std::size_t>(e1 - 1)];
+  // The product of two elements as a closure forms it: the lower element number applied after the
+  // higher.
+  int32_t pair_product(int32_t a, int32_t b) const {
+    return a <= b ? pair_products[pair_index(a, b)] : pair_products[pair_index(b, a)];
+  }
+  // Whether element e is a member of candidate s.
+  bool has_member(int32_t s, int32_t e) const {
+    const std::vector<int32_t>& m = members[static_cast<std::size_t>(s) - 1];
+    return std::binary_search(m.begin(), m.end(), e);
   }
   int32_t action(int32_t n, int32_t e) const {
     return elem_action[static_cast<std::size_t>(e - 1) * static_cast<std::size_t>(nred) +

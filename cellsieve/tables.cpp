@@ -68,13 +68,12 @@ void Tables::allocate_sublattice() {
   max_sublattices = n;
 }
 
-void Tables::allocate_subgroups(int32_t elements) {
+void Tables::allocate_subgroups() {
   const int32_t n = doubled(max_subgroups);
   subgroup_order.resize_keeping(n, 1);
   subgroup_ngens.resize_keeping(n, 1);
   subgroup_mark.resize_keeping(n, 1);
   subgroup_gens.resize_keeping(max_gens, n);
-  subgroup_member.resize_keeping(elements, n);
   max_subgroups = n;
 }
 
@@ -100,8 +99,6 @@ void Tables::create_atom_tables() {
   fract_image = Grid<int32_t>(natoms, max_fract);
   rep_image = Grid<int32_t>(natoms, max_fract);
 }
-
-void Tables::create_subgroup_member(int32_t n) { subgroup_member = Grid<bool>(n, max_subgroups); }
 
 void Tables::start_system(int32_t nvar) {
   if (max_vars < nvar + 1) {

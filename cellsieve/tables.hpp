@@ -84,11 +84,11 @@ struct Tables {
   Grid<bool> sublattice_member;     // (max_fract, max_sublattices)
   Grid<int32_t> sublattice_points;  // (max_sublattices)
   Grid<bool> sublattice_mark;       // (max_sublattices)
-  Grid<bool> subgroup_member;       // (element count, max_subgroups); created per sublattice
   Grid<int32_t> subgroup_order;     // (max_subgroups)
   Grid<int32_t> subgroup_ngens;     // (max_subgroups)
   Grid<int32_t> subgroup_gens;      // (max_gens, max_subgroups)
   Grid<bool> subgroup_mark;         // (max_subgroups)
+  // (The member elements of each candidate are kept once, as sorted lists, in Search::members.)
   Grid<int32_t> gen_op;             // (max_gens)
   Grid<int32_t> gen_fract_index;    // (max_gens)
   Grid<double> gen_trans;           // (3, max_gens)
@@ -106,14 +106,12 @@ struct Tables {
   void allocate_eqs();
   void allocate_fract();
   void allocate_sublattice();
-  void allocate_subgroups(int32_t n);  // n: the element count, first extent of subgroup_member
+  void allocate_subgroups();
   void allocate_gens();
   void allocate_groups();
 
   // fract_image and rep_image, (natoms, max_fract), once natoms is known.
   void create_atom_tables();
-  // subgroup_member anew, (n, max_subgroups), for the elements of a sublattice.
-  void create_subgroup_member(int32_t n);
 
   // The growth moments of the equations. Before a system of nvar variables is started: when
   // max_vars < nvar + 1, max_vars becomes nvar + 1 and the equations are created anew (so

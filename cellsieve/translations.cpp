@@ -8,6 +8,7 @@
 #include <span>
 
 #include "cellsieve/errors.hpp"
+#include "cellsieve/nearest_atoms.hpp"
 #include "cellsieve/run.hpp"
 #include "library/geometry/real_vector.hpp"
 
@@ -64,6 +65,7 @@ void Run::find_translations() {
     return r;
   };
 
+  const NearestAtoms nearest(s.cell_cart, s.cell_cart_inv, w.atom_cart, s.atom_type, n);
   bool any = false;
   const Vec3 first = column(w.atom_cart, x.rarest_first);
   for (int32_t j = x.rarest_first + 1; j <= n; ++j) {
@@ -76,23 +78,9 @@ void Run::find_translations() {
     for (int32_t k = 1; k <= n; ++k) {
       Vec3 u{};
       vector_add(column(w.atom_cart, k), t, u);
-      int32_t best = 0;
-      double best_d = 0.0;
-      for (int32_t m = 1; m <= n; ++m) {
-        if (s.atom_type(m) != s.atom_type(k)) continue;
-        Vec3 v{};
-        vector_sub(u, column(w.atom_cart, m), v);
-        const Vec3 d = near(v);
-        const double dist = length(d);
-        if (best == 0 || dist < best_d) {
-          best = m;
-          best_d = dist;
-          Vec3 lat{};
-          vector_sub(v, d, lat);
-          set_column(w.atom_shift, k, lat);
-        }
-      }
-      w.atom_image(k) = best;
+      Vec3 lat{};
+      w.atom_image(k) = nearest.nearest(u, s.atom_type(k), lat);
+      set_column(w.atom_shift, k, lat);
     }
 
     // A permutation whose cycles all have one length n > 1.
@@ -192,18 +180,36 @@ void Run::find_translations() {
   }
   if (!any) write_both_units("(2x,a10)", {"None found"});
 
-  // Composition table by permutations alone, and its symmetry.
-  for (int32_t i = 1; i <= x.ntrans; ++i)
+  compose_translations();
+}
+
+// Only a k that carries atom 1 where the composition of i and j does can have its permutation, so
+// the translations are chained by the image of atom 1 (in increasing order) and each composition
+// is compared with its chain alone: the first match is the smallest k.
+void Run::compose_translations() {
+  Search& x = search;
+  const int32_t n = s.natoms;
+  std::vector<int32_t> first_with(static_cast<std::size_t>(n) + 1, 0);
+  std::vector<int32_t> next_with(static_cast<std::size_t>(x.ntrans) + 1, 0);
+  for (int32_t k = x.ntrans; k >= 1; --k) {
+    const int32_t v = tables.fract_image(1, k);
+    next_with[k] = first_with[v];
+    first_with[v] = k;
+  }
+  for (int32_t i = 1; i <= x.ntrans; ++i) {
+    const int32_t* pi = &tables.fract_image(1, i);
     for (int32_t j = 1; j <= x.ntrans; ++j) {
+      const int32_t* pj = &tables.fract_image(1, j);
       int32_t found = 0;
-      for (int32_t k = 1; k <= x.ntrans && found == 0; ++k) {
-        bool same = true;
-        for (int32_t a = 1; a <= n && same; ++a)
-          same = tables.fract_image(a, k) == tables.fract_image(tables.fract_image(a, i), j);
-        if (same) found = k;
+      for (int32_t k = first_with[pj[pi[0] - 1]]; k != 0 && found == 0; k = next_with[k]) {
+        const int32_t* pk = &tables.fract_image(1, k);
+        int32_t a = 1;
+        while (a < n && pk[a] == pj[pi[a] - 1]) ++a;
+        if (a >= n) found = k;
       }
       tables.fract_sum(i, j) = found;
     }
+  }
   for (int32_t i = 1; i < x.ntrans; ++i)
     for (int32_t j = i + 1; j <= x.ntrans; ++j)
       if (tables.fract_sum(i, j) != tables.fract_sum(j, i)) numbered_error(17);

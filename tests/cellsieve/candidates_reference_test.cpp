@@ -1,13 +1,14 @@
 // The candidate groups against the literal algorithms they speed up: the element products found
 // by comparing the composed atom action with every representative, and the enumeration by
 // sweeps over all member pairs with the duplicate test over all earlier candidates and an
-// insertion sort. Same products, same candidates in the same order.
+// insertion sort. Same products (those the closures look up: the lower element first), same
+// candidates in the same order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <vector>
 
+#include "tests/cellsieve/literal_references.hpp"
 #include "tests/cellsieve/search_support.hpp"
 
 namespace cellsieve {
@@ -50,59 +51,16 @@ std::vector<int32_t> literal_products(cellsieve::Run& run) {
   return prod;
 }
 
-// The candidates as the literal enumeration and sort give them: member sets in final order.
-std::vector<std::vector<bool>> literal_candidates(const std::vector<int32_t>& prod, int32_t ne) {
-  auto product = [&](int32_t a, int32_t b) { return prod[(b - 1) * ne + (a - 1)]; };
-  std::vector<std::vector<bool>> groups(1, std::vector<bool>(ne + 1, false));
-  groups[0][1] = true;
-  std::vector<int32_t> done(ne + 1, 0);
-  bool added = true;
-  while (added) {
-    added = false;
-    for (int32_t e = 2; e <= ne; ++e) {
-      const int32_t old = done[e];
-      const int32_t top = static_cast<int32_t>(groups.size());
-      done[e] = top;
-      for (int32_t s = old + 1; s <= top; ++s) {
-        if (groups[s - 1][e]) continue;
-        std::vector<bool> g = groups[s - 1];
-        g[e] = true;
-        // Sweeps over the members a and the members b >= a, in increasing order, membership
-        // as it is at that moment (an ordered set visits members added behind the position).
-        std::set<int32_t> members;
-        for (int32_t m = 1; m <= ne; ++m)
-          if (g[m]) members.insert(m);
-        bool abandoned = false, grew = true;
-        while (grew && !abandoned) {
-          grew = false;
-          for (auto a = members.begin(); a != members.end() && !abandoned; ++a)
-            for (auto b = members.find(*a); b != members.end() && !abandoned; ++b) {
-              const int32_t c = product(*a, *b);
-              if (c == 0) abandoned = true;
-              else if (!g[c]) {
-                g[c] = grew = true;
-                members.insert(c);
-              }
-            }
-        }
-        if (abandoned) continue;
-        bool duplicate = false;
-        for (const auto& h : groups) duplicate = duplicate || h == g;
-        if (duplicate) continue;
-        groups.push_back(g);
-        added = true;
-      }
-    }
-  }
-  auto order = [](const std::vector<bool>& g) { return std::count(g.begin(), g.end(), true); };
-  for (std::size_t m = 1; m < groups.size(); ++m) {
-    std::size_t q = 0;
-    while (q < m && order(groups[q]) >= order(groups[m])) ++q;
-    auto moving = groups[m];
-    for (std::size_t j = m; j > q; --j) groups[j] = groups[j - 1];
-    groups[q] = moving;
-  }
-  return groups;
+// The literal candidates of a literal product table, and the run's against them.
+void expect_literal_candidates(const cellsieve::Run& run, const std::vector<int32_t>& prod) {
+  const int32_t ne = run.search.nelem;
+  // The products a closure looks up, the lower element number first.
+  for (int32_t b = 1; b <= ne; ++b)
+    for (int32_t a = 1; a <= b; ++a) ASSERT_EQ(run.search.pair_product(a, b), prod[(b - 1) * ne + (a - 1)]) << a << " " << b;
+  const auto groups = testing::literal_closed_sets(ne, [&](int32_t a, int32_t b) { return prod[(b - 1) * ne + (a - 1)]; });
+  ASSERT_EQ(static_cast<int32_t>(groups.size()), run.search.nsubgroups);
+  for (int32_t s = 1; s <= run.search.nsubgroups; ++s)
+    for (int32_t e = 1; e <= ne; ++e) ASSERT_EQ(groups[s - 1][e], run.search.has_member(s, e)) << s << " " << e;
 }
 
 TEST(CandidatesReference, SameProductsAndCandidates) {
@@ -139,13 +97,7 @@ TEST(CandidatesReference, SameProductsAndCandidates) {
     SearchRun r(c.in);
     r.through_operations(c.sublattice);
     r.phase([&] { r->build_candidates(); });
-    const int32_t ne = r->search.nelem;
-    const auto prod = literal_products(*r);
-    EXPECT_EQ(prod, r->search.elprod);
-    const auto groups = literal_candidates(prod, ne);
-    ASSERT_EQ(static_cast<int32_t>(groups.size()), r->search.nsubgroups);
-    for (int32_t s = 1; s <= r->search.nsubgroups; ++s)
-      for (int32_t e = 1; e <= ne; ++e) ASSERT_EQ(groups[s - 1][e], r->tables.subgroup_member(e, s)) << s << " " << e;
+    expect_literal_candidates(*r, literal_products(*r));
   }
 }
 
@@ -171,12 +123,43 @@ TEST(CandidatesReference, RepresentativesThatFormNoGroup) {
       std::swap(t.rep_image(1, rep), t.rep_image(2, rep));
     r.phase([&] { r->build_candidates(); });
     ASSERT_FALSE(r.bombed());
-    const auto prod = literal_products(*r);
-    EXPECT_EQ(prod, r->search.elprod);
-    const auto groups = literal_candidates(prod, r->search.nelem);
-    ASSERT_EQ(static_cast<int32_t>(groups.size()), r->search.nsubgroups);
-    for (int32_t s = 1; s <= r->search.nsubgroups; ++s)
-      for (int32_t e = 1; e <= r->search.nelem; ++e) ASSERT_EQ(groups[s - 1][e], r->tables.subgroup_member(e, s));
+    expect_literal_candidates(*r, literal_products(*r));
+  }
+}
+
+// Two representatives that act alike on every reduced atom: a composed action matches both, and
+// the run stops with error 002 (the representatives form no group, so the products are compared
+// one by one).
+TEST(CandidatesReference, TwoRepresentativesActingAlikeStop) {
+  SearchRun r(testing::supercell(Input{}, 2, 2, 1));
+  r.through_operations(0);
+  ASSERT_GE(r->search.ncoset, 3);
+  Tables& t = r->tables;
+  for (int32_t n = 1; n <= r->search.nred; ++n) t.rep_image(n, t.fract_rep(3)) = t.rep_image(n, t.fract_rep(2));
+  const std::string out = r.phase([&] { r->build_candidates(); });
+  EXPECT_TRUE(r.bombed());
+  EXPECT_EQ(out, " Error 002 in cellsieve\n");
+}
+
+// The product table is refused, before it is made, when its 16-bit entries cannot name every
+// element or it needs more memory than there is: 65535 elements over 5 atoms need 4.3 GB.
+TEST(CandidatesReference, ProductTableThatCannotBeMade) {
+  const double need = 0.5 * 65535.0 * 65536.0 * 2.0 + 65535.0 * 5.0 * 4.0;
+  const struct {
+    int32_t ne;
+    double available;
+    bool stops;
+  } cases[] = {{65535, need, false}, {65535, need - 1.0, true}, {65536, 1e300, true}, {1, 0.0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.ne) + " elements, " + std::to_string(c.available) + " bytes");
+    SearchRun r(Input{});
+    const std::string out = r.phase([&] { check_product_room(c.ne, 5, c.available); });
+    EXPECT_EQ(r.bombed(), c.stops);
+    if (c.stops)
+      EXPECT_EQ(out, " Error 045 in cellsieve\n Too large:  the products of " + std::to_string(c.ne) +
+                         " elements of a sublattice need more memory than is available\n");
+    else
+      EXPECT_EQ(out, "");
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/cellsieve/literal_references.hpp"
 #include "tests/cellsieve/search_support.hpp"
 
 namespace cellsieve {
@@ -102,6 +103,65 @@ TEST(Groups, DisplacementLimitOfTheGroupFitIsInclusive) {
     EXPECT_EQ(fit(), rms);
     EXPECT_EQ(accepted, dmax == rms) << dmax;
   }
+}
+
+// With superlattices only, the search takes up the set of all translations first when it is
+// closed, and enumerates the other sublattices only when that set is left unmarked. Against the
+// literal search (every sublattice enumerated literally, then all taken up in order): the same
+// report and the same groups, for a first set that is marked, one that is not (each translation
+// fits alone, all together do not), one that is not closed (two translations fit, their sum does
+// not), and none found.
+TEST(Groups, SuperlatticesOnlySameAsTheLiteralSearch) {
+  // Four atoms of a 2x2 supercell of a square cell, moved along c (fractions of c = 3): the first
+  // by 0.02; then the first up and the last down by 0.02. The translations a/2, b/2 and (a+b)/2
+  // fit with rms 0.00707 in the first, all three together with 0.00866; in the second a/2 and
+  // b/2 fit with 0.01, (a+b)/2 needs 0.0141.
+  auto checker = [](double dmax, double last) {
+    Input in;
+    in.params = {6, 6, 3, 90, 90, 90};
+    in.dmax = dmax;
+    in.dmin = 0.0001;
+    in.smin = 0.0001;
+    in.atoms = {{1, 0, 0, 0.02 / 3}, {1, 0.5, 0, 0}, {1, 0, 0.5, 0}, {1, 0.5, 0.5, last / 3}};
+    return in;
+  };
+  Input rocksalt;
+  rocksalt.params = {5.64, 5.64, 5.64, 90, 90, 90};
+  rocksalt.atoms = {{1, 0, 0, 0}, {1, 0.5, 0.5, 0}, {1, 0.5, 0, 0.5}, {1, 0, 0.5, 0.5},
+                    {2, 0.5, 0, 0}, {2, 0, 0.5, 0}, {2, 0, 0, 0.5}, {2, 0.5, 0.5, 0.5}};
+  const struct {
+    const char* what;
+    Input in;
+    int32_t sublattices;  // taken up by the literal search (basis lines printed)
+  } cases[] = {{"doubled cubic cell, first set marked", testing::supercell(Input{}, 2, 1, 1), 1},
+               {"rock salt, first set marked", rocksalt, 1},
+               {"first set unmarked", checker(0.008, 0.0), 4},
+               {"translations not closed", checker(0.012, -0.02), 2},
+               {"no translation", Input{}, 1}};
+  for (const auto& c : cases)
+    for (int scope : {3, 4}) {
+      SCOPED_TRACE(std::string(c.what) + ", scope " + std::to_string(scope));
+      Input in = c.in;
+      in.scope = scope;
+      SearchRun fast(in);
+      const std::string out = fast.phase([&] { fast->search_groups(); });
+      SearchRun literal(in);
+      const std::string expected = literal.phase([&] {
+        cellsieve::Run& run = *literal;
+        run.find_translations();
+        testing::install_sublattices(run, testing::literal_sublattices(run));
+        for (int32_t cur = 1; cur <= run.search.nsublattices; ++cur) run.search_sublattice(cur);
+      });
+      ASSERT_FALSE(fast.bombed());
+      ASSERT_FALSE(literal.bombed());
+      EXPECT_EQ(out, expected);
+      std::size_t printed = 0;
+      for (std::size_t at = expected.find("Basis vectors"); at != std::string::npos; at = expected.find("Basis vectors", at + 1))
+        ++printed;
+      EXPECT_EQ(printed, static_cast<std::size_t>(c.sublattices));
+      EXPECT_EQ(fast->groups_found, literal->groups_found);
+      EXPECT_GT(fast->groups_found, 0);
+    }
 }
 
 // A run left after the candidate groups of a one-atom triclinic structure, on which a test

@@ -193,9 +193,9 @@ TEST(Candidates, CountTheSubgroupsOfTheStructuresGroup) {
     for (int32_t s = 1; s <= n; ++s)
       for (int32_t a : r->search.members[s - 1])
         for (int32_t b : r->search.members[s - 1]) {
-          const int32_t p = r->search.product(a, b);
+          const int32_t p = r->search.pair_product(a, b);
           ASSERT_NE(p, 0);
-          EXPECT_TRUE(r->tables.subgroup_member(p, s));
+          EXPECT_TRUE(r->search.has_member(s, p));
         }
   }
 }

@@ -1,10 +1,14 @@
 // The lattice-translation search and the sublattices: translations found in supercells and
-// centred cells, their composition table, the rejection of candidates, the closed sets of
-// translations (counted against the subgroups of small abelian groups) and the reduced structure.
+// centred cells, their composition table (against the literal comparison of every composition
+// with every translation), the rejection of candidates, the closed sets of translations (counted
+// against the subgroups of small abelian groups, and against the literal enumeration) and the
+// reduced structure.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
+#include "tests/cellsieve/literal_references.hpp"
 #include "tests/cellsieve/search_support.hpp"
 
 namespace cellsieve {
@@ -13,6 +17,21 @@ namespace {
 using testing::Atom;
 using testing::Input;
 using testing::SearchRun;
+
+// The run's sublattices against the literal enumeration of its composition table.
+void expect_literal_sublattices(const cellsieve::Run& run) {
+  const auto sets = testing::literal_sublattices(run);
+  ASSERT_EQ(static_cast<int32_t>(sets.size()), run.search.nsublattices);
+  for (int32_t s = 1; s <= run.search.nsublattices; ++s) {
+    int32_t points = 0;
+    for (int32_t a = 1; a <= run.search.ntrans; ++a) {
+      ASSERT_EQ(sets[s - 1][a], run.tables.sublattice_member(a, s)) << "sublattice " << s << ", translation " << a;
+      points += sets[s - 1][a] ? 1 : 0;
+    }
+    EXPECT_EQ(points, run.tables.sublattice_points(s));
+    EXPECT_FALSE(run.tables.sublattice_mark(s));
+  }
+}
 
 TEST(Translations, NoneFoundWhenATypeOccursOnce) {
   Input in;
@@ -135,6 +154,7 @@ TEST(Sublattices, CountTheSubgroupsOfAbelianGroups) {
       }
     r.phase([&] { run.enumerate_sublattices(); });
     EXPECT_EQ(run.search.nsublattices, c.count);
+    expect_literal_sublattices(run);
     // Sorted by decreasing size; the whole group first and {zero} last.
     EXPECT_EQ(run.tables.sublattice_points(1), size);
     EXPECT_EQ(run.tables.sublattice_points(run.search.nsublattices), 1);
@@ -149,6 +169,102 @@ TEST(Sublattices, CountTheSubgroupsOfAbelianGroups) {
             EXPECT_TRUE(run.tables.sublattice_member(run.tables.fract_sum(a, b), s));
     }
   }
+}
+
+// The images and the composition table of real searches against the literal ones: the images of
+// the last candidate through the scan of every atom, the table by comparing every composition with
+// every translation.
+TEST(Translations, SameTableAsTheLiteralComparison) {
+  Input rhombo;
+  rhombo.params = {3, 3, 7, 90, 90, 120};
+  rhombo.atoms = {{1, 0, 0, 0}, {1, 2.0 / 3, 1.0 / 3, 1.0 / 3}, {1, 1.0 / 3, 2.0 / 3, 2.0 / 3}};
+  Input moved = testing::supercell(Input{}, 3, 2, 2);
+  moved.atoms[5].y += 0.002;
+  const struct {
+    const char* what;
+    Input in;
+    int32_t ntrans;
+  } cases[] = {{"3x3x2", testing::supercell(Input{}, 3, 3, 2), 18},
+               {"rhombohedral centring, 2x2x1", testing::supercell(rhombo, 2, 2, 1), 12},
+               {"3x2x2, one atom moved", moved, 12}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SearchRun r(c.in);
+    r.phase([&] { r->find_translations(); });
+    ASSERT_FALSE(r.bombed());
+    EXPECT_EQ(r->search.ntrans, c.ntrans);
+    std::vector<int32_t> table;
+    for (int32_t i = 1; i <= r->search.ntrans; ++i)
+      for (int32_t j = 1; j <= r->search.ntrans; ++j) table.push_back(r->tables.fract_sum(i, j));
+    EXPECT_EQ(table, testing::literal_compositions(*r));
+  }
+}
+
+// Injected permutations of four atoms (the same one twice, two that carry atom 1 alike and differ
+// elsewhere, one whose compositions are missing): the smallest matching translation, found through
+// the chain of its image of atom 1, and 0 where none matches; then two that do not commute.
+TEST(Translations, CompositionsOfInjectedPermutations) {
+  Input in;
+  in.atoms = {{1, 0, 0, 0}, {1, 0.5, 0, 0}, {1, 0, 0.5, 0}, {1, 0.5, 0.5, 0}};
+  SearchRun r(in);
+  cellsieve::Run& run = *r;
+  auto inject = [&](const std::vector<std::vector<int32_t>>& perms) {
+    run.search.ntrans = static_cast<int32_t>(perms.size());
+    for (int32_t k = 1; k <= run.search.ntrans; ++k)
+      for (int32_t a = 1; a <= 4; ++a) run.tables.fract_image(a, k) = perms[k - 1][a - 1];
+  };
+  inject({{1, 2, 3, 4}, {2, 1, 4, 3}, {2, 1, 3, 4}, {2, 1, 4, 3}, {3, 4, 1, 2}, {3, 2, 4, 1}});
+  r.phase([&] { run.compose_translations(); });
+  ASSERT_FALSE(r.bombed());
+  std::vector<int32_t> table;
+  for (int32_t i = 1; i <= 6; ++i)
+    for (int32_t j = 1; j <= 6; ++j) table.push_back(run.tables.fract_sum(i, j));
+  EXPECT_EQ(table, testing::literal_compositions(run));
+  EXPECT_EQ(run.tables.fract_sum(1, 3), 3);  // the chain of atom 1 -> 2 holds 2, 3 and 4
+  EXPECT_EQ(run.tables.fract_sum(4, 1), 2);  // the smallest of two equal permutations
+  EXPECT_EQ(run.tables.fract_sum(2, 5), 0);  // (3, 4, 1, 2) after (2, 1, 4, 3) is not there
+  // (1 2) and (1 2 3) do not commute: error 017.
+  inject({{1, 2, 3, 4}, {2, 1, 3, 4}, {2, 3, 1, 4}, {3, 1, 2, 4}, {1, 3, 2, 4}, {3, 2, 1, 4}});
+  const std::string out = r.phase([&] { run.compose_translations(); });
+  EXPECT_TRUE(r.bombed());
+  EXPECT_EQ(out, " Error 017 in cellsieve\n");
+}
+
+// Composition tables of translations found in part: the elements of a small abelian group that a
+// seeded choice keeps (the zero always), numbered in a shuffled order, with 0 for a composition
+// that was not kept. The enumeration must abandon, drop and sort exactly as the literal one.
+TEST(Sublattices, SameSetsAsTheLiteralEnumeration) {
+  struct Group {
+    int n, d;
+  } groups[] = {{2, 3}, {4, 2}, {3, 2}, {6, 1}, {2, 4}, {12, 1}};
+  std::mt19937 rng(34);
+  for (const Group& gr : groups)
+    for (int trial = 0; trial < 12; ++trial) {
+      SCOPED_TRACE(std::to_string(gr.n) + "^" + std::to_string(gr.d) + ", trial " + std::to_string(trial));
+      int32_t size = 1;
+      for (int i = 0; i < gr.d; ++i) size *= gr.n;
+      auto add = [&](int32_t a, int32_t b) {
+        int32_t v = 0, place = 1;
+        for (int i = 0; i < gr.d; ++i, place *= gr.n) v += ((a / place % gr.n + b / place % gr.n) % gr.n) * place;
+        return v;
+      };
+      // The first trial keeps every element; the others drop each with probability 1/4.
+      std::vector<int32_t> kept{0};
+      for (int32_t v = 1; v < size; ++v)
+        if (trial == 0 || rng() % 4 != 0) kept.push_back(v);
+      std::shuffle(kept.begin() + 1, kept.end(), rng);
+      std::vector<int32_t> number(static_cast<std::size_t>(size), 0);
+      for (std::size_t i = 0; i < kept.size(); ++i) number[kept[i]] = static_cast<int32_t>(i) + 1;
+      SearchRun r(Input{});
+      cellsieve::Run& run = *r;
+      const auto nt = static_cast<int32_t>(kept.size());
+      while (run.tables.max_fract < nt) run.tables.allocate_fract();
+      run.search.ntrans = nt;
+      for (int32_t a = 1; a <= nt; ++a)
+        for (int32_t b = 1; b <= nt; ++b) run.tables.fract_sum(a, b) = number[add(kept[a - 1], kept[b - 1])];
+      r.phase([&] { run.enumerate_sublattices(); });
+      expect_literal_sublattices(run);
+    }
 }
 
 TEST(Sublattices, ReducedStructureOfABodyCentredCell) {
