@@ -44,7 +44,9 @@ TEST(Groups, ScopesMarkAndSkip) {
     in.dmin = in.smin = -1.0;
     SearchRun r(in);
     const auto groups = search_all(r);
-    if (c.reported != 0) EXPECT_EQ(groups.size(), c.reported);
+    if (c.reported != 0) {
+      EXPECT_EQ(groups.size(), c.reported);
+    }
     ASSERT_FALSE(groups.empty());
     EXPECT_EQ(groups[0].sg, 221);
     EXPECT_EQ(groups[0].points, 2);

@@ -165,8 +165,9 @@ TEST(Sublattices, CountTheSubgroupsOfAbelianGroups) {
       EXPECT_EQ(size % run.tables.sublattice_points(s), 0);
       for (int32_t a = 1; a <= size; ++a)
         for (int32_t b = 1; b <= size; ++b)
-          if (run.tables.sublattice_member(a, s) && run.tables.sublattice_member(b, s))
+          if (run.tables.sublattice_member(a, s) && run.tables.sublattice_member(b, s)) {
             EXPECT_TRUE(run.tables.sublattice_member(run.tables.fract_sum(a, b), s));
+          }
     }
   }
 }
