@@ -555,6 +555,12 @@ def main(argv):
     ap.add_argument("--only", help="GROUP, GROUP:LABEL or GROUP:LABEL:SET of the sweep")
     ap.add_argument("--list", action="store_true", help="print the inputs instead of running")
     args = ap.parse_args(argv)
+    # The runs happen in a scratch directory: paths given relative to the caller's directory
+    # are made absolute first.
+    args.bin = os.path.abspath(args.bin)
+    args.data = os.path.abspath(args.data)
+    if args.compare:
+        args.compare = os.path.abspath(args.compare)
     runs = select(args)
     if args.list:
         for r in runs:
