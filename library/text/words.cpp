@@ -48,25 +48,42 @@ bool has_room(int32_t p, const std::string& text, std::size_t n) {
   bomb_with_message({"Error: no room in text for ", what, " in ", routine});
 }
 
+// A word of a line as separate_words takes it: its first column and the column after it.
+struct WordSpan {
+  int first = 0;
+  int after = 0;
+};
+
+// The first word that begins in columns q to 78 of a line (columns beyond the line's end are
+// blank): it ends at the next blank, and a word with no blank up to column 78 runs on to column
+// 80 (or the end of a shorter line). False when those columns hold no word.
+bool next_word(std::string_view line, int q, WordSpan& span) {
+  const int length = static_cast<int>(line.size());
+  auto col = [&](int c) { return c <= length ? line[static_cast<std::size_t>(c - 1)] : ' '; };
+  const int last_start = std::min(kLastWordStart, length);
+  int w = q;
+  while (w <= last_start && col(w) == ' ') ++w;
+  if (w > last_start) return false;
+  int e = w;
+  while (e <= last_start && col(e) != ' ') ++e;
+  if (e > last_start) e = std::min(length, kLastWordEnd) + 1;
+  span = {w, e};
+  return true;
+}
+
 }  // namespace
 
 void separate_words(std::string_view line, int32_t& nw, std::array<int32_t, kMaxWords>& lens,
                     std::array<std::string, kMaxWords>& words) {
-  const int length = static_cast<int>(line.size());
-  auto col = [&](int c) { return c <= length ? line[static_cast<std::size_t>(c - 1)] : ' '; };
-  const int last_start = std::min(kLastWordStart, length);
   int q = 1;
   int k = 1;
-  while (true) {
-    int w = q;
-    while (w <= last_start && col(w) == ' ') ++w;
-    if (w > last_start) {
-      nw = k - 1;
-      return;
-    }
+  WordSpan span;
+  while (next_word(line, q, span)) {
+    const int w = span.first;
     if (k == kMaxWords + 1) {
-      int z = last_start;
-      while (col(z) == ' ') --z;
+      const int length = static_cast<int>(line.size());
+      int z = std::min(kLastWordStart, length);
+      while (line[static_cast<std::size_t>(z - 1)] == ' ') --z;
       std::vector<OutItem> items;
       items.emplace_back(kExtraWords);
       for (int c = w; c <= z; ++c) items.emplace_back(line.substr(static_cast<std::size_t>(c - 1), 1));
@@ -76,38 +93,28 @@ void separate_words(std::string_view line, int32_t& nw, std::array<int32_t, kMax
       nw = kMaxWords;
       return;
     }
-    int e = w;
-    while (e <= last_start && col(e) != ' ') ++e;
-    if (e > last_start) e = std::min(length, kLastWordEnd) + 1;
-    const int len = std::min(e - w, kWordLength);
+    const int len = std::min(span.after - w, kWordLength);
     std::string word(line.substr(static_cast<std::size_t>(w - 1), static_cast<std::size_t>(len)));
     word.resize(kWordLength, ' ');
     words[static_cast<std::size_t>(k - 1)] = std::move(word);
     lens[static_cast<std::size_t>(k - 1)] = len;
-    q = e;
+    q = span.after;
     ++k;
   }
+  nw = k - 1;
 }
 
 int32_t first_dropped_column(std::string_view line, std::size_t width, bool comment_words) {
   const std::string_view seen = line.substr(0, std::min(width, line.size()));
-  const int length = static_cast<int>(seen.size());
-  auto col = [&](int c) { return c <= length ? seen[static_cast<std::size_t>(c - 1)] : ' '; };
-  const int last_start = std::min(kLastWordStart, length);
   // The columns separate_words takes: its words, each up to its end (a word still running at
   // column 78 goes on to column 80); beyond the tenth word nothing more is taken.
   int taken = 0;
   int q = 1;
-  for (int k = 1; k <= kMaxWords; ++k) {
-    int w = q;
-    while (w <= last_start && col(w) == ' ') ++w;
-    if (w > last_start) break;
-    if (comment_words && col(w) == '!') return 0;
-    int e = w;
-    while (e <= last_start && col(e) != ' ') ++e;
-    if (e > last_start) e = std::min(length, kLastWordEnd) + 1;
-    taken = e - 1;
-    q = e;
+  WordSpan span;
+  for (int k = 1; k <= kMaxWords && next_word(seen, q, span); ++k) {
+    if (comment_words && seen[static_cast<std::size_t>(span.first - 1)] == '!') return 0;
+    taken = span.after - 1;
+    q = span.after;
   }
   for (std::size_t c = static_cast<std::size_t>(std::max(taken, kLastWordStart)); c < line.size(); ++c) {
     if (line[c] == ' ') continue;
