@@ -17,11 +17,7 @@ namespace {
 constexpr const char* kRejected = "The lattice given with the keyword lattice was rejected: ";
 
 // A real in the layout f8.3, without its leading blanks.
-std::string fixed3(double value) {
-  std::string text(8, ' ');
-  sgl::write_text(text, "(f8.3)", {value});
-  return text.substr(std::min(text.find_first_not_of(' '), text.size()));
-}
+std::string fixed3(double value) { return sgl::value_text("(f8.3)", value); }
 
 std::string strain_bounds(const KeywordSettings& s) {
   return "the strain bounds " + fixed3(s.min_strain) + " to " + fixed3(s.max_strain);

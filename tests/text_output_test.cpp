@@ -202,6 +202,22 @@ TEST(TextOutput, WriteTextFillsTheWholeVariable) {
   EXPECT_EQ(one_line, "ab    ");
 }
 
+TEST(TextOutput, ValueTextIsTheFieldWithoutItsBlanks) {
+  struct Case {
+    const char* format;
+    double value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"(f8.3)", 1.5, "1.500"},
+      {"(f8.3)", -0.25, "-0.250"},
+      {"(f8.3)", 1e9, "********"},  // a value the field cannot hold keeps its asterisks
+      {"(f10.5)", 5.78307, "5.78307"},
+      {"(f10.5)", 9999.99999, "9999.99999"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(sgl::value_text(c.format, c.value), c.expected) << c.format << " " << c.value;
+}
+
 TEST(TextOutput, DigitsAreTheExactExpansionCutNotRounded) {
   // 0.3 is 0.29999999999999998889776975... in binary: 17 digits cut, not rounded.
   const sgl::textio::Decimal d = sgl::textio::decompose(0.3, false);

@@ -120,12 +120,8 @@ std::string lattice_system_rule(int32_t sg, const std::array<float, 6>& p) {
       const double ah = a, ch = c;
       const double ar = std::sqrt(ah * ah / 3.0 + ch * ch / 9.0);
       const double half = std::asin(3.0 * ah / (2.0 * std::sqrt(3.0 * ah * ah + ch * ch)));
-      const auto fixed5 = [](double v) {
-        std::string text(10, ' ');
-        sgl::write_text(text, "(f10.5)", {v});
-        return text.substr(std::min(text.find_first_not_of(' '), text.size()));
-      };
-      rule += "; these hexagonal axes give a = " + fixed5(ar) + ", alpha = " + fixed5(2.0 * half * 180.0 / 3.14159265358979323846);
+      rule += "; these hexagonal axes give a = " + sgl::value_text("(f10.5)", ar) +
+              ", alpha = " + sgl::value_text("(f10.5)", 2.0 * half * 180.0 / 3.14159265358979323846);
     }
     return rule;
   }

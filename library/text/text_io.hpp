@@ -86,6 +86,10 @@ void write_text(std::string& text, std::string_view format, std::span<const OutI
 void write_text(std::string& text, std::string_view format,
                 std::initializer_list<OutItem> items = {});
 
+// One real written with a format of one edit descriptor (such as "(f8.3)"), without the blanks
+// around it: a number inside a message, in the layout of the report's columns.
+std::string value_text(std::string_view format, double value);
+
 // One target of a read. A std::string is a fixed-length text: its current size is the item's
 // length, and a read keeps that size (padding with blanks or cutting).
 class InItem {

@@ -305,4 +305,13 @@ void write_text(std::string& text, std::string_view format, std::initializer_lis
   write_text(text, format, std::span<const OutItem>(items.begin(), items.size()));
 }
 
+std::string value_text(std::string_view format, double value) {
+  const OutItem item[] = {value};
+  const std::string out = textio::format_output(format, item, textio::kInternalUnit);
+  const std::string_view line = std::string_view(out).substr(0, out.find('\n'));
+  const std::size_t first = std::min(line.find_first_not_of(' '), line.size());
+  const std::size_t last = line.find_last_not_of(' ');
+  return std::string(last == std::string_view::npos ? std::string_view() : line.substr(first, last + 1 - first));
+}
+
 }  // namespace sgl
