@@ -51,7 +51,7 @@ struct Search {
   int32_t nsubgroups = 0;
   // The products that the closures look up: for elements a <= b, the element equal to a applied
   // after b, 0 when it is no element or is excluded; one 16-bit entry per pair, the pairs of one b
-  // together (pair_index). So a sublattice has at most kMaxElements elements.
+  // together (pair_index). So a sublattice has at most kMaxSublatticeElements elements.
   std::vector<uint16_t> pair_products;
   std::vector<int32_t> elem_done;    // (nelem)
   std::vector<int32_t> elem_action;  // (nred, nelem): reduced atom onto which e carries n
@@ -67,7 +67,7 @@ struct Search {
   IdentificationCache id_cache;  // what the identifications of this run have learnt
   Mat3 cinter_in_pml{}, to_standard{}, std_cart{};
 
-  static constexpr int32_t kMaxElements = 65535;
+  static constexpr int32_t kMaxSublatticeElements = 65535;
   static std::size_t pair_index(int32_t a, int32_t b) {  // a <= b
     return static_cast<std::size_t>(b - 1) * static_cast<std::size_t>(b) / 2 + static_cast<std::size_t>(a - 1);
   }

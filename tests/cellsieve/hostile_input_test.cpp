@@ -177,7 +177,9 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
       continue;
     }
     EXPECT_EQ(r.err, kBombed);
-    if (c.doctor) EXPECT_EQ(r.log, kBanner);
+    if (c.doctor) {
+      EXPECT_EQ(r.log, kBanner);
+    }
     ASSERT_GE(r.log.size(), c.log_tail.size()) << r.log;
     EXPECT_EQ(r.log.substr(r.log.size() - c.log_tail.size()), c.log_tail);
     EXPECT_EQ(r.out, r.log + c.errors);

@@ -118,7 +118,9 @@ TEST(Preparation, StopsAndMessages) {
     const auto run = run_duopath(c.input);
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.out.find(c.message), std::string::npos) << run.out;
-    if (c.status == 1) EXPECT_EQ(run.log.find(c.message), std::string::npos);
+    if (c.status == 1) {
+      EXPECT_EQ(run.log.find(c.message), std::string::npos);
+    }
   }
 }
 
