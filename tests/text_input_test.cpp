@@ -53,7 +53,12 @@ TEST_F(TextInput, FreeFormatReals) {
       {"1,,3,4\n", {1, kUnset, 3, 4}, 0},          // null value between two commas
       {",2 3 4\n", {kUnset, 2, 3, 4}, 0},          // a comma first: null
       {"1 2 /\n5\n", {1, 2, kUnset, kUnset}, 0},    // slash ends the read
-      {"1 2/3 4\n", {1, 2, kUnset, kUnset}, 0},
+      {"1 2/ 5\n", {1, 2, kUnset, kUnset}, 0},     // ... also directly after a value
+      {"1 2/\n5\n", {1, 2, kUnset, kUnset}, 0},
+      {"1 2/3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusFraction},  // not 2, then the end
+      {"1 0 1/4 4\n", {1, 0, kUnset, kUnset}, sgl::kStatusFraction},
+      {"2*1/4\n", {kUnset, kUnset, kUnset, kUnset}, sgl::kStatusFraction},
+      {"1 2 '1/4' 4\n", {1, 2, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
       {"2*,7 8\n", {kUnset, kUnset, 7, 8}, 0},     // r null values
       {"2* 5 6 7\n", {5, 5, 6, 7}, 0},             // blanks after the asterisk are skipped
       {"2*\n5 6 7\n", {5, 5, 6, 7}, 0},            // so is a line end
@@ -64,7 +69,14 @@ TEST_F(TextInput, FreeFormatReals) {
       {"1 , 2 ,3,  4\n", {1, 2, 3, 4}, 0},         // blanks around one comma
       {"1\t2,\t3 4\n", {1, 2, 3, 4}, 0},
       {"1.5+3 1d2 -2.5E-1 .5\n", {1500, 100, -0.25, 0.5}, 0},
-      {"+1.e1 1.5e 1.5.3 2D+1\n", {10, 1.5, 1.5, 20}, 0},
+      {"+1.e1 2D+1 1-2 -.5d-1\n", {10, 20, 0.01, -0.05}, 0},
+      // A number is the whole word, never its leading part.
+      {"1 0.48.2 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
+      {"1 0.5-0.1 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
+      {"1 1.5e 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
+      {"1 1.5e+ 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
+      {"1 1e5e5 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
+      {"1 5.. 3 4\n", {1, kUnset, kUnset, kUnset}, sgl::kStatusIllegalNumeric},
       {"inf -Infinity NaN 1\n", {std::numeric_limits<double>::infinity(),
                                  -std::numeric_limits<double>::infinity(),
                                  std::numeric_limits<double>::quiet_NaN(), 1}, 0},
@@ -108,6 +120,8 @@ TEST_F(TextInput, FreeFormatIntegersAndSinglePrecision) {
       {"12abc 1 2\n", {-9, -9, -9}, sgl::kStatusIllegalNumeric},
       {"1.0 1 2\n", {-9, -9, -9}, sgl::kStatusIllegalNumeric},
       {"- 1 2\n", {-9, -9, -9}, sgl::kStatusIllegalNumeric},
+      {"3/4 1 2\n", {-9, -9, -9}, sgl::kStatusFraction},
+      {"3 4/ 2\n", {3, 4, -9}, 0},
   };
   for (const Case& c : cases) {
     input(c.input);

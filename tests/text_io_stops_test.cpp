@@ -62,9 +62,46 @@ TEST(TextStops, StandardOutputAndErrorKeepTheirOrder) {
 TEST(TextStops, UnhandledEndOfInputIsFatalAfterPendingOutput) {
   const auto r = run_driver({"read_end"});
   EXPECT_EQ(r.out, "before\n");
-  EXPECT_EQ(r.err,
-            "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n");
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n"
+                   "? Standard input is empty\n");
   EXPECT_EQ(r.status, 255);
+}
+
+// The end of the input names how many lines came before it and what the read expected; a word
+// read from a line names that line when it is no number.
+TEST(TextStops, EndOfInputAndWordsNameTheirPlace) {
+  const std::string dir = text_io_test::temp_dir();
+  const std::string one_line = dir + "/one.txt";
+  text_io_test::spill(one_line, "1\n");
+  const std::string end = "? Input/Output Error:\n? Attempt to read past end of file\n";
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string input;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"empty", {"read_awaited"}, "", end + "? READ(UNIT=5,...\n? Standard input is empty; expected: the first value\n"},
+      {"only blank lines", {"read_awaited"}, "\n \n", end + "? READ(UNIT=5,...\n? Standard input ends after line 2; expected: the first value\n"},
+      {"after the first", {"read_awaited"}, "1.5\n", end + "? READ(UNIT=5,...\n? Standard input ends after line 1; expected: the second value\n"},
+      {"last line without line end", {"read_awaited"}, "1.5\n2", ""},
+      {"file", {"read_file_bad", one_line}, "", end + "? READ(UNIT=31,...\n? File: " + one_line + "\n? The file ends after line 1\n"},
+      {"word of a line", {"read_word_of_line"}, "O 0.3Z 1\n",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=INTERNAL,...\n"
+       "? Line 1 of standard input: O 0.3Z 1\n"},
+      {"fraction", {"read_default_bad"}, "\n1/4\n",
+       "? Input/Output Error:\n? Fraction in numeric input: write the value as a decimal number (0.25, not 1/4)\n"
+       "? READ(UNIT=*,...\n? Line 2 of standard input: 1/4\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ChildOptions options;
+    options.input = c.input;
+    const auto r = run_driver(c.args, options);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.err.empty() ? 0 : 255);
+  }
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(TextStops, UnhandledFailuresNameTheirUnit) {
@@ -153,7 +190,8 @@ TEST(TextStops, ClosedStandardDescriptors) {
   r = run_driver({"read_end"}, options);
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "before\n");
-  EXPECT_EQ(r.err, "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n");
+  EXPECT_EQ(r.err, "? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n"
+                   "? Standard input is empty\n");
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 

@@ -44,7 +44,8 @@ TEST(TextStdout, SharedWithStandardErrorEveryLineKeepsItsPlace) {
       {"stop_text", "out\n STOP done\n", 1},
       {"bomb", " Error: something\nThis program has bombed\nexit\n STOP  \n", 1},
       {"read_end",
-       "before\n? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n",
+       "before\n? Input/Output Error:\n? Attempt to read past end of file\n? READ(UNIT=5,...\n"
+       "? Standard input is empty\n",
        255},
       {"no_memory", "before\n? Input/Output Error:\n? Buffer allocation failed\n", 255},
       // A full block and more on both sides of the line on standard error, then the stop.

@@ -120,11 +120,18 @@ class InItem {
 // - error_branch: a failure returns ReadOutcome::failure; without end_branch, end of input goes
 //   to this branch too and also returns ReadOutcome::failure.
 // An outcome that none of these handles is the fatal failure; so is, whatever the handling, a
-// line longer than the layer's bound (kStatusLineTooLong), which cannot be skipped.
+// line longer than the layer's bound (kStatusLineTooLong), which cannot be skipped. Two more
+// fields only shape the fatal failure's diagnostic:
+// - awaited: what the read waits for, in the reader's words ("the atom count"), named when the
+//   input ends before it;
+// - text_of_unit: for a read from a text, the unit whose last line the text was taken from; a
+//   failure then names that line, as a failed read of the unit would.
 struct ReadHandling {
   int* status = nullptr;
   bool end_branch = false;
   bool error_branch = false;
+  std::string_view awaited{};
+  std::optional<int> text_of_unit{};
 };
 
 enum class ReadOutcome { ok, end, failure };
@@ -139,6 +146,7 @@ constexpr int kStatusNoMemory = 10004;         // "Buffer allocation failed"
 constexpr int kStatusIntegerRange = 10018;     // "Integer out of range in numeric input"
 constexpr int kStatusRealRange = 10019;        // "Real out of range in numeric input"
 constexpr int kStatusLineTooLong = 10020;      // "Input line too long"
+constexpr int kStatusFraction = 10021;         // a fraction ("1/4") where a number is read
 
 // Reads the next line of a unit and converts its fixed fields into the items.
 ReadOutcome read_line(int unit, std::string_view format, std::span<const InItem> items,

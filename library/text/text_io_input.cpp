@@ -56,9 +56,9 @@ int convert_integer(std::string_view text, int32_t& value) {
 }
 
 // A real value: optional sign, then digits with an optional decimal point and an exponent
-// introduced by E, e, D, d or by its sign alone; reading stops where that shape ends. INF,
-// INFINITY and NAN (any case) after the sign are the special values. Any character other than
-// digits, ".", the exponent letters and signs is failure 10016.
+// introduced by E, e, D, d or by its sign alone, with its digits. INF, INFINITY and NAN (any case)
+// after the sign are the special values. Anything else, also a word that holds more than one
+// such number's shape ("0.48.2"), is failure 10016.
 int convert_real(std::string_view text, double& value, bool single) {
   std::size_t k = 0;
   bool negative = false;
@@ -103,13 +103,15 @@ int convert_real(std::string_view text, double& value, bool single) {
     if (c == 'E' || c == 'D') ++q;
     std::string exponent = "e";
     if (q < rest.size() && (rest[q] == '+' || rest[q] == '-')) exponent += rest[q++];
-    const bool introduced = q > p;  // a letter, a sign, or both
     bool exponent_digits = false;
     while (q < rest.size() && is_digit(rest[q])) {
       exponent += rest[q++];
       exponent_digits = true;
     }
-    if (introduced && exponent_digits) number += exponent;
+    // The value is the whole word: an exponent without digits ("1.5e") or characters after the
+    // number's shape ("0.48.2", "0.5-0.1") are a mistyped number, never its leading part.
+    if (!exponent_digits || q < rest.size()) return kStatusIllegalNumeric;
+    number += exponent;
   }
   if (single) {
     value = std::strtof(number.c_str(), nullptr);
@@ -275,7 +277,8 @@ struct FreeToken {
   Kind kind = Kind::end;
   std::string text;
   bool quoted = false;
-  int status = 0;  // for failure
+  bool fraction = false;  // an unquoted value followed directly by a slash and more text ("1/4")
+  int status = 0;         // for failure
 };
 
 class FreeReader {
@@ -426,6 +429,10 @@ class FreeReader {
       if (t.text.empty()) t.text = " ";
     } else {
       while (!at_line_end() && !ends_value(line_[pos_])) t.text += line_[pos_++];
+      // A slash ends the read; one between two parts of a word makes the word a fraction.
+      const std::size_t after = pos_ + 1;
+      t.fraction = !t.text.empty() && !at_line_end() && line_[pos_] == '/' &&
+                   after < line_.size() && !is_blank(line_[after]) && line_[after] != ',';
     }
     need_separator_ = true;
     return t;
@@ -450,6 +457,11 @@ int read_values(LineSource& source, std::span<const InItem> items) {
     const FreeToken token = reader.next_for_item();
     switch (token.kind) {
       case FreeToken::Kind::value:
+        // "1/4" would read as 1 and end the read: a number is asked to be written as a decimal.
+        if (token.fraction && item.kind() != InItem::Kind::text &&
+            item.kind() != InItem::Kind::logical) {
+          return kStatusFraction;
+        }
         status = store_value(item, token.text, token.quoted);
         if (status != 0) return status;
         break;

@@ -96,7 +96,7 @@ ReadOutcome read_record(int unit, std::span<const RecordItem> items, ReadHandlin
   std::vector<unsigned char> payload;
   const int status = read_payload(unit, need, payload);
   if (status == 0 || status == kStatusPastRecordEnd) fill_items(items, payload);
-  return textio::settle_read(status, handling, unit);
+  return textio::settle_read(status, handling, unit, false);
 }
 
 ReadOutcome read_record(int unit, std::initializer_list<RecordItem> items, ReadHandling handling) {

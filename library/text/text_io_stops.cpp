@@ -32,6 +32,7 @@ const char* layer_message(int status) {
     case kStatusRealRange: return "Real out of range in numeric input";
     case kStatusLineTooLong: return "Input line too long (more than 1048576 characters)";
     case kStatusFormatSyntax: return "Syntax error in format";
+    case kStatusFraction: return "Fraction in numeric input: write the value as a decimal number (0.25, not 1/4)";
     default: return "Unknown input/output failure";
   }
 }
@@ -70,6 +71,13 @@ class Message {
     while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
     return *this;
   }
+  Message& operator<<(std::string_view text) {
+    for (char c : text) {
+      if (size_ + 1 >= sizeof text_) break;
+      text_[size_++] = c;
+    }
+    return *this;
+  }
   Message& operator<<(std::size_t n) {
     char digits[24];
     std::snprintf(digits, sizeof digits, "%zu", n);
@@ -91,18 +99,26 @@ class Message {
 
 }  // namespace
 
-void fatal_failure(int status, Operation operation, int unit, const char* open_path) {
+void fatal_failure(int status, Operation operation, int unit, const char* open_path,
+                   const ReadHandling* handling, bool lines) {
   // A read names its file (a data table cut short, say) and the text line it failed on, an open
-  // the file it could not open; taken before the units are finished. The end of the input has
-  // no line of its own.
+  // the file it could not open; taken before the units are finished. A read from a text names
+  // the line of the unit the text came from, when its caller says which. The end of the input
+  // has no line of its own: the count of the lines before it is shown instead, with what the
+  // read expected.
   const bool read = operation == Operation::read;
-  const char* file = read ? unit_file_path(unit) : open_path;
+  const bool from_text = read && handling != nullptr && handling->text_of_unit.has_value();
+  const int line_unit = from_text ? *handling->text_of_unit : unit;
+  const char* file = read ? unit_file_path(line_unit) : open_path;
   std::size_t line_number = 0;
-  const char* line = read && status != kStatusEnd ? unit_last_line(unit, line_number) : nullptr;
+  const char* line = read ? unit_last_line(line_unit, line_number) : nullptr;
+  const bool input_ended = status == kStatusEnd && !from_text && lines;
+  if (input_ended) line = nullptr;
   if (status == kStatusLineTooLong) {
     ++line_number;  // the line that was not delivered: only its number is shown
     line = nullptr;
   }
+  const std::string_view awaited = handling != nullptr ? handling->awaited : std::string_view();
   if (!failing) {
     failing = true;
     finish_units(false);
@@ -125,20 +141,30 @@ void fatal_failure(int status, Operation operation, int unit, const char* open_p
     text << "? " << operation_name(operation) << "(UNIT=" << number << ",...\n";
   }
   if (file != nullptr) text << "? File: " << file << "\n";
-  if (line_number > 0 && (line != nullptr || status == kStatusLineTooLong)) {
+  if (input_ended && line_unit != kInternalUnit) {
+    text << (file == nullptr ? "? Standard input" : "? The file");
+    if (line_number == 0) {
+      text << " is empty";
+    } else {
+      text << " ends after line " << line_number;
+    }
+    if (!awaited.empty()) text << "; expected: " << awaited;
+    text << "\n";
+  } else if (line_number > 0 && (line != nullptr || status == kStatusLineTooLong)) {
     // Up to 200 characters of the line are shown.
     text << "? Line " << line_number << (file == nullptr ? " of standard input" : "");
     if (line != nullptr) text << ": ", text.cut(line, 200);
     text << "\n";
+    if (status == kStatusEnd && !awaited.empty()) text << "? Expected: " << awaited << "\n";
   }
   text.write();
   std::fflush(nullptr);
   std::_Exit(255);
 }
 
-ReadOutcome settle_read(int status, const ReadHandling& handling, int unit) {
+ReadOutcome settle_read(int status, const ReadHandling& handling, int unit, bool lines) {
   // A line beyond the bound cannot be skipped (it may have no end): never handed to the caller.
-  if (status == kStatusLineTooLong) fatal_failure(status, Operation::read, unit);
+  if (status == kStatusLineTooLong) fatal_failure(status, Operation::read, unit, nullptr, &handling);
   if (handling.status != nullptr) *handling.status = status;
   if (status == 0) return ReadOutcome::ok;
   if (status == kStatusEnd) {
@@ -148,7 +174,7 @@ ReadOutcome settle_read(int status, const ReadHandling& handling, int unit) {
   } else {
     if (handling.error_branch || handling.status != nullptr) return ReadOutcome::failure;
   }
-  fatal_failure(status, Operation::read, unit);
+  fatal_failure(status, Operation::read, unit, nullptr, &handling, lines);
 }
 
 }  // namespace textio

@@ -147,9 +147,9 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
       // symmetry.dat damaged: a slash typed for a decimal point ends the free-format read of
       // record h02's matrix, which stays mostly zero (ZnO came out as Cmc21); a swapped pair of
       // rotations is orthogonal but names the wrong operations; an absurd entry.
-      {"symmetry.dat: -0/5 for -0.5 in h02", kOneAtom, 1, "",
+      {"symmetry.dat: -0/ for -0.5 in h02", kOneAtom, 1, "",
        h02 + "matrix is not orthogonal with determinant +1 or -1\n",
-       [](Lines& l) { l[97].replace(0, 4, "-0/5"); }},
+       [](Lines& l) { l[97].replace(0, 4, "-0/ "); }},
       {"symmetry.dat: h02 and h03 matrices swapped", kOneAtom, 1, "",
        h02 + "matrix is not the operation 50 of the library\n", [](Lines& l) { std::swap(l[97], l[99]); }},
       {"symmetry.dat: an entry of 1e300", kOneAtom, 1, "",
@@ -193,12 +193,21 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
     std::string input;
     std::string err;
     bool zero_symmetry = false;
+    std::function<void(Lines&)> doctor = nullptr;
   };
   DataDir probe;
   const Unhandled unhandled[] = {
       {"tolerance not a number", "t\n1\n0.1 O.01\n",
        "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n"
        "? Line 3 of standard input: 0.1 O.01\n"},
+      {"tolerance as a fraction", "t\n1\n0.1 1/100\n",
+       "? Input/Output Error:\n? Fraction in numeric input: write the value as a decimal number (0.25, not 1/4)\n"
+       "? READ(UNIT=5,...\n? Line 3 of standard input: 0.1 1/100\n"},
+      {"symmetry.dat: -0/5 for -0.5 in h02", kOneAtom,
+       "? Input/Output Error:\n? Fraction in numeric input: write the value as a decimal number (0.25, not 1/4)\n"
+       "? READ(UNIT=51,...\n? File: " + probe.slash() + "symmetry.dat\n"
+       "? Line 98: -0/5 0.8660254037844386 0 -0.8660254037844386 -0.5 0 0 0 1\n",
+       false, [](Lines& l) { l[97].replace(0, 4, "-0/5"); }},
       {"symmetry.dat a link to /dev/zero", kOneAtom,
        "? Input/Output Error:\n? Input line too long (more than 1048576 characters)\n? READ(UNIT=51,...\n? File: " +
            probe.slash() + "symmetry.dat\n? Line 1\n",
@@ -207,6 +216,11 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
   for (const Unhandled& c : unhandled) {
     SCOPED_TRACE(c.what);
     sgl::testing::TempDir work;
+    if (c.doctor) {
+      Lines lines = probe.symmetry_lines();
+      c.doctor(lines);
+      probe.write_symmetry(lines);
+    }
     if (c.zero_symmetry) {
       std::filesystem::remove(probe.file("symmetry.dat"));
       std::filesystem::create_symlink("/dev/zero", probe.file("symmetry.dat"));

@@ -109,6 +109,22 @@ int main(int argc, char** argv) {
     sgl::read_free(5, {value});
     sgl::write_free(6, {"read", value});
     sgl::end_run();
+  } else if (mode == "read_awaited") {
+    // Two values on two lines, each read saying what it expects.
+    double a = 0;
+    double b = 0;
+    sgl::read_free(5, {a}, {.awaited = "the first value"});
+    sgl::read_free(5, {b}, {.awaited = "the second value"});
+    sgl::end_run();
+  } else if (mode == "read_word_of_line") {
+    // A line read whole, then its second word read as a number, as word-by-word readers do.
+    std::string line(40, ' ');
+    sgl::read_line(5, "(a40)", {line});
+    double value = 0;
+    const std::size_t start = line.find(' ') + 1;
+    const std::string word = line.substr(start, line.find(' ', start) - start);
+    sgl::read_free_text(word, {value}, {.awaited = "a number", .text_of_unit = 5});
+    sgl::end_run();
   } else if (mode == "read_default_bad") {
     int32_t value = 0;
     sgl::read_free(sgl::kDefaultUnit, {value});

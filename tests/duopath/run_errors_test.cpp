@@ -103,9 +103,9 @@ const std::string kEndOfInput = "? Input/Output Error:\n? Attempt to read past e
 
 TEST(RunErrors, UncheckedFailuresExit255) {
   const std::vector<ErrorCase> cases = {
-      {"no input", "", "", kEndOfInput, 255},
-      {"end inside crystal 1", crystal1(kCubic, "Na a\n", 2), "", kEndOfInput, 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
-      {"end before crystal 2", crystal1(kCubic, "Na a\n"), "", kEndOfInput, 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \nSecond crystal:\n"},
+      {"no input", "", "", kEndOfInput + "? Standard input is empty\n", 255},
+      {"end inside crystal 1", crystal1(kCubic, "Na a\n", 2), "", kEndOfInput + "? Standard input ends after line 5\n", 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
+      {"end before crystal 2", crystal1(kCubic, "Na a\n"), "", kEndOfInput + "? Standard input ends after line 5\n", 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \nSecond crystal:\n"},
       {"space group not a number", "t\nP1\n", "",
        "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n? Line 2 of standard input: P1\n",
        255, "First crystal:\n"},
@@ -113,9 +113,9 @@ TEST(RunErrors, UncheckedFailuresExit255) {
        "? Input/Output Error:\n? Real out of range in numeric input\n? READ(UNIT=5,...\n"
        "? Line 3 of standard input: 4 4 1e400 90 90 90\n",
        255, "  Space group: 221 Pm-3m     \n"},
-      {"end inside a kelmo block", kCrystals + "kelmo\nNa 1\n", "", kEndOfInput, 255, "Use KELMO to estimate energy barrier\n"},
-      {"end inside a madelung block", kCrystals + "madelung\n", "", kEndOfInput, 255, "Use madelung energy to estimate energy barrier\n"},
-      {"quanthop without end", kCrystals + "quanthop\nNa 11\nCl 17\n END\n", "", kEndOfInput, 255, "Use quanthop to estimate energy barrier\n"},
+      {"end inside a kelmo block", kCrystals + "kelmo\nNa 1\n", "", kEndOfInput + "? Standard input ends after line 13\n", 255, "Use KELMO to estimate energy barrier\n"},
+      {"end inside a madelung block", kCrystals + "madelung\n", "", kEndOfInput + "? Standard input ends after line 12\n", 255, "Use madelung energy to estimate energy barrier\n"},
+      {"quanthop without end", kCrystals + "quanthop\nNa 11\nCl 17\n END\n", "", kEndOfInput + "? Standard input ends after line 15\n", 255, "Use quanthop to estimate energy barrier\n"},
       {"second kelmo", kCrystals + "kelmo\nNa 1\nCl 2 5\nkelmo\nNa 1\nCl 2 5\n",
        "",
        "? Allocation Error:\n? the table of \"kelmo\" is already made; the keyword may come once\n", 255, "Use KELMO to estimate energy barrier\nUse KELMO to estimate energy barrier\n"},
