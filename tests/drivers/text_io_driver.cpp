@@ -30,6 +30,21 @@ void echo_lines(std::string_view format, std::size_t length) {
   }
 }
 
+// Each line of standard input: its length as the reads see it and its last character.
+void line_lengths() {
+  for (;;) {
+    std::string first(1, ' ');
+    int status = 0;
+    if (sgl::read_line(5, "(a)", {first}, {.status = &status}) != sgl::ReadOutcome::ok) {
+      sgl::write_free(6, {"status", status});
+      return;
+    }
+    const std::string_view line = sgl::last_line_read(5);
+    sgl::write_free(6, {"length", static_cast<int32_t>(line.size()),
+                        line.empty() ? std::string_view("-") : line.substr(line.size() - 1)});
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,6 +145,9 @@ int main(int argc, char** argv) {
     sgl::end_run();
   } else if (mode == "lines") {
     echo_lines("(a)", arg.empty() ? 12 : std::stoul(arg));
+    sgl::end_run();
+  } else if (mode == "lengths") {
+    line_lengths();
     sgl::end_run();
   } else if (mode == "unit20") {
     sgl::write_line(20, "(a)", {"first warning"});
