@@ -293,6 +293,8 @@ TEST(TextTabs, ExpansionAndTabSize) {
   using sgl::textio::parse_tab_size;
   const std::pair<const char*, int> sizes[] = {
       {"4", 4}, {"0", 0}, {"+4", 4}, {"12abc", 12}, {"-4", 8}, {"abc", 8}, {"", 8}, {" 4", 8},
+      // Beyond any line: kept far above the programs' bound, never wrapped round to a small width.
+      {"1001", 1001}, {"1000000", 1000000}, {"99999999999999999999999", 1000000},
   };
   for (const auto& [text, width] : sizes) EXPECT_EQ(parse_tab_size(text), width) << text;
   EXPECT_EQ(parse_tab_size(nullptr), 8);
