@@ -1,6 +1,7 @@
-// A run stopped from outside (Ctrl-C, kill, a closed terminal) keeps every complete line it had
-// produced: the pending output of standard output and of the files goes out before the signal
-// ends the run, as it would have ended it without the layer.
+// A run ended from outside (Ctrl-C, kill, a closed terminal, the CPU-time limit or the alarm of a
+// batch system) keeps every complete line it had produced: the pending output of standard output
+// and of the files goes out before the signal ends the run, as it would have ended it without
+// the layer.
 //
 // Every wait here has a deadline and every read loop a byte limit, and each driver is owned by a
 // guard that kills and reaps it: a broken stop makes these tests fail in seconds, never hang or
@@ -65,8 +66,8 @@ std::string signal_name(int sig) {
   return std::to_string(sig) + " " + (name != nullptr ? name : "?");
 }
 
-// Whole lines "line" and a number in nine columns, consecutive from 1 (the layout of the driver
-// "flood"). Returns an empty text, or what is wrong.
+// Whole lines "line" and a number in nine columns, consecutive from 1 (the layout of the drivers
+// "flood" and "cpu_limited"). Returns an empty text, or what is wrong.
 std::string numbered_lines_fault(const std::string& text) {
   if (text.empty()) return "no lines";
   if (text.back() != '\n') return "the last line is cut";
@@ -81,9 +82,17 @@ std::string numbered_lines_fault(const std::string& text) {
 
 // Three lines on standard output and two in a log that held more before: held back in their
 // buffers until the signal, then written, the log cut after its last line and its open line left
-// out; the signal still ends the run.
+// out; the signal still ends the run. Every signal whose default action ends a process and that
+// can be caught.
 TEST(TextStopSignals, PendingLinesAreWrittenBeforeTheSignalEndsTheRun) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT, SIGUSR1,
+                              SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,   SIGXCPU, SIGXFSZ, SIGVTALRM,
+                              SIGPROF, SIGIO,   SIGSYS,  SIGSTKFLT, SIGPWR,  SIGRTMIN, SIGRTMAX};
+#ifndef SGL_SANITIZE_BUILD
+  // The sanitizers keep these for their own reports.
+  signals.insert(signals.end(), {SIGSEGV, SIGBUS, SIGFPE});
+#endif
+  for (int sig : signals) {
     SCOPED_TRACE(signal_name(sig));
     const std::string dir = text_io_test::temp_dir();
     spill(dir + "/run.log", "an older log, longer than what this run writes\nsecond old line\n");
@@ -104,7 +113,7 @@ TEST(TextStopSignals, PendingLinesAreWrittenBeforeTheSignalEndsTheRun) {
 
 // A signal that the run's parent ignores stays ignored; the next one that is not stops the run.
 TEST(TextStopSignals, AnIgnoredSignalStaysIgnored) {
-  for (int sig : {SIGHUP}) {
+  for (int sig : {SIGHUP, SIGUSR1}) {
     SCOPED_TRACE(signal_name(sig));
     const std::string dir = text_io_test::temp_dir();
     const int out = ::open((dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -125,7 +134,7 @@ TEST(TextStopSignals, AnIgnoredSignalStaysIgnored) {
 // waits in the middle of the write): the block is finished when the pipe drains, then the rest
 // of the complete lines follow, each line once and none lost, and the signal ends the run.
 TEST(TextStopSignals, ASignalDuringAWriteWaitsForItToEnd) {
-  for (int sig : {SIGTERM}) {
+  for (int sig : {SIGTERM, SIGUSR1}) {
     SCOPED_TRACE(signal_name(sig));
     const std::string dir = text_io_test::temp_dir();
     int fds[2];
@@ -167,6 +176,21 @@ TEST(TextStopSignals, ASignalDuringAWriteWaitsForItToEnd) {
     EXPECT_EQ(numbered_lines_fault(seen), "");
     std::filesystem::remove_all(dir);
   }
+}
+
+// A real CPU-time limit (setrlimit in the driver, as `ulimit -t` sets it): SIGXCPU comes at an
+// unforeseen moment of a run that computes and writes, and both the report and the log still end
+// on a whole line, every line before it there once.
+TEST(TextStopSignals, ACpuTimeLimitEndsTheRunOnAWholeLine) {
+  const std::string dir = text_io_test::temp_dir();
+  const int out = ::open((dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ChildGuard driver(start_driver({"cpu_limited", "run.log"}, dir, out));
+  ::close(out);
+  // One second of CPU time; the wall time may be longer on a busy machine.
+  ASSERT_EQ(driver.wait(60s), 1000 + SIGXCPU);
+  EXPECT_EQ(numbered_lines_fault(slurp(dir + "/stdout")), "");
+  EXPECT_EQ(numbered_lines_fault(slurp(dir + "/run.log")), "");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

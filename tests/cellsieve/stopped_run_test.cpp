@@ -1,6 +1,7 @@
 // A long cellsieve run (copper in a 2x2x2 supercell, every subgroup fitted: some 8 MB of report)
-// stopped on purpose with SIGTERM part-way through its report: the report and the log that it
-// leaves end on a line end and hold exactly what an uninterrupted run writes up to there.
+// stopped part-way through its report, on purpose with SIGTERM or by a CPU-time limit of one
+// second (`ulimit -S -t 1`, SIGXCPU, as a batch system ends a job): the report and the log that
+// it leaves end on a line end and hold exactly what an uninterrupted run writes up to there.
 //
 // Every wait has a deadline and every child a guard that kills and reaps it, so that a run that
 // does not stop fails the test instead of hanging it or outliving it.
@@ -60,6 +61,7 @@ struct Stop {
 TEST(StoppedRun, AReportStoppedPartWayEndsOnAWholeLine) {
   const Stop stops[] = {
       {"SIGTERM from outside", SIGTERM, ""},
+      {"CPU-time limit", SIGXCPU, "ulimit -S -t 1"},
   };
   for (const Stop& stop : stops) {
     SCOPED_TRACE(stop.what);
