@@ -327,7 +327,9 @@ TEST(TextTabs, AppendingStopsAtTheLimit) {
     SCOPED_TRACE(c.before + "|" + c.raw);
     std::string line = c.before;
     EXPECT_EQ(sgl::textio::append_line_text(line, c.raw, c.width, c.limit), c.fits);
-    if (c.fits) EXPECT_EQ(line, c.line);
+    if (c.fits) {
+      EXPECT_EQ(line, c.line);
+    }
     EXPECT_LE(line.size(), c.limit);
   }
   // Thirty thousand tabs a thousand columns wide: refused without taking the 30 MB that the
