@@ -6,6 +6,7 @@
 #include "cellsieve/run.hpp"
 #include "library/tables/data_directory.hpp"
 #include "library/text/bomb.hpp"
+#include "library/text/tab_size.hpp"
 #include "library/text/text_io.hpp"
 
 namespace cellsieve {
@@ -42,6 +43,7 @@ void Run::start() {
   tables.allocate_init();
   open_log();
   for (int unit : {6, kLogUnit}) sgl::write_line(unit, "(a)", {"cellsieve, Version 1.0-8, August 2003"});
+  sgl::check_tab_size();
   xtaldir = sgl::data_directory();
   sgl::load_common_space(xtaldir);
   apply_preferred_settings(sgl::common_space());

@@ -6,6 +6,7 @@
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
 #include "library/tables/data_directory.hpp"
+#include "library/text/tab_size.hpp"
 
 #ifndef DUOPATH_VERSION
 #error "the build defines DUOPATH_VERSION"
@@ -33,6 +34,7 @@ void Run::start_up() {
   report("(a)", {date_line(clock_.wall())});
   report_free({});
 
+  sgl::check_tab_size();
   data_directory = sgl::data_directory();
   sgl::load_common_space(data_directory);
   sgl::load_common_wyckoff(data_directory);

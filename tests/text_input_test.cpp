@@ -291,8 +291,14 @@ TEST_F(TextInput, LinesOfTheInput) {
   EXPECT_EQ(a * 1000 + b * 100 + d * 10 + e, 1234);
 }
 
+// A raw line as the reads see it, without a bound on its length.
+std::string expand_tabs(std::string_view raw, int width) {
+  std::string line;
+  EXPECT_TRUE(sgl::textio::append_line_text(line, raw, width, std::string::npos));
+  return line;
+}
+
 TEST(TextTabs, ExpansionAndTabSize) {
-  using sgl::textio::expand_tabs;
   EXPECT_EQ(expand_tabs("ab\tc", 8), "ab      c");
   EXPECT_EQ(expand_tabs("ab\tc", 4), "ab  c");
   EXPECT_EQ(expand_tabs("ab\tc", 0), "ab\tc");
@@ -301,9 +307,50 @@ TEST(TextTabs, ExpansionAndTabSize) {
   using sgl::textio::parse_tab_size;
   const std::pair<const char*, int> sizes[] = {
       {"4", 4}, {"0", 0}, {"+4", 4}, {"12abc", 12}, {"-4", 8}, {"abc", 8}, {"", 8}, {" 4", 8},
+      // Beyond any line: kept far above the programs' bound, never wrapped round to a small width.
+      {"1001", 1001}, {"1000000", 1000000}, {"99999999999999999999999", 1000000},
   };
   for (const auto& [text, width] : sizes) EXPECT_EQ(parse_tab_size(text), width) << text;
   EXPECT_EQ(parse_tab_size(nullptr), 8);
+}
+
+// The cleaned line never grows past its limit: carriage returns are not counted, a tab counts
+// the blanks it becomes, and text appended to a line continues its columns.
+TEST(TextTabs, AppendingStopsAtTheLimit) {
+  struct Case {
+    std::string before, raw;
+    int width;
+    std::size_t limit;
+    bool fits;
+    std::string line;  // when it fits
+  };
+  const Case cases[] = {
+      {"", "abc", 8, 3, true, "abc"},
+      {"", "abcd", 8, 3, false, ""},
+      {"", "abc\r", 8, 3, true, "abc"},
+      {"", "a\r\rb\r", 8, 2, true, "ab"},
+      {"", "ab\t", 8, 8, true, "ab      "},
+      {"", "ab\tc", 8, 8, false, ""},
+      {"", "ab\t", 0, 3, true, "ab\t"},
+      {"", "ab\t\t", 0, 3, false, ""},
+      {"xy", "\tz", 4, 5, true, "xy  z"},
+      {"xy", "\tz", 4, 4, false, ""},
+      {"abc", "", 8, 3, true, "abc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before + "|" + c.raw);
+    std::string line = c.before;
+    EXPECT_EQ(sgl::textio::append_line_text(line, c.raw, c.width, c.limit), c.fits);
+    if (c.fits) {
+      EXPECT_EQ(line, c.line);
+    }
+    EXPECT_LE(line.size(), c.limit);
+  }
+  // Thirty thousand tabs a thousand columns wide: refused without taking the 30 MB that the
+  // expansion would need.
+  std::string line;
+  EXPECT_FALSE(sgl::textio::append_line_text(line, std::string(30000, '\t'), 1000, std::size_t{1} << 20));
+  EXPECT_LE(line.capacity(), std::size_t{4} << 20);
 }
 
 TEST(TextTabs, TabSizeFromTheEnvironment) {
@@ -329,6 +376,61 @@ TEST(TextTabs, TabSizeFromTheEnvironment) {
     const auto r = text_io_test::run_driver({"lines", "12"}, options);
     EXPECT_EQ(r.out, std::string(c.expected) + " status -1\n") << (c.tabsize ? c.tabsize : "unset");
     EXPECT_EQ(r.status, 0);
+  }
+}
+
+// The bound on a line, 1048576 characters, counted as the reads see the line: without its line
+// feed and carriage returns, with its tabs expanded. The longest line passes whole, the shortest
+// longer one is the fatal failure, with or without a line end and with CRLF; a line whose tabs
+// take it beyond the bound is refused like any other. The cases straddle the blocks in which the
+// input is read (the bound is a multiple of their size).
+TEST(TextLineBound, TheLongestLineIsReadAndTheNextLengthRefused) {
+  const std::size_t bound = sgl::textio::kMaxLineLength;
+  ASSERT_EQ(bound, std::size_t{1048576});
+  const std::string longest = std::string(bound - 1, 'x') + "y";
+  const std::string too_long = std::string(bound, 'x') + "y";
+  const std::string read = " length  1048576 y\n";
+  const std::string end = " status -1\n";
+  const std::string refused = "? Input/Output Error:\n? Input line too long (more than 1048576 characters)\n"
+                              "? READ(UNIT=5,...\n? Line ";
+  struct Case {
+    const char* what;
+    std::string input;
+    const char* tabsize;  // nullptr: unset
+    std::string out;
+    std::string err;  // refused: the number of the line follows "? Line "
+  };
+  const std::vector<Case> cases = {
+      {"longest", longest + "\n", nullptr, read + end, ""},
+      {"longest without a line feed", longest, nullptr, read + end, ""},
+      {"longest with CRLF", longest + "\r\n", nullptr, read + end, ""},
+      {"longest with a carriage return inside", "x\r" + longest.substr(1) + "\n", nullptr, read + end, ""},
+      {"longest after a short line", "ab\n" + longest + "\nc\n", nullptr,
+       " length  2 b\n" + read + " length  1 c\n" + end, ""},
+      {"longest by its tabs", std::string(bound / 8 - 1, '\t') + "1234567y\n", nullptr, read + end, ""},
+      {"one longer", too_long + "\n", nullptr, "", refused + "1 of standard input\n"},
+      {"one longer without a line feed", too_long, nullptr, "", refused + "1 of standard input\n"},
+      {"one longer with CRLF", too_long + "\r\n", nullptr, "", refused + "1 of standard input\n"},
+      {"one longer after a short line", "ab\n" + too_long + "\n", nullptr, " length  2 b\n",
+       refused + "2 of standard input\n"},
+      {"one longer by its tabs", std::string(bound / 8, '\t') + "y\n", nullptr, "",
+       refused + "1 of standard input\n"},
+      {"tabs a thousand columns wide", std::string(3000, '\t') + "\n", "1000", "",
+       refused + "1 of standard input\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    text_io_test::ChildOptions options;
+    options.input = c.input;
+    if (c.tabsize != nullptr) {
+      options.environment.push_back(std::string("TABSIZE=") + c.tabsize);
+    } else {
+      options.unset.push_back("TABSIZE");
+    }
+    const auto r = text_io_test::run_driver({"lengths"}, options);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.err.empty() ? 0 : 255);
   }
 }
 

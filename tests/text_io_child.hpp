@@ -3,9 +3,12 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -30,6 +33,11 @@ struct ChildOptions {
   std::string input_file;                // read standard input from this file instead of `input`
   std::vector<int> closed;               // standard descriptors (0, 1, 2) closed before the start
 };
+
+// Exit status, or 1000 + the signal that ended the process, from a waitpid status.
+inline int decoded_status(int wstatus) {
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 1000 + WTERMSIG(wstatus);
+}
 
 inline std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -106,7 +114,7 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   ChildResult result;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 1000 + WTERMSIG(wstatus);
+  result.status = decoded_status(wstatus);
   result.out = slurp(out_path);
   result.err = options.merge_err ? "" : slurp(err_path);
   std::system(("rm -rf '" + dir + "'").c_str());
@@ -127,6 +135,52 @@ inline pid_t start_child(const std::vector<std::string>& args, const std::string
   }
   return pid;
 }
+
+// A child process that a test started and owns: whatever way the test leaves (a failed assertion
+// included), the child is killed and reaped when the guard goes, so that no test leaves a run
+// behind, waiting for a signal that never comes or writing for ever. Signals go through the
+// guard, which never sends one once the child has been reaped (its number may then belong to
+// another process) or when it was never started.
+class ChildGuard {
+ public:
+  static constexpr int kStillRunning = -2;
+
+  explicit ChildGuard(pid_t pid) : pid_(pid), running_(pid > 0) {}
+  ~ChildGuard() {
+    if (!running_) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  ChildGuard(const ChildGuard&) = delete;
+  ChildGuard& operator=(const ChildGuard&) = delete;
+
+  // Sends a signal to the child while it has not been reaped; returns whether it was sent.
+  bool signal(int sig) { return running_ && ::kill(pid_, sig) == 0; }
+
+  // Waits at most `limit` for the child to end. Returns its exit status or 1000 + the signal
+  // that ended it, or kStillRunning when it is still running then (the guard kills it later).
+  int wait(std::chrono::milliseconds limit) {
+    if (!running_) return status_;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      int wstatus = 0;
+      const pid_t done = ::waitpid(pid_, &wstatus, WNOHANG);
+      if (done == pid_) {
+        running_ = false;
+        status_ = decoded_status(wstatus);
+        return status_;
+      }
+      if (done < 0 && errno != EINTR) return kStillRunning;
+      if (std::chrono::steady_clock::now() >= deadline) return kStillRunning;
+      ::usleep(5000);
+    }
+  }
+
+ private:
+  const pid_t pid_;
+  bool running_;  // started and not yet reaped
+  int status_ = kStillRunning;
+};
 
 inline ChildResult run_driver(const std::vector<std::string>& args, const ChildOptions& options = {}) {
   std::vector<std::string> full{driver_path()};

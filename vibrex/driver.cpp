@@ -6,6 +6,7 @@
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
 #include "library/tables/data_directory.hpp"
+#include "library/text/tab_size.hpp"
 #include "library/text/text_io.hpp"
 
 namespace vibrex {
@@ -23,6 +24,7 @@ void set_floating_point_mode() {
 }
 
 std::string start_up() {
+  sgl::check_tab_size();
   const std::string dir = sgl::data_directory();
   sgl::load_common_space(dir);
   sgl::load_common_wyckoff(dir);

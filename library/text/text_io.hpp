@@ -12,8 +12,9 @@
 // order when they share a file), before every read of standard input that may wait for an answer,
 // on flush(6) (callers flush it before they start another program on the same output), and at
 // every end of the run: stop, normal end, fatal failure, return from main or std::exit, and an
-// exception that nobody catches. A run stopped by SIGINT, SIGTERM or SIGHUP writes the complete
-// lines pending on every unit before the signal ends it.
+// exception that nobody catches. A run ended by a signal that can be caught (SIGINT, SIGTERM,
+// SIGHUP, SIGXCPU, SIGALRM, SIGUSR1, ...) writes the complete lines pending on every unit before
+// the signal ends it.
 //
 // Format texts are parenthesised descriptor lists such as "(a,i3,1x,f10.5)": A, Aw, Iw, Fw.d,
 // Ew.d, Gw.d, nX, X, quoted literals, "$" (no line end), repeat counts and groups.

@@ -1,5 +1,6 @@
-// A run stopped by SIGINT, SIGTERM or SIGHUP: its complete lines are written out, then the signal
-// ends it as it would have without a handler.
+// A run ended by a signal (Ctrl-C, kill, a closed terminal, the CPU-time limit or the alarm of a
+// batch system): its complete lines are written out, then the signal ends it as it would have
+// without a handler.
 #include "library/text/text_io_signals.hpp"
 
 #include <signal.h>
@@ -14,23 +15,42 @@ namespace sgl::textio {
 
 namespace {
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process (with or without a core file) and that a
+// handler can catch; the real-time signals are added at installation. SIGKILL and SIGSTOP cannot
+// be caught; the signals that are ignored or stop the process by default are left alone.
+constexpr int kStopSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
 
 // Depth of the output changes in progress, and a stopping signal that arrived during one.
 volatile sig_atomic_t changing = 0;
 volatile sig_atomic_t deferred = 0;
-// The stopping signals this layer handles (those that were not ignored), as a bit per signal.
-volatile sig_atomic_t handled = 0;
+// The stopping signals this layer handles (those whose disposition was the default), by number.
+volatile sig_atomic_t handled[NSIG] = {};
 
-bool is_handled(int sig) { return (handled & (1 << sig)) != 0; }
+// The signals this layer handles.
+sigset_t handled_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig = 1; sig < NSIG; ++sig)
+    if (handled[sig] != 0) sigaddset(&set, sig);
+  return set;
+}
 
 // Back to the default disposition: a further stopping signal ends the run without delay.
 void restore_defaults() {
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
-  for (int sig : kStopSignals)
-    if (is_handled(sig)) sigaction(sig, &dfl, nullptr);
+  for (int sig = 1; sig < NSIG; ++sig)
+    if (handled[sig] != 0) sigaction(sig, &dfl, nullptr);
 }
 
 // Only async-signal-safe calls from here on: the pending lines go out, then the signal, now at
@@ -38,17 +58,24 @@ void restore_defaults() {
 // also write the open line a log may hold).
 [[noreturn]] void stop_by_signal(int sig) {
   restore_defaults();
-  sigset_t stops;
-  sigemptyset(&stops);
-  for (int s : kStopSignals) sigaddset(&stops, s);
-  sigprocmask(SIG_UNBLOCK, &stops, nullptr);
-  // A reader that has gone must not turn the stop into death by SIGPIPE.
-  sigset_t pipe_only;
-  sigemptyset(&pipe_only);
-  sigaddset(&pipe_only, SIGPIPE);
-  sigprocmask(SIG_BLOCK, &pipe_only, nullptr);
+  // The writes below fail instead of ending the run when a reader has gone (SIGPIPE) or a file
+  // has reached its size limit (SIGXFSZ), so that every unit has its turn.
+  sigset_t write_faults;
+  sigemptyset(&write_faults);
+  sigaddset(&write_faults, SIGPIPE);
+  sigaddset(&write_faults, SIGXFSZ);
+  sigprocmask(SIG_BLOCK, &write_faults, nullptr);
+  // Any other stopping signal ends the run at once (a write that waits for a full pipe, say).
+  sigset_t others = handled_set();
+  sigdelset(&others, SIGPIPE);
+  sigdelset(&others, SIGXFSZ);
+  sigprocmask(SIG_UNBLOCK, &others, nullptr);
   write_complete_lines();
+  sigset_t own;
+  sigemptyset(&own);
+  sigaddset(&own, sig);
   raise(sig);
+  sigprocmask(SIG_UNBLOCK, &own, nullptr);
   _exit(128 + sig);
 }
 
@@ -63,6 +90,15 @@ extern "C" void on_stop_signal(int sig) {
   stop_by_signal(sig);
 }
 
+// Takes over one signal when its disposition is the default.
+void take_over(int sig, const struct sigaction& action) {
+  if (sig <= 0 || sig >= NSIG) return;
+  struct sigaction before {};
+  if (sigaction(sig, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) return;
+  handled[sig] = 1;
+  if (sigaction(sig, &action, nullptr) != 0) handled[sig] = 0;
+}
+
 }  // namespace
 
 void install_stop_handlers() {
@@ -70,14 +106,11 @@ void install_stop_handlers() {
   action.sa_handler = on_stop_signal;
   sigemptyset(&action.sa_mask);
   for (int sig : kStopSignals) sigaddset(&action.sa_mask, sig);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&action.sa_mask, sig);
   // Interrupted reads and writes carry on; the handler returns only while output changes.
   action.sa_flags = SA_RESTART;
-  for (int sig : kStopSignals) {
-    struct sigaction before {};
-    if (sigaction(sig, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
-    handled = handled | (1 << sig);
-    sigaction(sig, &action, nullptr);
-  }
+  for (int sig : kStopSignals) take_over(sig, action);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) take_over(sig, action);
 }
 
 OutputChange::OutputChange() {

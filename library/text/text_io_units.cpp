@@ -327,16 +327,6 @@ int refill(Connection& c, bool& got) {
   }
 }
 
-// An input line as the reads see it: carriage returns dropped, tabs expanded.
-std::string cleaned_line(std::string_view raw) {
-  std::string kept;
-  kept.reserve(raw.size());
-  for (char ch : raw) {
-    if (ch != '\r') kept += ch;
-  }
-  return expand_tabs(kept, tab_width());
-}
-
 // Before input is read from a file, its pending output goes out.
 void prepare_input(Connection& c, int unit) {
   if (!c.standard && !c.out.empty()) flush_or_fail(c, Operation::write, unit);
@@ -375,18 +365,26 @@ const char* unit_last_line(int unit, std::size_t& number) {
   return number == 0 ? nullptr : found->second.line.c_str();
 }
 
-std::string expand_tabs(std::string_view raw, int width) {
-  std::string line;
-  line.reserve(raw.size());
+bool append_line_text(std::string& line, std::string_view raw, int width, std::size_t limit) {
+  if (raw.find_first_of("\r\t") == std::string_view::npos) {
+    if (raw.size() > limit - std::min(limit, line.size())) return false;
+    line.append(raw);
+    return true;
+  }
+  const std::size_t w = static_cast<std::size_t>(width);
   for (char ch : raw) {
-    if (ch == '\t' && width > 0) {
-      line.append(static_cast<std::size_t>(width) - line.size() % static_cast<std::size_t>(width),
-                  ' ');
+    if (ch == '\r') continue;
+    // The column a tab reaches is counted before anything is appended, so that a line of tabs
+    // never grows beyond the limit.
+    const std::size_t n = ch == '\t' && w > 0 ? w - line.size() % w : 1;
+    if (n > limit - std::min(limit, line.size())) return false;
+    if (n == 1) {
+      line += ch == '\t' && w > 0 ? ' ' : ch;
     } else {
-      line += ch;
+      line.append(n, ' ');
     }
   }
-  return line;
+  return true;
 }
 
 void put_output(int unit, std::string_view bytes) {
@@ -408,31 +406,38 @@ bool put_output_quiet(int unit, std::string_view bytes) {
 int next_line(int unit, std::string& line) {
   Connection& c = connection(unit, Operation::read);
   prepare_input(c, unit);
-  std::size_t scanned = 0;  // unread bytes already searched for a line feed
-  const auto deliver = [&](std::size_t end) {
-    line = cleaned_line(std::string_view(c.in).substr(c.in_pos, end - c.in_pos));
+  const int width = tab_width();
+  // The line is cleaned as its bytes arrive and they leave the read-ahead buffer at once: only
+  // the cleaned line grows, and it never beyond the bound, whatever the raw line holds (no line
+  // feed for ever, a run of tabs that expands a thousandfold).
+  std::string kept;
+  bool started = false;  // bytes of this line have been taken: the end of input completes it
+  const auto deliver = [&] {
+    line = std::move(kept);
     c.line = line;
     ++c.line_number;
   };
   for (;;) {
-    const std::size_t lf = c.in.find('\n', c.in_pos + scanned);
-    if (lf != std::string::npos && lf - c.in_pos <= kMaxLineLength) {
-      deliver(lf);
+    const std::size_t lf = c.in.find('\n', c.in_pos);
+    const std::size_t end = lf == std::string::npos ? c.in.size() : lf;
+    if (!append_line_text(kept, std::string_view(c.in).substr(c.in_pos, end - c.in_pos), width,
+                          kMaxLineLength)) {
+      return kStatusLineTooLong;
+    }
+    started = started || end > c.in_pos;
+    c.in_pos = end;
+    if (lf != std::string::npos) {
       c.in_pos = lf + 1;
+      deliver();
       return 0;
     }
-    scanned = c.in.size() - c.in_pos;
-    // A line without end (a device such as /dev/zero, a file without line feeds) would take all
-    // memory: no real line comes near this length.
-    if (scanned > kMaxLineLength) return kStatusLineTooLong;
     bool got = false;
     const int err = refill(c, got);
     if (err != 0) return err;
     if (!got) {
-      if (c.in_pos == c.in.size()) return kStatusEnd;
+      if (!started) return kStatusEnd;
       // A last line without a line feed is still a line.
-      deliver(c.in.size());
-      c.in_pos = c.in.size();
+      deliver();
       return 0;
     }
   }

@@ -27,16 +27,19 @@ void put_output(int unit, std::string_view bytes);
 bool put_output_quiet(int unit, std::string_view bytes);
 
 // Reads the next line of a unit, without its line feed and carriage returns, tabs expanded.
-// Returns 0, -1 at the end of the input, kStatusLineTooLong for a line of more than
-// kMaxLineLength bytes, or the platform's error number.
+// Returns 0, -1 at the end of the input, kStatusLineTooLong for a line that is longer than
+// kMaxLineLength characters so cleaned, or the platform's error number.
 int next_line(int unit, std::string& line);
 
 // Reads up to n bytes of a unit's input into dst (dst may be null to skip them); got receives
 // how many arrived. Returns 0 (also when the input ended early) or the platform's error number.
 int next_bytes(int unit, char* dst, std::size_t n, std::size_t& got);
 
-// Replaces each tab by blanks up to the next multiple of the tab width (none when it is 0).
-std::string expand_tabs(std::string_view raw, int width);
+// Appends raw input text to a line as the reads see it: carriage returns dropped, each tab
+// replaced by blanks up to the next multiple of width counted from the line's start (tabs kept
+// when width is 0). Returns false when the line would grow beyond limit characters; it then
+// holds what fitted.
+bool append_line_text(std::string& line, std::string_view raw, int width, std::size_t limit);
 
 // The tab width in force (TABSIZE, looked up once; 8 when unset or not usable).
 int tab_width();
@@ -53,7 +56,8 @@ const char* unit_file_path(int unit);
 // its number counted from 1 in number; null (number 0) before the first line. Needs no memory.
 const char* unit_last_line(int unit, std::size_t& number);
 
-// The longest line next_line delivers; a longer one is failure kStatusLineTooLong.
+// The longest line next_line delivers, counted without carriage returns and with its tabs
+// expanded; a longer one is failure kStatusLineTooLong.
 constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 
 // Writes, for every unit, its pending output up to the last line feed, ignoring failures; the

@@ -3,6 +3,7 @@
 // error, files and the exit status.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -28,6 +29,39 @@ void echo_lines(std::string_view format, std::size_t length) {
     }
     sgl::write_line(6, "(3a)", {"[", line, "]"});
   }
+}
+
+// Each line of standard input: its length as the reads see it and its last character.
+void line_lengths() {
+  for (;;) {
+    std::string first(1, ' ');
+    int status = 0;
+    if (sgl::read_line(5, "(a)", {first}, {.status = &status}) != sgl::ReadOutcome::ok) {
+      sgl::write_free(6, {"status", status});
+      return;
+    }
+    const std::string_view line = sgl::last_line_read(5);
+    sgl::write_free(6, {"length", static_cast<int32_t>(line.size()),
+                        line.empty() ? std::string_view("-") : line.substr(line.size() - 1)});
+  }
+}
+
+// The modes below are ended by signals whose default action also dumps core: no core file.
+void no_core_file() {
+  struct rlimit none {};
+  ::getrlimit(RLIMIT_CORE, &none);
+  none.rlim_cur = 0;
+  ::setrlimit(RLIMIT_CORE, &none);
+}
+
+// Output pending on standard output (three lines) and in the log named by `log` (two whole lines
+// and an open one), for a run that a signal is about to end.
+void pending_output(const std::string& log) {
+  for (int32_t k = 1; k <= 3; ++k) sgl::write_line(6, "(a,i2)", {"out", k});
+  sgl::open_unit(30, log, "", "");
+  sgl::write_line(30, "(a)", {"log 1"});
+  sgl::write_line(30, "(a)", {"log 2"});
+  sgl::write_line(30, "(a,$)", {"open"});
 }
 
 }  // namespace
@@ -77,16 +111,30 @@ int main(int argc, char** argv) {
     if (arg == "dot") sgl::write_line(6, "(a,$)", {"."});
     ::raise(SIGKILL);
   } else if (mode == "stopped") {
-    // Waits to be stopped by a signal, with output pending: three lines on standard output, two
-    // whole lines and an open one in the log named by arg. "ready" in the working directory tells
-    // the test that all of it has been written.
-    for (int32_t k = 1; k <= 3; ++k) sgl::write_line(6, "(a,i2)", {"out", k});
-    sgl::open_unit(30, arg, "", "");
-    sgl::write_line(30, "(a)", {"log 1"});
-    sgl::write_line(30, "(a)", {"log 2"});
-    sgl::write_line(30, "(a,$)", {"open"});
+    // Waits to be stopped by a signal, with output pending (pending_output, the log named by
+    // arg). "ready" in the working directory tells the test that all of it has been written.
+    no_core_file();
+    pending_output(arg);
     ::close(::open("ready", O_WRONLY | O_CREAT, 0644));
     for (;;) ::pause();
+  } else if (mode == "cpu_limited") {
+    // Numbered lines on standard output and in the log named by arg, each after a little work,
+    // under a CPU-time limit of one second: the limit's signal (SIGXCPU) ends the run, whether it
+    // comes during a write or between two.
+    no_core_file();
+    struct rlimit cpu {};
+    ::getrlimit(RLIMIT_CPU, &cpu);
+    cpu.rlim_cur = 1;
+    // Should SIGXCPU fail to end the run, the kernel kills it after ten seconds.
+    if (cpu.rlim_max == RLIM_INFINITY || cpu.rlim_max > 10) cpu.rlim_max = 10;
+    if (::setrlimit(RLIMIT_CPU, &cpu) != 0) return 3;
+    sgl::open_unit(30, arg, "", "");
+    volatile double work = 0.0;
+    for (int32_t k = 1;; ++k) {
+      for (int j = 0; j < 2000; ++j) work = work + 1.0 / (j + 1.0);
+      sgl::write_line(6, "(a,i9)", {"line", k});
+      sgl::write_line(30, "(a,i9)", {"line", k});
+    }
   } else if (mode == "flood") {
     // Numbered lines on standard output until a signal stops the run.
     for (int32_t k = 1;; ++k) sgl::write_line(6, "(a,i9)", {"line", k});
@@ -146,6 +194,9 @@ int main(int argc, char** argv) {
     sgl::end_run();
   } else if (mode == "lines") {
     echo_lines("(a)", arg.empty() ? 12 : std::stoul(arg));
+    sgl::end_run();
+  } else if (mode == "lengths") {
+    line_lengths();
     sgl::end_run();
   } else if (mode == "unit20") {
     sgl::write_line(20, "(a)", {"first warning"});
