@@ -417,6 +417,11 @@ TEST(TextLineBound, TheLongestLineIsReadAndTheNextLengthRefused) {
        refused + "1 of standard input\n"},
       {"tabs a thousand columns wide", std::string(3000, '\t') + "\n", "1000", "",
        refused + "1 of standard input\n"},
+      // Carriage returns add nothing to the line, but a line of them alone still ends.
+      {"carriage returns for ever", "x" + std::string(2 * bound, '\r') + "\n", nullptr, "",
+       refused + "1 of standard input\n"},
+      {"a million carriage returns", "x" + std::string(bound, '\r') + "\n", nullptr,
+       " length  1 x\n" + end, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

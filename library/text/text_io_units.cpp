@@ -412,6 +412,7 @@ int next_line(int unit, std::string& line) {
   // feed for ever, a run of tabs that expands a thousandfold).
   std::string kept;
   bool started = false;  // bytes of this line have been taken: the end of input completes it
+  std::size_t raw = 0;   // bytes of this line taken so far, carriage returns included
   const auto deliver = [&] {
     line = std::move(kept);
     c.line = line;
@@ -425,6 +426,10 @@ int next_line(int unit, std::string& line) {
       return kStatusLineTooLong;
     }
     started = started || end > c.in_pos;
+    raw += end - c.in_pos;
+    // Carriage returns alone never fill the cleaned line: a stream of them without a line feed
+    // would be read for ever. No real line holds a million of them.
+    if (raw > 2 * kMaxLineLength) return kStatusLineTooLong;
     c.in_pos = end;
     if (lf != std::string::npos) {
       c.in_pos = lf + 1;

@@ -28,7 +28,8 @@ bool put_output_quiet(int unit, std::string_view bytes);
 
 // Reads the next line of a unit, without its line feed and carriage returns, tabs expanded.
 // Returns 0, -1 at the end of the input, kStatusLineTooLong for a line that is longer than
-// kMaxLineLength characters so cleaned, or the platform's error number.
+// kMaxLineLength characters so cleaned (or whose raw bytes, carriage returns included, pass
+// twice that), or the platform's error number.
 int next_line(int unit, std::string& line);
 
 // Reads up to n bytes of a unit's input into dst (dst may be null to skip them); got receives

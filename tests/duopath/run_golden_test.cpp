@@ -137,8 +137,9 @@ TEST(GoldenRun, LongDataDirectoryIsUsedWhole) {
   // More than 100 characters, still naming the data directory.
   std::string dir = SGL_DATA_DIR;
   while (dir.size() <= 150) dir += "./";
-  const auto run = run_duopath(golden("hexagonal.in"), {.environment = {"XTALDIR=" + dir}, .unset = {},
-                                                         .read_only_directory = false});
+  duopath_test::DuopathOptions options;
+  options.environment = {"XTALDIR=" + dir};
+  const auto run = run_duopath(golden("hexagonal.in"), options);
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(masked(run.out), golden("hexagonal.out"));
 }
