@@ -68,8 +68,8 @@ def run(text):
 
 
 def parse_groups(out):
-    """The reported groups: number, setting, rms values, conventional vectors, cell values, atoms
-    (input number, position)."""
+    """The reported groups: number, setting, rms values, origin, conventional vectors, cell values,
+    atoms (input number, position) and the same atoms in their blocks (one per orbit)."""
     lines = out.split("\n")
     groups = []
     i = 0
@@ -79,19 +79,24 @@ def parse_groups(out):
                  "setting": lines[i][27:37].strip()}
             i += 1
             g["rms"] = (float(lines[i][14:24]), float(lines[i][41:51]))
+            g["origin"] = [float(lines[i + 1][10 + 10 * k:20 + 10 * k]) for k in range(3)]
             # The conventional vectors in lattice coordinates, one per line: row k is vector k.
             g["vectors"] = [[float(lines[i + 3 + j][10 * k:10 * k + 10]) for k in range(3)] for j in range(3)]
             i += 6  # rms, origin, "Vectors", three vectors
             assert lines[i].startswith("Values of a,b,c"), lines[i]
             g["cell"] = [float(lines[i + 1][10 * k:10 * k + 10]) for k in range(6)]
             i += 4
-            atoms = []
+            atoms, blocks = [], []
             while i < len(lines) and (not lines[i].strip() or len(lines[i]) == 34):
                 ln = lines[i]
                 if ln.strip():
                     atoms.append((int(ln[0:4]), [float(ln[4 + 10 * k:14 + 10 * k]) for k in range(3)]))
+                    blocks[-1].append(atoms[-1])
+                else:
+                    blocks.append([])
                 i += 1
             g["atoms"] = atoms
+            g["blocks"] = [b for b in blocks if b]
             groups.append(g)
         else:
             i += 1
@@ -155,6 +160,9 @@ class CellsieveAgainstSpglib(unittest.TestCase):
         ("quartz", None, 1e-3, 154, True),
         ("quartz_inverted", None, 1e-3, 152, True),
         ("corundum", None, 1e-3, 167, True),
+        ("spinel", None, 1e-3, 227, True),
+        # One O moved 0.1 A: spglib reaches the parent group at a symprec of the displacement.
+        ("rutile_defect", None, 0.1, 136, False),
         ("rocksalt_distorted", None, 0.05, 225, False),
         ("rocksalt_distorted", ("4", "0.001 0.0001", "0.0005 0.0001"), 1e-3, None, False),
         ("quartz", ("1", "0.01 1e-30", "0.001 1e-30"), 1e-3, 154, True),

@@ -42,6 +42,8 @@ CASES = [
      False),
     ("corundum.in", 167, {"A1g": 2, "A2g": 3, "Eg": 5, "A1u": 2, "A2u": 3, "Eu": 5}, {"A2u", "Eu"},
      {"A1g", "Eg"}, False),
+    ("spinel.in", 227, {"A1g": 1, "Eg": 1, "T1g": 1, "T2g": 3, "A2u": 2, "Eu": 2, "T1u": 5, "T2u": 2},
+     {"T1u"}, {"A1g", "Eg", "T2g"}, False),
 ]
 
 STAR_LINE = "*" * 47
