@@ -2,6 +2,7 @@
 // lattice, unit cell and atom arrays derived from them.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -34,6 +35,11 @@ void write_both(std::string_view format, std::initializer_list<sgl::OutItem> ite
   to_both([&](int u) { sgl::write_line(u, format, items); });
 }
 
+// One answer of the dialogue, free format; `awaited` names it when the input ends before it.
+void read_answer(std::initializer_list<sgl::InItem> items, std::string_view awaited) {
+  sgl::read_free(kIn, items, {.awaited = awaited});
+}
+
 // Values that are not finite would travel through every later phase; they stop the run after
 // their echo.
 void require_finite(std::initializer_list<double> values) {
@@ -62,10 +68,12 @@ constexpr double kCoincidence = 1e-4;
 
 // Whether a value fits the columns in which the dialogue echoes it and the report prints it
 // (f10.5): below 10000, and above -1000 with its minus sign, after rounding to five decimals.
+// The messages state the bounds as they apply: 9999.999995 rounds to 10000.00000 and is refused.
 bool fits_ten_columns(double v) { return v < 9999.999995 && v > -999.999995; }
 
 [[noreturn]] void not_printable(const std::string& what) {
-  numbered_error(41, {"Invalid input:  " + what + " must lie between -999.99999 and 9999.99999"});
+  numbered_error(41, {"Invalid input:  " + what +
+                      " must print in ten columns, above -999.999995 and below 9999.999995"});
 }
 
 bool within_range(double length) { return length >= kMinLength && length <= kMaxLength && fits_ten_columns(length); }
@@ -80,8 +88,8 @@ bool well_conditioned(const Mat3& m, const Mat3& m_inv) {
   return frobenius(m) * frobenius(m_inv) <= kMaxCondition;
 }
 
-// The bytes of the per-atom arrays that create_atom_arrays and the reads of the types make for n
-// atoms (the lists of the type read and echo included).
+// The bytes of the per-atom arrays that create_atom_arrays makes for n atoms, with room for the
+// lists that the reads of the types and positions fill first and for the echo of the types.
 double atom_array_bytes(int32_t n, int32_t max_fract) {
   const double atoms = static_cast<double>(n);
   const double ints = atoms * (6.0 + kOpCount + 48.0 + 2.0 * max_fract);
@@ -110,7 +118,8 @@ Mat3 standard_orientation(const std::array<double, 6>& p, double deg_to_rad) {
 }
 
 [[noreturn]] void lengths_out_of_range() {
-  numbered_error(41, {"Invalid input:  lengths a,b,c must lie between 0.0001 and 10000"});
+  numbered_error(41, {"Invalid input:  lengths a,b,c must be at least 0.0001 and print in ten columns, "
+                      "below 9999.999995"});
 }
 
 }  // namespace
@@ -140,7 +149,7 @@ void Run::create_atom_arrays() {
 void Run::input_dialogue() {
   // Title.
   s.title.assign(80, ' ');
-  sgl::read_line(kIn, "(a80)", {s.title});
+  sgl::read_line(kIn, "(a80)", {s.title}, {.awaited = "the title"});
   write_both("(a80)", {s.title});
 
   // Scope.
@@ -150,7 +159,7 @@ void Run::input_dialogue() {
                     {"        3 = only superlattices,  ", "4 = only supergroups of superlattices"});
   });
   int32_t scope = 0;
-  sgl::read_free(kIn, {scope});
+  read_answer({scope}, "the scope (1, 2, 3 or 4)");
   write_both("(i2)", {scope});
   if (scope < 1 || scope > 4) numbered_error(34, {"Invalid input:  must be 1, 2, 3 or 4."});
   s.supergroups_only = scope == 2 || scope == 4;
@@ -158,13 +167,13 @@ void Run::input_dialogue() {
 
   // Tolerances.
   write_both("(a52)", {"Maximum and minimum rms average atomic displacements"});
-  sgl::read_free(kIn, {s.dmax, s.dmin});
+  read_answer({s.dmax, s.dmin}, "the displacement tolerances DMAX and DMIN");
   write_both("(2e10.3)", {s.dmax, s.dmin});
   require_finite({s.dmax, s.dmin});
   // A negative maximum would reject every operation, the identity included: no group at all.
   if (s.dmax < 0.0) numbered_error(38, {"Invalid input:  maximum rms displacement must not be negative"});
   write_both("(a38)", {"Maximum and minimum rms average strain"});
-  sgl::read_free(kIn, {s.smax, s.smin});
+  read_answer({s.smax, s.smin}, "the strain tolerances SMAX and SMIN");
   write_both("(2e10.3)", {s.smax, s.smin});
   require_finite({s.smax, s.smin});
   if (s.smax < 0.0) numbered_error(38, {"Invalid input:  maximum rms strain must not be negative"});
@@ -180,7 +189,7 @@ void Run::input_dialogue() {
   // Lattice.
   write_both("(a29,a35)", {"Form of lattice parameters:  ", "1 = vectors, 2 = lengths and angles"});
   int32_t form = 0;
-  sgl::read_free(kIn, {form});
+  read_answer({form}, "the form of the lattice parameters (1 or 2)");
   write_both("(i1)", {form});
   if (form != 1 && form != 2)
     numbered_error(10, {"Invalid input for choice of form of lattice parameters.", "Must be 1 or 2."});
@@ -190,7 +199,8 @@ void Run::input_dialogue() {
     write_both("(a41)", {"Lattice vectors in cartesian coordinates:"});
     Mat3 v{};
     for (int j = 1; j <= 3; ++j) {
-      sgl::read_free(kIn, {at(v, 1, j), at(v, 2, j), at(v, 3, j)});
+      const std::string awaited = std::string("the cartesian components of lattice vector ") + "abc"[j - 1];
+      read_answer({at(v, 1, j), at(v, 2, j), at(v, 3, j)}, awaited);
       write_both("(3f10.5)", {at(v, 1, j), at(v, 2, j), at(v, 3, j)});
     }
     Mat3 g{};
@@ -219,7 +229,7 @@ void Run::input_dialogue() {
       if (!fits_ten_columns(x)) not_printable("lattice vector components");
   } else {
     write_both("(a43)", {"Lattice parameters, a,b,c,alpha,beta,gamma:"});
-    sgl::read_free(kIn, {p[0], p[1], p[2], p[3], p[4], p[5]});
+    read_answer({p[0], p[1], p[2], p[3], p[4], p[5]}, "the lattice parameters a, b, c, alpha, beta, gamma");
     write_both("(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
     for (double x : p) require_finite({x});
     for (int j = 0; j < 3; ++j)
@@ -244,7 +254,9 @@ void Run::input_dialogue() {
 
   // Unit cell.
   write_both("(a59)", {"Vectors defining the unit cell (dimensionless coordinates):"});
-  for (int j = 1; j <= 3; ++j) sgl::read_free(kIn, {at(s.cell, 1, j), at(s.cell, 2, j), at(s.cell, 3, j)});
+  for (int j = 1; j <= 3; ++j)
+    read_answer({at(s.cell, 1, j), at(s.cell, 2, j), at(s.cell, 3, j)},
+                "unit-cell vector " + std::to_string(j) + " of 3");
   for (int j = 1; j <= 3; ++j) write_both("(3f10.5)", {at(s.cell, 1, j), at(s.cell, 2, j), at(s.cell, 3, j)});
   for (double v : s.cell) require_finite({v});
   matrix_inverse(s.cell, s.cell_inv, err);
@@ -256,7 +268,7 @@ void Run::input_dialogue() {
   matrix_mlt(s.lattice, s.cell, s.cell_cart);
   for (int j = 1; j <= 3; ++j)
     if (!within_range(length(mat_column(s.cell_cart, j))))
-      numbered_error(41, {"Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long"});
+      numbered_error(41, {"Invalid input:  unit-cell vectors must be at least 0.0001 and below 9999.999995 long"});
   for (double v : s.cell)
     if (!fits_ten_columns(v)) not_printable("unit-cell vector components");
   matrix_inverse(s.cell_cart, s.cell_cart_inv, err);
@@ -265,36 +277,53 @@ void Run::input_dialogue() {
     numbered_error(42, {"Invalid input:  unit cell too oblique or too unequal in length"});
   s.cell_volume = std::fabs(detmat(s.cell_cart));
 
-  // Atoms.
+  // Atoms. The count bounds the arrays, but the tables hold only what the input gives until every
+  // atom is read: a mistyped count on a short input ends with the input instead of taking the
+  // memory of the count first.
   write_both("(a29)", {"Number of atoms in unit cell:"});
-  sgl::read_free(kIn, {s.natoms});
+  read_answer({s.natoms}, "the number of atoms");
   write_both("(i4)", {s.natoms});
   if (s.natoms <= 0) numbered_error(36, {"Invalid input:  number of atoms must be positive"});
-  // Refused before anything is allocated: the arrays would be created (and zeroed) in full before
-  // the first type is read.
   if (atom_array_bytes(s.natoms, tables.max_fract) > memory_available())
     numbered_error(43, {"Invalid input:  " + std::to_string(s.natoms) +
                         " atoms need more memory than is available"});
-  create_atom_arrays();
+  const std::string of_all = " of " + std::to_string(s.natoms);
 
   write_both("(a18)", {"Type of each atom:"});
+  // One read for all types, over as many lines as they take; a type passed over (a null value, a
+  // slash) stays 0.
+  std::vector<int32_t> types;
+  sgl::read_free_each(
+      kIn, static_cast<std::size_t>(s.natoms),
+      [&](std::size_t k) -> sgl::InItem {
+        while (types.size() <= k) types.push_back(0);
+        return types[k];
+      },
+      {.awaited = "the types of the " + std::to_string(s.natoms) + " atoms"});
+  types.resize(static_cast<std::size_t>(s.natoms), 0);
   {
-    std::vector<sgl::InItem> in;
-    in.reserve(static_cast<std::size_t>(s.natoms));
-    for (int32_t n = 1; n <= s.natoms; ++n) in.emplace_back(s.atom_type(n));
-    sgl::read_free(kIn, in);
-    std::vector<sgl::OutItem> out;
-    out.reserve(in.size());
-    for (int32_t n = 1; n <= s.natoms; ++n) out.emplace_back(s.atom_type(n));
+    std::vector<sgl::OutItem> out(types.begin(), types.end());
     to_both([&](int u) { sgl::write_line(u, "(20i3)", out); });
-    for (int32_t n = 1; n <= s.natoms; ++n) s.atom_type_input(n) = s.atom_type(n);
   }
 
   write_both("(a49)", {"Position of each atom (dimensionless coordinates)"});
-  for (int32_t n = 1; n <= s.natoms; ++n)
-    sgl::read_free(kIn, {s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
-  for (int32_t n = 1; n <= s.natoms; ++n)
-    write_both("(i4,3f10.5)", {n, s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
+  std::vector<Vec3> positions;
+  for (int32_t n = 1; n <= s.natoms; ++n) {
+    Vec3& x = positions.emplace_back(Vec3{0.0, 0.0, 0.0});
+    read_answer({x[0], x[1], x[2]}, "the position of atom " + std::to_string(n) + of_all);
+  }
+  for (int32_t n = 1; n <= s.natoms; ++n) {
+    const Vec3& x = positions[static_cast<std::size_t>(n - 1)];
+    write_both("(i4,3f10.5)", {n, x[0], x[1], x[2]});
+  }
+
+  create_atom_arrays();
+  for (int32_t n = 1; n <= s.natoms; ++n) {
+    const std::size_t k = static_cast<std::size_t>(n - 1);
+    s.atom_type(n) = types[k];
+    s.atom_type_input(n) = types[k];
+    for (int i = 1; i <= 3; ++i) s.atom_pos(i, n) = positions[k][i - 1];
+  }
   for (int32_t n = 1; n <= s.natoms; ++n)
     require_finite({s.atom_pos(1, n), s.atom_pos(2, n), s.atom_pos(3, n)});
   // The Cartesian positions, 1-based.
@@ -304,7 +333,7 @@ void Run::input_dialogue() {
     if (!(length(cart[n]) <= kMaxLength))
       numbered_error(41, {"Invalid input:  atom " + std::to_string(n) + " lies farther than 10000 from the origin"});
     for (int i = 1; i <= 3; ++i)
-      if (!fits_ten_columns(s.atom_pos(i, n))) not_printable("atom coordinates");
+      if (!fits_ten_columns(s.atom_pos(i, n))) not_printable("coordinates of atom " + std::to_string(n));
   }
   check_coincident_atoms(cart);
 }

@@ -1,6 +1,7 @@
 // Text input: lines (line feeds, carriage returns, tabs), fixed fields and free-format values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -103,6 +104,32 @@ TEST_F(TextInput, FreeFormatReals) {
     sgl::read_free(31, {v[0], v[1], v[2], v[3]}, {.status = &status});
     EXPECT_EQ(status, c.status) << c.input;
     for (int k = 0; k < 4; ++k) EXPECT_EQ(show(v[k]), show(c.expected[k])) << c.input << " #" << k;
+
+    // The same read into items made as the values arrive, in storage that moves as it grows:
+    // the same values and outcome, and each item asked for once, in order, and only when a value
+    // arrives for it (never for a null value or after the slash).
+    input(c.input);
+    std::vector<double> grown;
+    std::vector<std::size_t> asked;
+    status = -99;
+    sgl::read_free_each(
+        31, 4,
+        [&](std::size_t k) -> sgl::InItem {
+          asked.push_back(k);
+          grown.resize(std::max(grown.size(), k + 1), kUnset);
+          return grown[k];
+        },
+        {.status = &status});
+    EXPECT_EQ(status, c.status) << c.input;
+    grown.resize(4, kUnset);
+    std::vector<std::size_t> given;
+    for (std::size_t k = 0; k < 4; ++k) {
+      EXPECT_EQ(show(grown[k]), show(c.expected[k])) << c.input << " #" << k;
+      if (show(c.expected[k]) != show(kUnset)) given.push_back(k);
+    }
+    // A value that fails is asked for before it is refused.
+    if (c.status > 0 && !asked.empty() && (given.empty() || asked.back() != given.back())) asked.pop_back();
+    EXPECT_EQ(asked, given) << c.input;
   }
 }
 

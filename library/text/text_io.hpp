@@ -24,7 +24,9 @@
 // output is written, three lines beginning "? " go to standard error, and the exit status is 255.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -159,6 +161,15 @@ ReadOutcome read_line(int unit, std::string_view format, std::initializer_list<I
 // lines while items remain.
 ReadOutcome read_free(int unit, std::span<const InItem> items, ReadHandling handling = {});
 ReadOutcome read_free(int unit, std::initializer_list<InItem> items, ReadHandling handling = {});
+
+// As read_free, for a list of `count` items that the caller makes as the read reaches them:
+// item_at(k) (k from 0) gives item k and is asked for only when a value arrives for it, just
+// before the value is stored; an item that a null value or the ending slash passes over is never
+// asked for. A caller whose list is as long as a count from the input thereby holds room only
+// for the values the input gives, not for the count.
+ReadOutcome read_free_each(int unit, std::size_t count,
+                           const std::function<InItem(std::size_t)>& item_at,
+                           ReadHandling handling = {});
 
 // Reads free-format values from a text, which is one line: running out of values is end of input.
 ReadOutcome read_free_text(std::string_view text, std::span<const InItem> items,

@@ -449,14 +449,18 @@ class FreeReader {
   FreeToken repeated_;
 };
 
-int read_values(LineSource& source, std::span<const InItem> items) {
+// Reads values into `count` items; item_at(k) gives item k, asked for only when a value arrives
+// for it (a null value or the slash that ends the read leaves the item untouched).
+template <typename ItemAt>
+int read_values(LineSource& source, std::size_t count, ItemAt&& item_at) {
   FreeReader reader(source);
   int status = reader.start();
   if (status != 0) return status;
-  for (const InItem& item : items) {
+  for (std::size_t k = 0; k < count; ++k) {
     const FreeToken token = reader.next_for_item();
     switch (token.kind) {
-      case FreeToken::Kind::value:
+      case FreeToken::Kind::value: {
+        const InItem item = item_at(k);
         // "1/4" would read as 1 and end the read: a number is asked to be written as a decimal.
         if (token.fraction && item.kind() != InItem::Kind::text &&
             item.kind() != InItem::Kind::logical) {
@@ -465,6 +469,7 @@ int read_values(LineSource& source, std::span<const InItem> items) {
         status = store_value(item, token.text, token.quoted);
         if (status != 0) return status;
         break;
+      }
       case FreeToken::Kind::null: break;
       case FreeToken::Kind::slash: return 0;
       case FreeToken::Kind::end: return kStatusEnd;
@@ -472,6 +477,10 @@ int read_values(LineSource& source, std::span<const InItem> items) {
     }
   }
   return 0;
+}
+
+int read_values(LineSource& source, std::span<const InItem> items) {
+  return read_values(source, items.size(), [&](std::size_t k) { return items[k]; });
 }
 
 }  // namespace
@@ -495,6 +504,13 @@ ReadOutcome read_free(int unit, std::span<const InItem> items, ReadHandling hand
 
 ReadOutcome read_free(int unit, std::initializer_list<InItem> items, ReadHandling handling) {
   return read_free(unit, std::span<const InItem>(items.begin(), items.size()), handling);
+}
+
+ReadOutcome read_free_each(int unit, std::size_t count,
+                           const std::function<InItem(std::size_t)>& item_at,
+                           ReadHandling handling) {
+  textio::LineSource source(unit);
+  return textio::settle_read(textio::read_values(source, count, item_at), handling, unit);
 }
 
 ReadOutcome read_free_text(std::string_view text, std::span<const InItem> items,

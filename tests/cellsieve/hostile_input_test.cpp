@@ -2,11 +2,16 @@
 // a numerical failure deep in the search, or a runaway allocation stops the run after its echo
 // with its numbered message and one plain line; a damaged symmetry.dat (a patched copy of the
 // data directory) stops it at start-up naming the record. Inputs that are unusual but sound are
-// searched to the summary.
+// searched to the summary. A number typed in a form the reads cannot take whole, and input that
+// ends early, stop with exit status 255 naming the line, or what the read still expected; the
+// memory of a run on short input follows the input, not the atom count it gives.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,6 +42,19 @@ std::string error(const std::string& code, const std::string& line) {
   return " Error " + code + " in cellsieve\n " + line + "\n";
 }
 
+// The BaTiO3 example (16 lines, 5 atoms), its first `keep` lines with the lines numbered in
+// `replaced` (from 1) changed.
+std::string batio3(const std::map<int, std::string>& replaced = {}, int keep = 16) {
+  std::istringstream example(sgl::testing::slurp(std::string(SGL_SOURCE_DIR) + "/examples/cellsieve/batio3.in"));
+  std::string input;
+  int number = 0;
+  for (std::string line; number < keep && std::getline(example, line);) {
+    const auto r = replaced.find(++number);
+    input += (r == replaced.end() ? line : r->second) + "\n";
+  }
+  return input;
+}
+
 const std::string kSummaryHead = "Summary\n \nSpace group               Points    rms position   rms strain\n";
 
 struct Case {
@@ -52,8 +70,10 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
   const std::string same = "Invalid input:  atoms 1 and 2 of type 1 lie at the same point";
   const std::string two_types = "Invalid input:  atoms 1 and 2 of types 1 and 2 lie at the same point";
   const std::string angles = "Invalid input:  angles alpha,beta,gamma must lie strictly between 0 and 180";
-  const std::string lengths = "Invalid input:  lengths a,b,c must lie between 0.0001 and 10000";
-  const std::string cell_lengths = "Invalid input:  unit-cell vectors must be between 0.0001 and 10000 long";
+  const std::string lengths =
+      "Invalid input:  lengths a,b,c must be at least 0.0001 and print in ten columns, below 9999.999995";
+  const std::string cell_lengths = "Invalid input:  unit-cell vectors must be at least 0.0001 and below 9999.999995 long";
+  const std::string ten_columns = " must print in ten columns, above -999.999995 and below 9999.999995";
   const std::string params = "Lattice parameters, a,b,c,alpha,beta,gamma:\n";
   const std::string cell_echo = "Vectors defining the unit cell (dimensionless coordinates):\n";
   const std::string h02 = " Error in symmetry.dat:  record 49 (3 h02):  ";
@@ -122,17 +142,19 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
        "   2**********   0.00000   0.00000\n",
        error("041", "Invalid input:  atom 2 lies farther than 10000 from the origin")},
       // Values the echo and the report write in f10.5 must fit it: a length of 10000 was taken
-      // and printed as asterisks, and so were coordinates from -1000 on down.
+      // and printed as asterisks, and so were coordinates from -1000 on down. The message states
+      // the bound that applies: 9999.999995 rounds to 10000.00000 and is refused.
       {"length 10000", head("2") + "3 3 10000 90 90 90\n", 1,
+       params + "   3.00000   3.00000**********  90.00000  90.00000  90.00000\n", error("041", lengths)},
+      {"length 9999.999995", head("2") + "3 3 9999.999995 90 90 90\n", 1,
        params + "   3.00000   3.00000**********  90.00000  90.00000  90.00000\n", error("041", lengths)},
       {"lattice vector component -1000.5", head("1") + "-1000.5 0 0\n0 1 0\n0 0 1\n", 1,
        params + "1000.50000   1.00000   1.00000  90.00000  90.00000  90.00000\n",
-       error("041", "Invalid input:  lattice vector components must lie between -999.99999 and 9999.99999")},
+       error("041", "Invalid input:  lattice vector components" + ten_columns)},
       {"unit-cell vector component 10000", head("2") + "0.001 0.001 0.001 90 90 90\n10000 0 0\n0 1 0\n0 0 1\n", 1,
-       "   0.00000   0.00000   1.00000\n",
-       error("041", "Invalid input:  unit-cell vector components must lie between -999.99999 and 9999.99999")},
-      {"atom coordinate -1000.5", cubic_atoms("1", "-1000.5 0 0\n"), 1, "   1**********   0.00000   0.00000\n",
-       error("041", "Invalid input:  atom coordinates must lie between -999.99999 and 9999.99999")},
+       "   0.00000   0.00000   1.00000\n", error("041", "Invalid input:  unit-cell vector components" + ten_columns)},
+      {"coordinate -1000.5 of atom 2", cubic_atoms("1 2", "0 0 0\n-1000.5 0 0\n"), 1,
+       "   2**********   0.00000   0.00000\n", error("041", "Invalid input:  coordinates of atom 2" + ten_columns)},
       // Tolerances below zero accept nothing, not even the identity.
       {"negative maximum displacement", "t\n1\n-0.1 0\n", 1,
        "Maximum and minimum rms average atomic displacements\n-0.100E+00 0.000E+00\n",
@@ -187,16 +209,57 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
 
   // Failures of input and output that the program does not handle (exit status 255) name their
   // line or file: a number that cannot be read, a symmetry.dat without line ends (a link to
-  // /dev/zero grew without bound).
+  // /dev/zero grew without bound). A number is read whole or not at all: 0.48.2 was read as
+  // 0.48, and a slash ended the read of 0 0 1/4, leaving z = 1 (graphite came out as P3m1 at rms
+  // 0). An input that ends early names the answer that the read still expected.
   struct Unhandled {
     const char* what;
     std::string input;
     std::string err;
     bool zero_symmetry = false;
     std::function<void(Lines&)> doctor = nullptr;
+    bool little_memory = false;  // the run stays far below the memory of its atom count
   };
+  const std::string io_error = "? Input/Output Error:\n";
+  const std::string read5 = "? READ(UNIT=5,...\n";
+  const auto ended = [&](const std::string& after, const std::string& awaited) {
+    return io_error + "? Attempt to read past end of file\n" + read5 + "? Standard input " + after +
+           "; expected: " + awaited + "\n";
+  };
+  const auto after = [](int line) { return "ends after line " + std::to_string(line); };
+  const std::string graphite = head("2") + "2.464 2.464 6.711 90 90 120\n" + kIdentityCell +
+                               "4\n1 1 1 1\n0 0 1/4\n0 0 0.75\n0.333333 0.666667 0.25\n0.666667 0.333333 0.75\n";
   DataDir probe;
   const Unhandled unhandled[] = {
+      {"BaTiO3 with z typed 0.48.2", batio3({{13, "0.500000 0.500000 0.48.2"}}),
+       io_error + "? Illegal character in numeric input\n" + read5 +
+           "? Line 13 of standard input: 0.500000 0.500000 0.48.2\n"},
+      {"graphite with z typed 1/4", graphite,
+       io_error + "? Fraction in numeric input: write the value as a decimal number (0.25, not 1/4)\n" + read5 +
+           "? Line 12 of standard input: 0 0 1/4\n"},
+      // The input cut after each answer of the BaTiO3 example (form 2), and within the lattice
+      // vectors of form 1 and the types.
+      {"empty input", "", ended("is empty", "the title")},
+      {"only a title", "only a title\n", ended(after(1), "the scope (1, 2, 3 or 4)")},
+      {"ends after the scope", batio3({}, 2), ended(after(2), "the displacement tolerances DMAX and DMIN")},
+      {"ends within the tolerances", batio3({{3, "0.01"}}, 3), ended(after(3), "the displacement tolerances DMAX and DMIN")},
+      {"ends after the displacements", batio3({}, 3), ended(after(3), "the strain tolerances SMAX and SMIN")},
+      {"ends after the strains", batio3({}, 4), ended(after(4), "the form of the lattice parameters (1 or 2)")},
+      {"ends after the form", batio3({}, 5), ended(after(5), "the lattice parameters a, b, c, alpha, beta, gamma")},
+      {"ends after the parameters", batio3({}, 6), ended(after(6), "unit-cell vector 1 of 3")},
+      {"ends after two cell vectors", batio3({}, 8), ended(after(8), "unit-cell vector 3 of 3")},
+      {"ends after the cell", batio3({}, 9), ended(after(9), "the number of atoms")},
+      {"ends after the count", batio3({}, 10), ended(after(10), "the types of the 5 atoms")},
+      {"ends within the types", batio3({{11, "1 2 3"}}, 11), ended(after(11), "the types of the 5 atoms")},
+      {"ends after two positions", batio3({}, 13), ended(after(13), "the position of atom 3 of 5")},
+      {"ends before the last position", batio3({}, 15), ended(after(15), "the position of atom 5 of 5")},
+      {"form 1, ends after vector a", head("1") + "1 0 0\n", ended(after(6), "the cartesian components of lattice vector b")},
+      // A count of a million atoms typed into the 5-atom example: the per-atom tables (about
+      // 800 MB) were made and zeroed before the first type was read.
+      {"a million atoms, the types end", batio3({{10, "1000000"}}, 11),
+       ended(after(11), "the types of the 1000000 atoms"), false, nullptr, true},
+      {"a million atoms of one type, the positions end", batio3({{10, "1000000"}, {11, "1000000*1"}}),
+       ended(after(16), "the position of atom 6 of 1000000"), false, nullptr, true},
       {"tolerance not a number", "t\n1\n0.1 O.01\n",
        "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n"
        "? Line 3 of standard input: 0.1 O.01\n"},
@@ -228,6 +291,13 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
     const Outcome r = run_cellsieve(c.input, probe.slash(), work.path());
     EXPECT_EQ(r.status, 255) << r.out;
     EXPECT_EQ(r.err, c.err);
+    if (c.little_memory) {
+      // The largest peak of the children so far: every earlier run is small, so a large value is
+      // this run's.
+      rusage usage{};
+      ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+      EXPECT_LT(usage.ru_maxrss, 256L * 1024) << "peak resident kilobytes";
+    }
   }
 }
 
