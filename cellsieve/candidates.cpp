@@ -354,11 +354,7 @@ void Run::build_candidates() {
         bool abandoned = false;
         for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
           const int32_t a = list[i];
-          const uint16_t* row = x.pair_products.data() + Search::pair_index(1, a);  // products (b, a), b <= a
-          for (std::size_t j = 0; j <= i && !abandoned; ++j) {
-            const int32_t b = list[j];
-            abandoned = !closure.join(b <= a ? row[b - 1] : x.pair_products[Search::pair_index(a, b)]);
-          }
+          for (std::size_t j = 0; j <= i && !abandoned; ++j) abandoned = !closure.join(x.pair_product(list[j], a));
         }
         if (abandoned) {
           set_outcome(sidx - 1, e, kAbandoned);

@@ -60,7 +60,7 @@ void expect_literal_candidates(const cellsieve::Run& run, const std::vector<int3
   const auto groups = testing::literal_closed_sets(ne, [&](int32_t a, int32_t b) { return prod[(b - 1) * ne + (a - 1)]; });
   ASSERT_EQ(static_cast<int32_t>(groups.size()), run.search.nsubgroups);
   for (int32_t s = 1; s <= run.search.nsubgroups; ++s)
-    for (int32_t e = 1; e <= ne; ++e) ASSERT_EQ(groups[s - 1][e], run.search.has_member(s, e)) << s << " " << e;
+    for (int32_t e = 1; e <= ne; ++e) ASSERT_EQ(groups[s - 1][e], testing::is_member(run.search, s, e)) << s << " " << e;
 }
 
 TEST(CandidatesReference, SameProductsAndCandidates) {

@@ -228,7 +228,7 @@ TEST(Candidates, CountTheSubgroupsOfTheStructuresGroup) {
         for (int32_t b : r->search.members[s - 1]) {
           const int32_t p = r->search.pair_product(a, b);
           ASSERT_NE(p, 0);
-          EXPECT_TRUE(r->search.has_member(s, p));
+          EXPECT_TRUE(testing::is_member(r->search, s, p));
         }
   }
 }
