@@ -177,7 +177,10 @@ class OutcomeMap {
 void check_product_room(int32_t ne, int32_t nred, double available) {
   const double elements = static_cast<double>(ne);
   const double bytes = 0.5 * elements * (elements + 1.0) * sizeof(uint16_t) + elements * nred * sizeof(int32_t);
-  if (ne > Search::kMaxSublatticeElements || bytes > available)
+  if (ne > Search::kMaxSublatticeElements)
+    numbered_error(45, {"Too large:  a sublattice with " + std::to_string(ne) + " elements, more than " +
+                        std::to_string(Search::kMaxSublatticeElements)});
+  if (bytes > available)
     numbered_error(45, {"Too large:  the products of " + std::to_string(ne) +
                         " elements of a sublattice need more memory than is available"});
 }
