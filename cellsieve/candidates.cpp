@@ -177,7 +177,10 @@ class OutcomeMap {
 void check_product_room(int32_t ne, int32_t nred, double available) {
   const double elements = static_cast<double>(ne);
   const double bytes = 0.5 * elements * (elements + 1.0) * sizeof(uint16_t) + elements * nred * sizeof(int32_t);
-  if (ne > Search::kMaxSublatticeElements || bytes > available)
+  if (ne > Search::kMaxSublatticeElements)
+    numbered_error(45, {"Too large:  a sublattice with " + std::to_string(ne) + " elements, more than " +
+                        std::to_string(Search::kMaxSublatticeElements)});
+  if (bytes > available)
     numbered_error(45, {"Too large:  the products of " + std::to_string(ne) +
                         " elements of a sublattice need more memory than is available"});
 }
@@ -354,11 +357,7 @@ void Run::build_candidates() {
         bool abandoned = false;
         for (std::size_t i = base.size(); i < list.size() && !abandoned; ++i) {
           const int32_t a = list[i];
-          const uint16_t* row = x.pair_products.data() + Search::pair_index(1, a);  // products (b, a), b <= a
-          for (std::size_t j = 0; j <= i && !abandoned; ++j) {
-            const int32_t b = list[j];
-            abandoned = !closure.join(b <= a ? row[b - 1] : x.pair_products[Search::pair_index(a, b)]);
-          }
+          for (std::size_t j = 0; j <= i && !abandoned; ++j) abandoned = !closure.join(x.pair_product(list[j], a));
         }
         if (abandoned) {
           set_outcome(sidx - 1, e, kAbandoned);

@@ -1,10 +1,15 @@
 // The point operations that map the reduced structure of the current sublattice onto itself:
 // for each of the 64 operations, the smallest strain that makes it a symmetry of the primitive
-// lattice (rms strain <= smax), then, among the candidate translations (from the atoms of the
-// rarest type) whose nearest-atom matching is a permutation with cycle lengths dividing the
-// operation's order, the one whose smallest displacements give the smallest rms (the first of
-// those within 1e-10 of it); the operation is accepted when that rms is below dmax. Accepted
-// operations are printed and kept with their fitted translation and permutation.
+// lattice (rms strain <= smax), then the best of the candidate translations (from the atoms of
+// the rarest type) whose nearest-atom matching is a permutation with cycle lengths dividing the
+// operation's order; the operation is accepted when the rms of the best one's smallest
+// displacements is below dmax. Accepted operations are printed and kept with their fitted
+// translation and permutation.
+//
+// The best translation: the candidates are taken in order, and a later one replaces the one kept
+// only when its rms is smaller by more than the zero tolerance (1e-10); rms values that differ by
+// less (equal up to rounding, or nearly equal) keep the earlier candidate. Once the kept rms is
+// below the tolerance no later candidate can beat it by that much, and the search ends.
 //
 // The best translation is taken, not the first that fits: in a supercell the rms over all atoms
 // lets a wrong translation through (one that moves a single defect far), and an operation stored

@@ -159,8 +159,9 @@ struct Run {
 };
 
 // Stops the run with error 045 when the product table of a sublattice's ne elements cannot be
-// made: more elements than its 16-bit entries can name (Search::kMaxSublatticeElements), or the
-// table and the elements' actions on nred reduced atoms need more than `available` bytes.
+// made, its message naming the limit met: more elements than its 16-bit entries can name
+// (Search::kMaxSublatticeElements), or else the table and the elements' actions on nred reduced
+// atoms need more than `available` bytes.
 void check_product_room(int32_t ne, int32_t nred, double available);
 
 // The smallest d in 1..12 for which d times every component of y lies within 1e-10 of an

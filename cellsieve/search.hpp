@@ -8,7 +8,6 @@
 // and report.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -75,11 +74,6 @@ struct Search {
   // higher.
   int32_t pair_product(int32_t a, int32_t b) const {
     return a <= b ? pair_products[pair_index(a, b)] : pair_products[pair_index(b, a)];
-  }
-  // Whether element e is a member of candidate s.
-  bool has_member(int32_t s, int32_t e) const {
-    const std::vector<int32_t>& m = members[static_cast<std::size_t>(s) - 1];
-    return std::binary_search(m.begin(), m.end(), e);
   }
   int32_t action(int32_t n, int32_t e) const {
     return elem_action[static_cast<std::size_t>(e - 1) * static_cast<std::size_t>(nred) +

@@ -41,12 +41,20 @@ Modes of an irrep whose supercell has more than 999 atoms are not checked: the a
 after 999 print as asterisks, so their displacements cannot be placed (the summary counts them).
 
 Usage: sweep_vibrex.py [--all] [--jobs N] [--bin VIBREX] [--data DIR] [--compare OTHER_VIBREX]
-                       [--only GROUP[:LABEL[:SET]]] [--list]
+                       [--only GROUP[:LABEL[:SET]]] [--list] [--margins]
 
 Without --all the fixed sample runs: the inputs that once stopped the program with "This
 program has bombed" and a spread over the lattice types. --compare runs a second binary on each
 input and requires its standard output, standard error and exit status byte for byte wherever
 it did not bomb. --list prints the inputs, each after a line "# key".
+
+--margins runs, in place of vibrex, its measuring driver (tests/vibrex_rank_margins of the build,
+whose reports are the program's byte for byte) and reports how close the rank decisions of the
+double-precision reduction of invariant subspaces come to its tolerance (kRankTolerance in
+vibrex/isotropy.hpp): the runs with the smallest pivot kept and the largest entry dropped, both
+among the reductions that decide a subspace in the program (those single precision cannot) and
+over every subspace of the isotropy search, each also reduced in double precision for the
+measurement.
 """
 import argparse
 import itertools
@@ -72,6 +80,7 @@ from test_vibrex_examples import parse_report, ZERO  # noqa: E402
 
 DATA = os.path.join(ROOT, "data")
 BIN = os.path.join(os.environ.get("SGL_BIN_DIR", os.path.join(ROOT, "build", "plain")), "vibrex")
+MARGINS_BIN = os.path.join(os.path.dirname(BIN), "tests", "vibrex_rank_margins")
 
 RHOMBOHEDRAL = {146, 148, 155, 160, 161, 166, 167}
 
@@ -99,14 +108,17 @@ HAND = [("diamond GP", ["Diamond", "227", "3.5667 3.5667 3.5667 90 90 90", "1", 
      ("176 2a V4", ["P63/m 2a", "176", "4 4 6 90 90 120", "1", "A 2a"], "V4 1/8 1/3")]
 
 # Runs of the sweep in the sample (group, k label, set 1 or 2): the 19 that stopped the program
-# with "This program has bombed", and a spread over the lattice types and kinds of k vector.
+# with "This program has bombed", and a spread over the lattice types and kinds of k vector. Of
+# all the sweep's invariant subspaces reduced in double precision (--margins), (62, "V5", 1)
+# holds the smallest pivot kept, 0.053, and (230, "GP", 2) the largest entry dropped, 3.6e-5.
 SAMPLE = [(141, "V3", 1), (176, "V4", 2), (206, "V2", 1), (208, "V3", 1), (210, "V2", 1),
           (210, "V2", 2), (214, "V2", 1), (223, "V3", 1), (226, "Q", 2), (226, "GP", 2),
           (227, "GP", 2), (228, "V2", 1), (228, "Q", 1), (228, "GP", 1), (228, "Q", 2),
           (228, "V2", 2), (228, "GP", 2), (230, "V2", 1), (230, "GP", 1),
           (1, "GP", 1), (2, "R", 2), (14, "V2", 1), (15, "U1", 2), (16, "GP", 1), (62, "V5", 1),
           (70, "V3", 2), (74, "U3", 1), (123, "S", 2), (142, "V2", 1), (148, "V1", 2),
-          (167, "U2", 1), (186, "V4", 2), (194, "P", 1), (221, "GM", 1), (225, "W", 2)]
+          (167, "U2", 1), (186, "V4", 2), (194, "P", 1), (221, "GM", 1), (225, "W", 2),
+          (230, "GP", 2)]
 
 
 class Run:
@@ -191,6 +203,45 @@ def run_program(binary, data, text_in):
         p = subprocess.run([binary], input=text_in.encode(), capture_output=True, cwd=tmp,
                            env=dict(os.environ, XTALDIR=data + "/"), timeout=3600)
     return p.returncode, p.stdout, p.stderr
+
+
+# Where the single-precision reduction decides a subspace, the double-precision one must give
+# the same dimension and the same basis up to this (float rounding of the two reductions).
+BASIS_AGREEMENT = 1e-4
+
+
+def run_margins(binary, data, text_in):
+    """The measuring driver on one input: (exit status, standard output, standard error,
+    margins), margins {"deciding"|"measured": (reductions, smallest pivot kept, largest entry
+    dropped), "compared": (subspaces of another dimension, largest basis difference)}."""
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "margins")
+        p = subprocess.run([binary, path, "all"], input=text_in.encode(), capture_output=True,
+                           cwd=tmp, env=dict(os.environ, XTALDIR=data + "/"), timeout=3600)
+        margins = {}
+        if os.path.exists(path):
+            with open(path) as f:
+                for line in f:
+                    words = line.split()
+                    if words[0] == "compared":
+                        margins["compared"] = (int(words[1]), float(words[2]))
+                    else:
+                        margins[words[0]] = (int(words[1]), float(words[2]), float(words[3]))
+    return p.returncode, p.stdout, p.stderr, margins
+
+
+def check_margins(margins):
+    """Failures of the double-precision reduction where single precision decides."""
+    if "compared" not in margins:
+        return ["the measuring driver wrote no margins"]
+    other, difference = margins["compared"]
+    fails = []
+    if other:
+        fails.append("double precision gives another dimension than single precision in %d "
+                     "subspaces" % other)
+    if difference > BASIS_AGREEMENT:
+        fails.append("double and single precision give bases %.3g apart" % difference)
+    return fails
 
 
 # --- references --------------------------------------------------------------------------------
@@ -530,18 +581,24 @@ def check_report(t, lines, k_line, rc, out, err, rng, generic=True):
 
 
 def judge(job):
-    run, binary, data, other = job
+    run, binary, data, other, measure = job
     started = time.time()
-    rc, out, err = run_program(binary, data, run.text)
+    margins = {}
+    if measure:
+        rc, out, err, margins = run_margins(binary, data, run.text)
+    else:
+        rc, out, err = run_program(binary, data, run.text)
     seconds = time.time() - started
     fails, notes = check_report(tables(data), run.lines, run.k_line, rc, out.decode("latin-1"),
                                 err.decode("latin-1"),
                                 np.random.default_rng(zlib.crc32(run.text.encode())), run.generic)
+    if measure:
+        fails += check_margins(margins)
     if other:
         rc2, out2, err2 = run_program(other, data, run.text)
         if b"This program has bombed" not in out2 and (rc2, out2, err2) != (rc, out, err):
             fails.append("output differs from that of %s" % other)
-    return run.key, run.text, fails, notes, seconds
+    return run.key, run.text, fails, notes, seconds, margins
 
 
 def main(argv):
@@ -554,7 +611,11 @@ def main(argv):
                     "wherever it does not bomb")
     ap.add_argument("--only", help="GROUP, GROUP:LABEL or GROUP:LABEL:SET of the sweep")
     ap.add_argument("--list", action="store_true", help="print the inputs instead of running")
+    ap.add_argument("--margins", action="store_true", help="run the measuring driver (--bin "
+                    "defaults to it) and report the margins of the double-precision rank decisions")
     args = ap.parse_args(argv)
+    if args.margins and args.bin == BIN:
+        args.bin = MARGINS_BIN
     # The runs happen in a scratch directory: paths given relative to the caller's directory
     # are made absolute first.
     args.bin = os.path.abspath(args.bin)
@@ -566,7 +627,8 @@ def main(argv):
         for r in runs:
             print("# %s\n%s" % (r.key, r.text), end="")
         return 0
-    return sweep(runs, args.bin, args.data, args.compare, args.jobs)
+    return sweep(runs, args.bin, args.data, args.compare, args.jobs,
+                 measured=[] if args.margins else None)
 
 
 def select(args):
@@ -585,13 +647,52 @@ def sample_runs(runs):
     return hand_runs() + [r for r in runs if r.key in keys]
 
 
-def sweep(runs, binary, data, other=None, jobs=3, out=sys.stdout):
-    """Runs and judges; prints each failure and a summary; 0 when every run passes."""
+def margin_rows(measured, every_subspace):
+    """(key, reductions, smallest pivot kept, largest entry dropped) per run: of the reductions
+    that decide a subspace, or of every subspace."""
+    rows = []
+    for key, m in measured:
+        parts = [m[w] for w in (("deciding", "measured") if every_subspace else ("deciding",))
+                 if w in m and m[w][0]]
+        if parts:
+            rows.append((key, sum(p[0] for p in parts), min(p[1] for p in parts),
+                         max(p[2] for p in parts)))
+    return rows
+
+
+def report_margins(measured, out, shown=5):
+    """The runs whose rank decisions come closest to the tolerance (measured as sweep fills
+    it)."""
+    for what, title in (("deciding", "reductions that decide a subspace"),
+                        ("all", "every subspace of the isotropy search")):
+        rows = margin_rows(measured, what == "all")
+        total = sum(r[1] for r in rows)
+        print("Rank margins, %s: %d reductions in %d runs" % (title, total, len(rows)), file=out)
+        if what == "all":
+            print("  largest basis difference from single precision where it decides: %.3g"
+                  % max((m["compared"][1] for _, m in measured if "compared" in m), default=0.0),
+                  file=out)
+        if not rows:
+            continue
+        for label, index, reverse in (("smallest pivots kept", 2, False),
+                                      ("largest entries dropped", 3, True)):
+            print("  %s:" % label, file=out)
+            for key, _, pivot, dropped in sorted(rows, key=lambda r: r[index], reverse=reverse)[:shown]:
+                print("    %-22s pivot %.3g, dropped %.3g" % (key, pivot, dropped), file=out)
+
+
+def sweep(runs, binary, data, other=None, jobs=3, out=sys.stdout, measured=None):
+    """Runs and judges; prints each failure and a summary; 0 when every run passes. With a list
+    for measured, binary is the measuring driver: each run's double-precision reductions must
+    agree with the single-precision ones, its margins go into the list as (key, margins) and the
+    closest to the tolerance are reported."""
     started = time.time()
     failed, refused, partial = 0, 0, 0
     with multiprocessing.Pool(max(1, jobs)) as pool:
-        work = [(r, binary, data, other) for r in runs]
-        for n, (key, text_in, fails, notes, seconds) in enumerate(pool.imap_unordered(judge, work), 1):
+        work = [(r, binary, data, other, measured is not None) for r in runs]
+        for n, (key, text_in, fails, notes, seconds, m) in enumerate(pool.imap_unordered(judge, work), 1):
+            if m:
+                measured.append((key, m))
             refused += any(x.startswith("refused") for x in notes)
             partial += any(not x.startswith("refused") for x in notes)
             if fails:
@@ -605,6 +706,8 @@ def sweep(runs, binary, data, other=None, jobs=3, out=sys.stdout):
     print("%d runs in %.0f s: %d failed; %d refused rightly (parameters at a special point), "
           "%d with modes of atoms beyond 999 unchecked"
           % (len(runs), time.time() - started, failed, refused, partial), file=out)
+    if measured is not None:
+        report_margins(measured, out)
     return 1 if failed else 0
 
 

@@ -36,11 +36,12 @@ std::string start_up() {
   return dir;
 }
 
-void run_program(IrrepMatrixSource* matrices) {
+void run_program(IrrepMatrixSource* matrices, RankMargins* margins) {
   set_floating_point_mode();
   start_up();
   VibrexRun run(program_tables());
   run.irrep_matrix_source = matrices;
+  run.rank_margins = margins;
   read_structure(run);
   sgl::read_free(5, {run.nk});
   for (int32_t i = 1; i <= run.nk; ++i) {

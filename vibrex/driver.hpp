@@ -39,7 +39,8 @@ std::string k_vector_line(const VibrexRun& run);
 void analyse_k_vector(VibrexRun& run);
 
 // The whole run: start-up, structure, the k loop, "End of output"; ends the process. The irrep
-// matrices come from the run's cache, or from `matrices` when a test driver gives its own.
-[[noreturn]] void run_program(IrrepMatrixSource* matrices = nullptr);
+// matrices come from the run's cache, or from `matrices` when a test driver gives its own; a
+// measuring driver may give a collector of the isotropy search's rank margins.
+[[noreturn]] void run_program(IrrepMatrixSource* matrices = nullptr, RankMargins* margins = nullptr);
 
 }  // namespace vibrex

@@ -291,7 +291,8 @@ void analyse_irreps(VibrexRun& run) {
       } else {
         int32_t ndim = 0, nops = 0;
         std::vector<sgl::SpaceOp> ops;
-        find_isotropy_subgroup(t, l, kv.kpar, ndim, req.opd_basis, req.superlattice, nops, ops, &run.irrep_matrices());
+        find_isotropy_subgroup(t, l, kv.kpar, ndim, req.opd_basis, req.superlattice, nops, ops, &run.irrep_matrices(),
+                               run.rank_margins);
         req.nvec = ndim;
       }
       if (reality == 1) req.nvec = 1;

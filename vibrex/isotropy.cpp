@@ -173,8 +173,9 @@ bool invariant_subspace_single(const Tables& t, int32_t ir, const sgl::RationalV
 
 void invariant_subspace_double(const Tables& t, int32_t ir, const sgl::RationalVector& kpar,
                                std::span<const sgl::SpaceOp> gens, IrrepMatrixSource& matrices, std::vector<float>& basis,
-                               int32_t& ndim) {
+                               int32_t& ndim, RankExtremes* extremes) {
   const int32_t dim = t.little.little_irrep_dimension(ir);
+  if (extremes != nullptr) ++extremes->reductions;
   // Room for the independent rows kept so far (at most dim) and the dim rows of one generator.
   const int32_t lead = 2 * dim;
   std::vector<double> e(static_cast<std::size_t>(lead) * static_cast<std::size_t>(dim), 0.0);
@@ -199,7 +200,9 @@ void invariant_subspace_double(const Tables& t, int32_t ir, const sgl::RationalV
       int32_t best = i;
       for (int32_t r = i + 1; r <= rows; ++r)
         if (std::fabs(at(r, c)) > std::fabs(at(best, c))) best = r;
-      if (std::fabs(at(best, c)) <= kRankTolerance) continue;
+      const bool kept = !(std::fabs(at(best, c)) <= kRankTolerance);
+      if (extremes != nullptr) extremes->note(std::fabs(at(best, c)), kept);
+      if (!kept) continue;
       if (best != i)
         for (int32_t cc = 1; cc <= dim; ++cc) std::swap(at(i, cc), at(best, cc));
       const double p = at(i, c);
@@ -222,20 +225,26 @@ void invariant_subspace_double(const Tables& t, int32_t ir, const sgl::RationalV
 
 void subgroup_to_orderparam(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, std::vector<float>& basis,
                             int32_t& ndim, const sgl::Mat3i& v, std::span<const sgl::SpaceOp> ops,
-                            IrrepMatrixSource* matrices) {
+                            IrrepMatrixSource* matrices, RankMargins* margins) {
   const int32_t sg = t.little.little_irrep_sg(ir);
   const int32_t dim = t.little.little_irrep_dimension(ir);
   if (dim < 1 || dim > kBasisLead) sgl::bomb();
   IrrepMatrixCache own;
   IrrepMatrixSource& source = matrices != nullptr ? *matrices : own;
   const std::vector<sgl::SpaceOp> gens = orderparam_generators(sg, v, ops);
-  if (!invariant_subspace_single(t, ir, kpar, gens, source, basis, ndim))
-    invariant_subspace_double(t, ir, kpar, gens, source, basis, ndim);
+  if (!invariant_subspace_single(t, ir, kpar, gens, source, basis, ndim)) {
+    invariant_subspace_double(t, ir, kpar, gens, source, basis, ndim, margins != nullptr ? &margins->deciding : nullptr);
+  } else if (margins != nullptr && margins->every_subspace) {
+    std::vector<float> twice;
+    int32_t ndouble = 0;
+    invariant_subspace_double(t, ir, kpar, gens, source, twice, ndouble, &margins->measured);
+    margins->compare(ndim, basis, ndouble, twice);
+  }
 }
 
 void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVector& kpar, int32_t& ndim,
                             std::vector<float>& basis, sgl::Mat3i& v, int32_t& nops, std::vector<sgl::SpaceOp>& ops,
-                            IrrepMatrixSource* matrices) {
+                            IrrepMatrixSource* matrices, RankMargins* margins) {
   const int32_t sg = t.little.little_irrep_sg(ir);
   const int32_t lattice = t.space.sg_bravais(sg);
   const int32_t kx = t.little.little_irrep_kvec(ir);
@@ -250,7 +259,7 @@ void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVect
   newlat(std::span<const sgl::RationalVector>(&k, 1), v);
   nops = 0;
   ops.clear();
-  subgroup_to_orderparam(t, ir, kpar, basis, ndim, v, ops, matrices);
+  subgroup_to_orderparam(t, ir, kpar, basis, ndim, v, ops, matrices, margins);
   if (ndim == 0) sgl::bomb();
   const int32_t reality = t.little.little_irrep_reality(ir);
   const int32_t target = reality == 1 ? 1 : reality == 2 ? 4 : 2;
@@ -272,7 +281,7 @@ void find_isotropy_subgroup(const Tables& t, int32_t ir, const sgl::RationalVect
       sgl::vadd({op[0], op[1], op[2], op[3]}, fracs[static_cast<std::size_t>(f)], tr);
       ops.push_back({tr[0], tr[1], tr[2], tr[3], op[4]});
       int32_t trial = 0;
-      subgroup_to_orderparam(t, ir, kpar, trial_basis, trial, v, ops, matrices);
+      subgroup_to_orderparam(t, ir, kpar, trial_basis, trial, v, ops, matrices, margins);
       if (trial == target) {
         nops = static_cast<int32_t>(ops.size());
         ndim = trial;

@@ -11,6 +11,7 @@
 #include "vibrex/irrep_matrix_cache.hpp"
 #include "vibrex/mode_tables.hpp"
 #include "vibrex/numeric_kernel.hpp"
+#include "vibrex/rank_margins.hpp"
 #include "vibrex/stars.hpp"
 
 namespace vibrex {
@@ -63,6 +64,8 @@ struct VibrexRun {
   IrrepMatrixSource& irrep_matrices() const {
     return irrep_matrix_source != nullptr ? *irrep_matrix_source : irrep_matrix_cache;
   }
+  // Where a measuring driver collects the rank margins of the isotropy search; none in the program.
+  RankMargins* rank_margins = nullptr;
 };
 
 }  // namespace vibrex

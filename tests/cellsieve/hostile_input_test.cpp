@@ -89,6 +89,10 @@ TEST(HostileInput, EachMistakeStopsWithItsMessage) {
        "   2   1.10000  -0.80000   2.30000\n", error("044", same)},
       {"within 1e-4 of one point", cubic_atoms("1 1", "0 0 0\n0.00003 0 0\n"), 1,
        "   2   0.00003   0.00000   0.00000\n", error("044", same)},
+      // The distance itself, 1e-4, from both sides: 0.99e-4 apart is one point, 1.01e-4 two.
+      {"0.99e-4 apart", cubic_atoms("1 2", "0.5 0.5 0.5\n0.500033 0.5 0.5\n"), 1,
+       "   2   0.50003   0.50000   0.50000\n", error("044", two_types)},
+      {"1.01e-4 apart", cubic_atoms("1 2", "0.5 0.5 0.5\n0.5000336667 0.5 0.5\n"), 0, "", ""},
       // Atoms of two types at one point describe no structure either (Pm-3m was reported).
       {"atoms of two types at one point", cubic_atoms("1 2", "0 0 0\n0 0 0\n"), 1,
        "   2   0.00000   0.00000   0.00000\n", error("044", two_types)},

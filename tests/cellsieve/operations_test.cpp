@@ -3,6 +3,7 @@
 // structure is the number of subgroups of its group (98 for m-3m, 54 for 6/mmm, 16 for mmm).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -166,6 +167,38 @@ TEST(Operations, ExactStructuresKeepTheFirstExactTranslation) {
     EXPECT_EQ(row.substr(8), "   0.00000   0.00000   0.00000        0.00000        0.00000") << row;
 }
 
+TEST(Operations, ALaterTranslationMustFitBetterByMoreThanTheZeroTolerance) {
+  // A 10 A cubic cell nearly repeated by T = (1/2, 0, 0): atoms of type 1 at 0 and at T + e (e
+  // along y), of type 2 at +-b and +-b + T, the two at +b moved 0.02 A along x. The inversion's
+  // candidate translations come from the two atoms of type 1: the first centres it on atom 1 and
+  // keeps both in place, the second centres it between them and swaps them. Both pair the atoms
+  // of type 2 alike, with their centre 0.01 A away, and the minimum-norm fits differ only in the
+  // split of the atoms of type 1 (|e|^2 / 2 more in the sum of squares over 6 atoms): the second
+  // candidate's rms, r = 0.00471 A, is smaller by |e|^2 / (24 r) to first order. With that gain
+  // below the zero tolerance (1e-10) the first translation stays; above it, the second replaces
+  // it. The row is the inversion's on the sublattice without T (T fits within dmax).
+  const struct {
+    double gain;  // A
+    const char* translation;
+  } cases[] = {{0.5e-10, "   0.00133   0.00000   0.00000"}, {1.5e-10, "   0.50133   0.00000   0.00000"}};
+  const double r = std::sqrt(4.0 / 3.0 * 0.01 * 0.01 / 6.0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.gain);
+    const double e = std::sqrt(24.0 * r * c.gain) / 10.0;
+    Input in;
+    in.params = {10, 10, 10, 90, 90, 90};
+    in.atoms = {{1, 0, 0, 0},         {1, 0.5, e, 0},        {2, 0.102, 0.2, 0.3},
+                {2, 0.602, 0.2, 0.3}, {2, -0.1, -0.2, -0.3}, {2, 0.4, -0.2, -0.3}};
+    SearchRun run(in);
+    const auto rows = operation_rows(run.through_operations());
+    ASSERT_EQ(run->search.ncoset, 2);
+    const auto inversion =
+        std::find_if(rows.begin(), rows.end(), [](const std::string& row) { return row.rfind("-1c25", 0) == 0; });
+    ASSERT_NE(inversion, rows.end());
+    EXPECT_EQ(inversion->substr(8), std::string(c.translation) + "        0.00471        0.00000");
+  }
+}
+
 struct CountCase {
   const char* what;
   Input in;
@@ -195,7 +228,7 @@ TEST(Candidates, CountTheSubgroupsOfTheStructuresGroup) {
         for (int32_t b : r->search.members[s - 1]) {
           const int32_t p = r->search.pair_product(a, b);
           ASSERT_NE(p, 0);
-          EXPECT_TRUE(r->search.has_member(s, p));
+          EXPECT_TRUE(testing::is_member(r->search, s, p));
         }
   }
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -127,6 +128,12 @@ class SearchRun {
   std::string out_;
   bool bombed_ = false;
 };
+
+// Whether element e is a member of candidate s (its member list, ascending).
+inline bool is_member(const Search& x, int32_t s, int32_t e) {
+  const std::vector<int32_t>& m = x.members[static_cast<std::size_t>(s) - 1];
+  return std::binary_search(m.begin(), m.end(), e);
+}
 
 // Lines of a text.
 inline std::vector<std::string> lines_of(const std::string& text) {

@@ -5,6 +5,12 @@ program has bombed" (irreps of dimension 8 to 48 at k vectors with parameters in
 176 and 206-230: diamond at GP, garnet at V2, Fd-3c at Q for six values of u, and the sweep's
 own runs there) and a spread over the lattice types and kinds of k vector.
 
+The sample runs through the measuring driver as well (the program with a measurement added,
+its reports checked alike): there every invariant subspace that single precision decides is
+also reduced in double precision and must come out the same. The sample holds the subspaces of
+the whole sweep whose rank decisions lie closest to the double-precision rank tolerance (1e-3):
+a pivot of 0.053 that must be kept and an entry of 3.6e-5 that must be dropped as rounding.
+
 The checks themselves must reject a report with a fault: one atom's displacement reversed in
 one mode, an irrep left out, a supercell atom moved, a stop, a refusal of parameter values that
 are not special; and accept a rightful refusal.
@@ -35,6 +41,10 @@ def have_binary():
     return os.path.exists(sv.BIN)
 
 
+def have_driver():
+    return os.path.exists(sv.MARGINS_BIN)
+
+
 class Sample(unittest.TestCase):
     def test_sample_passes(self):
         if not have_binary():
@@ -47,6 +57,19 @@ class Sample(unittest.TestCase):
         out = io.StringIO()
         rc = sv.sweep(runs, sv.BIN, sv.DATA, jobs=2, out=out)
         self.assertEqual(rc, 0, out.getvalue())
+
+    def test_double_precision_agrees_where_single_decides(self):
+        if not have_driver():
+            self.skipTest("the measuring driver of vibrex not built")
+        runs = sv.sample_runs(sweep_runs())
+        out = io.StringIO()
+        measured = []
+        rc = sv.sweep(runs, sv.MARGINS_BIN, sv.DATA, jobs=2, out=out, measured=measured)
+        self.assertEqual(rc, 0, out.getvalue())
+        rows = {row[0]: row for row in sv.margin_rows(measured, every_subspace=True)}
+        # (key, reductions, smallest pivot kept, largest entry dropped)
+        self.assertLess(rows[(62, "V5", 1)][2], 0.06, out.getvalue())
+        self.assertGreater(rows[(230, "GP", 2)][3], 3.5e-5, out.getvalue())
 
 
 def damaged(report, how):
