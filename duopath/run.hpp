@@ -146,7 +146,7 @@ class Run {
 
  private:
   void read_crystal_block(int crystal);
-  void read_atom_line(int crystal);
+  void read_atom_line(int crystal, int32_t line_number, int32_t count);  // atom line line_number of count
 
   void read_keyword_lines();
   // Refuses a largest cell size beyond the capacity of the search, naming the "size" line.

@@ -76,10 +76,11 @@ TEST(RunState, DefaultsWhenNoKeywordFollows) {
 
 TEST(RunState, CrystalInputsAndTypeTable) {
   // Letter and coordinate forms; types met again keep their index, a new one comes last; a
-  // letter-form line keeps all three parameter words, whatever the position uses.
+  // letter-form line keeps all three parameter words, whatever the position uses (0 in a place
+  // that it fixes).
   const std::string input =
       "t\n"
-      "47\n3 4 5 90 90 90\n4\nA a\nB u 0.1 0.2 0.3\nA 0.5 0.5 0.5 extra words\nC 0.1 0.2 0.3\n"
+      "47\n3 4 5 90 90 90\n4\nA a\nB u 0 0.2 0.3\nA 0.5 0.5 0.5 extra words\nC 0.1 0.2 0.3\n"
       "221\n4 4 4 90 90 90\n2\nC c\nB 0.5 0.0 0.5\n";
   const std::string state = after_keywords(input, [](const duopath::Run& r) {
     std::ostringstream o;
