@@ -103,8 +103,10 @@ bool Run::common_cell() {
   const int32_t n_atoms = p1.atom_count * pair.cell_size;
   common.common_atom_count = n_atoms;
   if (settings.map_given && settings.atom_map.atom_count != n_atoms) {
-    sgl::write_free(6, {"Number of atoms in common unit cell does not equal"});
-    sgl::write_free(6, {"number of atoms entered following the map keyword"});
+    // Both counts: the one the map line asked for and the one of the common cell reached.
+    sgl::write_free(6, {"Number of atoms in common unit cell (" + std::to_string(n_atoms) + ") does not equal"});
+    sgl::write_free(6, {"number of atoms entered following the map keyword (" +
+                        std::to_string(settings.atom_map.atom_count) + ")"});
     sgl::bomb();
   }
 

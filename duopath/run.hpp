@@ -163,15 +163,14 @@ class Run {
   void keyword_subgroup(const KeywordLine& line);
   void keyword_lattice(const KeywordLine& line);
   void keyword_output(const KeywordLine& line);
-  // The block keywords read lines of their own; "map" returns false when the input ended
-  // inside its block, which ends the keyword input.
-  bool keyword_map(const KeywordLine& line);
+  // The block keywords read lines of their own.
+  void keyword_map(const KeywordLine& line);
   void keyword_kelmo();
   void keyword_quanthop();
   void keyword_madelung();
 
-  // One type line of an energy block: the line, and the type its first word names.
-  KeywordLine read_type_line(int32_t& type) const;
+  // Type line n of the block of an energy keyword: the line, and the type its first word names.
+  KeywordLine read_type_line(int32_t n, std::string_view keyword, int32_t& type) const;
 
   RunClock clock_;
 };
