@@ -22,6 +22,7 @@
 #include "duopath/keyword_line.hpp"
 #include "duopath/keyword_settings.hpp"
 #include "duopath/progress_timer.hpp"
+#include "duopath/search_progress.hpp"
 #include "library/text/text_io.hpp"
 
 namespace duopath {
@@ -54,9 +55,13 @@ class Run {
   void reference_energies();  // energies of both end structures by each method asked for
   void prepare_rotations();   // second preparation step
   void search();              // lattice pairs, common operations, atom mappings, paths
-  // After the search: when the lattice pair given with "lattice" formed no pair within the
-  // bounds, says which bound rejected it (standard output only).
-  void report_rejected_lattice() const;
+  // After a search that found no path (and was not cut short or held to a trace), one line on
+  // standard output that says at which step it came up empty and which bound to widen.
+  void explain_empty_search() const;
+  std::string empty_search_reason() const;  // the line's text after "No path found: "
+  // When the lattice pair given with "lattice" formed no pair within the bounds, says which bound
+  // rejected it (standard output only); false when it says nothing.
+  bool report_rejected_lattice() const;
   [[noreturn]] void closing_lines();
 
   // A report line: to standard output, then to the log, in the same layout.
@@ -109,6 +114,7 @@ class Run {
   bool pair_within_bounds = false;  // some lattice pair passed the strain bounds
   int64_t complete_mappings = 0;  // complete atom mappings of all pairs, accepted or not
   int64_t mapping_placements = 0;  // (partner, cell) placements of the atom-mapping searches
+  SearchProgress progress;  // refusals at the later steps, for a search that finds no path
   // Called with every accepted mapping before its subgroup is sought (drivers and benchmarks
   // read the path from here; the run itself leaves it empty).
   std::function<void(const Run&, const PathValues&)> on_accepted_path;
