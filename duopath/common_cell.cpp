@@ -2,6 +2,9 @@
 // lattices inside it, the common operations and the placement of every atom.
 #include "duopath/common_cell.hpp"
 
+#include <string>
+
+#include "duopath/report_fields.hpp"
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
 #include "library/geometry/real_vector.hpp"
@@ -35,7 +38,7 @@ bool Run::common_cell() {
       report("(a)", {"---------------------------------------"});
       counters.separator_due = false;
     }
-    report("(a,i4,a)", {"Try lattice vectors ", counters.tried_pair_count, ":"});
+    report("(a)", {"Try lattice vectors " + integer_field(counters.tried_pair_count, 4) + ":"});
     report("(2x,a)", {"Crystal 1: " + cell_vectors_text(p1.primitive_basis, p1.primitive_basis_den, pair.cell1)});
     report("(2x,a)", {"Crystal 2: " + cell_vectors_text(p2.primitive_basis, p2.primitive_basis_den, pair.cell2)});
     const auto& s = pair.principal_stretches;
@@ -100,8 +103,10 @@ bool Run::common_cell() {
   const int32_t n_atoms = p1.atom_count * pair.cell_size;
   common.common_atom_count = n_atoms;
   if (settings.map_given && settings.atom_map.atom_count != n_atoms) {
-    sgl::write_free(6, {"Number of atoms in common unit cell does not equal"});
-    sgl::write_free(6, {"number of atoms entered following the map keyword"});
+    // Both counts: the one the map line asked for and the one of the common cell reached.
+    sgl::write_free(6, {"Number of atoms in common unit cell (" + std::to_string(n_atoms) + ") does not equal"});
+    sgl::write_free(6, {"number of atoms entered following the map keyword (" +
+                        std::to_string(settings.atom_map.atom_count) + ")"});
     sgl::bomb();
   }
 

@@ -5,12 +5,14 @@
 #include <cmath>
 #include <string>
 
+#include "duopath/report_fields.hpp"
 #include "duopath/run.hpp"
 #include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
 #include "library/geometry/lattice_metric.hpp"
 #include "library/groups/change_setting.hpp"
 #include "library/groups/id_wyckoff.hpp"
+#include "library/groups/wyckoff_parameters.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
@@ -29,13 +31,11 @@ constexpr double kDegree = 0.017453292519943295;
   sgl::bomb();
 }
 
-// Lengths and coordinates have an upper bound of their own. A length of 10000 or more is no
-// crystal's cell edge in any unit the program is used with (its nearest distances must be 0.1 or
-// more in the same unit), and the report could not show it. A coordinate or Wyckoff parameter is
-// a fraction of the cell: beyond a few cells it only repeats a smaller one, and the path report
-// writes the parameters of the subgroup's positions, which follow from it, in eight columns with
-// five decimals (f8.5), which hold no value from -10 on down or from 100 on up.
-constexpr double kMaxLength = 10000.0;
+// Lengths and coordinates have an upper bound of their own (lengths: kMaxCellLength). A
+// coordinate or Wyckoff parameter is a fraction of the cell: beyond a few cells it only repeats a
+// smaller one, and the path report writes the parameters of the subgroup's positions, which
+// follow from it, in eight columns with five decimals (f8.5), which hold no value from -10 on
+// down or from 100 on up.
 constexpr double kMaxCoordinate = 10.0;
 
 // Whether the three angles span a cell: the squared height of a unit c above the a-b plane, as
@@ -48,7 +48,7 @@ bool forms_cell(const std::array<double, 6>& p) {
 
 void Run::read_crystals() {
   std::string title(78, ' ');
-  sgl::read_line(5, "(a78)", {title});
+  sgl::read_line(5, "(a78)", {title}, {.awaited = "the title line"});
   report("(a)", {trim_right(title)});
   read_crystal_block(1);
   read_crystal_block(2);
@@ -59,8 +59,14 @@ void Run::read_crystal_block(int crystal) {
   CrystalInput& input = crystals[static_cast<std::size_t>(crystal - 1)];
   report("(a)", {crystal == 1 ? "First crystal:" : "Second crystal:"});
 
+  // What each read waits for, named when the input ends before it.
+  const std::string of_crystal = " of crystal " + std::to_string(crystal);
+  const std::string space_group_text = "the space group" + of_crystal;
+  const std::string lattice_text = "the lattice parameters" + of_crystal + " (a b c alpha beta gamma)";
+  const std::string count_text = "the number of atom lines" + of_crystal;
+
   int32_t sg = 0;
-  sgl::read_free(5, {sg});
+  sgl::read_free(5, {sg}, {.awaited = space_group_text});
   if (sg < 1 || sg > 230) {
     sgl::write_free(6, {"Error:  invalid space group number ", sg});
     sgl::bomb();
@@ -71,10 +77,10 @@ void Run::read_crystal_block(int crystal) {
 
   std::array<double, 6>& p = input.lattice;
   p.fill(0.0);
-  sgl::read_free(5, {p[0], p[1], p[2], p[3], p[4], p[5]});
+  sgl::read_free(5, {p[0], p[1], p[2], p[3], p[4], p[5]}, {.awaited = lattice_text});
   for (int k = 0; k < 6; ++k) {
     const bool bad = !(p[k] > 0.0) || !std::isfinite(p[k]) || (k >= 3 && p[k] >= 180.0) ||
-                     (k < 3 && p[k] >= kMaxLength);
+                     (k < 3 && p[k] >= kMaxCellLength);
     if (bad) {
       sgl::write_free(6, {"Error:  invalid lattice parameter ", p[k]});
       sgl::bomb();
@@ -87,26 +93,30 @@ void Run::read_crystal_block(int crystal) {
   report("(a,6f9.4)", {"  Lattice parameters: ", p[0], p[1], p[2], p[3], p[4], p[5]});
 
   int32_t count = 0;
-  sgl::read_free(5, {count});
+  sgl::read_free(5, {count}, {.awaited = count_text});
   input.line_count = count;
-  report("(a,i3)", {"  Number of Wyckoff positions: ", count});
+  // The lines are stored as they are read: the count sizes nothing, and the input ends early
+  // when it holds fewer lines than the count says.
+  report("(a)", {"  Number of Wyckoff positions: " + integer_field(count, 3)});
   // Without atoms there is nothing to map; crystal 2 could not even name a type.
   if (count < 1) {
     sgl::write_line(6, "(a,i1)", {"Error: no atoms in crystal ", int32_t{crystal}});
     sgl::bomb();
   }
   input.lines.clear();
-  for (int32_t n = 1; n <= count; ++n) read_atom_line(crystal);
+  for (int32_t n = 1; n <= count; ++n) read_atom_line(crystal, n, count);
 }
 
-void Run::read_atom_line(int crystal) {
+void Run::read_atom_line(int crystal, int32_t line_number, int32_t count) {
   const sgl::CommonSpace& cs = sgl::common_space();
   const sgl::CommonWyckoff& cw = sgl::common_wyckoff();
   CrystalInput& input = crystals[static_cast<std::size_t>(crystal - 1)];
   const int32_t sg = input.space_group;
 
   std::string line(80, ' ');
-  sgl::read_line(5, "(a80)", {line});
+  const std::string awaited = "atom line " + std::to_string(line_number) + " of " + std::to_string(count) +
+                              " of crystal " + std::to_string(crystal);
+  sgl::read_line(5, "(a80)", {line}, {.awaited = awaited});
   refuse_text_beyond_words(CommentStyle::word);
   int32_t nw = 0;
   std::array<int32_t, sgl::kMaxWords> lens{};
@@ -168,6 +178,12 @@ void Run::read_atom_line(int crystal) {
       for (int i = 1; i <= 4; ++i) sgl::m4(w, i, j) = cw.wyc_matrix_table(i, j, global);
     }
     sgl::wyckoff_change_setting(cs, sg, "pml", "cinter", w, w);
+    // The numbers go by place: one in a place that the position fixes would otherwise be dropped
+    // without a word (O b 0.3819 for 2b (1/3,2/3,z) puts the oxygen onto the zinc).
+    const std::string refusal = sgl::fixed_parameter_refusal(
+        "Wyckoff position " + std::string(1, wyckoff_letters[static_cast<std::size_t>(entry.wyckoff - 1)]), w,
+        entry.params);
+    if (!refusal.empty()) fail_line("Error: " + refusal + ", in line: ", line);
     sgl::dget_wyc_xyz(entry.params, w, point);
   } else {
     // A Wyckoff label with its multiplicity (8a, as other programs write it) is no coordinate.

@@ -10,6 +10,11 @@
 
 namespace duopath {
 
+// The bound of a cell edge: a length of 10000 or more is no crystal's cell edge in any unit the
+// program is used with (its nearest distances must be 0.1 or more in the same unit), and the
+// report could not show it (f9.4).
+inline constexpr double kMaxCellLength = 10000.0;
+
 // One atom line: the type (1-based index into the atom type table), the Wyckoff position
 // (1-based index within the space group) and the values of its free parameters x, y, z in the
 // setting "cinter" (a parameter the position lacks is kept but has no effect).

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "duopath/report_fields.hpp"
 #include "duopath/run.hpp"
 #include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
@@ -35,17 +36,22 @@ constexpr double kMaxCharge = 1000.0;
   sgl::bomb();
 }
 
+// "line n of m of the <keyword> block", what a read of a block waits for.
+std::string block_line(int32_t n, int32_t m, std::string_view keyword) {
+  return "line " + std::to_string(n) + " of " + std::to_string(m) + " of the " + std::string(keyword) + " block";
+}
+
 // A type line of an energy block: words in columns 1 to 78, a comment from "!" on.
-std::string read_type_text() {
+std::string read_type_text(std::string_view awaited) {
   std::string text(KeywordLine::kLineLength, ' ');
-  sgl::read_line(5, "(a80)", {text});
+  sgl::read_line(5, "(a80)", {text}, {.awaited = awaited});
   refuse_text_beyond_words(CommentStyle::anywhere);
   return text;
 }
 
 }  // namespace
 
-bool Run::keyword_map(const KeywordLine& line) {
+void Run::keyword_map(const KeywordLine& line) {
   if (settings.map_given) {
     sgl::write_free(6, {"You can only map atoms once!"});
     sgl::bomb();
@@ -59,9 +65,12 @@ bool Run::keyword_map(const KeywordLine& line) {
   settings.map_given = true;
   // Values a map line leaves out (a "/" ends it early) keep those of the line before.
   int32_t i = 0, j = 0, k = 0;
+  // The map lines are read as they come: the count sizes nothing. An input that ends before the
+  // last of them stops the run, as in the energy blocks: a map cut short would leave its atoms free.
   for (int32_t m = 1; m <= lines; ++m) {
     std::string first80(KeywordLine::kLineLength, ' ');
-    if (sgl::read_line(5, "(a80)", {first80}, {.end_branch = true}) == sgl::ReadOutcome::end) return false;
+    const std::string awaited = block_line(m, lines, "map") + " (atom, partner, cell)";
+    sgl::read_line(5, "(a80)", {first80}, {.awaited = awaited});
     // A map line is read as a whole, however long, so that no number of it is lost.
     const std::string text(sgl::last_line_read(5));
     if (sgl::read_free_text(text, {i, j, k}, {.error_branch = true}) != sgl::ReadOutcome::ok) {
@@ -73,13 +82,12 @@ bool Run::keyword_map(const KeywordLine& line) {
       sgl::bomb();
     }
     settings.atom_map.entries[i] = {j, k};
-    report("(3i4)", {i, j, k});
+    report("(a)", {integer_field(i, 4) + integer_field(j, 4) + integer_field(k, 4)});
   }
-  return true;
 }
 
-KeywordLine Run::read_type_line(int32_t& type) const {
-  KeywordLine line(read_type_text());
+KeywordLine Run::read_type_line(int32_t n, std::string_view keyword, int32_t& type) const {
+  KeywordLine line(read_type_text(block_line(n, types.count(), keyword) + " (one line per atom type)"));
   type = types.find(line.word(1));
   if (type == 0) fail_line("Error: invalid type of atom in line: ", line.trimmed_line());
   return line;
@@ -93,7 +101,7 @@ void Run::keyword_kelmo() {
   settings.kelmo_electrons.assign(static_cast<std::size_t>(types.count()), {0, 0, 0, 0});
   for (int32_t n = 1; n <= types.count(); ++n) {
     int32_t t = 0;
-    const KeywordLine line = read_type_line(t);
+    const KeywordLine line = read_type_line(n, "kelmo", t);
     std::array<int32_t, 4>& electrons = settings.kelmo_electrons[static_cast<std::size_t>(t - 1)];
     if (electrons[0] != 0) {
       sgl::write_line(6, "(a)", {"Error: atom type ," + std::string(line.trimmed_word(1)) +
@@ -117,7 +125,7 @@ void Run::keyword_quanthop() {
   settings.quanthop_type_numbers.assign(static_cast<std::size_t>(types.count()), 0);
   for (int32_t n = 1; n <= types.count(); ++n) {
     int32_t t = 0;
-    const KeywordLine line = read_type_line(t);
+    const KeywordLine line = read_type_line(n, "quanthop", t);
     int32_t& number = settings.quanthop_type_numbers[static_cast<std::size_t>(t - 1)];
     if (number != 0) {
       sgl::write_line(6, "(a)", {"Error: atom type ," + std::string(line.trimmed_word(1)) +
@@ -129,7 +137,7 @@ void Run::keyword_quanthop() {
   settings.quanthop_extra_lines.clear();
   for (;;) {
     std::string text(KeywordLine::kLineLength, ' ');
-    sgl::read_line(5, "(a80)", {text});
+    sgl::read_line(5, "(a80)", {text}, {.awaited = "the line \"end\" that closes the quanthop block"});
     // The lines are kept 80 characters wide for the program's input.
     refuse_text_beyond(KeywordLine::kLineLength);
     if (trim_right(text) == "end") break;
@@ -145,7 +153,7 @@ void Run::keyword_madelung() {
   settings.madelung_charges.assign(static_cast<std::size_t>(types.count()), 0.0);
   for (int32_t n = 1; n <= types.count(); ++n) {
     int32_t t = 0;
-    const KeywordLine line = read_type_line(t);
+    const KeywordLine line = read_type_line(n, "madelung", t);
     // A point charge is a few elementary charges; one beyond kMaxCharge is a slip, and its
     // products in the Ewald sums would leave the range of reals (an energy of NaN).
     const double charge = line.real(2);

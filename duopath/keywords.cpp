@@ -1,6 +1,7 @@
 // The keyword lines: the loop up to the end of input and the keywords of one line each.
 #include <string>
 
+#include "duopath/report_fields.hpp"
 #include "duopath/run.hpp"
 #include "duopath/unread_text.hpp"
 #include "duopath/value_word.hpp"
@@ -68,7 +69,7 @@ void Run::read_keyword_lines() {
       settings.dim2 = true;
       report("(a)", {"2-Dimensional Crystals"});
     } else if (keyword == "map") {
-      if (!keyword_map(line)) return;
+      keyword_map(line);
     } else if (keyword == "kelmo") {
       keyword_kelmo();
     } else if (keyword == "quanthop") {
@@ -88,6 +89,9 @@ void Run::keyword_strain(const KeywordLine& line) {
   // strictly between the two bounds times its partner's: bounds that are negative, equal or
   // swapped select nothing.
   if (settings.min_strain < 0.0 || !(settings.min_strain < settings.max_strain)) line.fail_count();
+  // The echo shows both bounds in g8.3, which has no room for the sign of a negative zero.
+  if (!fits_field("(g8.3)", settings.min_strain)) line.fail_word(line.word(2));
+  if (!fits_field("(g8.3)", settings.max_strain)) line.fail_word(line.word(3));
   report("(a,g8.3)", {"Minimum strain: ", settings.min_strain});
   report("(a,g8.3)", {"Maximum strain: ", settings.max_strain});
 }
@@ -102,7 +106,7 @@ void Run::keyword_size(const KeywordLine& line) {
     settings.max_size = first;
   }
   // No cell has a size below 1, and a range that ends below its start holds none.
-  if (settings.max_size < 1 || settings.min_size > settings.max_size) line.fail_count();
+  if (settings.min_size < 1 || settings.max_size < 1 || settings.min_size > settings.max_size) line.fail_count();
   settings.size_line = std::string(line.trimmed_line());
   report("(a,i3)", {"Minimum size of unit cell: ", settings.min_size});
   report("(a,i3)", {"Maximum size of unit cell: ", settings.max_size});
@@ -112,6 +116,7 @@ void Run::keyword_bonds(const KeywordLine& line) {
   if (line.word_count() != 2) line.fail_count();
   settings.bond_length = line.real(2);
   if (settings.bond_length < 0.0) line.fail_count();  // a length: no bond is shorter than 0
+  if (!fits_field("(f10.2)", settings.bond_length)) line.fail_word(line.word(2));
   settings.bonds_given = true;
   report("(a,f10.2)", {"Conserve bonds of length less than ", settings.bond_length});
 }
@@ -149,6 +154,7 @@ void Run::keyword_bonds2(const KeywordLine& line) {
 void Run::keyword_shuffle(const KeywordLine& line) {
   const double value = line.real(2);
   if (value < 0.0) line.fail_count();  // a distance: no atom moves less than nothing
+  if (!fits_field("(f5.2)", value)) line.fail_word(line.word(2));  // the echo's field
   if (line.word_count() == 2) {
     settings.shuffle_given = true;
     settings.max_shuffle = value;
@@ -171,6 +177,7 @@ void Run::keyword_neighbor(const KeywordLine& line) {
     line.fail_word(line.word(2));
   }
   if (value < 0.0) line.fail_count();  // a distance, or a percentage of one
+  if (!fits_field(percent ? "(f8.1)" : "(f8.3)", value)) line.fail_word(line.word(2));  // the echo's field
   settings.min_distance_percent = percent;
   if (per_type) {
     settings.type_min_distance[static_cast<std::size_t>(t - 1)] = value;
@@ -206,11 +213,13 @@ void Run::keyword_trace(const KeywordLine& line) {
 void Run::keyword_subgroup(const KeywordLine& line) {
   settings.min_subgroup = line.integer(2);
   settings.max_subgroup = line.integer(3);
-  // A range that ends below its start, or lies outside the space groups 1 to 230, selects none.
-  if (settings.min_subgroup > settings.max_subgroup || settings.max_subgroup < 1 || settings.min_subgroup > 230) {
+  // The bounds are space-group numbers, 1 to 230, the first not above the last.
+  if (settings.min_subgroup < 1 || settings.max_subgroup > 230 || settings.min_subgroup > settings.max_subgroup) {
     line.fail_count();
   }
-  report("(a,i2,a,i3)", {"Select subgroups ", settings.min_subgroup, " through ", settings.max_subgroup});
+  // The first number has two columns; a number from 100 on takes the three it needs.
+  report("(a)", {"Select subgroups " + integer_field(settings.min_subgroup, 2) + " through " +
+                 integer_field(settings.max_subgroup, 3)});
 }
 
 void Run::keyword_output(const KeywordLine& line) {

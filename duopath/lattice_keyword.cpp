@@ -94,14 +94,17 @@ void Run::keyword_lattice(const KeywordLine& line) {
                                   [static_cast<std::size_t>(i - 1)];
       }
     }
-    // The numerators may reach the 32-bit range; the determinant is exact for any of them.
+    // The numerators may reach the 32-bit range; the determinant is exact for any of them. A
+    // refusal names the crystal and its three vectors as written, whichever of them is at fault.
     const int64_t det = cell_determinant(m);
-    if (det == 0) {
-      sgl::write_line(6, "(a)", {"Lattice vectors are not linearly independent: " + word});
-      sgl::bomb();
-    }
-    if (det < 0) {
-      sgl::write_line(6, "(a)", {"Lattice vectors are not right-handed." + word});
+    if (det <= 0) {
+      std::string written;
+      for (int j = 0; j < 3; ++j) {
+        written += (j > 0 ? " " : "") + std::string(line.trimmed_word(3 + 3 * crystal + j));
+      }
+      const std::string which = "Lattice vectors of crystal " + std::to_string(crystal + 1) + " (" + written + ")";
+      sgl::write_line(6, "(a)", {which + (det == 0 ? " are not linearly independent: they span no cell"
+                                                   : " are not right-handed: swap two of them")});
       sgl::bomb();
     }
   }

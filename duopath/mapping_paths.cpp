@@ -137,7 +137,10 @@ void Run::mapping_paths() {
     path.path_symmetry_ops1 = v.path_symmetry_ops1;
 
     PathSubgroup subgroup;
-    if (!path_subgroup(path, orbit_capacity, out, subgroup)) return;
+    if (!path_subgroup(path, orbit_capacity, out, subgroup)) {
+      if (!settings.trace_map) progress.outside_subgroup(subgroup.common_subgroup);
+      return;
+    }
     PathReport report;
     path_report(path, subgroup, out, path_count, report);
     const MidpointPath midpoint{subgroup, report.cell_parameters, pair.cell_size, n, prepared[0].atom_count};
@@ -145,6 +148,10 @@ void Run::mapping_paths() {
     mapping_block(path.partner, path.partner_cell, settings.output_map, kLogUnit);
   });
   mapping_placements += mapping_search.placement_count;
+  progress.mapping_refusals += mapping_search.refusals;
+  progress.refused_shuffle += acceptance.refused_shuffle;
+  progress.refused_repeats += acceptance.refused_repeats;
+  progress.refused_smaller_cell += acceptance.refused_smaller_cell;
 }
 
 }  // namespace duopath

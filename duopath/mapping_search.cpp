@@ -108,6 +108,7 @@ Vec3 MappingSearch::end_fraction(int32_t j, int32_t l) const {
 void MappingSearch::run(const Callback& on_complete) {
   const int32_t n = in_.atom_count;
   trial_count = placement_count = complete_count = 0;
+  refusals = {};
   mapping_.partner.assign(n, 0);
   mapping_.partner_cell.assign(n, 0);
   mapping_.closest_approach.assign(n, 0.0);
@@ -126,12 +127,18 @@ void MappingSearch::run(const Callback& on_complete) {
     int32_t j = partner[c - 1];
     int32_t l = cell[c - 1];
     for (; j <= n && !found; ++j, l = 1) {
-      if (in_.map_given && in_.atom_map[c - 1][0] != 0 && j != in_.atom_map[c - 1][0]) continue;
       if (in_.types2[j - 1] != in_.types1[c - 1]) continue;
       if (partner_taken_[j - 1]) continue;
+      if (in_.map_given && in_.atom_map[c - 1][0] != 0 && j != in_.atom_map[c - 1][0]) {
+        ++refusals.map;
+        continue;
+      }
       for (; l <= cell_count_; ++l) {
         if (in_.map_given) {
-          if (in_.atom_map[c - 1][1] != 0 && l != in_.atom_map[c - 1][1]) continue;
+          if (in_.atom_map[c - 1][1] != 0 && l != in_.atom_map[c - 1][1]) {
+            ++refusals.map;
+            continue;
+          }
         } else if (c == 1) {
           if (l != home_ || (j - 1) % in_.cell2_size != 0) continue;
         }
@@ -173,10 +180,20 @@ void MappingSearch::run(const Callback& on_complete) {
 bool MappingSearch::place(int32_t c, int32_t j, int32_t l) {
   // The tests are pure predicates on the placement, so their order does not change which
   // placements pass nor the values kept for a placed atom; the cheap ones go first.
-  if (in_.shuffle_given && !test_shuffle(c, j, l)) return false;
-  if (in_.bond_neighbor_total > 0 && !test_bond_change(c, j, l)) return false;
-  if (in_.bonds_given && !test_bonds(c, j, l)) return false;
-  return test_closest_approach(c, j, l);
+  // Each refusal is counted under the test that made it.
+  int64_t* refused = nullptr;
+  if (in_.shuffle_given && !test_shuffle(c, j, l)) {
+    refused = &refusals.shuffle;
+  } else if (in_.bond_neighbor_total > 0 && !test_bond_change(c, j, l)) {
+    refused = &refusals.bond_change;
+  } else if (in_.bonds_given && !test_bonds(c, j, l)) {
+    refused = &refusals.bonds;
+  } else if (!test_closest_approach(c, j, l)) {
+    refused = &refusals.distance;
+  }
+  if (refused == nullptr) return true;
+  ++*refused;
+  return false;
 }
 
 // A bond of crystal 1 (at most bond_length long) must stay at most bond_length long at the end.

@@ -79,6 +79,24 @@ struct MappingInput {
   std::vector<double> slot_max_change;        // per slot (bond_neighbor_total entries)
 };
 
+// Placements refused by each limit of the atom-mapping search.
+struct MappingRefusals {
+  int64_t map = 0;          // "map": not the prescribed partner or cell
+  int64_t shuffle = 0;      // "shuffle"
+  int64_t bond_change = 0;  // "bonds2"
+  int64_t bonds = 0;        // "bonds"
+  int64_t distance = 0;     // "neighbor": the closest approach
+
+  MappingRefusals& operator+=(const MappingRefusals& o) {
+    map += o.map;
+    shuffle += o.shuffle;
+    bond_change += o.bond_change;
+    bonds += o.bonds;
+    distance += o.distance;
+    return *this;
+  }
+};
+
 // The state of the search that a complete mapping shows.
 struct AtomMapping {
   std::vector<int32_t> partner;        // crystal-2 atom of each crystal-1 atom (1-based)
@@ -104,6 +122,10 @@ class MappingSearch {
   int64_t trial_count = 0;
   int64_t placement_count = 0;
   int64_t complete_count = 0;
+  // The (partner, cell) pairs of the last run that each limit refused: the map (a partner or
+  // cell other than the one prescribed, among partners of the right type still free), and each
+  // test, counted under the first that failed.
+  MappingRefusals refusals;
 
  private:
   void check_input() const;

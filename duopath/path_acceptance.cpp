@@ -96,7 +96,10 @@ bool PathAcceptance::accept(const AtomMapping& mapping, int32_t& mapping_number)
       if (mi_.shuffle_given) {
         const double type_limit =
             mi_.type_max_shuffle.empty() ? 1e9 : mi_.type_max_shuffle[mi_.types1[i] - 1];
-        if (s > mi_.max_shuffle || s > type_limit) return false;
+        if (s > mi_.max_shuffle || s > type_limit) {
+          ++refused_shuffle;
+          return false;
+        }
       }
       v.max_atomic_shuffle = std::max(v.max_atomic_shuffle, s);
     }
@@ -203,7 +206,10 @@ bool PathAcceptance::symmetry_pass() {
           for (int32_t i = 0; i < n && same; ++i) {
             same = within(transformed_[i], saved_[static_cast<size_t>(s) * n + i]);
           }
-          if (same) return false;
+          if (same) {
+            ++refused_repeats;
+            return false;
+          }
         }
         continue;
       }
@@ -240,7 +246,10 @@ bool PathAcceptance::symmetry_pass() {
       if (diff[0] != 0 || diff[1] != 0 || diff[2] != 0) continue;
 
       const sgl::RationalVector& it = pi_.internal_translations[tau];
-      if (k == 0 && (it[0] != 0 || it[1] != 0 || it[2] != 0)) return false;
+      if (k == 0 && (it[0] != 0 || it[1] != 0 || it[2] != 0)) {
+        ++refused_smaller_cell;
+        return false;
+      }
 
       const sgl::RationalVector p1 = to_primitive(pi_.cell1, t);
       v.path_symmetry_ops1.push_back({p1[0], p1[1], p1[2], p1[3], pi_.common_ops1[k][4]});

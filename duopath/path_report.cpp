@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "duopath/report_fields.hpp"
 #include "library/geometry/lattice_metric.hpp"
 #include "library/geometry/real_vector.hpp"
 #include "library/groups/change_setting.hpp"
@@ -86,10 +87,13 @@ void path_report(const AcceptedPath& path, PathSubgroup& subgroup, const PathOut
   sgl::write_free(6);
   const auto& st = path.principal_stretches;
   report(log, "(a)", {"---------------------------------------"});
-  report(log, "(a,i5)", {"Subgroup ", path_count});
+  report(log, "(a)", {"Subgroup " + integer_field(path_count, 5)});
   report(log, "(a,3f8.3)", {"Principal values of strain tensor: ", st[0], st[1], st[2]});
   report(log, "(a,f8.3)", {"Nearest-neighbor distance along path: ", path.nearest_approach});
-  report(log, "(a,i2,a,i2)", {"Broken bonds: ", path.broken_bond_count, " out of ", path.bond_count});
+  // A common cell of a few dozen atoms has a hundred bonds or more: such counts take the columns
+  // they need.
+  report(log, "(a)", {"Broken bonds: " + integer_field(path.broken_bond_count, 2) + " out of " +
+                      integer_field(path.bond_count, 2)});
   if (out.settings.bond_neighbor_total > 0) {
     report(log, "(a,f8.3)", {"Maximum change in bond length along path: ", path.max_bond_change});
   }
@@ -100,7 +104,8 @@ void path_report(const AcceptedPath& path, PathSubgroup& subgroup, const PathOut
   for (int c = 0; c < 2; ++c) {
     const auto cu = static_cast<std::size_t>(c);
     report(log, "(a,i1,a)", {"Setting of crystal ", int32_t{c + 1}, ": "});
-    report(log, "(a,i2)", {"  Size = ", c == 0 ? path.cell_size : path.cell2_size});
+    // Crystal 2's size reaches 100 when its primitive cell holds far fewer atoms than crystal 1's.
+    report(log, "(a)", {"  Size = " + integer_field(c == 0 ? path.cell_size : path.cell2_size, 2)});
     sgl::Mat3i p{}, inverse{};
     int32_t n = 0, inverse_den = 0;
     sgl::RationalVector origin{}, inverse_origin{};
@@ -146,7 +151,8 @@ void mapping_block(const std::vector<int32_t>& partner, const std::vector<int32_
   if (output_map) {
     report(log_unit, "(a)", {"Mapping of atoms"});
     for (std::size_t k = 0; k < partner.size(); ++k) {
-      report(log_unit, "(3i4)", {static_cast<int32_t>(k + 1), partner[k], partner_cell[k]});
+      report(log_unit, "(a)", {integer_field(static_cast<int64_t>(k + 1), 4) + integer_field(partner[k], 4) +
+                               integer_field(partner_cell[k], 4)});
     }
   }
   // The path is complete: it reaches standard output and the log now, not with a later block.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "duopath/report_fields.hpp"
 #include "library/exact/arithmetic.hpp"
 #include "library/exact/row_operations.hpp"
 #include "library/geometry/real_vector.hpp"
@@ -32,7 +33,7 @@ void trace_block(const AcceptedPath& path, const PathOutput& out) {
     sgl::write_free(6);
     report(log, "(a)", {"---------------------------------------"});
   }
-  report(log, "(a,i3)", {"Mapping ", path.mapping_number});
+  report(log, "(a)", {"Mapping " + integer_field(path.mapping_number, 3)});
   report(log, "(a,f8.3)", {"Nearest-neighbor distance along path: ", path.nearest_approach});
   if (out.settings.bond_neighbor_total > 0) {
     report(log, "(a,f8.3)", {"Maximum change in bond length along path: ", path.max_bond_change});

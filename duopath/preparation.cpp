@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include <string>
+
+#include "duopath/report_fields.hpp"
 #include "duopath/run.hpp"
 #include "library/exact/arithmetic.hpp"
 #include "library/exact/checked_int.hpp"
@@ -14,6 +17,7 @@
 #include "library/tables/common_space.hpp"
 #include "library/tables/common_wyckoff.hpp"
 #include "library/text/bomb.hpp"
+#include "library/text/text_io.hpp"
 
 namespace duopath {
 
@@ -125,20 +129,39 @@ void Run::prepare_crystals() {
   for (int c = 0; c < 2; ++c) prepared[c].conventional_cartesian = conventional_basis(crystals[c].lattice);
 
   for (int c = 0; c < 2; ++c) {
-    report("(a,i1,a,i3)", {"Number of atoms in primitive unit cell of crystal ", int32_t{c + 1}, ": ",
-                           prepared[c].atom_count});
+    report("(a)", {"Number of atoms in primitive unit cell of crystal " + std::to_string(c + 1) + ": " +
+                   integer_field(prepared[c].atom_count, 3)});
   }
   for (int c = 0; c < 2; ++c) {
     PreparedCrystal& p = prepared[c];
     p.volume_per_atom = sgl::ddet3(p.conventional_cartesian) / static_cast<double>(sgl::ndet(p.to_primitive)) /
                         static_cast<double>(p.atom_count);
+    // The report shows the volume in f10.3. A million cubic Angstrom per atom is a cell a hundred
+    // times too large in each direction: a unit slip, say, or a typed digit too many.
+    if (!fits_field("(f10.3)", p.volume_per_atom)) {
+      sgl::write_line(6, "(a)", {"Error: volume per atom of crystal " + std::to_string(c + 1) + " too large (" +
+                                     sgl::value_text("(f20.3)", p.volume_per_atom) +
+                                     ", at most 999999.999): check its lattice parameters"});
+      sgl::bomb();
+    }
     report("(a,i1,a,f10.3)", {"Volume/atom in crystal ", int32_t{c + 1}, ": ", p.volume_per_atom});
   }
 
   if (settings.same_volume) {
     const double r = prepared[0].volume_per_atom / prepared[1].volume_per_atom;
-    report("(a,f8.3)", {"Volume strain: ", 1.0 / r});
     const double s = std::pow(r, 0.3333333333333333);
+    // The volume strain and the scaled lattice parameters must fit their report fields, and the
+    // scaled lengths stay below the bound of any length in the input: two cells that far apart
+    // in volume are given in different units.
+    bool fits = fits_field("(f8.3)", 1.0 / r);
+    for (int k = 0; k < 3; ++k) fits = fits && crystals[1].lattice[k] * s < kMaxCellLength;
+    if (!fits) {
+      sgl::write_line(6, "(a)", {"Error: volumes per atom " + sgl::value_text("(f10.3)", prepared[0].volume_per_atom) +
+                                     " and " + sgl::value_text("(f10.3)", prepared[1].volume_per_atom) +
+                                     " too far apart for samevolume: check that both cells are given in the same unit"});
+      sgl::bomb();
+    }
+    report("(a,f8.3)", {"Volume strain: ", 1.0 / r});
     for (int k = 0; k < 3; ++k) crystals[1].lattice[k] *= s;
     for (double& x : prepared[1].conventional_cartesian) x *= s;
     const auto& l = crystals[1].lattice;
@@ -178,11 +201,23 @@ void Run::prepare_crystals() {
   mean_nearest_distance = (prepared[0].nearest_distance + prepared[1].nearest_distance) / 2.0;
 
   if (settings.min_distance_percent) {
+    // A percentage gives a length, which the report shows in f8.3 like a length given as such.
+    const auto check = [&](double percent, double length, const std::string& for_type) {
+      if (fits_field("(f8.3)", length)) return;
+      sgl::write_line(6, "(a)", {"Error: neighbor " + sgl::value_text("(f8.1)", percent) + "%" + for_type +
+                                     " is a minimum distance of " + sgl::value_text("(f20.3)", length) +
+                                     ", more than the report can show (9999.999): give a smaller percentage"});
+      sgl::bomb();
+    };
+    const double percent = settings.min_distance;
     settings.min_distance = settings.min_distance * mean_nearest_distance / 100.0;
+    check(percent, settings.min_distance, "");
     if (settings.min_distance > 0.0) report("(a,f8.3)", {"Minimum distance between atoms: ", settings.min_distance});
     for (int32_t t = 1; t <= static_cast<int32_t>(settings.type_min_distance.size()); ++t) {
       double& d = settings.type_min_distance[static_cast<std::size_t>(t - 1)];
+      const double type_percent = d;
       d = d * mean_nearest_distance / 100.0;
+      check(type_percent, d, " for " + types.name(t));
       if (d > 0.0) {
         const std::string text = " for " + types.name(t);
         report("(a,f8.3,a)", {"Minimum distance between atoms: ", d, text});

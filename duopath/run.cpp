@@ -18,7 +18,7 @@ void Run::execute() {
   reference_energies();
   prepare_rotations();
   search();
-  report_rejected_lattice();
+  explain_empty_search();
   closing_lines();
 }
 

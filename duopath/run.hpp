@@ -22,6 +22,7 @@
 #include "duopath/keyword_line.hpp"
 #include "duopath/keyword_settings.hpp"
 #include "duopath/progress_timer.hpp"
+#include "duopath/search_progress.hpp"
 #include "library/text/text_io.hpp"
 
 namespace duopath {
@@ -54,9 +55,13 @@ class Run {
   void reference_energies();  // energies of both end structures by each method asked for
   void prepare_rotations();   // second preparation step
   void search();              // lattice pairs, common operations, atom mappings, paths
-  // After the search: when the lattice pair given with "lattice" formed no pair within the
-  // bounds, says which bound rejected it (standard output only).
-  void report_rejected_lattice() const;
+  // After a search that found no path (and was not cut short or held to a trace), one line on
+  // standard output that says at which step it came up empty and which bound to widen.
+  void explain_empty_search() const;
+  std::string empty_search_reason() const;  // the line's text after "No path found: "
+  // When the lattice pair given with "lattice" formed no pair within the bounds, says which bound
+  // rejected it (standard output only); false when it says nothing.
+  bool report_rejected_lattice() const;
   [[noreturn]] void closing_lines();
 
   // A report line: to standard output, then to the log, in the same layout.
@@ -109,6 +114,7 @@ class Run {
   bool pair_within_bounds = false;  // some lattice pair passed the strain bounds
   int64_t complete_mappings = 0;  // complete atom mappings of all pairs, accepted or not
   int64_t mapping_placements = 0;  // (partner, cell) placements of the atom-mapping searches
+  SearchProgress progress;  // refusals at the later steps, for a search that finds no path
   // Called with every accepted mapping before its subgroup is sought (drivers and benchmarks
   // read the path from here; the run itself leaves it empty).
   std::function<void(const Run&, const PathValues&)> on_accepted_path;
@@ -146,7 +152,7 @@ class Run {
 
  private:
   void read_crystal_block(int crystal);
-  void read_atom_line(int crystal);
+  void read_atom_line(int crystal, int32_t line_number, int32_t count);  // atom line line_number of count
 
   void read_keyword_lines();
   // Refuses a largest cell size beyond the capacity of the search, naming the "size" line.
@@ -163,15 +169,14 @@ class Run {
   void keyword_subgroup(const KeywordLine& line);
   void keyword_lattice(const KeywordLine& line);
   void keyword_output(const KeywordLine& line);
-  // The block keywords read lines of their own; "map" returns false when the input ended
-  // inside its block, which ends the keyword input.
-  bool keyword_map(const KeywordLine& line);
+  // The block keywords read lines of their own.
+  void keyword_map(const KeywordLine& line);
   void keyword_kelmo();
   void keyword_quanthop();
   void keyword_madelung();
 
-  // One type line of an energy block: the line, and the type its first word names.
-  KeywordLine read_type_line(int32_t& type) const;
+  // Type line n of the block of an energy keyword: the line, and the type its first word names.
+  KeywordLine read_type_line(int32_t n, std::string_view keyword, int32_t& type) const;
 
   RunClock clock_;
 };

@@ -128,6 +128,7 @@ void Run::build_short_vector_images() {
 void Run::search() {
   trial_lattices.clear();
   known_lattices.clear();
+  progress = SearchProgress{};
   const ShortVectorList& list1 = short_lists[0];
   const int32_t nsv1 = list1.count();
   const bool given = settings.lattice_given;
@@ -170,7 +171,10 @@ void Run::search() {
         read_timer();
         set_crystal1_triple(i1, i2, i3);
         const TrialOutcome outcome = trial_lattice(n);
-        if (outcome == TrialOutcome::table_full) return false;
+        if (outcome == TrialOutcome::table_full) {
+          progress.table_full = true;
+          return false;
+        }
         if (outcome == TrialOutcome::accepted) crystal2_triples();
         return true;
       });

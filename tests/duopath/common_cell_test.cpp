@@ -99,8 +99,8 @@ TEST(CommonCell, MapForAnotherAtomCountStops) {
   const std::string sc = "221\n3 3 3 90 90 90\n1\nX a\n";
   const auto run = duopath_test::run_duopath("t\n" + sc + sc + "map 8 1\n1 1 14\n");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find(" Number of atoms in common unit cell does not equal\n"
-                         " number of atoms entered following the map keyword\n"
+  EXPECT_NE(run.out.find(" Number of atoms in common unit cell (1) does not equal\n"
+                         " number of atoms entered following the map keyword (8)\n"
                          "This program has bombed\n"),
             std::string::npos)
       << run.out;

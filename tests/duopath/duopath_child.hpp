@@ -25,7 +25,22 @@ struct DuopathOptions {
   bool log_is_directory = false;     // a directory named duopath.log in the working directory
   std::string input_file;            // standard input from this file instead of the input text
   std::vector<int> closed;           // standard descriptors closed at the start
+  // Memory the run may take, in MiB (0: no limit): its address space, or, in the sanitizer build
+  // (whose shadow memory needs a vast address space), the largest single allocation.
+  int memory_limit_mb = 0;
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
 
 inline DuopathRun run_duopath(const std::string& input, const DuopathOptions& options = {}) {
   const std::string dir = text_io_test::temp_dir();
@@ -45,8 +60,17 @@ inline DuopathRun run_duopath(const std::string& input, const DuopathOptions& op
   child.closed = options.closed;
   child.environment = options.environment;
   child.unset = options.unset;
-  const text_io_test::ChildResult r =
-      text_io_test::run_child({std::string(SGL_BIN_DIR) + "/duopath"}, child);
+  std::vector<std::string> command{std::string(SGL_BIN_DIR) + "/duopath"};
+  if (options.memory_limit_mb > 0) {
+    const std::string mb = std::to_string(options.memory_limit_mb);
+    if (kAddressSanitizer) {
+      child.environment.push_back("ASAN_OPTIONS=max_allocation_size_mb=" + mb + ":allocator_may_return_null=0");
+    } else {
+      command = {"/bin/sh", "-c", "ulimit -v " + std::to_string(options.memory_limit_mb * 1024) + " && exec \"$0\"",
+                 command[0]};
+    }
+  }
+  const text_io_test::ChildResult r = text_io_test::run_child(command, child);
   DuopathRun result;
   result.out = r.out;
   result.err = r.err;

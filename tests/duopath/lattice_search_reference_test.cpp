@@ -170,13 +170,15 @@ TEST(LatticeSearchReference, DeterminantsAreTakenWideEnoughNeverToWrap) {
     for (int c = 0; c < 3; ++c)
       for (int i = 0; i < 3; ++i) m[c * 3 + i] = w.triple[c][i];
     ASSERT_EQ(static_cast<double>(duopath::cell_determinant(m)), w.det);
-    char a2[32];
-    std::snprintf(a2, sizeof a2, "%.10f", 300.0 / std::cbrt(w.det));
-    const std::string cell2 = std::string(a2) + " " + a2 + " " + a2;
-    const std::string input = "t\n1\n300 300 300 90 90 90\n1\nX 0 0 0\n1\n" + cell2 +
-                              " 90 90 90\n1\nX 0 0 0\nsize 1 1\nstrain 0.5 2\ntrace lattice2\n";
+    // Crystal 1 is a cube of 300 and crystal 2 one of 300 / cbrt(det). No input holds such cells
+    // (crystal 1's volume per atom, or crystal 2's nearest distance, lies beyond the bounds of the
+    // preparation), so both are read as cubes of 3 and scaled once prepared.
+    const std::string cube = "1\n3 3 3 90 90 90\n1\nX 0 0 0\n";
+    const std::string input = "t\n" + cube + cube + "size 1 1\nstrain 0.5 2\ntrace lattice2\n";
     const auto with_triple = [&w](duopath::Run& r) {
       r.prepare_crystals();
+      for (double& x : r.prepared[0].primitive_cartesian) x *= 100.0;
+      for (double& x : r.prepared[1].primitive_cartesian) x *= 100.0 / std::cbrt(w.det);
       duopath::crystal1_short_vectors(r.prepared[0], r.settings.max_size, r.settings.dim2, r.short_lists[0]);
       duopath::ShortVectorList& list = r.short_lists[1];
       list.clear();

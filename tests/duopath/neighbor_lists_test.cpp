@@ -103,7 +103,8 @@ TEST(NeighborLists, TwoDimensionalModeStaysInTheLayer) {
 TEST(NeighborLists, OutputAtomsBlock) {
   // The conventional cell of fcc holds 4 atoms: title, per crystal its header and 4 lines,
   // "Cells" and 27 cells (9 in two-dimensional mode). The shuffle limit keeps the mapping search
-  // of the pair to the paths that leave every atom in place.
+  // of the pair to the paths that leave every atom in place, which repeat within the primitive
+  // cell: the run reports no path, and its last line before the closing lines says why.
   const std::string fcc = "225\n4 4 4 90 90 90\n1\nX a\n";
   const std::string keywords =
       "size 4 4\nlattice 221 1,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1\noutput atoms\nshuffle 0.1\n";
@@ -112,7 +113,9 @@ TEST(NeighborLists, OutputAtomsBlock) {
     EXPECT_EQ(run.status, 0);
     const std::size_t from = run.out.find("Positions of atoms\n");
     ASSERT_NE(from, std::string::npos) << run.out;
-    const std::string block = run.out.substr(from, run.out.find("\n \n", from) + 1 - from);
+    const std::size_t why = run.out.find("\nNo path found: ", from);
+    ASSERT_NE(why, std::string::npos) << run.out;
+    const std::string block = run.out.substr(from, why + 1 - from);
     EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), lines) << block;
     EXPECT_NE(block.find("Crystal 1\n    1   1  0.00000000  0.00000000  0.00000000\n"), std::string::npos) << block;
     EXPECT_NE(block.find("Cells\n  1 -1 -1" + std::string(lines == 39 ? " -1\n" : "  0\n")), std::string::npos) << block;

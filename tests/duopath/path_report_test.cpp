@@ -356,6 +356,27 @@ TEST(MidpointCell, Table) {
   }
 }
 
+// Counts that outgrow the columns of their layout are written whole, one blank before them, never
+// as asterisks: a common cell of a few dozen atoms has a hundred bonds or more, crystal 2's size
+// reaches 100 against a crystal of many atoms per primitive cell, and a long traced run numbers
+// its mappings past 999.
+TEST_F(PathReport, CountsBeyondTheirColumnsAreWrittenWhole) {
+  duopath::KeywordSettings settings;
+  settings.trace = true;
+  auto p = bain_path();
+  p.bond_count = 120;
+  p.broken_bond_count = 100;
+  p.cell2_size = 100;
+  p.mapping_number = 1000;
+  const Outcome o = run_paths({p}, settings, fe_types());
+  ASSERT_EQ(o.kept, std::vector<bool>{true});
+  for (const char* line : {"\nMapping  1000\n", "\nBroken bonds:  100 out of  120\n", "\n  Size =  1\n",
+                           "\n  Size =  100\n"}) {
+    EXPECT_NE(o.log.find(line), std::string::npos) << line << o.log;
+  }
+  EXPECT_EQ(o.log.find('*'), std::string::npos) << o.log;
+}
+
 // The mapping block lists each atom's partner and cell in the layout of a "map" line; without
 // "output map" nothing is written, but the log is flushed all the same.
 TEST(MappingBlock, ListsTheMappingAndFlushesTheLog) {
@@ -368,8 +389,12 @@ TEST(MappingBlock, ListsTheMappingAndFlushesTheLog) {
   duopath::mapping_block({1, 4, 2}, {14, 27, 1}, true, 30);
   const std::string block = "Mapping of atoms\n   1   1  14\n   2   4  27\n   3   2   1\n";
   EXPECT_EQ(text_io_test::slurp(dir + "/duopath.log"), "before\n" + block);
+  // A partner number of five digits keeps a blank before it.
+  duopath::mapping_block({10000}, {14}, true, 30);
+  const std::string wide = "Mapping of atoms\n   1 10000  14\n";
+  EXPECT_EQ(text_io_test::slurp(dir + "/duopath.log"), "before\n" + block + wide);
   sgl::flush(6);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), block);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), block + wide);
   sgl::close_unit(30);
   std::system(("rm -rf '" + dir + "'").c_str());
 }

@@ -103,9 +103,13 @@ const std::string kEndOfInput = "? Input/Output Error:\n? Attempt to read past e
 
 TEST(RunErrors, UncheckedFailuresExit255) {
   const std::vector<ErrorCase> cases = {
-      {"no input", "", "", kEndOfInput + "? Standard input is empty\n", 255},
-      {"end inside crystal 1", crystal1(kCubic, "Na a\n", 2), "", kEndOfInput + "? Standard input ends after line 5\n", 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
-      {"end before crystal 2", crystal1(kCubic, "Na a\n"), "", kEndOfInput + "? Standard input ends after line 5\n", 255, "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \nSecond crystal:\n"},
+      {"no input", "", "", kEndOfInput + "? Standard input is empty; expected: the title line\n", 255},
+      {"end inside crystal 1", crystal1(kCubic, "Na a\n", 2), "",
+       kEndOfInput + "? Standard input ends after line 5; expected: atom line 2 of 2 of crystal 1\n", 255,
+       "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
+      {"end before crystal 2", crystal1(kCubic, "Na a\n"), "",
+       kEndOfInput + "? Standard input ends after line 5; expected: the space group of crystal 2\n", 255,
+       "  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \nSecond crystal:\n"},
       {"space group not a number", "t\nP1\n", "",
        "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n? Line 2 of standard input: P1\n",
        255, "First crystal:\n"},
@@ -113,9 +117,15 @@ TEST(RunErrors, UncheckedFailuresExit255) {
        "? Input/Output Error:\n? Real out of range in numeric input\n? READ(UNIT=5,...\n"
        "? Line 3 of standard input: 4 4 1e400 90 90 90\n",
        255, "  Space group: 221 Pm-3m     \n"},
-      {"end inside a kelmo block", kCrystals + "kelmo\nNa 1\n", "", kEndOfInput + "? Standard input ends after line 13\n", 255, "Use KELMO to estimate energy barrier\n"},
-      {"end inside a madelung block", kCrystals + "madelung\n", "", kEndOfInput + "? Standard input ends after line 12\n", 255, "Use madelung energy to estimate energy barrier\n"},
-      {"quanthop without end", kCrystals + "quanthop\nNa 11\nCl 17\n END\n", "", kEndOfInput + "? Standard input ends after line 15\n", 255, "Use quanthop to estimate energy barrier\n"},
+      {"end inside a kelmo block", kCrystals + "kelmo\nNa 1\n", "",
+       kEndOfInput + "? Standard input ends after line 13; expected: line 2 of 2 of the kelmo block (one line per atom type)\n",
+       255, "Use KELMO to estimate energy barrier\n"},
+      {"end inside a madelung block", kCrystals + "madelung\n", "",
+       kEndOfInput + "? Standard input ends after line 12; expected: line 1 of 2 of the madelung block (one line per atom type)\n",
+       255, "Use madelung energy to estimate energy barrier\n"},
+      {"quanthop without end", kCrystals + "quanthop\nNa 11\nCl 17\n END\n", "",
+       kEndOfInput + "? Standard input ends after line 15; expected: the line \"end\" that closes the quanthop block\n", 255,
+       "Use quanthop to estimate energy barrier\n"},
       {"second kelmo", kCrystals + "kelmo\nNa 1\nCl 2 5\nkelmo\nNa 1\nCl 2 5\n",
        "",
        "? Allocation Error:\n? the table of \"kelmo\" is already made; the keyword may come once\n", 255, "Use KELMO to estimate energy barrier\nUse KELMO to estimate energy barrier\n"},
@@ -181,12 +191,15 @@ TEST(RunErrors, KeywordLines) {
       {"lattice 10 1/0,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(pad20("1/0"), "lattice 10 1/0,0,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
       {"lattice 10 1,0.5,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(pad20("0.5"), "lattice 10 1,0.5,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
       {"lattice 10 1,,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1", form_w(blank20, "lattice 10 1,,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
+      // The refusals name the crystal and its three vectors, whichever of them is at fault.
       {"lattice 10 1,0,0 0,1,0 1,1,0 1,0,0 0,1,0 0,0,1",
-       "Lattice vectors are not linearly independent: " + pad20("1 1 0") + "\n" + kBombed},
+       "Lattice vectors of crystal 1 (1,0,0 0,1,0 1,1,0) are not linearly independent: they span no cell\n" + kBombed},
       {"lattice 10 0,1,0 1,0,0 0,0,1 1,0,0 0,1,0 0,0,1",
-       "Lattice vectors are not right-handed." + pad20("0 0 1") + "\n" + kBombed},
+       "Lattice vectors of crystal 1 (0,1,0 1,0,0 0,0,1) are not right-handed: swap two of them\n" + kBombed},
       {"lattice 10 1,0,0 0,1,0 0,0,1 0,1,0 1,0,0 0,0,2",
-       "Lattice vectors are not right-handed." + pad20("0 0 2") + "\n" + kBombed},
+       "Lattice vectors of crystal 2 (0,1,0 1,0,0 0,0,2) are not right-handed: swap two of them\n" + kBombed},
+      {"lattice 10 1,0,0 0,1,0 0,0,1 0,0,0 0,1,0 0,0,1",
+       "Lattice vectors of crystal 2 (0,0,0 0,1,0 0,0,1) are not linearly independent: they span no cell\n" + kBombed},
       // The common denominator of a vector in lowest terms must fit 32 bits.
       {"lattice 10 1/65537,1/65539,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1",
        form_w(pad20("1/65537 1/65539 0"), "lattice 10 1/65537,1/65539,0 0,1,0 0,0,1 1,0,0 0,1,0 0,0,1")},
@@ -254,6 +267,13 @@ TEST(RunErrors, HostileInputs) {
       "Ti\n229\n3.3065 3.3065 3.3065 90 90 90\n1\nTi a\n194\n2.9508 2.9508 4.6855 90 90 120\n1\nTi c\n"
       "strain 0.8 1.25\nshuffle 1.0\n";
   const std::string kDone = " \n---------------------------------------\ndone\n";
+  const std::string wurtzite = "ZnO\n186\n3.2496 3.2496 5.2042 90 90 120\n2\nZn b 0 0 0\n";
+  const std::string zinc_echo = "  Zn, Wyckoff position b,    0.33333   0.66667   0.00000 \n";
+  const std::string cobalt = "Co\n225\n3.5447 3.5447 3.5447 90 90 90\n1\nCo a\n194\n2.5071 2.5071 4.0695 90 90 120\n1\nCo c\n";
+  const std::string titanium_omega =
+      "Ti\n229\n3.3065 3.3065 3.3065 90 90 90\n1\nTi a\n191\n4.625 4.625 2.813 90 90 120\n2\nTi a\nTi d\n";
+  const std::string nacl_example = text_io_test::slurp(std::string(SGL_SOURCE_DIR) + "/examples/nacl_cscl.in");
+  const std::string simple_cubic = "221\n3 3 3 90 90 90\n1\nX a\n";
   const std::vector<ErrorCase> cases = {
       // Sizes: the count of crystal 1's short vectors, the cube of the search side, overflowed
       // 64 bits at 2097152 and the search ran on without end.
@@ -268,8 +288,7 @@ TEST(RunErrors, HostileInputs) {
       {"size with a given lattice", fe + bain + "size 2147483647 2147483647\n",
        too_large("2147483647", "is 99", "size 2147483647 2147483647"), kStop, 1,
        "Minimum size of unit cell: ***\nMaximum size of unit cell: ***\n"},
-      {"smallest size far below 1", fe + bain + "size -2147483648 1\n", "", "", 0,
-       "---------------------------------------\ndone\n"},
+      {"smallest size far below 1", fe + bain + "size -2147483648 1\n", form_l("size -2147483648 1")},
       // Lattice vectors: a determinant beyond 32 bits stopped with the overflow line of ndet; a
       // large numerator over a large denominator with that of vmlt.
       {"lattice vectors of 99999 cells", fe + "lattice 139 99999,0,0 0,99999,0 0,0,99999 1,0,0 0,1,0 0,0,1\n",
@@ -359,7 +378,7 @@ TEST(RunErrors, HostileInputs) {
        "  Number of Wyckoff positions:   0\n"},
       {"compositions differ", "t\n225\n5.64 5.64 5.64 90 90 90\n2\nNa a\nCl b\n221\n4 4 4 90 90 90\n1\nNa a\n",
        " Error:  relative number of types of atoms do not match in the two crystals\n" + kBombed},
-      {"a cell of 9999 against one of 4", "t\n221\n9999 9999 9999 90 90 90\n1\nNa a\n221\n" + kCubic + "\n1\nNa a\n",
+      {"a cell of 99 against one of 4", "t\n221\n99 99 99 90 90 90\n1\nNa a\n221\n" + kCubic + "\n1\nNa a\n",
        " Error: more than maxshort vectors\n Crystal 2 would need more than 1000000 short vectors to match the longest "
        "ones of crystal 1: give a smaller maximum strain or size, or check that both cells are in the same unit\n" +
            kBombed},
@@ -377,8 +396,109 @@ TEST(RunErrors, HostileInputs) {
        "Use madelung energy to estimate energy barrier\n"},
       {"charge -1001", kCrystals + "madelung\nNa 1\nCl -1001\n", form_w(pad20("-1001"), "Cl -1001"), kStop, 1,
        "Use madelung energy to estimate energy barrier\n"},
+
+      // Slips that gave the report of another structure, an empty report read as "no transition",
+      // a report of asterisks, or a stop that named nothing.
+      // Numbers read in part: c = 5.20 was taken from "5.20.42".
+      {"lattice length of two points", "t\n186\n3.2496 3.2496 5.20.42 90 90 120\n", "",
+       "? Input/Output Error:\n? Illegal character in numeric input\n? READ(UNIT=5,...\n"
+       "? Line 3 of standard input: 3.2496 3.2496 5.20.42 90 90 120\n",
+       255, "  Space group: 186 P63mc     \n"},
+      {"fraction in the lattice line", "t\n221\n4 4 4 90 90 1/2\n", "",
+       "? Input/Output Error:\n? Fraction in numeric input: write the value as a decimal number (0.25, not 1/4)\n"
+       "? READ(UNIT=5,...\n? Line 3 of standard input: 4 4 4 90 90 1/2\n",
+       255, "  Space group: 221 Pm-3m     \n"},
+      // Numbers in places that the position fixes: "O b 0.3819" put the oxygen onto the zinc.
+      {"parameter in a fixed place", wurtzite + "O  b 0.3819\n",
+       "Error: Wyckoff position b is (1/3,2/3,z): give z as the third number, in line: \nO  b 0.3819\n" + kBombed,
+       kStop, 1, zinc_echo},
+      {"two fixed places", "t\n47\n3 4 5 90 90 90\n1\nB u 0.1 0.2 0.3\n",
+       "Error: Wyckoff position u is (0,y,z): give y and z as the second and third numbers, in line: \n"
+       "B u 0.1 0.2 0.3\n" + kBombed,
+       kStop, 1, "  Number of Wyckoff positions:   1\n"},
+      {"the triple's coordinates, modulo 1, are taken", wurtzite + "O  b 1.33333 -0.33333 0.3819\n" + crystal2_xx,
+       "Error: type of atom in crystal not found in crystal 1\n" + kBombed, kStop, 1,
+       "  O, Wyckoff position b,    0.33333   0.66667   0.38190 \nSecond crystal:\n  Space group: 221 Pm-3m     \n"
+       "  Lattice parameters:    4.0000   4.0000   4.0000  90.0000  90.0000  90.0000\n"
+       "  Number of Wyckoff positions:   1\n"},
+      // Searches that came up empty: the last line says at which step, and which bound to widen.
+      {"no size holds whole cells of crystal 2", cobalt,
+       "No path found: the cell size 1 holds no whole number of primitive cells of crystal 2 (1 atom in a primitive "
+       "cell of crystal 1, 2 in one of crystal 2); the sizes that do are the multiples of 2 (size 2)\n" + kDone, "", 0},
+      {"bcc to omega at sizes 1 and 2", titanium_omega + "size 2\n",
+       "No path found: the cell sizes 1 to 2 hold no whole number of primitive cells of crystal 2 (1 atom in a "
+       "primitive cell of crystal 1, 3 in one of crystal 2); the sizes that do are the multiples of 3 (size 3)\n" + kDone,
+       "", 0},
+      {"no lattice pair within the strain bounds", nacl_example + "strain 0.99 1.01\n",
+       "No path found: no cell of crystal 2 matches a cell of crystal 1 of sizes 1 to 2 within the strain bounds 0.990 "
+       "to 1.010: widen them with strain\n" + kDone, "", 0},
+      {"every mapping too close", nacl_example + "neighbor 100\n",
+       "No path found: every atom mapping of the 10 lattice pairs within the strain bounds breaks the bound of "
+       "neighbor: widen it\n" + kDone, "", 0},
+      {"mappings of a smaller cell only", nacl_example + "size 2 2\nshuffle 0.7\n",
+       "No path found: every atom mapping of the 9 lattice pairs within the strain bounds breaks the bound of shuffle "
+       "or repeats a path of a cell smaller than size 2: widen it, or start the sizes lower\n" + kDone, "", 0},
+      {"subgroups outside the range", nacl_example + "subgroup 200 230\n",
+       "No path found: the common subgroups of the 2 paths found (space groups 59 to 166) lie outside the subgroup "
+       "range 200 to 230: widen it\n" + kDone, "", 0},
+      // An input that ends inside a map block stopped nothing: 27 paths without the map.
+      {"end inside the map block", nacl_example + "size 1\nmap 2 2\n", "",
+       kEndOfInput + "? Standard input ends after line 19; expected: line 1 of 2 of the map block (atom, partner, cell)\n",
+       255, "Map atoms\n"},
+      {"size 0 2", kCrystals + "size 0 2\n", form_l("size 0 2")},
+      {"subgroup 0 230", kCrystals + "subgroup 0 230\n", form_l("subgroup 0 230")},
+      {"subgroup 1 231", kCrystals + "subgroup 1 231\n", form_l("subgroup 1 231")},
+      // Stops that named nothing.
+      {"end in crystal 2's lattice line", crystal1(kCubic, "Na a\n") + "221\n4 4 4\n", "",
+       kEndOfInput +
+           "? Standard input ends after line 7; expected: the lattice parameters of crystal 2 (a b c alpha beta gamma)\n",
+       255, "Second crystal:\n  Space group: 221 Pm-3m     \n"},
+      {"map for another atom count", "t\n" + simple_cubic + simple_cubic + "map 8 1\n1 1 14\n",
+       " Number of atoms in common unit cell (1) does not equal\n"
+       " number of atoms entered following the map keyword (8)\n" + kBombed,
+       kStop, 1, "Nearest distance between atoms in crystal 2:    3.0000\n"},
+      // Fields that overflowed in reports that ended normally.
+      {"bcc tungsten scaled to 130", "t\n229\n130 130 130 90 90 90\n1\nW a\n229\n3.16 3.16 3.16 90 90 90\n1\nW a\n",
+       "Error: volume per atom of crystal 1 too large (1098500.000, at most 999999.999): check its lattice parameters\n" +
+           kBombed,
+       kStop, 1, "Number of atoms in primitive unit cell of crystal 2:   1\n"},
+      {"shuffle 100", kCrystals + "shuffle 100\n", form_w(pad20("100"), "shuffle 100")},
+      {"shuffle 100000 for a type", kCrystals + "shuffle 100000 Na\n", form_w(pad20("100000"), "shuffle 100000 Na")},
+      {"neighbor 99999", kCrystals + "neighbor 99999\n", form_w(pad20("99999"), "neighbor 99999")},
+      {"neighbor 9999999%", kCrystals + "neighbor 9999999%\n", form_w(pad20("9999999%"), "neighbor 9999999%")},
+      {"bonds 1e308", kCrystals + "bonds 1e308\n", form_w(pad20("1e308"), "bonds 1e308")},
+      {"strain -0 1.25", kCrystals + "strain -0 1.25\n", form_w(pad20("-0"), "strain -0 1.25")},
+      {"a percentage beyond the report", kCrystals + "neighbor 999999% Cl\n",
+       "Error: neighbor 999999.0% for Cl is a minimum distance of 31940.091, more than the report can show "
+       "(9999.999): give a smaller percentage\n" + kBombed,
+       kStop, 1, "Nearest distance between atoms in crystal 2:    3.5680\n"},
+      {"samevolume across units", kCrystals.substr(0, kCrystals.find("4.12")) + "80 80 80 90 90 90\n2\nNa a\nCl b\nsamevolume\n",
+       "Error: volumes per atom 22.426 and 256000.000 too far apart for samevolume: check that both cells are given in "
+       "the same unit\n" + kBombed,
+       kStop, 1, "Volume/atom in crystal 2: 256000.000\n"},
+      {"subgroups from 100 take the columns they need", kCrystals + "subgroup 100 230\nstrain 1 1\n", form_l("strain 1 1"), kStop,
+       1, "Select subgroups  100 through 230\n"},
   };
   for (const ErrorCase& c : cases) check(c);
+
+  // Typed counts size nothing: a count of ten million in an input of a few lines reads what is
+  // there, in a few megabytes, and stops at its end naming what it waited for.
+  DuopathOptions small_memory;
+  small_memory.memory_limit_mb = 256;
+  const std::vector<ErrorCase> counts = {
+      {"ten million atom lines announced", crystal1(kCubic, "Na a\n", 10000000), "",
+       kEndOfInput + "? Standard input ends after line 5; expected: atom line 2 of 10000000 of crystal 1\n", 255,
+       "  Number of Wyckoff positions:  10000000\n  Na, Wyckoff position a,    0.00000   0.00000   0.00000 \n"},
+      {"ten million map lines announced", kCrystals + "map 4 10000000\n1 1 0\n", "",
+       kEndOfInput +
+           "? Standard input ends after line 13; expected: line 2 of 10000000 of the map block (atom, partner, cell)\n",
+       255, "Map atoms\n   1   1   0\n"},
+      {"a map of ten million atoms", kCrystals + "map 10000000 1\n10000000 9999999 27\n",
+       " Number of atoms in common unit cell (2) does not equal\n"
+       " number of atoms entered following the map keyword (10000000)\n" + kBombed,
+       kStop, 1, "Nearest distance between atoms in crystal 2:    3.5680\n"},
+  };
+  for (const ErrorCase& c : counts) check(c, small_memory);
 
   // Faults of the environment: an input without line ends, a log that cannot be opened, a closed
   // standard output (whose descriptor the log took, receiving the report twice).

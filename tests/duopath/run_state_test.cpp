@@ -76,10 +76,11 @@ TEST(RunState, DefaultsWhenNoKeywordFollows) {
 
 TEST(RunState, CrystalInputsAndTypeTable) {
   // Letter and coordinate forms; types met again keep their index, a new one comes last; a
-  // letter-form line keeps all three parameter words, whatever the position uses.
+  // letter-form line keeps all three parameter words, whatever the position uses (0 in a place
+  // that it fixes).
   const std::string input =
       "t\n"
-      "47\n3 4 5 90 90 90\n4\nA a\nB u 0.1 0.2 0.3\nA 0.5 0.5 0.5 extra words\nC 0.1 0.2 0.3\n"
+      "47\n3 4 5 90 90 90\n4\nA a\nB u 0 0.2 0.3\nA 0.5 0.5 0.5 extra words\nC 0.1 0.2 0.3\n"
       "221\n4 4 4 90 90 90\n2\nC c\nB 0.5 0.0 0.5\n";
   const std::string state = after_keywords(input, [](const duopath::Run& r) {
     std::ostringstream o;
@@ -95,7 +96,7 @@ TEST(RunState, CrystalInputsAndTypeTable) {
   // Pmmm: u is (0,y,z), h is (1/2,1/2,1/2), and the general point is the 27th position, which
   // only coordinates reach. In Pm-3m (1/2,0,1/2) lies on the orbit of c (0,1/2,1/2).
   EXPECT_EQ(state,
-            "A;B;C;|47 4: 1,1,0,0,0 2,21,0.1,0.2,0.3 1,8,0,0,0 3,27,0.1,0.2,0.3"
+            "A;B;C;|47 4: 1,1,0,0,0 2,21,0,0.2,0.3 1,8,0,0,0 3,27,0.1,0.2,0.3"
             "|221 2: 3,3,0,0,0 2,3,0,0,0");
 }
 
@@ -142,7 +143,7 @@ TEST(RunState, KeywordBlocks) {
   for (int k = 1; k <= 10; ++k) input += "line " + std::to_string(k) + "\n";
   input += " end\nEND\nend\n";
   input += "madelung\nNa 2\nNa 1.5\n";
-  input += "map 1000000000 3\n7 2 5\n3 999999999 0\n";  // the input ends after two of three lines
+  input += "map 1000000000 2\n7 2 5\n3 999999999 0\n";  // the count sizes nothing: two lines are read
   const std::string state = after_keywords(input, [](const duopath::Run& r) {
     const auto& s = r.settings;
     std::ostringstream o;

@@ -13,6 +13,7 @@ groups' settings that duopath reads (monoclinic unique axis b, rhombohedral axes
 The binary is $SGL_BIN_DIR/duopath (CTest sets it), else build/plain/duopath.
 """
 import concurrent.futures
+import functools
 import os
 import random
 import re
@@ -26,6 +27,7 @@ from cctbx import sgtbx, uctbx
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+from tablegen import wyckoff as wy  # noqa: E402
 from tablegen.settings import R_GROUPS  # noqa: E402
 
 BINARY = os.path.join(os.environ.get("SGL_BIN_DIR", os.path.join(ROOT, "build", "plain")), "duopath")
@@ -59,9 +61,17 @@ def reference(sg):
     return positions, info.group().n_ltr()
 
 
+@functools.lru_cache(maxsize=None)
+def positions_of(sg):
+    return wy.standard_positions(sg)
+
+
 def run(sg, letter, rng):
     cell = " ".join(str(x) for x in lattice_of(sg))
-    params = " ".join("%.4f" % rng.uniform(0.05, 0.45) for _ in range(3))
+    # Random values for the position's parameters, 0 in the places that it fixes (duopath refuses
+    # other numbers there).
+    dirs = next(p["dirs"] for k, p in enumerate(positions_of(sg), start=1) if wy.letter_of(k) == letter)
+    params = " ".join("%.4f" % rng.uniform(0.05, 0.45) if d is not None else "0" for d in dirs)
     crystal = "%d\n%s\n1\nX %s %s\n" % (sg, cell, letter, params)
     text = "group %d position %s\n%s%strace lattice1\n" % (sg, letter, crystal, crystal)
     with tempfile.TemporaryDirectory() as cwd:

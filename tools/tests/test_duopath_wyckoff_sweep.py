@@ -66,7 +66,9 @@ def run(sg, rng):
     positions = wy.standard_positions(sg)
     letter_lines, coordinate_lines, expected = [], [], []
     for k, position in enumerate(positions, start=1):
+        # A place whose coordinate the position fixes takes 0 (duopath refuses other numbers there).
         words = ["%.6f" % rng.uniform(-0.45, 0.45) for _ in range(3)]
+        words = [w if d is not None else "0" for w, d in zip(words, position["dirs"])]
         params = [Fraction(w) for w in words]
         point = point_at(position, params)
         expected.append((wy.letter_of(k), point))
