@@ -13,6 +13,7 @@
 #include "library/text/text_io.hpp"
 #include "vibrex/constants.hpp"
 #include "vibrex/driver.hpp"
+#include "vibrex/input_lines.hpp"
 #include "vibrex/isotropy.hpp"
 #include "vibrex/real_irrep.hpp"
 #include "vibrex/single_precision.hpp"
@@ -55,7 +56,9 @@ Direction zone_direction(const VibrexRun& run) {
   const int32_t lat = run.lattice;
   for (int32_t j = 1; j <= lt.kvec_count(lat) && d.jdir == 0; ++j)
     if (lt.kvec_label(j, lat).trimmed() == trim_trailing_blanks(kv.words[1])) d.jdir = j;
-  if (d.jdir == 0) sgl::stop_run("Error:  k vector not in data base");
+  if (d.jdir == 0) {
+    sgl::stop_run("Error:  k vector not in data base: " + std::string(trim_trailing_blanks(kv.words[1])) + on_line(kv.line));
+  }
   if (lt.kvec_parameter_count(d.jdir, lat) != 1) sgl::stop_run("Error: invalid direction of longitudinal mode");
   sgl::RationalVector dv{};
   for (int32_t r = 1; r <= 4; ++r) {
