@@ -147,13 +147,22 @@ def setting(group):
 
 
 def positions(t, g):
-    """(label, free-parameter count) of the group's Wyckoff positions in table order."""
+    """(label, free-parameter count, which of x, y, z are free) of the group's Wyckoff positions
+    in table order."""
     first = int(t.w["WYC_FIRST"][g - 1])
     out = []
     for i in range(first, first + int(t.w["WYC_COUNT"][g - 1])):
         W = t.w["WYC_MATRIX_TABLE"][:, :, i - 1]
-        out.append((text(t.w["WYC_LABEL"][i - 1]).strip(), sum(1 for c in (1, 2, 3) if W[3, c])))
+        free = tuple(bool(W[3, c]) for c in (1, 2, 3))
+        out.append((text(t.w["WYC_LABEL"][i - 1]).strip(), sum(free), free))
     return out
+
+
+def atom_line(name, position, values):
+    """An atom line for a position: the values in the places of its free parameters and 0 in
+    the places whose coordinates it fixes (vibrex refuses any other number there)."""
+    label, _, free = position
+    return " ".join([name, label] + [v if f else "0" for v, f in zip(values.split(), free)])
 
 
 def structure_group(group, cell, sites):
@@ -186,7 +195,7 @@ def sweep_runs(t):
             g, CELLS[L], [(a[0], SETS[0]["A"]), (p[0], SETS[0]["B"])]) == g))
         for s, par in enumerate(SETS, 1):
             lines = ["sweep %d set %d" % (g, s), str(g), CELLS[L], "2",
-                     "A %s %s" % (a[0], par["A"]), "B %s %s" % (b[0], par["B"])]
+                     atom_line("A", a, par["A"]), atom_line("B", b, par["B"])]
             for j in range(int(t.lit["KVEC_COUNT"][L - 1])):
                 label = text(t.lit["KVEC_LABEL"][j, L - 1]).strip()
                 npar = int(t.lit["KVEC_PARAMETER_COUNT"][j, L - 1])

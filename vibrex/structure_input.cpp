@@ -11,6 +11,7 @@
 #include "library/groups/change_setting.hpp"
 #include "library/groups/operator_encodings.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
+#include "library/groups/wyckoff_parameters.hpp"
 #include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
@@ -184,6 +185,22 @@ void refuse_coincident_atoms(const VibrexRun& run) {
   }
 }
 
+// Numbers given in the places of the coordinates that the position fixes must be 0 or those
+// coordinates: anything else is a parameter typed in the wrong place (anatase's O 8e, which is
+// (0,1/4,z), given as "O 8e 0.0831"), which would otherwise be dropped without a word. The places
+// are those of the triple in the setting of the input, "cinter".
+void refuse_misplaced_parameters(const VibrexRun& run, const AtomType& atom, std::string_view line) {
+  const sgl::CommonWyckoff& cw = run.tables.wyckoff;
+  sgl::WyckoffMatrix table{};
+  for (int j = 1; j <= 4; ++j)
+    for (int i = 1; i <= 4; ++i) sgl::m4(table, i, j) = cw.wyc_matrix_table(i, j, atom.wyc);
+  sgl::WyckoffMatrix given_setting{};
+  sgl::wyckoff_change_setting(run.tables.space, run.isg, "pml", "cinter", table, given_setting);
+  const std::array<double, 3> given{atom.par[0], atom.par[1], atom.par[2]};
+  const std::string refusal = sgl::fixed_parameter_refusal(cw.wyc_label(atom.wyc).trimmed(), given_setting, given);
+  if (!refusal.empty()) sgl::stop_run("Error:  " + refusal + on_line(line));
+}
+
 void read_atom_type(VibrexRun& run, AtomType& atom, int32_t index, int32_t count) {
   const sgl::CommonSpace& cs = run.tables.space;
   const sgl::CommonWyckoff& cw = run.tables.wyckoff;
@@ -235,6 +252,7 @@ void read_atom_type(VibrexRun& run, AtomType& atom, int32_t index, int32_t count
     if (word_cut_short(line, i - 1)) sgl::stop_run("Error:  invalid Wyckoff parameter");
     atom.par[i - 3] = wyckoff_parameter(trim_trailing_blanks(words[i - 1]), i - 2);
   }
+  refuse_misplaced_parameters(run, atom, line);
 
   atom.site_point_group = cw.wyc_site_point_group(atom.wyc);
   atom.site_order = cs.pg_order(atom.site_point_group);

@@ -262,6 +262,21 @@ INSTANTIATE_TEST_SUITE_P(
                  pad78("O 2i 0.30.48") + "\n", word_unreadable("5", "O 2i 0.30.48"), 255},
         BadInput{"a difference as a Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 0 0 0.5-0.1\n"),
                  pad78("O 2i 0 0 0.5-0.1") + "\n", word_unreadable("5", "O 2i 0 0 0.5-0.1"), 255},
+        // A number in a place whose coordinate the position fixes must be 0 or that coordinate,
+        // in the setting the input uses (I4_1/amd, origin choice 2: 8e is (0,1/4,z)); anything
+        // else is a parameter in the wrong place.
+        BadInput{"parameter of a (0,1/4,z) position in the x place",
+                 structure_with("141", "3.785 3.785 9.514 90 90 90", "2\nTi 4a\nO 8e 0.0831\n"),
+                 pad78("O 8e 0.0831") + "\n",
+                 stop("Error:  8e is (0,1/4,z): give z as the third number, on line: O 8e 0.0831"), 1},
+        BadInput{"two parameters for an (x,x,0) position",
+                 structure_with("136", "4.594 4.594 2.959 90 90 90", "2\nTi 2a\nO 4f 0.3048 0.31\n"),
+                 pad78("O 4f 0.3048 0.31") + "\n",
+                 stop("Error:  4f is (x,x,0): give x as the first number, on line: O 4f 0.3048 0.31"), 1},
+        BadInput{"coordinate of a position without parameters mistyped",
+                 structure_with("221", "3.905 3.905 3.905 90 90 90", "1\nSr 1b 0.5 0.5 0.4\n"),
+                 pad78("Sr 1b 0.5 0.5 0.4") + "\n",
+                 stop("Error:  1b is (1/2,1/2,1/2): it has no free parameters, on line: Sr 1b 0.5 0.5 0.4"), 1},
         // The end of the input names what each read awaited.
         BadInput{"empty input", "", "Group-theory tables of images, irreps, little groups and isotropy subgroups\n",
                  input_ends("Standard input is empty; expected: the title"), 255},
@@ -421,6 +436,32 @@ TEST(Driver, ParametersOfTenAreAccepted) {
   swap(pad78("O 2i 0.125 -0.25 0.3"), pad78("O 2i 9.125 -9.25 0.3"));
   swap(kline("k vector GP = (0,0,1/3)"), kline("k vector GP = (10,-10,1/3)"));
   EXPECT_EQ(far.out, expected);
+}
+
+// Numbers in the places of coordinates that a position fixes are accepted when they are 0 or
+// those coordinates (within 1e-4, modulo 1), and then change nothing: the report is that of the
+// parameter alone but for the echoed atom line.
+TEST(Driver, NumbersInFixedPlacesAreZeroOrTheCoordinate) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const std::string data = SGL_DATA_DIR;
+  const std::string anatase = "Anatase\n141\n3.785 3.785 9.514 90 90 90\n2\nTi 4a\n";
+  const ChildResult plain = run_vibrex(anatase + "O 8e 0 0 0.2083\n1\nGM\n", data);
+  ASSERT_EQ(plain.status, 0);
+  for (const char* line : {"O 8e 0 0.25 0.2083", "O 8e 1 -0.75 0.2083", "O 8e 0.00009 0.25009 0.2083"}) {
+    SCOPED_TRACE(line);
+    const ChildResult r = run_vibrex(anatase + line + "\n1\nGM\n", data);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::string expected = plain.out;
+    const std::size_t at = expected.find(pad78("O 8e 0 0 0.2083"));
+    ASSERT_NE(at, std::string::npos);
+    expected.replace(at, 78, pad78(line));
+    EXPECT_EQ(r.out, expected);
+  }
+  // Just beyond the tolerance the number is taken for a misplaced parameter.
+  const ChildResult r = run_vibrex(anatase + "O 8e 0 0.2502 0.2083\n0\n", data);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, stop("Error:  8e is (0,1/4,z): give z as the third number, on line: O 8e 0 0.2502 0.2083"));
 }
 
 TEST(Driver, WordsAfterTheFifthAreIgnored) {
