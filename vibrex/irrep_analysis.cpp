@@ -16,6 +16,7 @@
 #include "vibrex/input_lines.hpp"
 #include "vibrex/isotropy.hpp"
 #include "vibrex/real_irrep.hpp"
+#include "vibrex/report_columns.hpp"
 #include "vibrex/single_precision.hpp"
 #include "vibrex/stars.hpp"
 #include "vibrex/supercell_modes.hpp"
@@ -130,7 +131,8 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
                   {"Irrep ", t.little.little_irrep_label(l).view(),
                    t.irrep.irrep_second_label(irrep == 0 ? kIrrepCount : irrep).view()});
   sgl::write_line(6, "(a12,i2)", {"Degeneracy: ", dim});
-  sgl::write_line(6, "(a23,i3)", {"Total number of modes: ", dim * modecount / req.nvec});
+  const int32_t total = dim * modecount / req.nvec;
+  sgl::write_line(6, total_line_format(total), {"Total number of modes: ", total});
   if (trans != 0) {
     sgl::write_line(6, "(a14,i1,a20)", {"These include ", dim * trans, " translational modes"});
     sgl::write_line(6, "(a9)", {"IR active"});
@@ -142,7 +144,7 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
   sgl::write_line(6, "(a)", {"atom  type   position"});
   for (std::size_t a = 0; a < sc.atoms.size(); ++a) {
     const SupercellAtom& atom = sc.atoms[a];
-    sgl::write_line(6, "(i3,3x,a4,3f10.5)",
+    sgl::write_line(6, atom_line_format(static_cast<int32_t>(a + 1)),
                     {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(atom.type - 1)].name,
                      atom.position[0], atom.position[1], atom.position[2]});
   }
@@ -161,7 +163,7 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
     for (std::size_t a = 0; a < sc.atoms.size(); ++a) {
       const float* d = mode.data() + 3 * a;
       if (ncmp(d[0]) == 0 && ncmp(d[1]) == 0 && ncmp(d[2]) == 0) continue;
-      sgl::write_line(6, "(i3,3x,a4,3f10.5)",
+      sgl::write_line(6, atom_line_format(static_cast<int32_t>(a + 1)),
                       {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(sc.atoms[a].type - 1)].name,
                        d[0], d[1], d[2]});
     }
@@ -309,6 +311,8 @@ void analyse_irreps(VibrexRun& run) {
       }
       SupercellModes sc;
       build_supercell_modes(run, req, sc);
+      refuse_unprintable_coordinates(sc.vectors, sc.atoms,
+                                     ", irrep " + std::string(t.little.little_irrep_label(l).trimmed()) + on_line(kv.line));
       write_block(run, m, l, irrep, dim, req, sc, lflag && pass == 0, dir);
     }
   }

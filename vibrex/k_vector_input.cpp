@@ -12,6 +12,8 @@
 #include "vibrex/driver.hpp"
 #include "vibrex/input_lines.hpp"
 #include "vibrex/isotropy.hpp"
+#include "vibrex/report_columns.hpp"
+#include "vibrex/supercell_modes.hpp"
 
 namespace vibrex {
 
@@ -165,6 +167,14 @@ void read_k_vector(VibrexRun& run, int32_t index, int32_t count) {
   // Parameter values that put k at a point of higher symmetry would give a reducible "irrep".
   if (is_k_special(t, run.isg, kv.j, kv.k) != 0) sgl::stop_run("Error:  k vector parameters give a special point");
   kvector_change_setting(t.space, run.isg, "pml", "cinter", kv.k, kv.kc);
+  // Every irrep of a k vector with parameters is reported on the superlattice of k: vectors too
+  // long for the report's columns are refused here, before the header. (The atom positions are
+  // checked with each irrep's block.)
+  if (kv.npar > 0) {
+    sgl::Mat3i v{};
+    newlat(std::span<const sgl::RationalVector>(&kv.k, 1), v);
+    refuse_unprintable_coordinates(superlattice_vectors(run, v), {}, on_line(line));
+  }
 }
 
 std::string k_vector_line(const VibrexRun& run) {

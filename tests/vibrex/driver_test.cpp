@@ -170,6 +170,8 @@ std::string word_unreadable(const std::string& line_number, const std::string& l
                             const std::string& message = "Illegal character in numeric input") {
   return read_failure(message, "INTERNAL", "Line " + line_number + " of standard input: " + line);
 }
+// A structure whose k vectors are analysed on a superlattice of 64 cells along a of 160 A.
+const std::string kLongCell = "160 4.0 5.0 90 95 100";
 
 INSTANTIATE_TEST_SUITE_P(
     Driver, DriverBadInputs,
@@ -403,7 +405,26 @@ INSTANTIATE_TEST_SUITE_P(
                  255},
         BadInput{"end of input among the k lines", kStructure + "2\nGP 1/3 1/4 1/5\n",
                  kline("k vector GP = (1/3,1/4,1/5)"),
-                 input_ends("Standard input ends after line 8; expected: k line 2 of 2"), 255}));
+                 input_ends("Standard input ends after line 8; expected: k line 2 of 2"), 255},
+        // The superlattice vectors and atom positions are written as f10.5 (-999.99999 to
+        // 9999.99999): a supercell beyond is refused, not written as asterisks. A k vector with
+        // parameters is refused before its header, on the superlattice of k.
+        BadInput{"superlattice of 64 cells of 160 A", structure_with("2", kLongCell, "1\nSi 1a\n1\nGP 1/64 0 0\n"),
+                 pad78("Si 1a") + "\n",
+                 stop("Error:  supercell too large for the report: a superlattice vector component of 10240.00000, "
+                      "beyond the -999.99999 to 9999.99999 of its columns, on line: GP 1/64 0 0"),
+                 1},
+        BadInput{"superlattice of exactly 10000 A", structure_with("2", "156.25 4.0 5.0 90 95 100", "1\nSi 1a\n1\nGP 1/64 0 0\n"),
+                 pad78("Si 1a") + "\n",
+                 stop("Error:  supercell too large for the report: a superlattice vector component of 10000.00000, "
+                      "beyond the -999.99999 to 9999.99999 of its columns, on line: GP 1/64 0 0"),
+                 1},
+        // Vectors that fit with an atom whose position does not: refused with the irrep's block.
+        BadInput{"atom position below -1000 A", structure_with("2", "2000 2000 2000 100 110 110", "1\nO 2i 0 0.9 0.9\n1\nGM\n"),
+                 kline("k vector GM = (0,0,0)"),
+                 stop("Error:  supercell too large for the report: an atom position component of -1231.27258, beyond "
+                      "the -999.99999 to 9999.99999 of its columns, irrep GM1+, on line: GM"),
+                 1}));
 
 // A k vector whose reduced denominator is 64 or less passes the k line's superlattice bound and
 // is analysed; numerators beyond the bound do not count.
@@ -416,6 +437,11 @@ TEST(Driver, SuperlatticeBoundAdmits64Cells) {
     EXPECT_NE(r.out.find("k vector GP = ("), std::string::npos) << r.out;
     EXPECT_EQ(tail(r.out, 2), kStars + "End of output\n");
   }
+  // 64 cells of 156 A: a superlattice vector of 9984 A, which its column still holds.
+  const ChildResult r = run_vibrex(structure_with("2", "156 4.0 5.0 90 95 100", "1\nSi 1a\n1\nGP 1/64 0 0\n"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\n9984.00000   0.00000   0.00000\n"), std::string::npos) << r.out;
 }
 
 // Parameters up to 10 in magnitude are accepted: a k vector moved by a reciprocal lattice vector
@@ -462,6 +488,31 @@ TEST(Driver, NumbersInFixedPlacesAreZeroOrTheCoordinate) {
   const ChildResult r = run_vibrex(anatase + "O 8e 0 0.2502 0.2083\n0\n", data);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, stop("Error:  8e is (0,1/4,z): give z as the third number, on line: O 8e 0 0.2502 0.2083"));
+}
+
+// Counts beyond the three columns of their field keep all their digits: garnet at V2 has a
+// supercell of 1200 atoms and 2880 modes in one irrep. An atom number of four digits takes one
+// blank of the gap after it, so the name and the coordinates stay in their columns; no field of
+// the report is written as asterisks.
+TEST(Driver, CountsBeyond999KeepTheirDigits) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const std::string garnet = testing::read_file(std::filesystem::path(SGL_SOURCE_DIR) / "examples/vibrex/garnet.in");
+  const std::size_t structure_end = garnet.find("\n4\nGM\n");
+  ASSERT_NE(structure_end, std::string::npos);
+  const ChildResult r = run_vibrex(garnet.substr(0, structure_end + 1) + "1\nV2 1/6 1/5\n", SGL_DATA_DIR);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\nTotal number of modes: 2880\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\n999   O    "), std::string::npos);
+  EXPECT_NE(r.out.find("\n1000  O    "), std::string::npos);
+  EXPECT_NE(r.out.find("\n1200  O    "), std::string::npos);
+  EXPECT_EQ(r.out.find("\n1201 "), std::string::npos);
+  std::size_t at = 0;
+  while ((at = r.out.find('*', at)) != std::string::npos) {
+    const std::size_t begin = r.out.rfind('\n', at) + 1;
+    ASSERT_EQ(r.out.compare(begin, kStars.size(), kStars), 0) << r.out.substr(begin, 80);
+    at = begin + kStars.size();
+  }
 }
 
 TEST(Driver, WordsAfterTheFifthAreIgnored) {
