@@ -25,8 +25,7 @@ Cartesian frame; spglib on the printed structures.
 * each irrep: total divisible by the degeneracy, as many mode blocks as total / degeneracy
   times the order-parameter dimension: 1 for a real irrep (of its direction the program uses
   one vector), else a multiple of 4 (quaternionic) or 2 (complex) up to the degeneracy (the
-  greedy search may end above the smallest); a total beyond the three columns of its field
-  (asterisks) must be one such dimensions complete to the 3N per arm;
+  greedy search may end above the smallest);
 * each mode: atoms of one type, exactly the atoms that move listed, largest component +-1 and
   at least half the nonzero components positive; the modes of an irrep independent, those of
   different irreps on the same supercell orthogonal;
@@ -36,9 +35,6 @@ Cartesian frame; spglib on the printed structures.
 * spglib on the supercell displaced along a random combination of an irrep's modes (without
   its uniform translation): every operation it finds that belongs to the group keeps every one
   of those modes (they share one order-parameter direction).
-
-Modes of an irrep whose supercell has more than 999 atoms are not checked: the atom numbers
-after 999 print as asterisks, so their displacements cannot be placed (the summary counts them).
 
 Usage: sweep_vibrex.py [--all] [--jobs N] [--bin VIBREX] [--data DIR] [--compare OTHER_VIBREX]
                        [--only GROUP[:LABEL[:SET]]] [--list] [--margins]
@@ -147,13 +143,22 @@ def setting(group):
 
 
 def positions(t, g):
-    """(label, free-parameter count) of the group's Wyckoff positions in table order."""
+    """(label, free-parameter count, which of x, y, z are free) of the group's Wyckoff positions
+    in table order."""
     first = int(t.w["WYC_FIRST"][g - 1])
     out = []
     for i in range(first, first + int(t.w["WYC_COUNT"][g - 1])):
         W = t.w["WYC_MATRIX_TABLE"][:, :, i - 1]
-        out.append((text(t.w["WYC_LABEL"][i - 1]).strip(), sum(1 for c in (1, 2, 3) if W[3, c])))
+        free = tuple(bool(W[3, c]) for c in (1, 2, 3))
+        out.append((text(t.w["WYC_LABEL"][i - 1]).strip(), sum(free), free))
     return out
+
+
+def atom_line(name, position, values):
+    """An atom line for a position: the values in the places of its free parameters and 0 in
+    the places whose coordinates it fixes (vibrex refuses any other number there)."""
+    label, _, free = position
+    return " ".join([name, label] + [v if f else "0" for v, f in zip(values.split(), free)])
 
 
 def structure_group(group, cell, sites):
@@ -186,7 +191,7 @@ def sweep_runs(t):
             g, CELLS[L], [(a[0], SETS[0]["A"]), (p[0], SETS[0]["B"])]) == g))
         for s, par in enumerate(SETS, 1):
             lines = ["sweep %d set %d" % (g, s), str(g), CELLS[L], "2",
-                     "A %s %s" % (a[0], par["A"]), "B %s %s" % (b[0], par["B"])]
+                     atom_line("A", a, par["A"]), atom_line("B", b, par["B"])]
             for j in range(int(t.lit["KVEC_COUNT"][L - 1])):
                 label = text(t.lit["KVEC_LABEL"][j, L - 1]).strip()
                 npar = int(t.lit["KVEC_PARAMETER_COUNT"][j, L - 1])
@@ -437,32 +442,6 @@ def check_refusal(t, lines, k_line):
     return ["refused as a special point, but the parameters keep k generic"]
 
 
-def resolve_totals(blocks, smallest, expected):
-    """Totals that overflowed their field: a real irrep's is its modes times its degeneracy;
-    those of other irreps (whose order-parameter dimension the report then does not show) must
-    admit dimensions, multiples of the smallest, that complete the sum rule. False when none
-    do."""
-    open_ = [b for b in blocks if b["total"] is None]
-    for b in open_:
-        if smallest[b["label"]] == 1:
-            b["total"] = len(b["modes"]) * b["dim"]
-    open_ = [b for b in blocks if b["total"] is None]
-    if not open_:
-        return True
-    choices = []
-    for b in open_:
-        n = len(b["modes"]) * b["dim"]
-        choices.append([n // v for v in range(smallest[b["label"]], b["dim"] + 1, smallest[b["label"]])
-                        if n % v == 0])
-    rest = expected - sum(b["total"] for b in blocks if b["total"] is not None)
-    for combo in itertools.product(*choices):
-        if sum(combo) == rest:
-            for b, total in zip(open_, combo):
-                b["total"] = total
-            return True
-    return False
-
-
 def displaced_group_keeps_modes(b, Ms, group, rng):
     """The supercell displaced along a random combination of the modes Ms (without its uniform
     translation): None when every operation of the group among those spglib finds keeps every
@@ -515,9 +494,7 @@ def check_report(t, lines, k_line, rc, out, err, rng, generic=True):
     G = Group(group, B)
     star = G.star(k_cart)
     arms = len(star)
-    if not resolve_totals(blocks, smallest, 3 * nprim * arms):
-        fails.append("totals beyond 999 that no order-parameter dimensions complete")
-    total = sum(b["total"] or 0 for b in blocks)
+    total = sum(b["total"] for b in blocks)
     if total != 3 * nprim * arms:
         fails.append("%d modes for %d atoms and %d arms" % (total, nprim, arms))
     cells_seen = {}
@@ -550,9 +527,6 @@ def check_report(t, lines, k_line, rc, out, err, rng, generic=True):
                          % (where, len(b["modes"]), b["total"], b["dim"]))
         if (b["mode_trans"] or b["trans"]) and not gm:
             fails.append("%s: translational modes away from the zone centre" % where)
-        if b["unnumbered"]:
-            notes.append("%s: modes of supercell atoms beyond 999 (numbers lost) unchecked" % where)
-            continue
         M = np.array([m.ravel() for m, _ in b["modes"]])
         if np.linalg.matrix_rank(M, tol=1e-3) != len(M):
             fails.append("%s: modes not independent" % where)
@@ -570,7 +544,7 @@ def check_report(t, lines, k_line, rc, out, err, rng, generic=True):
         if problem:
             fails.append("%s: %s" % (where, problem))
     # different irreps on one supercell are orthogonal
-    for x, y in itertools.combinations([b for b in blocks if not b["unnumbered"]], 2):
+    for x, y in itertools.combinations(blocks, 2):
         if x["lattice"].shape == y["lattice"].shape and np.allclose(x["lattice"], y["lattice"]) \
                 and np.allclose(x["pos"], y["pos"]):
             A = np.array([m.ravel() / np.linalg.norm(m) for m, _ in x["modes"]])
@@ -687,14 +661,13 @@ def sweep(runs, binary, data, other=None, jobs=3, out=sys.stdout, measured=None)
     agree with the single-precision ones, its margins go into the list as (key, margins) and the
     closest to the tolerance are reported."""
     started = time.time()
-    failed, refused, partial = 0, 0, 0
+    failed, refused = 0, 0
     with multiprocessing.Pool(max(1, jobs)) as pool:
         work = [(r, binary, data, other, measured is not None) for r in runs]
         for n, (key, text_in, fails, notes, seconds, m) in enumerate(pool.imap_unordered(judge, work), 1):
             if m:
                 measured.append((key, m))
             refused += any(x.startswith("refused") for x in notes)
-            partial += any(not x.startswith("refused") for x in notes)
             if fails:
                 failed += 1
                 print("FAIL %s (%.1f s)\n%s  %s" % (key, seconds, text_in, "\n  ".join(fails[:8])),
@@ -703,9 +676,8 @@ def sweep(runs, binary, data, other=None, jobs=3, out=sys.stdout, measured=None)
                 print("... %d of %d runs, %d failed, %.0f s" % (n, len(runs), failed,
                                                                 time.time() - started),
                       file=out, flush=True)
-    print("%d runs in %.0f s: %d failed; %d refused rightly (parameters at a special point), "
-          "%d with modes of atoms beyond 999 unchecked"
-          % (len(runs), time.time() - started, failed, refused, partial), file=out)
+    print("%d runs in %.0f s: %d failed; %d refused rightly (parameters at a special point)"
+          % (len(runs), time.time() - started, failed, refused), file=out)
     if measured is not None:
         report_margins(measured, out)
     return 1 if failed else 0

@@ -43,9 +43,11 @@ void run_program(IrrepMatrixSource* matrices, RankMargins* margins) {
   run.irrep_matrix_source = matrices;
   run.rank_margins = margins;
   read_structure(run);
-  sgl::read_free(5, {run.nk});
+  // Each k line is read, analysed and reported before the next: nothing is kept per k line, so
+  // a count beyond the lines given only meets the end of the input.
+  sgl::read_free(5, {run.nk}, sgl::ReadHandling{.awaited = "the number of k vectors"});
   for (int32_t i = 1; i <= run.nk; ++i) {
-    read_k_vector(run);
+    read_k_vector(run, i, run.nk);
     sgl::write_line(6, "(a47)", {kAsterisks});
     sgl::write_line(6, "(a50)", {k_vector_line(run)});
     analyse_k_vector(run);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "vibrex/run_state.hpp"
 
@@ -15,22 +14,14 @@ void set_floating_point_mode();
 // the three banner lines. Returns the data directory.
 std::string start_up();
 
-// Whether word `index` (0-based) of an input line is longer than the 20 characters that the
-// split into words keeps of it: such a word would be read cut short.
-bool word_cut_short(std::string_view line, int32_t index);
-
-// Stops the run when the line last read from standard input holds text beyond column 78, where
-// the atom and k lines are no longer read (a value pushed there by tabs would be lost).
-void refuse_text_beyond_column_78();
-
 // Reads the structure: title, space group, lattice, atom types on Wyckoff positions; writes
 // their report lines. Input errors stop the run with their message.
 void read_structure(VibrexRun& run);
 
-// Reads one k line and builds the current k vector from it (label, parameters, k, kc); stops on
-// input errors, on parameters whose k vector needs a superlattice of more than 64 cells, on a k
-// vector the tables do not cover and on parameters that give a special point.
-void read_k_vector(VibrexRun& run);
+// Reads k line `index` of `count` and builds the current k vector from it (label, parameters, k,
+// kc); stops on input errors, on parameters whose k vector needs a superlattice of more than 64
+// cells, on a k vector the tables do not cover and on parameters that give a special point.
+void read_k_vector(VibrexRun& run, int32_t index, int32_t count);
 
 // The k-vector line: "k vector", the label, "=" and kc as "(a,b,c)", 50 characters.
 std::string k_vector_line(const VibrexRun& run);

@@ -13,8 +13,10 @@
 #include "library/text/text_io.hpp"
 #include "vibrex/constants.hpp"
 #include "vibrex/driver.hpp"
+#include "vibrex/input_lines.hpp"
 #include "vibrex/isotropy.hpp"
 #include "vibrex/real_irrep.hpp"
+#include "vibrex/report_columns.hpp"
 #include "vibrex/single_precision.hpp"
 #include "vibrex/stars.hpp"
 #include "vibrex/supercell_modes.hpp"
@@ -55,7 +57,9 @@ Direction zone_direction(const VibrexRun& run) {
   const int32_t lat = run.lattice;
   for (int32_t j = 1; j <= lt.kvec_count(lat) && d.jdir == 0; ++j)
     if (lt.kvec_label(j, lat).trimmed() == trim_trailing_blanks(kv.words[1])) d.jdir = j;
-  if (d.jdir == 0) sgl::stop_run("Error:  k vector not in data base");
+  if (d.jdir == 0) {
+    sgl::stop_run("Error:  k vector not in data base: " + std::string(trim_trailing_blanks(kv.words[1])) + on_line(kv.line));
+  }
   if (lt.kvec_parameter_count(d.jdir, lat) != 1) sgl::stop_run("Error: invalid direction of longitudinal mode");
   sgl::RationalVector dv{};
   for (int32_t r = 1; r <= 4; ++r) {
@@ -127,7 +131,8 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
                   {"Irrep ", t.little.little_irrep_label(l).view(),
                    t.irrep.irrep_second_label(irrep == 0 ? kIrrepCount : irrep).view()});
   sgl::write_line(6, "(a12,i2)", {"Degeneracy: ", dim});
-  sgl::write_line(6, "(a23,i3)", {"Total number of modes: ", dim * modecount / req.nvec});
+  const int32_t total = dim * modecount / req.nvec;
+  sgl::write_line(6, total_line_format(total), {"Total number of modes: ", total});
   if (trans != 0) {
     sgl::write_line(6, "(a14,i1,a20)", {"These include ", dim * trans, " translational modes"});
     sgl::write_line(6, "(a9)", {"IR active"});
@@ -139,7 +144,7 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
   sgl::write_line(6, "(a)", {"atom  type   position"});
   for (std::size_t a = 0; a < sc.atoms.size(); ++a) {
     const SupercellAtom& atom = sc.atoms[a];
-    sgl::write_line(6, "(i3,3x,a4,3f10.5)",
+    sgl::write_line(6, atom_line_format(static_cast<int32_t>(a + 1)),
                     {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(atom.type - 1)].name,
                      atom.position[0], atom.position[1], atom.position[2]});
   }
@@ -158,7 +163,7 @@ void write_block(const VibrexRun& run, int32_t m, int32_t l, int32_t irrep, int3
     for (std::size_t a = 0; a < sc.atoms.size(); ++a) {
       const float* d = mode.data() + 3 * a;
       if (ncmp(d[0]) == 0 && ncmp(d[1]) == 0 && ncmp(d[2]) == 0) continue;
-      sgl::write_line(6, "(i3,3x,a4,3f10.5)",
+      sgl::write_line(6, atom_line_format(static_cast<int32_t>(a + 1)),
                       {static_cast<int32_t>(a + 1), run.atoms[static_cast<std::size_t>(sc.atoms[a].type - 1)].name,
                        d[0], d[1], d[2]});
     }
@@ -306,6 +311,8 @@ void analyse_irreps(VibrexRun& run) {
       }
       SupercellModes sc;
       build_supercell_modes(run, req, sc);
+      refuse_unprintable_coordinates(sc.vectors, sc.atoms,
+                                     ", irrep " + std::string(t.little.little_irrep_label(l).trimmed()) + on_line(kv.line));
       write_block(run, m, l, irrep, dim, req, sc, lflag && pass == 0, dir);
     }
   }

@@ -10,7 +10,10 @@
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
+#include "vibrex/input_lines.hpp"
 #include "vibrex/isotropy.hpp"
+#include "vibrex/report_columns.hpp"
+#include "vibrex/supercell_modes.hpp"
 
 namespace vibrex {
 
@@ -28,7 +31,8 @@ constexpr int64_t kMaxKParameter = 10;
 // returned in lowest terms with a positive denominator (as the sum of the parameters would bring
 // it). Free-format reading would take "2*3" as 3, "1/2,3" as 1/2 and "1/2/3" as 1/2, a silently
 // wrong k vector: such words are refused, and so are a zero denominator and values beyond the
-// bound, naming the word.
+// bound, naming the word. A part that is no integer ("0.25", "1/x") stops the run with the text
+// layer's diagnostic, which names the k line.
 sgl::RationalVector parameter_value(const std::string& raw, int32_t p) {
   const std::string word(trim_trailing_blanks(raw));
   const std::size_t slash = word.find('/');
@@ -36,13 +40,15 @@ sgl::RationalVector parameter_value(const std::string& raw, int32_t p) {
       (slash != std::string::npos && word.find('/', slash + 1) != std::string::npos)) {
     sgl::stop_run("Error:  invalid k-vector parameter " + word);
   }
+  const std::string awaited = "k-vector parameter " + std::to_string(p) + " as an integer n or a fraction n/d";
+  const sgl::ReadHandling handling{.awaited = awaited, .text_of_unit = 5};
   int32_t n = 0;
   int32_t d = 1;
   if (slash == std::string::npos) {
-    sgl::read_free_text(word, {n});
+    sgl::read_free_text(word, {n}, handling);
   } else {
-    sgl::read_free_text(std::string_view(word).substr(0, slash), {n});
-    sgl::read_free_text(std::string_view(word).substr(slash + 1), {d});
+    sgl::read_free_text(std::string_view(word).substr(0, slash), {n}, handling);
+    sgl::read_free_text(std::string_view(word).substr(slash + 1), {d}, handling);
   }
   if (d == 0) sgl::stop_run("Error:  k-vector parameter " + word + " has a zero denominator");
   int64_t num = n, den = d;
@@ -103,25 +109,31 @@ bool k_denominator_exceeds(const KMatrix& m, int32_t npar, const std::vector<sgl
 
 }  // namespace
 
-void read_k_vector(VibrexRun& run) {
+void read_k_vector(VibrexRun& run, int32_t index, int32_t count) {
   const Tables& t = run.tables;
   KVectorState& kv = run.kv;
-  std::string line(78, ' ');
-  sgl::read_line(5, "(a78)", {line});
+  const std::string which = line_of("k line", index, count);
+  kv.line = read_input_line(which);
+  const std::string& line = kv.line;
   refuse_text_beyond_column_78();
   sgl::separate_words(line, kv.nw, kv.lens, kv.words);
-  if (kv.nw == 0) sgl::stop_run("Error:  insufficient input on line");
+  if (kv.nw == 0) {
+    sgl::stop_run("Error:  insufficient input on line: " + named_line(line) + " (" + which + " needs a k-vector label)");
+  }
+  const std::string label(trim_trailing_blanks(kv.words[0]));
 
   kv.j = 0;
   for (int32_t j = 1; j <= t.little.kvec_count(run.lattice); ++j) {
-    if (t.little.kvec_label(j, run.lattice).trimmed() == trim_trailing_blanks(kv.words[0])) {
+    if (t.little.kvec_label(j, run.lattice).trimmed() == label) {
       kv.j = j;
       break;
     }
   }
-  if (kv.j == 0) sgl::stop_run("Error:  k vector not in data base");
+  if (kv.j == 0) sgl::stop_run("Error:  k vector not in data base: " + label + on_line(line));
   kv.npar = t.little.kvec_parameter_count(kv.j, run.lattice);
-  if (kv.nw < kv.npar + 1) sgl::stop_run("Error:  missing k-vector parameters");
+  if (kv.nw < kv.npar + 1) {
+    sgl::stop_run("Error:  missing k-vector parameters: " + label + " takes " + std::to_string(kv.npar) + on_line(line));
+  }
 
   std::vector<sgl::RationalVector> values;
   for (int32_t p = 1; p <= kv.npar; ++p) {
@@ -149,10 +161,20 @@ void read_k_vector(VibrexRun& run) {
     sgl::vadd(kv.k, col, kv.k);
   }
   // A k vector at which the tables list no irreps of the group is not covered.
-  if (t.little.little_irrep_count(kv.j, run.isg) == 0) sgl::stop_run("Error:  k vector not in data base");
+  if (t.little.little_irrep_count(kv.j, run.isg) == 0) {
+    sgl::stop_run("Error:  k vector not in data base: " + label + on_line(line));
+  }
   // Parameter values that put k at a point of higher symmetry would give a reducible "irrep".
   if (is_k_special(t, run.isg, kv.j, kv.k) != 0) sgl::stop_run("Error:  k vector parameters give a special point");
   kvector_change_setting(t.space, run.isg, "pml", "cinter", kv.k, kv.kc);
+  // Every irrep of a k vector with parameters is reported on the superlattice of k: vectors too
+  // long for the report's columns are refused here, before the header. (The atom positions are
+  // checked with each irrep's block.)
+  if (kv.npar > 0) {
+    sgl::Mat3i v{};
+    newlat(std::span<const sgl::RationalVector>(&kv.k, 1), v);
+    refuse_unprintable_coordinates(superlattice_vectors(run, v), {}, on_line(line));
+  }
 }
 
 std::string k_vector_line(const VibrexRun& run) {

@@ -39,7 +39,8 @@ struct KVectorState {
   sgl::RationalVector kpar{0, 0, 0, 1};  // parameter values
   sgl::RationalVector k{0, 0, 0, 1};     // in the reciprocal basis of "pml"
   sgl::RationalVector kc{0, 0, 0, 1};    // the same in "cinter"
-  int32_t nw = 0;                        // words of the k line
+  std::string line;                      // the k line, 78 characters
+  int32_t nw = 0;                        // its words
   std::array<int32_t, sgl::kMaxWords> lens{};
   std::array<std::string, sgl::kMaxWords> words;
 };

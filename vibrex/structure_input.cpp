@@ -11,22 +11,16 @@
 #include "library/groups/change_setting.hpp"
 #include "library/groups/operator_encodings.hpp"
 #include "library/groups/wyckoff_orbits.hpp"
+#include "library/groups/wyckoff_parameters.hpp"
 #include "library/text/characters.hpp"
 #include "library/text/text_io.hpp"
 #include "library/text/words.hpp"
 #include "vibrex/driver.hpp"
+#include "vibrex/input_lines.hpp"
 
 namespace vibrex {
 
 namespace {
-
-constexpr int kLineWidth = 78;
-
-std::string read_text_line() {
-  std::string line(kLineWidth, ' ');
-  sgl::read_line(5, "(a78)", {line});
-  return line;
-}
 
 using sgl::trim_trailing_blanks;
 
@@ -37,11 +31,14 @@ constexpr float kMaxWyckoffParameter = 10.0f;
 
 // A Wyckoff parameter word: free-format reading would take "1/2" as 1 (the slash ends the
 // read), "2*0.3" as 0.3 and "0.1,0.2" as 0.1, a silently wrong structure; such words, and values
-// that are not finite, are refused, and so are values beyond the bound, naming the word.
-float wyckoff_parameter(std::string_view word) {
+// that are not finite, are refused, and so are values beyond the bound, naming the word. A word
+// that is no number stops the run with the text layer's diagnostic, which names the atom line.
+float wyckoff_parameter(std::string_view word, int32_t place) {
   if (word.find_first_of("/*,") != std::string_view::npos) sgl::stop_run("Error:  invalid Wyckoff parameter");
+  static const char* const names[3] = {"x", "y", "z"};
+  const std::string awaited = std::string("the Wyckoff parameter ") + names[place - 1] + " as a decimal number";
   float v = 0.0f;
-  sgl::read_free_text(word, {v});
+  sgl::read_free_text(word, {v}, sgl::ReadHandling{.awaited = awaited, .text_of_unit = 5});
   if (!std::isfinite(v)) sgl::stop_run("Error:  invalid Wyckoff parameter");
   if (std::fabs(v) > kMaxWyckoffParameter) {
     sgl::stop_run("Error:  Wyckoff parameter " + std::string(word) + " out of range -10 to 10");
@@ -188,39 +185,37 @@ void refuse_coincident_atoms(const VibrexRun& run) {
   }
 }
 
-}  // namespace
-
-bool word_cut_short(std::string_view line, int32_t index) {
-  std::size_t at = 0;
-  for (int32_t w = 0;; ++w) {
-    at = line.find_first_not_of(' ', at);
-    if (at == std::string_view::npos) return false;
-    const std::size_t end = std::min(line.find(' ', at), line.size());
-    if (w == index) return end - at > sgl::kWordLength;
-    at = end;
-  }
+// Numbers given in the places of the coordinates that the position fixes must be 0 or those
+// coordinates: anything else is a parameter typed in the wrong place (anatase's O 8e, which is
+// (0,1/4,z), given as "O 8e 0.0831"), which would otherwise be dropped without a word. The places
+// are those of the triple in the setting of the input, "cinter".
+void refuse_misplaced_parameters(const VibrexRun& run, const AtomType& atom, std::string_view line) {
+  const sgl::CommonWyckoff& cw = run.tables.wyckoff;
+  sgl::WyckoffMatrix table{};
+  for (int j = 1; j <= 4; ++j)
+    for (int i = 1; i <= 4; ++i) sgl::m4(table, i, j) = cw.wyc_matrix_table(i, j, atom.wyc);
+  sgl::WyckoffMatrix given_setting{};
+  sgl::wyckoff_change_setting(run.tables.space, run.isg, "pml", "cinter", table, given_setting);
+  const std::array<double, 3> given{atom.par[0], atom.par[1], atom.par[2]};
+  const std::string refusal = sgl::fixed_parameter_refusal(cw.wyc_label(atom.wyc).trimmed(), given_setting, given);
+  if (!refusal.empty()) sgl::stop_run("Error:  " + refusal + on_line(line));
 }
 
-void refuse_text_beyond_column_78() {
-  const std::string_view line = sgl::last_line_read(5);
-  if (sgl::first_dropped_column(line, kLineWidth, false) != 0) {
-    sgl::stop_run("Error:  text beyond column 78 (after tabs are expanded) on line: " + std::string(trim_trailing_blanks(line)));
-  }
-}
-
-namespace {
-
-void read_atom_type(VibrexRun& run, AtomType& atom) {
+void read_atom_type(VibrexRun& run, AtomType& atom, int32_t index, int32_t count) {
   const sgl::CommonSpace& cs = run.tables.space;
   const sgl::CommonWyckoff& cw = run.tables.wyckoff;
-  const std::string line = read_text_line();
+  const std::string which = line_of("atom line", index, count);
+  const std::string line = read_input_line(which);
   sgl::write_line(6, "(a78)", {line});
   refuse_text_beyond_column_78();
   int32_t nw = 0;
   std::array<int32_t, sgl::kMaxWords> lens{};
   std::array<std::string, sgl::kMaxWords> words;
   sgl::separate_words(line, nw, lens, words);
-  if (nw < 2) sgl::stop_run("Error:  insufficient input on line");
+  if (nw < 2) {
+    sgl::stop_run("Error:  insufficient input on line: " + named_line(line) + " (" + which +
+                  " needs a name and a Wyckoff label)");
+  }
   atom.name = words[0].substr(0, 4);
   atom.name.resize(4, ' ');
 
@@ -255,8 +250,9 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
   atom.par = {0.0f, 0.0f, 0.0f};
   for (int32_t i = 3; i <= nw && i <= 5; ++i) {
     if (word_cut_short(line, i - 1)) sgl::stop_run("Error:  invalid Wyckoff parameter");
-    atom.par[i - 3] = wyckoff_parameter(trim_trailing_blanks(words[i - 1]));
+    atom.par[i - 3] = wyckoff_parameter(trim_trailing_blanks(words[i - 1]), i - 2);
   }
+  refuse_misplaced_parameters(run, atom, line);
 
   atom.site_point_group = cw.wyc_site_point_group(atom.wyc);
   atom.site_order = cs.pg_order(atom.site_point_group);
@@ -268,10 +264,10 @@ void read_atom_type(VibrexRun& run, AtomType& atom) {
 
 void read_structure(VibrexRun& run) {
   const sgl::CommonSpace& cs = run.tables.space;
-  const std::string title = read_text_line();
+  const std::string title = read_input_line("the title");
   sgl::write_line(6, "(a78)", {title});
 
-  sgl::read_free(5, {run.isg});
+  sgl::read_free(5, {run.isg}, sgl::ReadHandling{.awaited = "the space group number"});
   // No table is read with a group number outside the tables.
   if (run.isg < 1 || run.isg > sgl::kSpaceGroupCount) {
     sgl::stop_run("Error:  invalid space group " + std::to_string(run.isg));
@@ -290,7 +286,8 @@ void read_structure(VibrexRun& run) {
   }
 
   auto& p = run.cell;
-  sgl::read_free(5, {p[0], p[1], p[2], p[3], p[4], p[5]});
+  sgl::read_free(5, {p[0], p[1], p[2], p[3], p[4], p[5]},
+                 sgl::ReadHandling{.awaited = "the lattice parameters a b c alpha beta gamma"});
   sgl::write_line(6, "(a43)", {"Lattice Parameters (a,b,c,alpha,beta,gamma)"});
   sgl::write_line(6, "(6f10.5)", {p[0], p[1], p[2], p[3], p[4], p[5]});
   int32_t ierr = 0;
@@ -305,16 +302,20 @@ void read_structure(VibrexRun& run) {
   }
 
   int32_t ntypes = 0;
-  sgl::read_free(5, {ntypes});
-  // The run state holds 20 atom types.
-  if (ntypes > kMaxAtomTypes) sgl::stop_run("Error:  too many atom types");
+  sgl::read_free(5, {ntypes}, sgl::ReadHandling{.awaited = "the number of atom types"});
+  // The run state holds 20 atom types; the atom lines are read one by one, so the count only
+  // bounds the loop.
+  if (ntypes > kMaxAtomTypes) {
+    sgl::stop_run("Error:  too many atom types: " + std::to_string(ntypes) + " (at most " +
+                  std::to_string(kMaxAtomTypes) + ")");
+  }
   // A structure without atoms has no modes to analyse.
   if (ntypes < 1) sgl::stop_run("Error:  no atoms: the number of atom types is " + std::to_string(ntypes));
   sgl::write_line(6, "(a37)", {"Wyckoff position of each type of atom"});
   run.atoms.clear();
   for (int32_t i = 1; i <= ntypes; ++i) {
     run.atoms.emplace_back();
-    read_atom_type(run, run.atoms.back());
+    read_atom_type(run, run.atoms.back(), i, ntypes);
   }
   refuse_coincident_atoms(run);
 }

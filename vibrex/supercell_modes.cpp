@@ -128,6 +128,22 @@ void scale_mode(std::vector<float>& mode) {
   for (float& v : mode) v = store_single(wide(v) / wide(mx));
 }
 
+Mat3f superlattice_vectors(const VibrexRun& run, const sgl::Mat3i& s) {
+  Mat3f vectors{};
+  for (int c = 1; c <= 3; ++c) {
+    sgl::RationalVector v{sgl::m3(s, 1, c), sgl::m3(s, 2, c), sgl::m3(s, 3, c), 1};
+    sgl::vector_change_setting(run.tables.space, run.isg, "pml", "cinter", v, v);
+    for (int i = 1; i <= 3; ++i) {
+      float sum = 0.0f;
+      for (int m = 1; m <= 3; ++m)
+        sum =
+            store_single(wide(sum) + wide(at3(run.b, i, m)) * static_cast<double>(v[static_cast<std::size_t>(m - 1)]));
+      at3(vectors, i, c) = store_single(wide(sum) / static_cast<double>(v[3]));
+    }
+  }
+  return vectors;
+}
+
 void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, SupercellModes& out) {
   const Tables& t = run.tables;
   const sgl::CommonSpace& cs = t.space;
@@ -143,17 +159,7 @@ void build_supercell_modes(const VibrexRun& run, const ModeRequest& req, Superce
   sgl::Mat3i sinv{};
   int32_t den = 0;
   sgl::matinv(s, sinv, den);
-  for (int c = 1; c <= 3; ++c) {
-    sgl::RationalVector v{sgl::m3(s, 1, c), sgl::m3(s, 2, c), sgl::m3(s, 3, c), 1};
-    sgl::vector_change_setting(cs, run.isg, "pml", "cinter", v, v);
-    for (int i = 1; i <= 3; ++i) {
-      float sum = 0.0f;
-      for (int m = 1; m <= 3; ++m)
-        sum =
-            store_single(wide(sum) + wide(at3(run.b, i, m)) * static_cast<double>(v[static_cast<std::size_t>(m - 1)]));
-      at3(out.vectors, i, c) = store_single(wide(sum) / static_cast<double>(v[3]));
-    }
-  }
+  out.vectors = superlattice_vectors(run, s);
 
   // Atoms: types, cosets, translations; index[type][coset][translation].
   std::vector<std::vector<std::vector<int32_t>>> index(run.atoms.size());

@@ -42,6 +42,10 @@ struct SupercellModes {
   std::vector<std::vector<float>> modes;  // per mode, 3 Cartesian components per atom
 };
 
+// The superlattice vectors of s (columns in the parent basis of "pml") in Cartesian
+// coordinates, column c for vector c, as the report prints them.
+Mat3f superlattice_vectors(const VibrexRun& run, const sgl::Mat3i& s);
+
 // Builds the supercell and the modes for the run's structure and current k vector. Stops through
 // bomb() when no mode is projected for a site irrep that passed the site test, a real irrep
 // error, a mode whose components are all zero by the test, a position that does not fold into

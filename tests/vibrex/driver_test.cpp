@@ -158,6 +158,20 @@ TEST_P(DriverBadInputs, StopsWithItsMessage) {
 const std::string kCell = "3.0 4.0 5.0 90 95 100";
 const std::string kCellLine = "   3.00000   4.00000   5.00000  90.00000  95.00000 100.00000\n";
 std::string stop(const std::string& text) { return " STOP " + text + "\n"; }
+// The diagnostic of a read that failed: its message, the unit read ("5" or "INTERNAL" for a word
+// of a line) and the line that names the place.
+std::string read_failure(const std::string& message, const std::string& unit, const std::string& place) {
+  return "? Input/Output Error:\n? " + message + "\n? READ(UNIT=" + unit + ",...\n? " + place + "\n";
+}
+std::string input_ends(const std::string& place) {
+  return read_failure("Attempt to read past end of file", "5", place);
+}
+std::string word_unreadable(const std::string& line_number, const std::string& line,
+                            const std::string& message = "Illegal character in numeric input") {
+  return read_failure(message, "INTERNAL", "Line " + line_number + " of standard input: " + line);
+}
+// A structure whose k vectors are analysed on a superlattice of 64 cells along a of 160 A.
+const std::string kLongCell = "160 4.0 5.0 90 95 100";
 
 INSTANTIATE_TEST_SUITE_P(
     Driver, DriverBadInputs,
@@ -204,9 +218,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"no cell", structure_with("2", "1 1 1 120 120 120", "0\n"),
                  "   1.00000   1.00000   1.00000 120.00000 120.00000 120.00000\n",
                  stop("Error: invalid lattice parameters"), 1},
-        BadInput{"21 atom types", structure_with("2", kCell, "21\n"), kCellLine, stop("Error:  too many atom types"), 1},
+        BadInput{"21 atom types", structure_with("2", kCell, "21\n"), kCellLine,
+                 stop("Error:  too many atom types: 21 (at most 20)"), 1},
+        // A typed count is no allocation: the count of atom types is refused at once, that of k
+        // lines only bounds the loop, which meets the end of the input.
+        BadInput{"atom count 10000000", structure_with("2", kCell, "10000000\nSi 1a\n"), kCellLine,
+                 stop("Error:  too many atom types: 10000000 (at most 20)"), 1},
+        BadInput{"k count 10000000", kStructure + "10000000\nGM\n", kline("k vector GM = (0,0,0)"),
+                 input_ends("Standard input ends after line 8; expected: k line 2 of 10000000"), 255},
+        BadInput{"k count beyond 32 bits", kStructure + "2147483648\nGM\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 read_failure("Integer out of range in numeric input", "5", "Line 7 of standard input: 2147483648"),
+                 255},
         BadInput{"atom line of one word", structure_with("2", kCell, "1\nSi\n"), pad78("Si") + "\n",
-                 stop("Error:  insufficient input on line"), 1},
+                 stop("Error:  insufficient input on line: Si (atom line 1 of 1 needs a name and a Wyckoff label)"), 1},
+        BadInput{"blank atom line", structure_with("2", kCell, "2\nSi 1a\n\n"), pad78("") + "\n",
+                 stop("Error:  insufficient input on line: a blank line (atom line 2 of 2 needs a name and a Wyckoff "
+                      "label)"),
+                 1},
         BadInput{"label in the wrong case", structure_with("2", kCell, "1\nSi 1A\n"), pad78("Si 1A") + "\n",
                  stop("Error:  Wyckoff position not in data base"), 1},
         BadInput{"label with a suffix", structure_with("2", kCell, "1\nSi 1a1\n"), pad78("Si 1a1") + "\n",
@@ -221,20 +249,63 @@ INSTANTIATE_TEST_SUITE_P(
                  stop("Error:  invalid Wyckoff parameter"), 1},
         BadInput{"infinite", structure_with("2", kCell, "1\nO 2i 0.1 0.2 -inf\n"), pad78("O 2i 0.1 0.2 -inf") + "\n",
                  stop("Error:  invalid Wyckoff parameter"), 1},
+        // A word of an atom or k line that is no number names its line.
         BadInput{"unreadable Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 0.1 abc\n"),
-                 pad78("O 2i 0.1 abc") + "\n", "?", 255},
+                 pad78("O 2i 0.1 abc") + "\n", word_unreadable("5", "O 2i 0.1 abc"), 255},
+        BadInput{"Wyckoff parameter with a letter after it", structure_with("2", kCell, "1\nO 2i 0 0 0.3Z\n"),
+                 pad78("O 2i 0 0 0.3Z") + "\n", word_unreadable("5", "O 2i 0 0 0.3Z"), 255},
+        BadInput{"hexadecimal Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 0x10\n"),
+                 pad78("O 2i 0x10") + "\n", word_unreadable("5", "O 2i 0x10"), 255},
+        BadInput{"Wyckoff parameter beyond single precision", structure_with("2", kCell, "1\nO 2i 0.1 1e39\n"),
+                 pad78("O 2i 0.1 1e39") + "\n",
+                 word_unreadable("5", "O 2i 0.1 1e39", "Real out of range in numeric input"), 255},
+        // Numbers read in part would place the atom elsewhere.
+        BadInput{"two decimal points in a Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 0.30.48\n"),
+                 pad78("O 2i 0.30.48") + "\n", word_unreadable("5", "O 2i 0.30.48"), 255},
+        BadInput{"a difference as a Wyckoff parameter", structure_with("2", kCell, "1\nO 2i 0 0 0.5-0.1\n"),
+                 pad78("O 2i 0 0 0.5-0.1") + "\n", word_unreadable("5", "O 2i 0 0 0.5-0.1"), 255},
+        // A number in a place whose coordinate the position fixes must be 0 or that coordinate,
+        // in the setting the input uses (I4_1/amd, origin choice 2: 8e is (0,1/4,z)); anything
+        // else is a parameter in the wrong place.
+        BadInput{"parameter of a (0,1/4,z) position in the x place",
+                 structure_with("141", "3.785 3.785 9.514 90 90 90", "2\nTi 4a\nO 8e 0.0831\n"),
+                 pad78("O 8e 0.0831") + "\n",
+                 stop("Error:  8e is (0,1/4,z): give z as the third number, on line: O 8e 0.0831"), 1},
+        BadInput{"two parameters for an (x,x,0) position",
+                 structure_with("136", "4.594 4.594 2.959 90 90 90", "2\nTi 2a\nO 4f 0.3048 0.31\n"),
+                 pad78("O 4f 0.3048 0.31") + "\n",
+                 stop("Error:  4f is (x,x,0): give x as the first number, on line: O 4f 0.3048 0.31"), 1},
+        BadInput{"coordinate of a position without parameters mistyped",
+                 structure_with("221", "3.905 3.905 3.905 90 90 90", "1\nSr 1b 0.5 0.5 0.4\n"),
+                 pad78("Sr 1b 0.5 0.5 0.4") + "\n",
+                 stop("Error:  1b is (1/2,1/2,1/2): it has no free parameters, on line: Sr 1b 0.5 0.5 0.4"), 1},
+        // The end of the input names what each read awaited.
+        BadInput{"empty input", "", "Group-theory tables of images, irreps, little groups and isotropy subgroups\n",
+                 input_ends("Standard input is empty; expected: the title"), 255},
+        BadInput{"only a title", "Fixture structure\n", pad78("Fixture structure") + "\n",
+                 input_ends("Standard input ends after line 1; expected: the space group number"), 255},
+        BadInput{"three lattice parameters", "Fixture structure\n2\n3.0 4.0 5.0\n", "  2 P-1       \n",
+                 input_ends("Standard input ends after line 3; expected: the lattice parameters a b c alpha beta "
+                            "gamma"),
+                 255},
+        BadInput{"end of input before the atom count", structure_with("2", kCell, ""), kCellLine,
+                 input_ends("Standard input ends after line 3; expected: the number of atom types"), 255},
+        BadInput{"end of input among the atom lines", structure_with("2", kCell, "3\nSi 1a\n"), pad78("Si 1a") + "\n",
+                 input_ends("Standard input ends after line 5; expected: atom line 2 of 3"), 255},
         BadInput{"end of input before the k count", structure_with("2", kCell, "1\nSi 1a\n"), pad78("Si 1a") + "\n",
-                 "?", 255},
+                 input_ends("Standard input ends after line 5; expected: the number of k vectors"), 255},
         BadInput{"blank k line", kStructure + "1\n\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
-                 stop("Error:  insufficient input on line"), 1},
+                 stop("Error:  insufficient input on line: a blank line (k line 1 of 1 needs a k-vector label)"), 1},
         BadInput{"unknown k label", kStructure + "1\nQ\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
-                 stop("Error:  k vector not in data base"), 1},
+                 stop("Error:  k vector not in data base: Q, on line: Q"), 1},
+        BadInput{"unknown k label as the second of three k lines", kStructure + "3\nGM\nQ 1/4\nX\n",
+                 kline("k vector GM = (0,0,0)"), stop("Error:  k vector not in data base: Q, on line: Q 1/4"), 1},
         BadInput{"k label in the wrong case", kStructure + "1\ngm\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
-                 stop("Error:  k vector not in data base"), 1},
+                 stop("Error:  k vector not in data base: gm, on line: gm"), 1},
         BadInput{"k vector without irreps in the group", structure_with("1", kCell, "1\nSi 1a\n1\nGM\n"),
-                 pad78("Si 1a") + "\n", stop("Error:  k vector not in data base"), 1},
+                 pad78("Si 1a") + "\n", stop("Error:  k vector not in data base: GM, on line: GM"), 1},
         BadInput{"missing parameters", kStructure + "1\nGP 1/2 1/3\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
-                 stop("Error:  missing k-vector parameters"), 1},
+                 stop("Error:  missing k-vector parameters: GP takes 3, on line: GP 1/2 1/3"), 1},
         BadInput{"special point of P-1", kStructure + "2\nGP 1/3 1/4 1/5\nGP 1/2 0 0\n",
                  kline("k vector GP = (1/3,1/4,1/5)"), stop("Error:  k vector parameters give a special point"), 1},
         BadInput{"special point of P1", structure_with("1", kCell, "1\nSi 1a\n1\nGP 1/2 0 0\n"), pad78("Si 1a") + "\n",
@@ -323,10 +394,37 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"angles that do not close a cell", structure_with("2", "3 4 5 10 10 150", "0\n"),
                  "   3.00000   4.00000   5.00000  10.00000  10.00000 150.00000\n",
                  stop("Error: invalid lattice parameters"), 1},
-        BadInput{"decimal k parameter", kStructure + "1\nGP 0.5 1/3 1/4\n", pad78("O  2i 0.1 -0.2 0.3") + "\n", "?",
+        BadInput{"decimal k parameter", kStructure + "1\nGP 0.5 1/3 1/4\n", pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 word_unreadable("8", "GP 0.5 1/3 1/4"), 255},
+        BadInput{"decimal k parameter on the second k line", kStructure + "2\nGM\nGP 1/2 0.25 1/4\n",
+                 kline("k vector GM = (0,0,0)"), word_unreadable("9", "GP 1/2 0.25 1/4"), 255},
+        BadInput{"k parameter without its denominator", kStructure + "1\nGP 1/3 1/ 1/4\n",
+                 pad78("O  2i 0.1 -0.2 0.3") + "\n",
+                 read_failure("Attempt to read past end of file", "INTERNAL", "Line 8 of standard input: GP 1/3 1/ 1/4") +
+                     "? Expected: k-vector parameter 2 as an integer n or a fraction n/d\n",
                  255},
         BadInput{"end of input among the k lines", kStructure + "2\nGP 1/3 1/4 1/5\n",
-                 kline("k vector GP = (1/3,1/4,1/5)"), "?", 255}));
+                 kline("k vector GP = (1/3,1/4,1/5)"),
+                 input_ends("Standard input ends after line 8; expected: k line 2 of 2"), 255},
+        // The superlattice vectors and atom positions are written as f10.5 (-999.99999 to
+        // 9999.99999): a supercell beyond is refused, not written as asterisks. A k vector with
+        // parameters is refused before its header, on the superlattice of k.
+        BadInput{"superlattice of 64 cells of 160 A", structure_with("2", kLongCell, "1\nSi 1a\n1\nGP 1/64 0 0\n"),
+                 pad78("Si 1a") + "\n",
+                 stop("Error:  supercell too large for the report: a superlattice vector component of 10240.00000, "
+                      "beyond the -999.99999 to 9999.99999 of its columns, on line: GP 1/64 0 0"),
+                 1},
+        BadInput{"superlattice of exactly 10000 A", structure_with("2", "156.25 4.0 5.0 90 95 100", "1\nSi 1a\n1\nGP 1/64 0 0\n"),
+                 pad78("Si 1a") + "\n",
+                 stop("Error:  supercell too large for the report: a superlattice vector component of 10000.00000, "
+                      "beyond the -999.99999 to 9999.99999 of its columns, on line: GP 1/64 0 0"),
+                 1},
+        // Vectors that fit with an atom whose position does not: refused with the irrep's block.
+        BadInput{"atom position below -1000 A", structure_with("2", "2000 2000 2000 100 110 110", "1\nO 2i 0 0.9 0.9\n1\nGM\n"),
+                 kline("k vector GM = (0,0,0)"),
+                 stop("Error:  supercell too large for the report: an atom position component of -1231.27258, beyond "
+                      "the -999.99999 to 9999.99999 of its columns, irrep GM1+, on line: GM"),
+                 1}));
 
 // A k vector whose reduced denominator is 64 or less passes the k line's superlattice bound and
 // is analysed; numerators beyond the bound do not count.
@@ -339,6 +437,11 @@ TEST(Driver, SuperlatticeBoundAdmits64Cells) {
     EXPECT_NE(r.out.find("k vector GP = ("), std::string::npos) << r.out;
     EXPECT_EQ(tail(r.out, 2), kStars + "End of output\n");
   }
+  // 64 cells of 156 A: a superlattice vector of 9984 A, which its column still holds.
+  const ChildResult r = run_vibrex(structure_with("2", "156 4.0 5.0 90 95 100", "1\nSi 1a\n1\nGP 1/64 0 0\n"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\n9984.00000   0.00000   0.00000\n"), std::string::npos) << r.out;
 }
 
 // Parameters up to 10 in magnitude are accepted: a k vector moved by a reciprocal lattice vector
@@ -359,6 +462,57 @@ TEST(Driver, ParametersOfTenAreAccepted) {
   swap(pad78("O 2i 0.125 -0.25 0.3"), pad78("O 2i 9.125 -9.25 0.3"));
   swap(kline("k vector GP = (0,0,1/3)"), kline("k vector GP = (10,-10,1/3)"));
   EXPECT_EQ(far.out, expected);
+}
+
+// Numbers in the places of coordinates that a position fixes are accepted when they are 0 or
+// those coordinates (within 1e-4, modulo 1), and then change nothing: the report is that of the
+// parameter alone but for the echoed atom line.
+TEST(Driver, NumbersInFixedPlacesAreZeroOrTheCoordinate) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const std::string data = SGL_DATA_DIR;
+  const std::string anatase = "Anatase\n141\n3.785 3.785 9.514 90 90 90\n2\nTi 4a\n";
+  const ChildResult plain = run_vibrex(anatase + "O 8e 0 0 0.2083\n1\nGM\n", data);
+  ASSERT_EQ(plain.status, 0);
+  for (const char* line : {"O 8e 0 0.25 0.2083", "O 8e 1 -0.75 0.2083", "O 8e 0.00009 0.25009 0.2083"}) {
+    SCOPED_TRACE(line);
+    const ChildResult r = run_vibrex(anatase + line + "\n1\nGM\n", data);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::string expected = plain.out;
+    const std::size_t at = expected.find(pad78("O 8e 0 0 0.2083"));
+    ASSERT_NE(at, std::string::npos);
+    expected.replace(at, 78, pad78(line));
+    EXPECT_EQ(r.out, expected);
+  }
+  // Just beyond the tolerance the number is taken for a misplaced parameter.
+  const ChildResult r = run_vibrex(anatase + "O 8e 0 0.2502 0.2083\n0\n", data);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, stop("Error:  8e is (0,1/4,z): give z as the third number, on line: O 8e 0 0.2502 0.2083"));
+}
+
+// Counts beyond the three columns of their field keep all their digits: garnet at V2 has a
+// supercell of 1200 atoms and 2880 modes in one irrep. An atom number of four digits takes one
+// blank of the gap after it, so the name and the coordinates stay in their columns; no field of
+// the report is written as asterisks.
+TEST(Driver, CountsBeyond999KeepTheirDigits) {
+  VIBREX_REQUIRE_MODE_TABLES();
+  const std::string garnet = testing::read_file(std::filesystem::path(SGL_SOURCE_DIR) / "examples/vibrex/garnet.in");
+  const std::size_t structure_end = garnet.find("\n4\nGM\n");
+  ASSERT_NE(structure_end, std::string::npos);
+  const ChildResult r = run_vibrex(garnet.substr(0, structure_end + 1) + "1\nV2 1/6 1/5\n", SGL_DATA_DIR);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\nTotal number of modes: 2880\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\n999   O    "), std::string::npos);
+  EXPECT_NE(r.out.find("\n1000  O    "), std::string::npos);
+  EXPECT_NE(r.out.find("\n1200  O    "), std::string::npos);
+  EXPECT_EQ(r.out.find("\n1201 "), std::string::npos);
+  std::size_t at = 0;
+  while ((at = r.out.find('*', at)) != std::string::npos) {
+    const std::size_t begin = r.out.rfind('\n', at) + 1;
+    ASSERT_EQ(r.out.compare(begin, kStars.size(), kStars), 0) << r.out.substr(begin, 80);
+    at = begin + kStars.size();
+  }
 }
 
 TEST(Driver, WordsAfterTheFifthAreIgnored) {

@@ -174,7 +174,7 @@ TEST(IrrepReport, RefusedDirectionsAndKVectors) {
     std::string k, stop;
   };
   const Case cases[] = {
-      {"GM ZZ x", " STOP Error:  k vector not in data base\n"},
+      {"GM ZZ x", " STOP Error:  k vector not in data base: ZZ, on line: GM ZZ x\n"},
       {"GM X x", " STOP Error: invalid direction of longitudinal mode\n"},
       {"GM LM x", " STOP Error: invalid direction of longitudinal mode\n"},
       {"GP 1/65 1/3 1/5", " STOP Error:  k vector needs a superlattice of more than 64 cells\n"},

@@ -48,7 +48,8 @@ CASES = [
 
 STAR_LINE = "*" * 47
 DASH_LINE = "-" * 42
-ATOM_NUMBER = r"(?:[ \d]{3}|\*{3})   "  # I3, asterisks beyond 999
+# I3 and three blanks; a number beyond 999 takes its digits from the blanks.
+ATOM_NUMBER = r"(?:[ \d]{2}\d   |\d{4}  |\d{5} )"
 
 
 def run_vibrex(name, k_line=None):
@@ -77,9 +78,8 @@ def parse_input(name):
 def parse_report(out):
     """The irrep blocks of the report, each a dict; the report must end with "End of output".
 
-    A number too wide for its field prints as asterisks: a total of modes above 999 is read as
-    None, supercell atoms after the 999th are numbered by their order, and a mode line of such
-    an atom, whose number is lost, is counted in "unnumbered" instead of being placed."""
+    A total of modes above 999 and the numbers of supercell atoms after the 999th are written
+    with all their digits, wider than their three columns; the atom's name stays in its column."""
     lines = out.splitlines()
     assert lines[-2:] == [STAR_LINE, "End of output"], lines[-3:]
     blocks = []
@@ -87,12 +87,11 @@ def parse_report(out):
     while i < len(lines):
         if lines[i] == STAR_LINE and i + 1 < len(lines) and lines[i + 1].startswith("Irrep "):
             b = {"label": lines[i + 1][6:14].strip(), "second": lines[i + 1][17:21].strip(),
-                 "trans": 0, "mode_trans": 0, "ir": False, "raman": False, "direction": None,
-                 "unnumbered": 0}
+                 "trans": 0, "mode_trans": 0, "ir": False, "raman": False, "direction": None}
             i += 2
             b["dim"] = int(re.fullmatch(r"Degeneracy: ([ \d]\d)", lines[i]).group(1))
-            total = re.fullmatch(r"Total number of modes: ([ \d]{3}|\*{3})", lines[i + 1]).group(1)
-            b["total"] = None if total == "***" else int(total)
+            b["total"] = int(re.fullmatch(r"Total number of modes: ([ \d]{2}\d|\d{4,})",
+                                          lines[i + 1]).group(1))
             i += 2
             m = re.fullmatch(r"These include (\d) translational modes", lines[i])
             if m:
@@ -112,8 +111,7 @@ def parse_report(out):
             i += 1
             names, pos = [], []
             while re.match(ATOM_NUMBER, lines[i]):
-                assert (int(lines[i][:3]) if lines[i][:3] != "***" else max(len(names), 999) + 1) \
-                    == len(names) + 1, lines[i]
+                assert int(lines[i][:6]) == len(names) + 1, lines[i]
                 names.append(lines[i][6:10].strip())
                 pos.append([float(lines[i][k:k + 10]) for k in (10, 20, 30)])
                 i += 1
@@ -136,11 +134,7 @@ def parse_report(out):
                 moved = []
                 i += 1
                 while re.match(ATOM_NUMBER, lines[i]):
-                    if lines[i][:3] == "***":
-                        b["unnumbered"] += 1
-                        i += 1
-                        continue
-                    a = int(lines[i][:3]) - 1
+                    a = int(lines[i][:6]) - 1
                     assert lines[i][6:10].strip() == names[a], lines[i]
                     mode[a] = [float(lines[i][k:k + 10]) for k in (10, 20, 30)]
                     moved.append(a)
