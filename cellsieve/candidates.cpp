@@ -398,7 +398,7 @@ void Run::build_candidates() {
     return cands[a].members.size() > cands[b].members.size();
   });
   x.nsubgroups = static_cast<int32_t>(cands.size());
-  while (t.max_subgroups < x.nsubgroups + 1) t.max_subgroups *= 2;
+  while (t.max_subgroups < x.nsubgroups + 1) t.allocate_subgroups();
   std::size_t max_gens = 1;
   for (const Candidate& c : cands) max_gens = std::max(max_gens, c.gens.size());
   while (t.max_gens < static_cast<int32_t>(max_gens)) t.allocate_gens();

@@ -1,12 +1,10 @@
-// The displacement fit, orbit by orbit, and its dense reference.
+// The displacement fit, orbit by orbit.
 #include "cellsieve/displacement_fit.hpp"
 
 #include "cellsieve/real_equations.hpp"
 #include "cellsieve/search.hpp"
 
 namespace cellsieve {
-
-namespace {
 
 // Places of the atoms: later orbits from place 1 on, the first orbit last.
 void assign_places(const DisplacementProblem& p, DisplacementSolution& s) {
@@ -15,19 +13,6 @@ void assign_places(const DisplacementProblem& p, DisplacementSolution& s) {
   for (std::size_t o = 1; o < p.orbits.size(); ++o)
     for (int32_t a : p.orbits[o]) s.place[a] = next++;
   for (int32_t a : p.orbits[0]) s.place[a] = next++;
-}
-
-// Writes into equation e the equations of atom a under generator g, component k, with the
-// column of the translation correction j at j, and of the displacement of atom m at col(m) + i.
-template <typename Column>
-void write_equation(Tables& t, const DisplacementProblem& p, int32_t e, int32_t ncol, int32_t a, int32_t g,
-                    int k, Column col) {
-  for (int32_t m = 1; m <= ncol; ++m) t.eqs(m, e) = 0.0;
-  const int32_t b = p.image[g][a];
-  t.eqs(3 * g + k, e) = 1.0;
-  t.eqs(col(b) + k, e) = -1.0;
-  for (int i = 1; i <= 3; ++i) t.eqs(col(a) + i, e) += at(p.rot[g], k, i);
-  t.eqs(ncol, e) = -p.resid[g][a][k - 1];
 }
 
 bool read_back(Tables& t, const DisplacementProblem& p, int32_t neq, DisplacementSolution& s) {
@@ -42,25 +27,6 @@ bool read_back(Tables& t, const DisplacementProblem& p, int32_t neq, Displacemen
   for (int32_t a = 1; a <= p.nred; ++a)
     for (int k = 0; k < 3; ++k) s.disp[a][k] = x[ntr + 3 * (s.place[a] - 1) + k + 1];
   return true;
-}
-
-}  // namespace
-
-bool fit_displacements_dense(Tables& t, const DisplacementProblem& p, DisplacementSolution& s) {
-  assign_places(p, s);
-  const int32_t ntr = 3 * p.ngen;
-  const int32_t nvar = 3 * (p.nred + p.ngen);
-  t.start_system(nvar);
-  auto col = [&](int32_t m) { return ntr + 3 * (s.place[m] - 1); };
-  int32_t neq = 0;
-  for (const auto& orbit : p.orbits)
-    for (int32_t a : orbit)
-      for (int32_t g = 0; g < p.ngen; ++g)
-        for (int k = 1; k <= 3; ++k) {
-          t.before_equation(neq + 1);
-          write_equation(t, p, ++neq, nvar + 1, a, g, k, col);
-        }
-  return read_back(t, p, neq, s);
 }
 
 bool fit_displacements(Tables& t, const DisplacementProblem& p, DisplacementSolution& s) {

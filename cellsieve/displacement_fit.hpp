@@ -12,8 +12,8 @@
 // fit_displacements reduces the system one orbit at a time: the first orbit on its own, then
 // each later orbit in a block holding the translation rows, its own equations and the rows of the
 // first orbit alone, so the table never holds more than the rank so far plus one block.
-// fit_displacements_dense assembles the whole system at once; it gives the same solution and is
-// kept as the reference of the tests.
+// Assembling the whole system at once gives the same solution; the tests keep that literal
+// version as their reference, from the building blocks below.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,27 @@ struct DisplacementSolution {
 
 // False when the equations contradict each other or the solution cannot be read back.
 bool fit_displacements(Tables& t, const DisplacementProblem& p, DisplacementSolution& s);
-bool fit_displacements_dense(Tables& t, const DisplacementProblem& p, DisplacementSolution& s);
+
+// The building blocks of the fit. The places of the atoms among the variables (later orbits from
+// place 1 on, the first orbit last).
+void assign_places(const DisplacementProblem& p, DisplacementSolution& s);
+
+// Writes into equation e (ncol columns, the right-hand side last) the equation of atom a under
+// generator g, component k: the column of translation correction j is j, that of the displacement
+// of atom m, component i, is col(m) + i.
+template <typename Column>
+void write_equation(Tables& t, const DisplacementProblem& p, int32_t e, int32_t ncol, int32_t a, int32_t g,
+                    int k, Column col) {
+  for (int32_t m = 1; m <= ncol; ++m) t.eqs(m, e) = 0.0;
+  const int32_t b = p.image[g][a];
+  t.eqs(3 * g + k, e) = 1.0;
+  t.eqs(col(b) + k, e) = -1.0;
+  for (int i = 1; i <= 3; ++i) t.eqs(col(a) + i, e) += at(p.rot[g], k, i);
+  t.eqs(ncol, e) = -p.resid[g][a][k - 1];
+}
+
+// The minimum-norm solution of the neq reduced equations in the full variable order, read back
+// into the corrections and the displacements; false when there is none.
+bool read_back(Tables& t, const DisplacementProblem& p, int32_t neq, DisplacementSolution& s);
 
 }  // namespace cellsieve

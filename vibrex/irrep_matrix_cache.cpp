@@ -26,9 +26,8 @@ IrrepMatrixView IrrepMatrixCache::matrix(const Tables& t, int32_t l, const sgl::
     for (int32_t c = 1; c <= dim_; ++c) rat(d, c, a) = 0.0f;
   float x = 0.0f;
   int32_t error = 0;
-  get_irrep2(t, 2, l, op, par, x, d, error);
+  maker_(t, 2, l, op, par, x, d, error);
   if (error != 0) sgl::bomb();
-  ++computed_;
   const std::size_t start = values_.size();
   for (int32_t a = 1; a <= dim_; ++a)
     for (int32_t c = 1; c <= dim_; ++c) values_.push_back(rat(d, c, a));

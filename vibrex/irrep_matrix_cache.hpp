@@ -34,24 +34,29 @@ class IrrepMatrixSource {
   virtual IrrepMatrixView matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par) = 0;
 };
 
+// How a cache computes a matrix it does not hold: get_irrep2's arguments (mode 2, matrix mode).
+using IrrepMatrixMaker = void (*)(const Tables& t, int32_t mode, int32_t l, const sgl::SpaceOp& op,
+                                  const sgl::RationalVector& par, float& x, RealMatrix& xm, int32_t& error);
+
 class IrrepMatrixCache final : public IrrepMatrixSource {
  public:
+  // The matrices come from get_irrep2, or from `maker` where a caller wants to see every
+  // computation the cache makes.
+  explicit IrrepMatrixCache(IrrepMatrixMaker maker = &get_irrep2) : maker_(maker) {}
+
   // The matrix, dim x dim by columns (dim the little irrep's dimension, the view's lead), from
   // get_irrep2 on the first request and kept for the next. The matrices of one little irrep and
   // one set of parameter values are kept: a request for another starts afresh. An error of
   // get_irrep2 stops through bomb() at the request that meets it.
   IrrepMatrixView matrix(const Tables& t, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par) override;
 
-  int64_t computed() const { return computed_; }  // matrices taken from get_irrep2 (a diagnostic count)
-  std::size_t kept() const { return position_.size(); }
-
  private:
+  IrrepMatrixMaker maker_;
   int32_t l_ = 0;
   sgl::RationalVector par_{0, 0, 0, 0};
   int32_t dim_ = 0;
   std::map<sgl::SpaceOp, std::size_t> position_;  // where each operator's matrix starts in values_
   std::vector<float> values_;
-  int64_t computed_ = 0;
 };
 
 }  // namespace vibrex

@@ -14,6 +14,25 @@
 namespace cellsieve {
 namespace {
 
+// The literal version: the whole system assembled at once, every atom's equations in orbit order,
+// and reduced in one minimum-norm fit.
+bool fit_displacements_dense(Tables& t, const DisplacementProblem& p, DisplacementSolution& s) {
+  assign_places(p, s);
+  const int32_t ntr = 3 * p.ngen;
+  const int32_t nvar = 3 * (p.nred + p.ngen);
+  t.start_system(nvar);
+  auto col = [&](int32_t m) { return ntr + 3 * (s.place[m] - 1); };
+  int32_t neq = 0;
+  for (const auto& orbit : p.orbits)
+    for (int32_t a : orbit)
+      for (int32_t g = 0; g < p.ngen; ++g)
+        for (int k = 1; k <= 3; ++k) {
+          t.before_equation(neq + 1);
+          write_equation(t, p, ++neq, nvar + 1, a, g, k, col);
+        }
+  return read_back(t, p, neq, s);
+}
+
 // A random system: orbits partition the atoms (atom 1 in the first), every image lies in the
 // orbit of its atom, rotations are the 48 signed permutation matrices. Consistent systems get
 // residuals from a random exact solution; the others random residuals.

@@ -70,14 +70,23 @@ class IrrepMatrixCacheTest : public ::testing::Test {
   testing::FixtureRun run_;
 };
 
+// get_irrep2, counting the matrices asked of it.
+int64_t computed = 0;
+void counted_get_irrep2(const Tables& t, int32_t mode, int32_t l, const sgl::SpaceOp& op, const sgl::RationalVector& par,
+                        float& x, RealMatrix& xm, int32_t& error) {
+  ++computed;
+  get_irrep2(t, mode, l, op, par, x, xm, error);
+}
+
 TEST_F(IrrepMatrixCacheTest, EachOperatorOnceAndTheValuesOfGetIrrep2) {
   // P-1 of the standard fixture: little irreps 1 to 4 of dimension 1, 2 at X of dimension 1 as
   // well; operators with lattice translations added.
-  IrrepMatrixCache cache;
+  computed = 0;
+  IrrepMatrixCache cache(&counted_get_irrep2);
   const sgl::RationalVector par{0, 0, 0, 1};
   const std::vector<sgl::SpaceOp> ops = {{0, 0, 0, 1, 1}, {0, 0, 0, 1, 25}, {1, 0, 0, 1, 1}, {-2, 1, 3, 1, 25}};
   for (int32_t l : {2, 4}) {
-    const int64_t before = cache.computed();
+    const int64_t before = computed;
     for (int round = 0; round < 3; ++round)
       for (const sgl::SpaceOp& op : ops) {
         const IrrepMatrixView m = cache.matrix(tables(), l, op, par);
@@ -92,24 +101,31 @@ TEST_F(IrrepMatrixCacheTest, EachOperatorOnceAndTheValuesOfGetIrrep2) {
           for (int32_t c = 1; c <= dim; ++c) EXPECT_EQ(m(c, a), rat(d, c, a)) << l << " " << op[4];
       }
     // Another irrep starts afresh; within one, each operator is computed once.
-    EXPECT_EQ(cache.computed() - before, static_cast<int64_t>(ops.size())) << l;
-    EXPECT_EQ(cache.kept(), ops.size());
+    EXPECT_EQ(computed - before, static_cast<int64_t>(ops.size())) << l;
   }
-  // Other parameter values start afresh too.
+  // Other parameter values start afresh too, and are then kept in their turn; the matrices of
+  // the earlier values are gone.
   cache.matrix(tables(), 4, ops[0], {1, 0, 0, 2});
-  EXPECT_EQ(cache.kept(), 1u);
-  EXPECT_EQ(cache.computed(), 2 * static_cast<int64_t>(ops.size()) + 1);
+  cache.matrix(tables(), 4, ops[0], {1, 0, 0, 2});
+  EXPECT_EQ(computed, 2 * static_cast<int64_t>(ops.size()) + 1);
+  cache.matrix(tables(), 4, ops[1], {0, 0, 0, 1});
+  EXPECT_EQ(computed, 2 * static_cast<int64_t>(ops.size()) + 2);
 }
 
 TEST_F(IrrepMatrixCacheTest, AnOperatorOutsideTheGroupStops) {
-  IrrepMatrixCache cache;
+  computed = 0;
+  IrrepMatrixCache cache(&counted_get_irrep2);
   sgl::testing::BombTrap trap;
   // Point operation 2 is not in P-1; a translation of 1/2 is not a lattice vector.
   ::testing::internal::CaptureStdout();
   EXPECT_THROW(cache.matrix(tables(), 2, {0, 0, 0, 1, 2}, {0, 0, 0, 1}), sgl::testing::Bombed);
   EXPECT_THROW(cache.matrix(tables(), 2, {1, 0, 0, 2, 1}, {0, 0, 0, 1}), sgl::testing::Bombed);
   ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(cache.computed(), 0);
+  // Nothing was kept: the next request of a valid operator computes it.
+  cache.matrix(tables(), 2, {0, 0, 0, 1, 1}, {0, 0, 0, 1});
+  EXPECT_EQ(computed, 3);
+  cache.matrix(tables(), 2, {0, 0, 0, 1, 1}, {0, 0, 0, 1});
+  EXPECT_EQ(computed, 3);
 }
 
 }  // namespace
