@@ -30,7 +30,6 @@ class Grid {
   const T& operator()(int32_t i, int32_t j = 1) const { return values_[index(i, j)]; }
 
   int32_t rows() const { return rows_; }
-  int32_t cols() const { return cols_; }
   std::size_t size() const { return static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_); }
 
   // Columns j..cols as one span (an equation block handed to the solvers).

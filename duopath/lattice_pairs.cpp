@@ -291,14 +291,6 @@ void scan_determinants(const ThirdColumns<T>& cand, const std::array<T, 3>& c, T
 
 }  // namespace
 
-bool Run::pair_distance_fits(int q, int32_t ja, int32_t jb) const {
-  const ShortVectorList& list2 = short_lists[1];
-  std::array<double, 3> d{};
-  sgl::dvsub(list2.cartesian[static_cast<std::size_t>(ja - 1)], list2.cartesian[static_cast<std::size_t>(jb - 1)], d, 3);
-  const double ratio = sgl::vlength(3, d) / pair.pair_distances1[q];
-  return ratio >= settings.min_strain && ratio <= settings.max_strain;
-}
-
 void Run::crystal2_triples() {
   std::array<int32_t, 3> lo{}, hi{};
   if (!candidate_ranges(lo, hi)) return;

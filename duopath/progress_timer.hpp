@@ -29,10 +29,6 @@ class ProgressTimer {
   // Passing midnight does not disturb it: the elapsed time wraps by a day.
   void tick();
 
-  int32_t reference_time() const { return reference_time_; }
-  int32_t last_dot_time() const { return last_dot_time_; }
-  int32_t dots_on_line() const { return dots_on_line_; }
-
  private:
   SecondsOfDay clock_;
   Sink sink_;

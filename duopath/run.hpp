@@ -135,9 +135,6 @@ class Run {
   // candidate ranges lo .. hi.
   template <typename T>
   void crystal2_triples_fast(const std::array<int32_t, 3>& lo, const std::array<int32_t, 3>& hi);
-  // Whether the Cartesian distance of crystal-2 vectors ja and jb over crystal 1's pair distance
-  // q (0: (2, 1), 1: (3, 1), 2: (3, 2)) lies within the strain bounds.
-  bool pair_distance_fits(int q, int32_t ja, int32_t jb) const;
   // Sets vector_triple2 and cell2.
   void set_crystal2_triple(int32_t j1, int32_t j2, int32_t j3);
   // A crystal-2 triple whose cell has the right size and whose pair distances fit: the

@@ -11,6 +11,7 @@
 
 #include "cellsieve/run.hpp"
 #include "library/text/text_io.hpp"
+#include "tests/cellsieve/grid_columns.hpp"
 #include "tests/table_files.hpp"
 
 namespace cellsieve {
@@ -99,9 +100,9 @@ TEST(Dialogue, LeavesTheStructureForTheSearch) {
     ASSERT_EQ(s.natoms, n);
     EXPECT_EQ(run->tables.natoms, n);
     EXPECT_EQ(run->tables.fract_image.rows(), n);
-    EXPECT_EQ(run->tables.rep_image.cols(), run->tables.max_fract);
-    EXPECT_EQ(run->atoms.candidates.cols(), n + 3);
-    EXPECT_EQ(run->atoms.opperm.cols(), 64);
+    EXPECT_EQ(columns_of(run->tables.rep_image), run->tables.max_fract);
+    EXPECT_EQ(columns_of(run->atoms.candidates), n + 3);
+    EXPECT_EQ(columns_of(run->atoms.opperm), 64);
     EXPECT_EQ(run->atoms.orbit_members.rows(), 48);
     for (int32_t a = 1; a <= n; ++a) {
       EXPECT_EQ(s.atom_type(a), c.types[a - 1]);

@@ -1,5 +1,6 @@
 // The growable tables: growth keeps every entry at its indices, the variable count discards.
 #include "cellsieve/tables.hpp"
+#include "tests/cellsieve/grid_columns.hpp"
 
 #include "cellsieve/real_equations.hpp"
 
@@ -13,7 +14,7 @@ int32_t tag(int32_t i, int32_t j) { return 1000 * j + i; }
 
 template <typename T>
 void fill(Grid<T>& g) {
-  for (int32_t j = 1; j <= g.cols(); ++j)
+  for (int32_t j = 1; j <= columns_of(g); ++j)
     for (int32_t i = 1; i <= g.rows(); ++i) g(i, j) = static_cast<T>(tag(i, j));
 }
 
@@ -25,7 +26,7 @@ void expect_kept(const Grid<T>& g, int32_t rows, int32_t cols, const char* what)
 
 template <typename T>
 void expect_zero_beyond(const Grid<T>& g, int32_t rows, int32_t cols, const char* what) {
-  for (int32_t j = 1; j <= g.cols(); ++j)
+  for (int32_t j = 1; j <= columns_of(g); ++j)
     for (int32_t i = 1; i <= g.rows(); ++i) {
       if (i <= rows && j <= cols) continue;
       ASSERT_EQ(g(i, j), T{}) << what << " (" << i << "," << j << ")";
@@ -43,10 +44,10 @@ Tables with_atoms(int32_t natoms) {
 TEST(Tables, InitialCapacitiesAndZeroEntries) {
   Tables t = with_atoms(1);
   EXPECT_EQ(t.eqs.rows(), 10);
-  EXPECT_EQ(t.eqs.cols(), 18);
+  EXPECT_EQ(columns_of(t.eqs), 18);
   EXPECT_EQ(t.fract_sum.rows(), 16);
   EXPECT_EQ(t.fract_image.rows(), 1);  // one atom: the atom tables have one row
-  EXPECT_EQ(t.sublattice_member.cols(), 100);
+  EXPECT_EQ(columns_of(t.sublattice_member), 100);
   EXPECT_EQ(t.subgroup_gens.rows(), 10);
   EXPECT_EQ(t.group_sg.rows(), 200);
   expect_zero_beyond(t.eqs, 0, 0, "eqs");
@@ -63,9 +64,9 @@ TEST(Tables, FractGrowthKeepsAllSixTables) {
   fill(t.rep_image);
   t.allocate_fract();
   EXPECT_EQ(t.max_fract, 32);
-  EXPECT_EQ(t.fract.cols(), 32);
+  EXPECT_EQ(columns_of(t.fract), 32);
   EXPECT_EQ(t.fract_sum.rows(), 32);
-  EXPECT_EQ(t.fract_sum.cols(), 32);
+  EXPECT_EQ(columns_of(t.fract_sum), 32);
   expect_kept(t.fract, 3, 16, "fract");
   expect_kept(t.fract_sum, 16, 16, "fract_sum");  // the old square in the top left corner
   expect_zero_beyond(t.fract_sum, 16, 16, "fract_sum");
@@ -116,7 +117,7 @@ TEST(Tables, OtherGrowthKeepsEntries) {
   t.allocate_gens();  // an 11th generator
   EXPECT_EQ(t.max_gens, 20);
   EXPECT_EQ(t.subgroup_gens.rows(), 20);
-  EXPECT_EQ(t.subgroup_gens.cols(), 200);
+  EXPECT_EQ(columns_of(t.subgroup_gens), 200);
   expect_kept(t.subgroup_gens, 10, 100, "subgroup_gens");  // every subgroup's generator list
   expect_zero_beyond(t.subgroup_gens, 10, 100, "subgroup_gens");
   expect_kept(t.gen_trans, 3, 10, "gen_trans");

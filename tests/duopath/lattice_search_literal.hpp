@@ -9,8 +9,19 @@
 
 #include "duopath/crystal1_triples.hpp"
 #include "duopath/run.hpp"
+#include "library/geometry/real_vector.hpp"
 
 namespace duopath_test {
+
+// Whether the Cartesian distance of crystal-2 vectors ja and jb over crystal 1's pair distance
+// q (0: (2, 1), 1: (3, 1), 2: (3, 2)) lies within the strain bounds.
+inline bool pair_distance_fits(const duopath::Run& r, int q, int32_t ja, int32_t jb) {
+  const duopath::ShortVectorList& list2 = r.short_lists[1];
+  std::array<double, 3> d{};
+  sgl::dvsub(list2.cartesian[static_cast<std::size_t>(ja - 1)], list2.cartesian[static_cast<std::size_t>(jb - 1)], d, 3);
+  const double ratio = sgl::vlength(3, d) / r.pair.pair_distances1[q];
+  return ratio >= r.settings.min_strain && ratio <= r.settings.max_strain;
+}
 
 // The crystal-2 triples of the current trial lattice.
 inline void crystal2_triples_literal(duopath::Run& r) {
@@ -29,7 +40,7 @@ inline void crystal2_triples_literal(duopath::Run& r) {
         const int64_t size = duopath::cell_determinant(r.pair.cell2);
         if (size <= 0 || atoms1 != static_cast<int64_t>(r.prepared[1].atom_count) * size) continue;
         r.pair.cell2_size = static_cast<int32_t>(size);
-        if (!r.pair_distance_fits(0, j2, j1) || !r.pair_distance_fits(1, j3, j1) || !r.pair_distance_fits(2, j3, j2))
+        if (!pair_distance_fits(r, 0, j2, j1) || !pair_distance_fits(r, 1, j3, j1) || !pair_distance_fits(r, 2, j3, j2))
           continue;
         r.examine_pair();
       }
