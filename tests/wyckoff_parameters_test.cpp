@@ -124,6 +124,13 @@ TEST(WyckoffParameters, RefusalsNameThePositionAndItsPlaces) {
       {141, 'e', "8e", {0, 0, 0.2083}, ""},
       {141, 'e', "8e", {0, 0.25, 0.2083}, ""},
       {141, 'e', "8e", {1, 1.25, 0.2083}, ""},  // modulo 1
+      // The agreement is 1e-4, modulo 1, on both sides: with the coordinate and with 0.
+      {141, 'e', "8e", {0, 0.25009, 0.2083}, ""},
+      {141, 'e', "8e", {0, 0.25011, 0.2083}, "8e is (0,1/4,z): give z as the third number"},
+      {141, 'e', "8e", {0.00009, 0, 0.2083}, ""},
+      {141, 'e', "8e", {0.00011, 0, 0.2083}, "8e is (0,1/4,z): give z as the third number"},
+      {141, 'e', "8e", {0.99991, 0, 0.2083}, ""},
+      {141, 'e', "8e", {0.99989, 0, 0.2083}, "8e is (0,1/4,z): give z as the third number"},
       // Wurtzite O on 2b (1/3,2/3,z): the coordinates within 1e-4, not to three decimals.
       {186, 'b', "b", {0.3819, 0, 0}, "b is (1/3,2/3,z): give z as the third number"},
       {186, 'b', "b", {0.33333, 0.66667, 0.3819}, ""},
