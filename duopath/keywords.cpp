@@ -90,8 +90,8 @@ void Run::keyword_strain(const KeywordLine& line) {
   // swapped select nothing.
   if (settings.min_strain < 0.0 || !(settings.min_strain < settings.max_strain)) line.fail_count();
   // The echo shows both bounds in g8.3, which has no room for the sign of a negative zero.
-  if (!fits_field("(g8.3)", settings.min_strain)) line.fail_word(line.word(2));
-  if (!fits_field("(g8.3)", settings.max_strain)) line.fail_word(line.word(3));
+  if (!sgl::fits_field("(g8.3)", settings.min_strain)) line.fail_word(line.word(2));
+  if (!sgl::fits_field("(g8.3)", settings.max_strain)) line.fail_word(line.word(3));
   report("(a,g8.3)", {"Minimum strain: ", settings.min_strain});
   report("(a,g8.3)", {"Maximum strain: ", settings.max_strain});
 }
@@ -116,7 +116,7 @@ void Run::keyword_bonds(const KeywordLine& line) {
   if (line.word_count() != 2) line.fail_count();
   settings.bond_length = line.real(2);
   if (settings.bond_length < 0.0) line.fail_count();  // a length: no bond is shorter than 0
-  if (!fits_field("(f10.2)", settings.bond_length)) line.fail_word(line.word(2));
+  if (!sgl::fits_field("(f10.2)", settings.bond_length)) line.fail_word(line.word(2));
   settings.bonds_given = true;
   report("(a,f10.2)", {"Conserve bonds of length less than ", settings.bond_length});
 }
@@ -154,7 +154,7 @@ void Run::keyword_bonds2(const KeywordLine& line) {
 void Run::keyword_shuffle(const KeywordLine& line) {
   const double value = line.real(2);
   if (value < 0.0) line.fail_count();  // a distance: no atom moves less than nothing
-  if (!fits_field("(f5.2)", value)) line.fail_word(line.word(2));  // the echo's field
+  if (!sgl::fits_field("(f5.2)", value)) line.fail_word(line.word(2));  // the echo's field
   if (line.word_count() == 2) {
     settings.shuffle_given = true;
     settings.max_shuffle = value;
@@ -177,7 +177,7 @@ void Run::keyword_neighbor(const KeywordLine& line) {
     line.fail_word(line.word(2));
   }
   if (value < 0.0) line.fail_count();  // a distance, or a percentage of one
-  if (!fits_field(percent ? "(f8.1)" : "(f8.3)", value)) line.fail_word(line.word(2));  // the echo's field
+  if (!sgl::fits_field(percent ? "(f8.1)" : "(f8.3)", value)) line.fail_word(line.word(2));  // the echo's field
   settings.min_distance_percent = percent;
   if (per_type) {
     settings.type_min_distance[static_cast<std::size_t>(t - 1)] = value;

@@ -150,7 +150,6 @@ void Run::mapping_paths() {
   mapping_placements += mapping_search.placement_count;
   progress.mapping_refusals += mapping_search.refusals;
   progress.refused_shuffle += acceptance.refused_shuffle;
-  progress.refused_repeats += acceptance.refused_repeats;
   progress.refused_smaller_cell += acceptance.refused_smaller_cell;
 }
 

@@ -206,10 +206,7 @@ bool PathAcceptance::symmetry_pass() {
           for (int32_t i = 0; i < n && same; ++i) {
             same = within(transformed_[i], saved_[static_cast<size_t>(s) * n + i]);
           }
-          if (same) {
-            ++refused_repeats;
-            return false;
-          }
+          if (same) return false;
         }
         continue;
       }

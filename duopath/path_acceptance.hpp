@@ -78,11 +78,11 @@ class PathAcceptance {
 
   PathValues values;
   int32_t saved_count = 0;
-  // Complete mappings refused: by the shuffle limit once the mean displacement is removed, as a
-  // copy of a mapping accepted before, and as a path that repeats within a smaller cell (a
-  // translation of crystal 1 inside the common cell carries it onto itself).
+  // Complete mappings refused: by the shuffle limit once the mean displacement is removed, and as
+  // a path that repeats within a smaller cell (a translation of crystal 1 inside the common cell
+  // carries it onto itself). (A copy of a mapping accepted before needs no count: it follows an
+  // accepted one.)
   int64_t refused_shuffle = 0;
-  int64_t refused_repeats = 0;
   int64_t refused_smaller_cell = 0;
 
   // Displacement field of saved mapping s (0-based), atom i (0-based).

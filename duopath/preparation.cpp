@@ -138,7 +138,7 @@ void Run::prepare_crystals() {
                         static_cast<double>(p.atom_count);
     // The report shows the volume in f10.3. A million cubic Angstrom per atom is a cell a hundred
     // times too large in each direction: a unit slip, say, or a typed digit too many.
-    if (!fits_field("(f10.3)", p.volume_per_atom)) {
+    if (!sgl::fits_field("(f10.3)", p.volume_per_atom)) {
       sgl::write_line(6, "(a)", {"Error: volume per atom of crystal " + std::to_string(c + 1) + " too large (" +
                                      sgl::value_text("(f20.3)", p.volume_per_atom) +
                                      ", at most 999999.999): check its lattice parameters"});
@@ -153,7 +153,7 @@ void Run::prepare_crystals() {
     // The volume strain and the scaled lattice parameters must fit their report fields, and the
     // scaled lengths stay below the bound of any length in the input: two cells that far apart
     // in volume are given in different units.
-    bool fits = fits_field("(f8.3)", 1.0 / r);
+    bool fits = sgl::fits_field("(f8.3)", 1.0 / r);
     for (int k = 0; k < 3; ++k) fits = fits && crystals[1].lattice[k] * s < kMaxCellLength;
     if (!fits) {
       sgl::write_line(6, "(a)", {"Error: volumes per atom " + sgl::value_text("(f10.3)", prepared[0].volume_per_atom) +
@@ -203,7 +203,7 @@ void Run::prepare_crystals() {
   if (settings.min_distance_percent) {
     // A percentage gives a length, which the report shows in f8.3 like a length given as such.
     const auto check = [&](double percent, double length, const std::string& for_type) {
-      if (fits_field("(f8.3)", length)) return;
+      if (sgl::fits_field("(f8.3)", length)) return;
       sgl::write_line(6, "(a)", {"Error: neighbor " + sgl::value_text("(f8.1)", percent) + "%" + for_type +
                                      " is a minimum distance of " + sgl::value_text("(f20.3)", length) +
                                      ", more than the report can show (9999.999): give a smaller percentage"});

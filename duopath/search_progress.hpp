@@ -16,7 +16,6 @@ struct SearchProgress {
   MappingRefusals mapping_refusals;
   // Complete mappings that the path acceptance refused (path_acceptance.hpp).
   int64_t refused_shuffle = 0;
-  int64_t refused_repeats = 0;
   int64_t refused_smaller_cell = 0;
   // Accepted paths whose common subgroup lay outside the "subgroup" range, and the lowest and
   // highest of those subgroups.

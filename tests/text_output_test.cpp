@@ -218,6 +218,31 @@ TEST(TextOutput, ValueTextIsTheFieldWithoutItsBlanks) {
   for (const Case& c : cases) EXPECT_EQ(sgl::value_text(c.format, c.value), c.expected) << c.format << " " << c.value;
 }
 
+TEST(TextOutput, FitsFieldOnBothSidesOfTheWidth) {
+  struct Case {
+    const char* format;
+    sgl::OutItem value;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"(f10.5)", 9999.99999, true},
+      {"(f10.5)", 9999.999995, false},  // rounds to 10000.00000, eleven columns
+      {"(f10.5)", -999.99999, true},
+      {"(f10.5)", -999.999995, false},
+      {"(f10.5)", 9999.99f, true},  // a single-precision value in its own digits
+      {"(f10.5)", 10000.0f, false},
+      {"(f5.2)", 99.99, true},
+      {"(f5.2)", 99.995, false},
+      {"(g8.3)", 0.0, true},
+      {"(g8.3)", -0.0, false},  // the sign of a negative zero has no room
+      {"(i3)", int32_t{999}, true},
+      {"(i3)", int32_t{1000}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sgl::fits_field(c.format, c.value), c.fits) << c.format << " case " << (&c - cases);
+  }
+}
+
 TEST(TextOutput, DigitsAreTheExactExpansionCutNotRounded) {
   // 0.3 is 0.29999999999999998889776975... in binary: 17 digits cut, not rounded.
   const sgl::textio::Decimal d = sgl::textio::decompose(0.3, false);

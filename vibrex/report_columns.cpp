@@ -13,12 +13,6 @@ int32_t digits(int32_t n) { return static_cast<int32_t>(std::to_string(n).size()
 
 }  // namespace
 
-bool fits_coordinate_column(float v) {
-  std::string field(10, ' ');
-  sgl::write_text(field, "(f10.5)", {v});
-  return field.find('*') == std::string::npos;
-}
-
 void refuse_unprintable_coordinates(const Mat3f& vectors, std::span<const SupercellAtom> atoms, std::string_view where) {
   const auto refuse = [&](const char* what, float value) {
     sgl::stop_run(std::string("Error:  supercell too large for the report: ") + what + " of " +
@@ -26,10 +20,10 @@ void refuse_unprintable_coordinates(const Mat3f& vectors, std::span<const Superc
                   std::string(where));
   };
   for (const float e : vectors)
-    if (!fits_coordinate_column(e)) refuse("a superlattice vector component", e);
+    if (!sgl::fits_field("(f10.5)", e)) refuse("a superlattice vector component", e);
   for (const SupercellAtom& atom : atoms)
     for (const float e : atom.position)
-      if (!fits_coordinate_column(e)) refuse("an atom position component", e);
+      if (!sgl::fits_field("(f10.5)", e)) refuse("an atom position component", e);
 }
 
 std::string atom_line_format(int32_t number) {

@@ -14,9 +14,6 @@
 
 namespace vibrex {
 
-// Whether f10.5 writes v without asterisks.
-bool fits_coordinate_column(float v);
-
 // Stops the run when a Cartesian component of the superlattice vectors (columns of `vectors`) or
 // of an atom position is one that f10.5 cannot show, naming it; the message ends with `where`.
 void refuse_unprintable_coordinates(const Mat3f& vectors, std::span<const SupercellAtom> atoms, std::string_view where);

@@ -188,12 +188,11 @@ void refuse_coincident_atoms(const VibrexRun& run) {
 // Numbers given in the places of the coordinates that the position fixes must be 0 or those
 // coordinates: anything else is a parameter typed in the wrong place (anatase's O 8e, which is
 // (0,1/4,z), given as "O 8e 0.0831"), which would otherwise be dropped without a word. The places
-// are those of the triple in the setting of the input, "cinter".
-void refuse_misplaced_parameters(const VibrexRun& run, const AtomType& atom, std::string_view line) {
+// are those of the triple in the setting of the input, "cinter"; `table` is the position's matrix
+// as the tables give it (in "pml"), whose zero column denominators mark the fixed places.
+void refuse_misplaced_parameters(const VibrexRun& run, const AtomType& atom, const sgl::WyckoffMatrix& table,
+                                 std::string_view line) {
   const sgl::CommonWyckoff& cw = run.tables.wyckoff;
-  sgl::WyckoffMatrix table{};
-  for (int j = 1; j <= 4; ++j)
-    for (int i = 1; i <= 4; ++i) sgl::m4(table, i, j) = cw.wyc_matrix_table(i, j, atom.wyc);
   sgl::WyckoffMatrix given_setting{};
   sgl::wyckoff_change_setting(run.tables.space, run.isg, "pml", "cinter", table, given_setting);
   const std::array<double, 3> given{atom.par[0], atom.par[1], atom.par[2]};
@@ -241,18 +240,21 @@ void read_atom_type(VibrexRun& run, AtomType& atom, int32_t index, int32_t count
   }
   atom.wyc = first + atom.w - 1;
 
+  sgl::WyckoffMatrix table{};
   for (int j = 1; j <= 4; ++j)
-    for (int i = 1; i <= 4; ++i) sgl::m4(atom.matrix, i, j) = cw.wyc_matrix_table(i, j, atom.wyc);
-  for (int j = 1; j <= 4; ++j) {
-    if (sgl::m4(atom.matrix, 4, j) == 0) sgl::m4(atom.matrix, 4, j) = 1;
-  }
+    for (int i = 1; i <= 4; ++i) sgl::m4(table, i, j) = cw.wyc_matrix_table(i, j, atom.wyc);
 
   atom.par = {0.0f, 0.0f, 0.0f};
   for (int32_t i = 3; i <= nw && i <= 5; ++i) {
     if (word_cut_short(line, i - 1)) sgl::stop_run("Error:  invalid Wyckoff parameter");
     atom.par[i - 3] = wyckoff_parameter(trim_trailing_blanks(words[i - 1]), i - 2);
   }
-  refuse_misplaced_parameters(run, atom, line);
+  refuse_misplaced_parameters(run, atom, table, line);
+
+  atom.matrix = table;
+  for (int j = 1; j <= 4; ++j) {
+    if (sgl::m4(atom.matrix, 4, j) == 0) sgl::m4(atom.matrix, 4, j) = 1;
+  }
 
   atom.site_point_group = cw.wyc_site_point_group(atom.wyc);
   atom.site_order = cs.pg_order(atom.site_point_group);

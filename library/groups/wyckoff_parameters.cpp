@@ -23,11 +23,16 @@ bool same_modulo_one(double a, double b) {
   return std::fabs(d - std::nearbyint(d)) <= kSameCoordinate;
 }
 
-// A rational number n/d (d not 0) in lowest terms with a positive denominator: "1/4", "-2", "0".
-std::string rational_text(int64_t n, int64_t d) {
+// n/d (d not 0) in lowest terms with a positive denominator.
+void lowest_terms(int64_t& n, int64_t& d) {
   if (d < 0) n = -n, d = -d;
   const int64_t g = std::gcd(n, d);
   if (g > 1) n /= g, d /= g;
+}
+
+// A rational number n/d (d not 0) in lowest terms: "1/4", "-2", "0".
+std::string rational_text(int64_t n, int64_t d) {
+  lowest_terms(n, d);
   std::string text = std::to_string(n);
   if (d != 1) text += "/" + std::to_string(d);
   return text;
@@ -42,9 +47,7 @@ std::string coordinate_text(const WyckoffMatrix& w, int row) {
     int64_t n = m4(w, row, j + 1);
     int64_t d = m4(w, 4, j + 1);
     if (n == 0) continue;
-    if (d < 0) n = -n, d = -d;
-    const int64_t g = std::gcd(n, d);
-    n /= g, d /= g;
+    lowest_terms(n, d);
     if (n < 0) {
       text += "-";
     } else if (!text.empty()) {
@@ -69,10 +72,7 @@ std::string coordinate_text(const WyckoffMatrix& w, int row) {
 std::string parameter_places(const WyckoffMatrix& w) {
   std::string names, places;
   int count = 0;
-  for (int j = 1; j <= 3; ++j) {
-    if (!wyckoff_has_parameter(w, j)) continue;
-    ++count;
-  }
+  for (int j = 1; j <= 3; ++j) count += wyckoff_has_parameter(w, j) ? 1 : 0;
   int seen = 0;
   for (int j = 1; j <= 3; ++j) {
     if (!wyckoff_has_parameter(w, j)) continue;

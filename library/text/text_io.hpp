@@ -93,6 +93,10 @@ void write_text(std::string& text, std::string_view format,
 // around it: a number inside a message, in the layout of the report's columns.
 std::string value_text(std::string_view format, double value);
 
+// Whether a value written with a format of one edit descriptor fits its field: a value too wide
+// for it is written as asterisks, which a report that ends normally must not hold.
+bool fits_field(std::string_view format, const OutItem& value);
+
 // One target of a read. A std::string is a fixed-length text: its current size is the item's
 // length, and a read keeps that size (padding with blanks or cutting).
 class InItem {

@@ -314,4 +314,9 @@ std::string value_text(std::string_view format, double value) {
   return std::string(last == std::string_view::npos ? std::string_view() : line.substr(first, last + 1 - first));
 }
 
+bool fits_field(std::string_view format, const OutItem& value) {
+  const OutItem item[] = {value};
+  return textio::format_output(format, item, textio::kInternalUnit).find('*') == std::string::npos;
+}
+
 }  // namespace sgl

@@ -67,10 +67,7 @@ void write_stderr(const char* text, std::size_t size) {
 // A fixed-capacity text, so that the fatal failure needs no memory (it may report its lack).
 class Message {
  public:
-  Message& operator<<(const char* text) {
-    while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
-    return *this;
-  }
+  Message& operator<<(const char* text) { return *this << std::string_view(text); }
   Message& operator<<(std::string_view text) {
     for (char c : text) {
       if (size_ + 1 >= sizeof text_) break;
