@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -32,6 +33,9 @@ struct ChildOptions {
   bool closed_stdout = false;            // standard output a pipe whose reader has gone
   std::string input_file;                // read standard input from this file instead of `input`
   std::vector<int> closed;               // standard descriptors (0, 1, 2) closed before the start
+  // A run still going after this long is killed: its status is then ChildGuard::kStillRunning and
+  // its standard error says so, so that a test of a run that hangs fails instead of waiting.
+  std::chrono::seconds deadline{120};
 };
 
 // Exit status, or 1000 + the signal that ended the process, from a waitpid status.
@@ -78,6 +82,55 @@ inline std::string temp_dir() {
   _exit(127);
 }
 
+// A child process that a test started and owns: whatever way the test leaves (a failed assertion
+// included), the child is killed and reaped when the guard goes, so that no test leaves a run
+// behind, waiting for a signal that never comes or writing for ever. Signals go through the
+// guard, which never sends one once the child has been reaped (its number may then belong to
+// another process) or when it was never started.
+class ChildGuard {
+ public:
+  static constexpr int kStillRunning = -2;
+
+  explicit ChildGuard(pid_t pid) : pid_(pid), running_(pid > 0) {}
+  ~ChildGuard() {
+    if (!running_) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  ChildGuard(const ChildGuard&) = delete;
+  ChildGuard& operator=(const ChildGuard&) = delete;
+
+  // Sends a signal to the child while it has not been reaped; returns whether it was sent.
+  bool signal(int sig) { return running_ && ::kill(pid_, sig) == 0; }
+
+  // Waits at most `limit` for the child to end. Returns its exit status or 1000 + the signal
+  // that ended it, or kStillRunning when it is still running then (the guard kills it later).
+  int wait(std::chrono::milliseconds limit) {
+    if (!running_) return status_;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    useconds_t pause = 50;
+    for (;;) {
+      int wstatus = 0;
+      const pid_t done = ::waitpid(pid_, &wstatus, WNOHANG);
+      if (done == pid_) {
+        running_ = false;
+        status_ = decoded_status(wstatus);
+        return status_;
+      }
+      if (done < 0 && errno != EINTR) return kStillRunning;
+      if (std::chrono::steady_clock::now() >= deadline) return kStillRunning;
+      // Short runs are seen ending at once, long ones polled every 5 ms.
+      ::usleep(pause);
+      pause = std::min(2 * pause, 5000u);
+    }
+  }
+
+ private:
+  const pid_t pid_;
+  bool running_;  // started and not yet reaped
+  int status_ = kStillRunning;
+};
+
 inline std::string driver_path() { return std::string(SGL_DRIVER_DIR) + "/text_io_driver"; }
 
 inline ChildResult run_child(const std::vector<std::string>& args, const ChildOptions& options = {}) {
@@ -111,12 +164,16 @@ inline ChildResult run_child(const std::vector<std::string>& args, const ChildOp
     close(pipe_fds[0]);
     close(pipe_fds[1]);
   }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
   ChildResult result;
-  result.status = decoded_status(wstatus);
+  {
+    ChildGuard child(pid);
+    result.status = child.wait(options.deadline);
+  }  // a child past its deadline is killed and reaped here
   result.out = slurp(out_path);
   result.err = options.merge_err ? "" : slurp(err_path);
+  if (result.status == ChildGuard::kStillRunning) {
+    result.err += "\n[killed: still running after " + std::to_string(options.deadline.count()) + " s]\n";
+  }
   std::system(("rm -rf '" + dir + "'").c_str());
   return result;
 }
@@ -135,52 +192,6 @@ inline pid_t start_child(const std::vector<std::string>& args, const std::string
   }
   return pid;
 }
-
-// A child process that a test started and owns: whatever way the test leaves (a failed assertion
-// included), the child is killed and reaped when the guard goes, so that no test leaves a run
-// behind, waiting for a signal that never comes or writing for ever. Signals go through the
-// guard, which never sends one once the child has been reaped (its number may then belong to
-// another process) or when it was never started.
-class ChildGuard {
- public:
-  static constexpr int kStillRunning = -2;
-
-  explicit ChildGuard(pid_t pid) : pid_(pid), running_(pid > 0) {}
-  ~ChildGuard() {
-    if (!running_) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  ChildGuard(const ChildGuard&) = delete;
-  ChildGuard& operator=(const ChildGuard&) = delete;
-
-  // Sends a signal to the child while it has not been reaped; returns whether it was sent.
-  bool signal(int sig) { return running_ && ::kill(pid_, sig) == 0; }
-
-  // Waits at most `limit` for the child to end. Returns its exit status or 1000 + the signal
-  // that ended it, or kStillRunning when it is still running then (the guard kills it later).
-  int wait(std::chrono::milliseconds limit) {
-    if (!running_) return status_;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      int wstatus = 0;
-      const pid_t done = ::waitpid(pid_, &wstatus, WNOHANG);
-      if (done == pid_) {
-        running_ = false;
-        status_ = decoded_status(wstatus);
-        return status_;
-      }
-      if (done < 0 && errno != EINTR) return kStillRunning;
-      if (std::chrono::steady_clock::now() >= deadline) return kStillRunning;
-      ::usleep(5000);
-    }
-  }
-
- private:
-  const pid_t pid_;
-  bool running_;  // started and not yet reaped
-  int status_ = kStillRunning;
-};
 
 inline ChildResult run_driver(const std::vector<std::string>& args, const ChildOptions& options = {}) {
   std::vector<std::string> full{driver_path()};
